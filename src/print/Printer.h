@@ -1,0 +1,47 @@
+#pragma once
+// The printer layer: what label printing and the report viewer ask of a printer, in device dots
+// with the origin at the printable area's top-left corner.
+//
+// QtPrinter (QtPrinter.h) prints to the system's default printer without a dialog, or into a PDF
+// file when the system has no printer; RecordingPrinter (RecordingPrinter.h) has configurable
+// geometry and keeps every call, for tests.
+
+#include <QFont>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+class QTextDocument;
+
+class Printer {
+public:
+    virtual ~Printer() = default;
+
+    // Starts a print job (the first page is open). False when the job cannot start.
+    virtual bool beginDoc(const QString& title) = 0;
+    virtual void newPage() = 0;
+    virtual void endDoc() = 0;
+    // Abandons the job (nothing printed where the device allows it).
+    virtual void abortDoc() = 0;
+
+    // Device geometry, valid once the printer is chosen (before beginDoc as well).
+    virtual int dpiX() const = 0;                  // dots per inch across (LOGPIXELSX)
+    virtual int dpiY() const = 0;                  // dots per inch down (LOGPIXELSY)
+    virtual QPoint printingOffset() const = 0;     // dots from the paper's corner to the printable corner
+    virtual QSize physicalPageSize() const = 0;    // whole sheet, in dots
+    virtual QSize printableSize() const = 0;       // printable area, in dots
+
+    // Text: the font in use, its extent and output. Coordinates in dots from the printable corner;
+    // y is the top of the text cell.
+    virtual void setFont(const QFont& font) = 0;
+    virtual QFont font() const = 0;
+    virtual QSize textExtent(const QString& text) const = 0;
+    virtual void textOut(int x, int y, const QString& text) = 0;
+
+    // Prints a whole rich-text document across pages, filling the printable area (no margins of
+    // its own), as one job with the given title. False when the job cannot start.
+    virtual bool printDocument(QTextDocument& doc, const QString& title) = 0;
+
+    // Where the output went when it went to a file (PDF fallback), else empty.
+    virtual QString outputFile() const = 0;
+};

@@ -1,0 +1,119 @@
+#pragma once
+// The file seam: every file operation of the engine (open, read, write, sync, rename, remove,
+// lock) goes through a FileSystem, so tests can swap in one that fails on purpose.
+//
+// RealFileSystem talks to POSIX; FaultyFileSystem wraps another and fails the Nth write, sync or
+// rename (or all from the Nth on, to mimic a full disk).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "status.h"
+
+namespace xbase {
+
+enum class OpenMode {
+    Read,            // existing file, read only
+    ReadWrite,       // existing file
+    CreateTruncate,  // create or truncate, read/write
+    CreateNew,       // create; fails with Exists when the file is there
+};
+
+enum class LockKind { Shared, Exclusive, Unlock };
+
+class File {
+public:
+    virtual ~File() = default;
+    // Reads up to n bytes at offset; *got receives the count (short only at end of file).
+    virtual Status read(uint64_t offset, void* buf, size_t n, size_t* got) = 0;
+    // Writes all n bytes at offset or fails.
+    virtual Status write(uint64_t offset, const void* buf, size_t n) = 0;
+    virtual Status size(uint64_t* out) = 0;
+    virtual Status truncate(uint64_t size) = 0;
+    virtual Status sync() = 0;
+    // Advisory whole-file lock, never blocking: Locked when another process holds a conflicting one.
+    virtual Status lock(LockKind kind) = 0;
+    virtual const std::string& path() const = 0;
+
+    // Convenience: reads exactly n bytes or returns Corrupt ("short read").
+    Status readExact(uint64_t offset, void* buf, size_t n);
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual Status open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) = 0;
+    virtual Status rename(const std::string& from, const std::string& to) = 0;
+    virtual Status remove(const std::string& path) = 0;
+    virtual bool exists(const std::string& path) = 0;
+    // Names (not paths) of the entries in dir; NotFound when dir cannot be read.
+    virtual Status listDir(const std::string& dir, std::vector<std::string>* names) = 0;
+    // Makes a completed rename durable.
+    virtual Status syncDir(const std::string& dir) = 0;
+
+    // The process-wide POSIX file system.
+    static FileSystem& real();
+};
+
+// Joins a directory and a file name ("" or "." for dir yields the name alone).
+std::string joinPath(const std::string& dir, const std::string& name);
+std::string dirName(const std::string& path);
+std::string baseName(const std::string& path);
+
+// Finds `name` in `dir` whatever its letter case ("ADDRBOOK.DBF" for "AddrBook.dbf") and returns
+// the full path of the existing file; when none exists returns joinPath(dir, name) unchanged,
+// so that a new file takes the spelling asked for. An exact match wins over a case-folded one.
+std::string resolveName(FileSystem& fs, const std::string& dir, const std::string& name);
+
+// Replaces `target` safely with `bytes`: writes a temporary file beside it, syncs it, renames it
+// over the target and syncs the directory. On failure the old target is untouched and the
+// temporary file is removed.
+Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes);
+
+// Reads a whole (small) file.
+Status readWholeFile(FileSystem& fs, const std::string& path, std::string* out);
+
+// A FileSystem that passes everything to `base` but fails chosen operations. Counting starts at
+// 1 after reset(). failAt == 0 disables that kind of failure. With `sticky`, every operation of
+// that kind from the Nth on fails (a disk that stays full).
+class FaultyFileSystem : public FileSystem {
+public:
+    explicit FaultyFileSystem(FileSystem& base) : base_(base) {}
+    struct Plan {
+        int failWriteAt = 0;
+        int failSyncAt = 0;
+        int failRenameAt = 0;
+        bool sticky = false;
+        ErrorKind writeError = ErrorKind::NoSpace;
+    };
+    void setPlan(const Plan& p) { plan_ = p; writes_ = syncs_ = renames_ = 0; failures_ = 0; }
+    int writes() const { return writes_; }
+    int syncs() const { return syncs_; }
+    int renames() const { return renames_; }
+    int failures() const { return failures_; }
+
+    Status open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override;
+    Status rename(const std::string& from, const std::string& to) override;
+    Status remove(const std::string& path) override { return base_.remove(path); }
+    bool exists(const std::string& path) override { return base_.exists(path); }
+    Status listDir(const std::string& dir, std::vector<std::string>* names) override {
+        return base_.listDir(dir, names);
+    }
+    Status syncDir(const std::string& dir) override;
+
+    // Used by the wrapped files.
+    bool shouldFailWrite();
+    bool shouldFailSync();
+    const Plan& plan() const { return plan_; }
+
+private:
+    bool hit(int& counter, int at);
+    FileSystem& base_;
+    Plan plan_;
+    int writes_ = 0, syncs_ = 0, renames_ = 0, failures_ = 0;
+};
+
+}  // namespace xbase

@@ -1,0 +1,166 @@
+#pragma once
+// An open table: a DbfFile with its current row, its fields and the indexes of its group file.
+//
+// Positioning follows the selected tag (index order) or, with no tag selected, record-number
+// order. Rows marked deleted are visited like any other. Every call returns one of the result
+// codes below; an error code is negative and the Status behind it is recorded in the Library
+// (Library::errorCode / lastError).
+//
+// Field values assigned to the current row are held in the row buffer and written, with the
+// index keys brought up to date, at the next flush, move or close.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbf.h"
+#include "expr.h"
+#include "ntx.h"
+#include "status.h"
+
+namespace xbase {
+
+class Library;
+class Table;
+
+// Results of positioning calls.
+inline constexpr int kOk = 0;      // a row is current (seek: exact prefix match)
+inline constexpr int kAfter = 2;   // seek: positioned on the next greater key
+inline constexpr int kEof = 3;     // past the last row (no row current)
+inline constexpr int kBof = 4;     // before the first row (no row current)
+inline constexpr int kError = -1;  // failed; see Library::lastError()
+
+struct TagSpec {
+    std::string name;        // tag name, also the index file's base name ("Address")
+    std::string expression;  // "Upper(Last + First)"
+    bool unique = false;
+    bool descending = false;
+};
+
+class Field {
+public:
+    const std::string& name() const { return info_.name; }
+    char type() const { return info_.type; }
+    int length() const { return info_.length; }
+    int decimals() const { return info_.decimals; }
+
+    // Text of the current row as UTF-8, blank-padded to the column width (C), or the stored
+    // text of N/F/L/D columns. Empty when no row is current.
+    std::string str() const;
+    long long asInt() const;     // N/F: truncated toward zero; blank or bad text gives 0
+    double asDouble() const;
+    bool isTrue() const;         // L: T/t/Y/y
+
+    // Assignments to the current row (recorded as BadArgument error when no row is current).
+    // C: converted to Windows-1252, cut or blank-padded to the width. D: "yyyymmdd" or blanks.
+    // N/F: the text is parsed and reformatted; L: first character.
+    void assign(std::string_view utf8);
+    void assignInt(long long v);
+    void assignDouble(double v);
+    void assignLogical(bool v);
+
+private:
+    friend class Table;
+    Field(Table* t, FieldInfo info) : table_(t), info_(std::move(info)) {}
+    Table* table_;
+    FieldInfo info_;
+};
+
+class Tag {
+public:
+    const std::string& name() const { return name_; }
+    const KeyExpr& expr() const { return expr_; }
+    NtxIndex& index() { return *index_; }
+
+private:
+    friend class Table;
+    std::string name_;
+    KeyExpr expr_;
+    std::unique_ptr<NtxIndex> index_;
+};
+
+class Table {
+public:
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    const std::string& alias() const { return alias_; }  // base name as opened ("AddrBook")
+    const std::string& path() const;                     // the .dbf path
+    Library& library() { return *lib_; }
+    DbfFile& dbf() { return *dbf_; }
+
+    // --- positioning ---------------------------------------------------------------------------
+    int top();
+    int bottom();
+    int skip(long n = 1);  // kEof / kBof past either end (no row current)
+    int go(uint32_t recNo);  // kEof when recNo is out of range
+    // Seeks a key prefix in the selected tag: kOk on a match, kAfter on the next greater key,
+    // kEof past the last key (no row current). Without a selected tag: kError.
+    int seek(std::string_view utf8Key);
+    // Current record number; recCount() + 1 when past the end, 0 before the start / no row.
+    uint32_t recNo() const;
+    uint32_t recCount() const;
+    bool hasRow() const { return rowRecNo_ != 0; }
+    bool deleted() const;
+    bool eof() const { return atEof_; }
+    bool bof() const { return atBof_; }
+
+    // --- tags ----------------------------------------------------------------------------------
+    Tag* tag(std::string_view name);  // letter case ignored; nullptr when absent
+    void selectTag(Tag* tag);         // nullptr: record-number order
+    Tag* selectedTag() const { return selected_; }
+    size_t tagCount() const { return tags_.size(); }
+    Tag* tagAt(size_t i) { return tags_[i].get(); }
+
+    // --- fields --------------------------------------------------------------------------------
+    Field* field(std::string_view name);  // letter case ignored; nullptr when absent
+    size_t fieldCount() const { return fields_.size(); }
+    Field* fieldAt(size_t i) { return fields_[i].get(); }
+
+    // --- changes -------------------------------------------------------------------------------
+    int appendBlank();   // new blank row, current; 0 on success
+    int markDeleted();   // marks the current row
+    int recall();        // clears the mark of the current row
+    int pack();          // removes marked rows, renumbers, rebuilds every open index
+    int flush();         // writes the row buffer, the table and its indexes
+    int close();         // flushes and closes; the Table object is destroyed by the Library
+
+    // Creates index files for this table (tags), replacing existing ones when the Library's
+    // safety is off, writes the group file `groupName`.cgp listing them, and opens them on the
+    // table (replacing any tags already open). Returns 0 or a negative error code.
+    int createIndex(const std::string& groupName, const std::vector<TagSpec>& tags);
+
+    // Internal: used by Field.
+    uint8_t* rowBuffer() { return row_.data(); }
+    void touchRow() { rowChanged_ = true; }
+    int fail(const Status& s);
+
+private:
+    friend class Library;
+    Table(Library* lib, std::string alias, std::unique_ptr<DbfFile> dbf);
+    Status openGroup(const std::string& groupPath);
+    Status writeRow();                 // row buffer to file, keys updated
+    int loadRow(uint32_t recNo);       // reads a row into the buffer
+    void clearRow(bool eof, bool bof);
+    int positionFromIndex(bool ok, bool forward);
+    Status rebuildIndexes();
+
+    Library* lib_;
+    std::string alias_;
+    std::unique_ptr<DbfFile> dbf_;
+    std::vector<std::unique_ptr<Field>> fields_;
+    std::vector<std::unique_ptr<Tag>> tags_;
+    Tag* selected_ = nullptr;
+
+    std::vector<uint8_t> row_;
+    uint32_t rowRecNo_ = 0;         // 0: no row current
+    bool rowChanged_ = false;
+    bool rowIsNew_ = false;         // appended, keys not yet in the indexes
+    std::vector<std::string> rowKeys_;  // keys of the row as last written, one per tag
+    bool atEof_ = false, atBof_ = false;
+};
+
+}  // namespace xbase
