@@ -1,0 +1,5 @@
+#include "app/About.h"
+
+TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About"));
+}

@@ -1,0 +1,5 @@
+#include "backup/DriveDirU.h"
+
+TDriveDir::TDriveDir(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("DriveDir"));
+}

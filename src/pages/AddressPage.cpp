@@ -1,0 +1,3 @@
+#include "pages/AddressPage.h"
+
+AddressPage::AddressPage(QWidget* parent) : QWidget(parent) {}

@@ -1,0 +1,8 @@
+#pragma once
+#include <QWidget>
+
+class AddressPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit AddressPage(QWidget* parent = nullptr);
+};

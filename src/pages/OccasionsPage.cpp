@@ -1,0 +1,3 @@
+#include "pages/OccasionsPage.h"
+
+OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {}

@@ -1,0 +1,3 @@
+#include "pages/SetupPage.h"
+
+SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {}

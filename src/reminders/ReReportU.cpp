@@ -1,0 +1,5 @@
+#include "reminders/ReReportU.h"
+
+TREReport::TREReport(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("REReport"));
+}
