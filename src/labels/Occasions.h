@@ -1,0 +1,34 @@
+#pragma once
+// Occasions and who qualifies for them: shared by the label run and the reminder run.
+//
+// Occasion numbers: 1 Valentines Day, 2 Mother's Day, 3 Father's Day, 4 Easter/Passover,
+// 5 Halloween, 6 Thanksgiving, 7 Christmas / Chanukah (each selects by one holiday flag),
+// 8 Birthday, Etc (the dated entries that fall within the date span), 9 Selected (labels only:
+// recipients picked by hand).
+
+#include <QDate>
+#include <QString>
+
+struct TAddressRecord;
+
+inline constexpr int OccasionSelected = 9;
+inline constexpr int OccasionDated = 8;
+
+// The holiday flag of `rec` for occasions 1 to 7; false for any other number.
+bool HolidayFlag(const TAddressRecord& rec, int occasion);
+
+// Month-day window test: x, start and end written as "mmdd"; passes when start <= x <= end,
+// compared as text. Years play no part, so a span crossing the year end selects nothing.
+bool MonthDayInWindow(const QDate& x, const QDate& spanStart, const QDate& spanEnd);
+
+// The dated entries of occasion 8, in the order they are tested.
+struct DatedEntry {
+    const char* label;  // "Birthday ", "Anniversary ", "Other1 ", "Other2 "
+    bool flag;
+    QDate date;
+};
+// Fills out[0..3] from rec; returns 4.
+int DatedEntries(const TAddressRecord& rec, DatedEntry out[4]);
+
+// Number of labels `rec` gives for an occasion 1 to 8 within the span (0 to 4 for occasion 8).
+int LabelsFor(const TAddressRecord& rec, int occasion, const QDate& spanStart, const QDate& spanEnd);
