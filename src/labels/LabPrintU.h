@@ -1,8 +1,74 @@
 #pragma once
+// The print options dialog of a label run: shows how many labels the run prints, and asks for the
+// label stock and for the column and row of the first label on the sheet.
+//
+// The label run sets LabelCount, opens LABELS (holding at least one stock) and shows the dialog
+// modally. Afterwards it reads:
+//   - PrintOptionsCancelled: true unless the dialog was left by OK with a stock selected;
+//   - LabelRec: the chosen stock (loaded from LABELS);
+//   - startColumnText() / startRowText(): the texts of the two start fields, which the run
+//     converts to integers. On OK the start column is within 1..LabelRec.nAcross and the row
+//     is at least 1.
+// On OK with a stock other than SettingsRec.LabID, LabID is set to the stock's name and the
+// settings row is stored (Mrby1 opened and closed for it).
+
 #include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
 
 class TLabPrint : public QDialog {
     Q_OBJECT
 public:
     explicit TLabPrint(QWidget* parent = nullptr);
+
+    // Texts of the start column and start row fields ("1" after every showing until changed).
+    QString startColumnText() const;
+    QString startRowText() const;
+
+    // Controls, for the windows code that drives the dialog and for tests.
+    QComboBox* stockBox() const { return ComboBox1; }
+    QLineEdit* columnField() const { return MaskEdit1; }
+    QLineEdit* rowField() const { return MaskEdit2; }
+    QToolButton* columnLeftArrow() const { return UpDown1Left; }
+    QToolButton* columnRightArrow() const { return UpDown1Right; }
+    QToolButton* rowUpArrow() const { return UpDown2Up; }
+    QToolButton* rowDownArrow() const { return UpDown2Down; }
+    QPushButton* okButton() const { return BtnOK; }
+    QPushButton* cancelButton() const { return BtnCancel; }
+    QLabel* countLabel() const { return Label4; }
+
+    enum class Arrow { Up, Down, Left, Right };
+
+public slots:
+    void FormShow();
+    void BtnOKClick();
+    void BtnCancelClick();
+    void UpDown1Click(Arrow button);  // Left / Right
+    void UpDown2Click(Arrow button);  // Up / Down
+    void MaskEdit1Exit();
+    void MaskEdit2Exit();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Positions LABELS on the selected entry and loads it into LabelRec; closes the dialog (as
+    // cancelled) when no entry is selected. Returns false in that case.
+    bool LoadSelectedStock();
+
+    QComboBox* ComboBox1 = nullptr;
+    QLineEdit* MaskEdit1 = nullptr;
+    QLineEdit* MaskEdit2 = nullptr;
+    QToolButton* UpDown1Left = nullptr;
+    QToolButton* UpDown1Right = nullptr;
+    QToolButton* UpDown2Up = nullptr;
+    QToolButton* UpDown2Down = nullptr;
+    QPushButton* BtnOK = nullptr;
+    QPushButton* BtnCancel = nullptr;
+    QLabel* Label4 = nullptr;
 };
