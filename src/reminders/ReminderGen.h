@@ -1,0 +1,64 @@
+#pragma once
+// The reminder run: one occasion's report from the address book.
+//
+// How the pieces fit: ReminderRun (the click on a reminder row of the occasions page) asks for
+// the span for occasion 8, collects the entry lines with CollectReminderLines (a scan of the
+// address book in name order, choosing rows by the rules of labels/Occasions.h, the same ones the
+// label run uses), writes them under the heading into the viewer's document with
+// WriteReminderReport and shows the viewer modally. The admin tool makes the same report as plain
+// text with ReminderReportText. Nothing here but ReminderRun touches a window.
+//
+// Report lines (TAB = one tab character):
+//     TAB <occasion text> " Reminders"                       bold italic
+//     (empty)
+//     TAB <first> " " <last> " "                             occasions 1 to 7
+//     TAB <first> " " <last> " " <entry label><date>         occasion 8, e.g. "Birthday 3/14/61"
+// Names are trimmed; dates are the full stored date in the locale's short date format.
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+struct TAddressRecord;
+struct DatedEntry;
+class QTextDocument;
+
+// "\t" + occasionText + " Reminders".
+QString ReminderHeading(const QString& occasionText);
+
+// `text` without leading and trailing blanks and control characters.
+QString TrimBlanks(const QString& text);
+
+// One holiday entry line for `rec`: TAB, first, " ", last, " " (names trimmed).
+QString HolidayEntryLine(const TAddressRecord& rec);
+// One dated entry line: the holiday entry followed by the entry label and the date written in
+// `locale`'s short date format.
+QString DatedEntryLine(const TAddressRecord& rec, const DatedEntry& entry,
+                       const QLocale& locale = QLocale());
+
+// Appends the lines `rec` gives for an occasion (1 to 7: one line when its flag is set; 8: one
+// line per flagged dated entry inside the span, birthday, anniversary, Other1, Other2 in that
+// order). Any other occasion gives nothing.
+void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& spanStart,
+                      const QDate& spanEnd, QStringList& out, const QLocale& locale = QLocale());
+
+// Opens the address book (OpenAddrBook: name order, fatal when it cannot be opened), appends the
+// lines of every row until a skip leaves no row current, and closes it again. Leaves AddressRec
+// holding the last row read.
+QStringList CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
+                                 const QLocale& locale = QLocale());
+
+// Replaces the content of `doc` with the report: the heading in bold italic, the spacer line and
+// the entry lines in the document's regular face. Text typed after the last line comes out
+// regular too. The undo history is cleared.
+void WriteReminderReport(QTextDocument& doc, const QString& occasionText,
+                         const QStringList& lines);
+
+// The same report as plain text, every line ending in "\n".
+QString ReminderReportText(const QString& occasionText, const QStringList& lines);
+
+// The click on reminder row `occasion` (1 to 8) with its title: for occasion 8 the span dialog
+// first (nothing happens when it is cancelled), then the report into the viewer, shown modally.
+// Returns when the viewer is closed. Occasions outside 1 to 8 do nothing.
+void ReminderRun(int occasion, const QString& title);
