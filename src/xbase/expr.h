@@ -44,8 +44,9 @@ public:
     // Numeric key encoding of formats.md 2.9 (width = keySize, decimals = keyDecimals).
     static std::string encodeNumber(double value, int width, int decimals);
 
+    struct Node;  // parsed expression (defined in expr.cpp)
+
 private:
-    struct Node;
     std::string text_;
     std::unique_ptr<Node> root_;
     char type_ = 'C';

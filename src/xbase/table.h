@@ -95,7 +95,8 @@ public:
     // --- positioning ---------------------------------------------------------------------------
     int top();
     int bottom();
-    int skip(long n = 1);  // kEof / kBof past either end (no row current)
+    // kEof past the end (no row current); kBof before the start (the first row stays current).
+    int skip(long n = 1);
     int go(uint32_t recNo);  // kEof when recNo is out of range
     // Seeks a key prefix in the selected tag: kOk on a match, kAfter on the next greater key,
     // kEof past the last key (no row current). Without a selected tag: kError.
@@ -135,7 +136,7 @@ public:
 
     // Internal: used by Field.
     uint8_t* rowBuffer() { return row_.data(); }
-    void touchRow() { rowChanged_ = true; }
+    void touchRow();
     int fail(const Status& s);
 
 private:
@@ -145,8 +146,9 @@ private:
     Status writeRow();                 // row buffer to file, keys updated
     int loadRow(uint32_t recNo);       // reads a row into the buffer
     void clearRow(bool eof, bool bof);
-    int positionFromIndex(bool ok, bool forward);
     Status rebuildIndexes();
+    Status syncCursor();
+    Status collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos);
 
     Library* lib_;
     std::string alias_;
@@ -159,6 +161,7 @@ private:
     uint32_t rowRecNo_ = 0;         // 0: no row current
     bool rowChanged_ = false;
     bool rowIsNew_ = false;         // appended, keys not yet in the indexes
+    bool pendingAppend_ = false;    // appended row not yet handed to the table file
     std::vector<std::string> rowKeys_;  // keys of the row as last written, one per tag
     bool atEof_ = false, atBof_ = false;
 };

@@ -1,0 +1,562 @@
+#include "xbase/table.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "xbase/cp1252.h"
+#include "xbase/library.h"
+
+namespace xbase {
+
+namespace {
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string trimmed(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string stem(const std::string& fileName) {
+    std::string b = baseName(fileName);
+    size_t dot = b.rfind('.');
+    return dot == std::string::npos ? b : b.substr(0, dot);
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Field
+
+std::string Field::str() const {
+    if (!table_->hasRow()) return {};
+    return cp1252::toUtf8(field::raw(table_->rowBuffer(), info_));
+}
+
+double Field::asDouble() const {
+    if (!table_->hasRow()) return 0;
+    double v = 0;
+    field::parseNumber(field::raw(table_->rowBuffer(), info_), &v);
+    return v;
+}
+
+long long Field::asInt() const { return static_cast<long long>(std::trunc(asDouble())); }
+
+bool Field::isTrue() const {
+    if (!table_->hasRow() || info_.length == 0) return false;
+    return field::isTrue(table_->rowBuffer()[info_.offset]);
+}
+
+void Field::assign(std::string_view utf8) {
+    if (!table_->hasRow()) {
+        table_->fail(Status::error(ErrorKind::BadArgument, table_->path(), "no current row to assign " + info_.name));
+        return;
+    }
+    if (table_->dbf().readOnly()) {
+        table_->fail(Status::error(ErrorKind::ReadOnly, table_->path(), "table is open read-only"));
+        return;
+    }
+    table_->touchRow();
+    uint8_t* p = table_->rowBuffer() + info_.offset;
+    const size_t len = info_.length;
+    switch (info_.type) {
+    case 'N':
+    case 'F': {
+        std::string t = trimmed(utf8);
+        if (t.empty()) {
+            std::fill(p, p + len, uint8_t(' '));
+            return;
+        }
+        double v = 0;
+        field::parseNumber(t, &v);
+        field::formatNumber(v, int(len), info_.decimals, reinterpret_cast<char*>(p));
+        return;
+    }
+    case 'L': {
+        char c = ' ';
+        std::string t = trimmed(utf8);
+        if (!t.empty()) c = field::isTrue(uint8_t(t[0])) ? 'T' : (t[0] == '?' ? '?' : 'F');
+        std::fill(p, p + len, uint8_t(' '));
+        if (len > 0) p[0] = uint8_t(c);
+        return;
+    }
+    case 'D': {
+        std::string t = trimmed(utf8);
+        std::fill(p, p + len, uint8_t(' '));
+        bool digits = t.size() == 8 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (digits) std::copy(t.begin(), t.end(), p);
+        return;
+    }
+    default: {
+        std::string b = cp1252::fromUtf8(utf8);
+        size_t n = std::min(len, b.size());
+        std::copy(b.begin(), b.begin() + long(n), p);
+        std::fill(p + n, p + len, uint8_t(' '));
+        return;
+    }
+    }
+}
+
+void Field::assignDouble(double v) {
+    if (info_.type == 'N' || info_.type == 'F') {
+        if (!table_->hasRow()) {
+            table_->fail(Status::error(ErrorKind::BadArgument, table_->path(), "no current row to assign " + info_.name));
+            return;
+        }
+        table_->touchRow();
+        field::formatNumber(v, info_.length, info_.decimals,
+                            reinterpret_cast<char*>(table_->rowBuffer() + info_.offset));
+        return;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", int(info_.decimals), v);
+    assign(buf);
+}
+
+void Field::assignInt(long long v) { assignDouble(double(v)); }
+
+void Field::assignLogical(bool v) { assign(v ? "T" : "F"); }
+
+// ---------------------------------------------------------------------------------------------
+// Table
+
+Table::Table(Library* lib, std::string alias, std::unique_ptr<DbfFile> dbf)
+    : lib_(lib), alias_(std::move(alias)), dbf_(std::move(dbf)) {
+    for (const FieldInfo& f : dbf_->fields()) fields_.push_back(std::unique_ptr<Field>(new Field(this, f)));
+    row_.assign(dbf_->recordLength(), uint8_t(' '));
+}
+
+Table::~Table() = default;
+
+const std::string& Table::path() const { return dbf_->path(); }
+
+int Table::fail(const Status& s) { return lib_->record(s); }
+
+uint32_t Table::recCount() const { return dbf_->recordCount() + (pendingAppend_ ? 1u : 0u); }
+
+uint32_t Table::recNo() const {
+    if (rowRecNo_ != 0) return rowRecNo_;
+    return atEof_ ? recCount() + 1 : 0;
+}
+
+bool Table::deleted() const { return rowRecNo_ != 0 && row_[0] == '*'; }
+
+Field* Table::field(std::string_view name) {
+    for (auto& f : fields_)
+        if (sameName(f->name(), name)) return f.get();
+    return nullptr;
+}
+
+Tag* Table::tag(std::string_view name) {
+    for (auto& t : tags_)
+        if (sameName(t->name(), name)) return t.get();
+    return nullptr;
+}
+
+void Table::selectTag(Tag* tag) {
+    (void)writeRow();
+    selected_ = tag;
+}
+
+void Table::touchRow() {
+    if (rowChanged_) return;
+    // Remember the keys the row has in the indexes before its bytes change.
+    if (!rowIsNew_) {
+        rowKeys_.resize(tags_.size());
+        for (size_t i = 0; i < tags_.size(); ++i) tags_[i]->expr().evaluate(row_.data(), &rowKeys_[i]);
+    }
+    rowChanged_ = true;
+}
+
+Status Table::writeRow() {
+    if (!rowChanged_ || rowRecNo_ == 0) return Status::Ok();
+    if (dbf_->readOnly()) return Status::error(ErrorKind::ReadOnly, path(), "table is open read-only");
+    if (pendingAppend_) {
+        uint32_t rn = 0;
+        XB_TRY(dbf_->appendRecord(row_.data(), &rn));
+        pendingAppend_ = false;
+        rowRecNo_ = rn;
+    } else {
+        XB_TRY(dbf_->writeRecord(rowRecNo_, row_.data()));
+    }
+    std::string key;
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        NtxIndex& ix = tags_[i]->index();
+        tags_[i]->expr().evaluate(row_.data(), &key);
+        if (rowIsNew_) {
+            XB_TRY(ix.insert(key, rowRecNo_));
+        } else if (i < rowKeys_.size() && key != rowKeys_[i]) {
+            Status s = ix.remove(rowKeys_[i], rowRecNo_);
+            if (!s.ok() && s.kind != ErrorKind::NotFound) return s;
+            XB_TRY(ix.insert(key, rowRecNo_));
+        }
+    }
+    rowChanged_ = false;
+    rowIsNew_ = false;
+    return Status::Ok();
+}
+
+void Table::clearRow(bool eof, bool bof) {
+    rowRecNo_ = 0;
+    rowChanged_ = false;
+    rowIsNew_ = false;
+    atEof_ = eof;
+    atBof_ = bof;
+}
+
+int Table::loadRow(uint32_t recNo) {
+    Status s = dbf_->readRecord(recNo, row_.data());
+    if (!s.ok()) {
+        clearRow(true, false);
+        return fail(s);
+    }
+    rowRecNo_ = recNo;
+    rowChanged_ = false;
+    rowIsNew_ = false;
+    atEof_ = atBof_ = false;
+    return kOk;
+}
+
+// Moves the index cursor onto the current row when a change or a go() left it elsewhere.
+Status Table::syncCursor() {
+    NtxIndex& ix = selected_->index();
+    if (rowRecNo_ == 0) return Status::Ok();
+    if (ix.positioned() && ix.currentRecNo() == rowRecNo_) return Status::Ok();
+    std::string key;
+    selected_->expr().evaluate(row_.data(), &key);
+    bool found = false;
+    XB_TRY(ix.seekEntry(key, rowRecNo_, &found));
+    if (!found)
+        return Status::error(ErrorKind::Corrupt, ix.path(),
+                             "record " + std::to_string(rowRecNo_) + " is missing from the index");
+    return Status::Ok();
+}
+
+int Table::top() {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (!selected_) {
+        if (recCount() == 0) {
+            clearRow(true, true);
+            return kEof;
+        }
+        return loadRow(1);
+    }
+    bool ok = false;
+    s = selected_->index().first(&ok);
+    if (!s.ok()) return fail(s);
+    if (!ok) {
+        clearRow(true, true);
+        return kEof;
+    }
+    return loadRow(selected_->index().currentRecNo());
+}
+
+int Table::bottom() {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (!selected_) {
+        if (recCount() == 0) {
+            clearRow(true, true);
+            return kEof;
+        }
+        return loadRow(recCount());
+    }
+    bool ok = false;
+    s = selected_->index().last(&ok);
+    if (!s.ok()) return fail(s);
+    if (!ok) {
+        clearRow(true, true);
+        return kEof;
+    }
+    return loadRow(selected_->index().currentRecNo());
+}
+
+int Table::skip(long n) {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (rowRecNo_ == 0) {
+        // Past the end a step back lands on the last row; before the start nothing moves.
+        if (atEof_ && n < 0 && recCount() > 0) {
+            int rc = bottom();
+            if (rc != kOk) return rc;
+            ++n;
+            if (n == 0) return kOk;
+        } else {
+            return atEof_ ? kEof : kBof;
+        }
+    }
+    if (!selected_) {
+        long long target = static_cast<long long>(rowRecNo_) + n;
+        if (target < 1) {
+            int rc = loadRow(1);
+            atBof_ = true;
+            return rc == kOk ? kBof : rc;
+        }
+        if (target > static_cast<long long>(recCount())) {
+            clearRow(true, false);
+            return kEof;
+        }
+        return loadRow(static_cast<uint32_t>(target));
+    }
+    s = syncCursor();
+    if (!s.ok()) return fail(s);
+    NtxIndex& ix = selected_->index();
+    const bool forward = n > 0;
+    long steps = forward ? n : -n;
+    uint32_t lastGood = rowRecNo_;
+    while (steps-- > 0) {
+        bool ok = false;
+        s = forward ? ix.next(&ok) : ix.prev(&ok);
+        if (!s.ok()) return fail(s);
+        if (!ok) {
+            if (forward) {
+                clearRow(true, false);
+                return kEof;
+            }
+            // Before the first key: stay on the first row, flagged.
+            int rc = loadRow(lastGood);
+            (void)ix.first(&ok);
+            atBof_ = true;
+            return rc == kOk ? kBof : rc;
+        }
+        lastGood = ix.currentRecNo();
+    }
+    return loadRow(lastGood);
+}
+
+int Table::go(uint32_t recNo) {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (recNo < 1 || recNo > recCount()) {
+        clearRow(true, false);
+        return kEof;
+    }
+    return loadRow(recNo);
+}
+
+int Table::seek(std::string_view utf8Key) {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (!selected_) return fail(Status::error(ErrorKind::BadArgument, path(), "seek needs a selected tag"));
+    SeekResult r = SeekResult::Eof;
+    s = selected_->index().seek(selected_->expr().seekKey(utf8Key), &r);
+    if (!s.ok()) return fail(s);
+    if (r == SeekResult::Eof) {
+        clearRow(true, false);
+        return kEof;
+    }
+    int rc = loadRow(selected_->index().currentRecNo());
+    if (rc != kOk) return rc;
+    return r == SeekResult::Found ? kOk : kAfter;
+}
+
+int Table::appendBlank() {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
+    row_ = dbf_->blankRecord();
+    pendingAppend_ = true;
+    rowRecNo_ = dbf_->recordCount() + 1;
+    rowIsNew_ = true;
+    rowChanged_ = true;
+    atEof_ = atBof_ = false;
+    return kOk;
+}
+
+int Table::markDeleted() {
+    if (rowRecNo_ == 0) return fail(Status::error(ErrorKind::BadArgument, path(), "no current row to delete"));
+    touchRow();
+    row_[0] = '*';
+    return kOk;
+}
+
+int Table::recall() {
+    if (rowRecNo_ == 0) return fail(Status::error(ErrorKind::BadArgument, path(), "no current row to recall"));
+    touchRow();
+    row_[0] = ' ';
+    return kOk;
+}
+
+int Table::flush() {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (dbf_->readOnly()) return kOk;
+    const bool sync = lib_->syncOnFlush();
+    s = dbf_->flush(sync);
+    if (!s.ok()) return fail(s);
+    for (auto& t : tags_) {
+        s = t->index().flush(sync);
+        if (!s.ok()) return fail(s);
+    }
+    return kOk;
+}
+
+Status Table::rebuildIndexes() {
+    for (auto& t : tags_) {
+        std::vector<uint8_t> keys;
+        std::vector<uint32_t> recNos;
+        XB_TRY(collectKeys(t->expr(), &keys, &recNos));
+        NtxSpec spec;
+        spec.expression = t->index().header().expression;
+        spec.keySize = t->expr().keySize();
+        spec.keyDecimals = t->expr().keyDecimals();
+        spec.unique = t->index().header().unique;
+        spec.descending = t->index().header().descending;
+        spec.tagName = t->name();
+        const std::string ixPath = t->index().path();
+        XB_TRY(t->index().close());
+        t->index_.reset();
+        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, spec, std::move(keys), std::move(recNos), &t->index_));
+    }
+    return Status::Ok();
+}
+
+Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos) {
+    const uint32_t n = dbf_->recordCount();
+    const size_t ks = expr.keySize();
+    keys->resize(size_t(n) * ks);
+    recNos->resize(n);
+    std::string key;
+    for (uint32_t r = 1; r <= n; ++r) {
+        const uint8_t* rec = nullptr;
+        XB_TRY(dbf_->recordPtr(r, &rec));
+        expr.evaluate(rec, &key);
+        std::copy(key.begin(), key.end(), keys->begin() + long(size_t(r - 1) * ks));
+        (*recNos)[r - 1] = r;
+    }
+    return Status::Ok();
+}
+
+int Table::pack() {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
+    s = dbf_->flush(false);
+    if (!s.ok()) return fail(s);
+    s = dbf_->pack(nullptr);
+    if (!s.ok()) return fail(s);
+    clearRow(false, false);
+    s = rebuildIndexes();
+    if (!s.ok()) return fail(s);
+    return kOk;
+}
+
+int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>& specs) {
+    Status s = writeRow();
+    if (!s.ok()) return fail(s);
+    s = dbf_->flush(false);
+    if (!s.ok()) return fail(s);
+    const std::string dir = dirName(path());
+    const std::string groupPath = resolveName(lib_->fs(), dir, groupName + ".cgp");
+    std::vector<std::unique_ptr<Tag>> made;
+    std::string groupText = "# Merrowby index group: one index file per line\n";
+    for (const TagSpec& spec : specs) {
+        auto t = std::make_unique<Tag>();
+        t->name_ = spec.name;
+        s = KeyExpr::compile(spec.expression, dbf_->fields(), &t->expr_);
+        if (!s.ok()) {
+            s.file = path();
+            return fail(s);
+        }
+        const std::string ixPath = resolveName(lib_->fs(), dir, spec.name + ".ntx");
+        if (lib_->safety() && lib_->fs().exists(ixPath))
+            return lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists);
+        std::vector<uint8_t> keys;
+        std::vector<uint32_t> recNos;
+        s = collectKeys(t->expr_, &keys, &recNos);
+        if (!s.ok()) return fail(s);
+        NtxSpec ns;
+        ns.expression = spec.expression;
+        ns.keySize = t->expr_.keySize();
+        ns.keyDecimals = t->expr_.keyDecimals();
+        ns.unique = spec.unique;
+        ns.descending = spec.descending;
+        ns.tagName = spec.name.substr(0, 10);
+        // An index file of this table that is open is replaced: close ours first.
+        for (auto& old : tags_)
+            if (old->index_ && old->index().path() == ixPath) {
+                (void)old->index().close();
+                old->index_.reset();
+            }
+        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_);
+        if (!s.ok()) return lib_->record(s, kErrCreate);
+        groupText += baseName(ixPath) + "\n";
+        made.push_back(std::move(t));
+    }
+    if (lib_->safety() && lib_->fs().exists(groupPath))
+        return lib_->record(Status::error(ErrorKind::Exists, groupPath, "group file exists"), kErrExists);
+    s = writeFileAtomic(lib_->fs(), groupPath, groupText);
+    if (!s.ok()) return lib_->record(s, kErrCreate);
+    for (auto& old : tags_)
+        if (old->index_) (void)old->index().close();
+    tags_ = std::move(made);
+    selected_ = nullptr;
+    return kOk;
+}
+
+Status Table::openGroup(const std::string& groupPath) {
+    std::string text;
+    XB_TRY(readWholeFile(lib_->fs(), groupPath, &text));
+    const std::string dir = dirName(groupPath);
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t nl = text.find('\n', pos);
+        std::string line = trimmed(text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
+        pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
+        if (line.empty() || line[0] == '#') continue;
+        if (line.find('/') != std::string::npos || line.find('\0') != std::string::npos)
+            return Status::error(ErrorKind::Corrupt, groupPath, "group file names a path: " + line);
+        const std::string ixPath = resolveName(lib_->fs(), dir, line);
+        if (!lib_->fs().exists(ixPath))
+            return Status::error(ErrorKind::NotFound, ixPath, "index file not found");
+        auto t = std::make_unique<Tag>();
+        t->name_ = stem(line);
+        XB_TRY(NtxIndex::open(lib_->fs(), ixPath, dbf_->readOnly(), &t->index_));
+        Status s = KeyExpr::compile(t->index_->header().expression, dbf_->fields(), &t->expr_);
+        if (!s.ok()) {
+            s.file = ixPath;
+            return s;
+        }
+        if (t->expr_.keySize() != t->index_->keySize())
+            return Status::error(ErrorKind::Corrupt, ixPath,
+                                 "key size " + std::to_string(t->index_->keySize()) +
+                                     " does not match its expression (" +
+                                     std::to_string(t->expr_.keySize()) + ")");
+        tags_.push_back(std::move(t));
+        if (tags_.size() > 64) return Status::error(ErrorKind::Corrupt, groupPath, "too many index files");
+    }
+    return Status::Ok();
+}
+
+int Table::close() {
+    Status first = writeRow();
+    if (!dbf_->readOnly()) {
+        const bool sync = lib_->syncOnFlush();
+        for (auto& t : tags_) {
+            if (!t->index_) continue;
+            Status s = t->index().flush(sync);
+            if (first.ok()) first = s;
+        }
+    }
+    for (auto& t : tags_) {
+        if (!t->index_) continue;
+        Status s = t->index().close();
+        if (first.ok()) first = s;
+    }
+    Status s = dbf_->close();
+    if (first.ok()) first = s;
+    Library* lib = lib_;
+    int rc = first.ok() ? kOk : lib->record(first);
+    lib->forget(this);  // destroys this table
+    return rc;
+}
+
+}  // namespace xbase
