@@ -1,3 +1,352 @@
 #include "pages/AddressPage.h"
 
-AddressPage::AddressPage(QWidget* parent) : QWidget(parent) {}
+#include <QApplication>
+#include <algorithm>
+#include <iterator>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+
+#include "app/Messages.h"
+#include "data/Globals.h"
+
+namespace {
+
+const QColor kPageColour(247, 245, 210);
+
+// Maximum input lengths of Edit1..Edit12. The e-mail box takes 59, not the column's 60: a
+// stored text is cut to 59 characters, and a 60th character typed would be silently lost.
+constexpr int kEditLimits[12] = {20, 20, 40, 40, 20, 2, 10, 35, 59, 24, 24, 24};
+
+// Busy cursor for the life of the object.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// The pickers show whole years, whatever the locale's short format does with them, so that the
+// zero date (30 December 1899) cannot be mistaken for 1999.
+QString pickerFormat() {
+    QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return f;
+}
+
+}  // namespace
+
+AddressPage::AddressPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TabSheet2"));
+    buildControls();
+}
+
+AddressPage::~AddressPage() = default;
+
+void AddressPage::buildControls() {
+    resize(737, 437);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kPageColour);
+    setPalette(pal);
+
+    letterB_ = QFontMetrics(font()).horizontalAdvance(QLatin1Char('B'));
+    rowHeight_ = QFontMetrics(font()).height() + 8;
+
+    QFont bold = font();
+    bold.setBold(true);
+    auto label = [&](const QString& text, int x, int y, int w, Qt::Alignment align, bool isBold) {
+        auto* l = new QLabel(text, this);
+        if (isBold) l->setFont(bold);
+        l->setAlignment(align | Qt::AlignVCenter);
+        l->setGeometry(x, y, w, 21);
+        return l;
+    };
+
+    // Names list.
+    model_ = new AddressListModel(this);
+    list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("StringGrid2"));
+    list_->setModel(model_);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list_->setWordWrap(false);
+    list_->setTabKeyNavigation(false);
+    list_->verticalHeader()->hide();
+    // Fixed, uniform rows: the view never measures a row, however long the book.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->verticalHeader()->setDefaultSectionSize(rowHeight_);
+    list_->verticalHeader()->setMinimumSectionSize(1);
+    list_->horizontalHeader()->setFixedHeight(rowHeight_);
+    list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->horizontalHeader()->setSectionsClickable(false);
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->setColumnWidth(AddressListModel::LastColumn, 20 * letterB_);
+    list_->setColumnWidth(AddressListModel::FirstColumn, 20 * letterB_);
+    list_->setColumnHidden(AddressListModel::RecNoColumn, true);
+    layoutList(0);
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex&, const QModelIndex&) {
+                if (!selecting_) StringGrid2Click();
+            });
+
+    // Seek box.
+    label(QStringLiteral("Seek"), 56, 364, 38, Qt::AlignLeft, true);
+    seek_ = new QLineEdit(this);
+    seek_->setObjectName(QStringLiteral("Edit13"));
+    seek_->setGeometry(96, 364, 200, 21);
+    connect(seek_, &QLineEdit::textChanged, this, [this] { Edit13Change(); });
+
+    // Editor boxes: right-aligned bold captions ending at x = 433, boxes from x = 440.
+    struct Box { int x, y, w; };
+    const Box boxes[12] = {
+        {440, 36, 121},  {565, 36, 160},   // First, Last
+        {440, 60, 285},  {440, 80, 285},   // Street, Street2
+        {440, 100, 145}, {589, 100, 30}, {623, 100, 102},  // City, State, Zip
+        {440, 132, 200},                   // Country
+        {440, 164, 285},                   // email
+        {440, 196, 140}, {585, 196, 140},  // phone, fax
+        {440, 228, 140},                   // mobile
+    };
+    const struct { const char* text; int y; } captions[] = {
+        {"First/Last Name", 36}, {"Street Address", 60}, {"City - State - Zip", 100},
+        {"Country", 132},        {"EMail", 164},         {"Phone - Fax", 196},
+        {"Mobile", 228},
+    };
+    for (const auto& c : captions)
+        label(QString::fromLatin1(c.text), 283, c.y, 150, Qt::AlignRight, true);
+    for (int i = 0; i < 12; ++i) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
+        e->setGeometry(boxes[i].x, boxes[i].y, boxes[i].w, 21);
+        e->setMaxLength(kEditLimits[i]);
+        connect(e, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+        bindControl(e);
+        edits_[i] = e;
+    }
+
+    // Dated rows: check box at x = 328, its picker at x = 416.
+    const int rowsY[4] = {272, 304, 336, 368};
+    const struct { int box; const char* text; } dated[4] = {
+        {1, "Birthday"}, {2, "Anniversary"}, {10, "Other 1"}, {11, "Other 2"}};
+    auto makeCheck = [&](int number, const QString& text, int x, int y, int w) {
+        auto* c = new QCheckBox(text, this);
+        c->setObjectName(QStringLiteral("CheckBox%1").arg(number));
+        c->setGeometry(x, y, w, 21);
+        c->setAutoFillBackground(true);
+        c->setPalette(pal);
+        // A tick that is never saved would be lost, so "Birthday" takes the bindings of the others.
+        connect(c, &QCheckBox::clicked, this, [this] { Edit1Change(); });
+        bindControl(c);
+        checks_[number - 1] = c;
+    };
+    const QString format = pickerFormat();
+    for (int i = 0; i < 4; ++i) {
+        makeCheck(dated[i].box, QString::fromLatin1(dated[i].text), 328, rowsY[i], 86);
+        auto* d = new QDateEdit(this);
+        d->setObjectName(QStringLiteral("DateTimePicker%1").arg(i + 1));
+        d->setGeometry(416, rowsY[i], 110, 21);
+        d->setCalendarPopup(true);
+        d->setDateRange(ZeroDate, QDate(9999, 12, 31));
+        d->setDisplayFormat(format);
+        d->setDate(QDate::currentDate());
+        connect(d, &QDateEdit::dateChanged, this, [this] { Edit1Change(); });
+        bindControl(d);
+        pickers_[i] = d;
+    }
+
+    // Occasions: two columns.
+    const struct { int box; const char* text; int x, y; } occasions[] = {
+        {3, "Valentines", 536, 272},  {4, "Mother's Day", 536, 304},
+        {5, "Father's Day", 536, 336}, {6, "Easter/Passover", 536, 368},
+        {7, "Halloween", 640, 272},   {8, "Thanksgiving", 640, 304},
+        {9, "Christmas/", 640, 336},
+    };
+    for (const auto& o : occasions) makeCheck(o.box, QString::fromLatin1(o.text), o.x, o.y, 100);
+    label(QStringLiteral("Chanukah"), 658, 352, 70, Qt::AlignLeft, false);
+
+    newButton_ = new QPushButton(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New"), this);
+    newButton_->setObjectName(QStringLiteral("LMDButton7"));
+    newButton_->setGeometry(272, 408, 75, 25);
+    connect(newButton_, &QPushButton::clicked, this, [this] { LMDButton7Click(); });
+    deleteButton_ = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon),
+                                    QStringLiteral("Delete"), this);
+    deleteButton_->setObjectName(QStringLiteral("LMDButton8"));
+    deleteButton_->setGeometry(368, 408, 75, 25);
+    connect(deleteButton_, &QPushButton::clicked, this, [this] { LMDButton8Click(); });
+
+    // Keyboard order: list, seek, the boxes top to bottom, dated rows, occasions, buttons.
+    QWidget* order[] = {list_, seek_, edits_[0], edits_[1], edits_[2], edits_[3], edits_[4],
+                        edits_[5], edits_[6], edits_[7], edits_[8], edits_[9], edits_[10],
+                        edits_[11], checks_[0], pickers_[0], checks_[1], pickers_[1],
+                        checks_[9], pickers_[2], checks_[10], pickers_[3], checks_[2],
+                        checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
+                        newButton_, deleteButton_};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void AddressPage::bindControl(QWidget* w) { w->installEventFilter(this); }
+
+bool AddressPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        // A popup (the calendar) or another window taking the keyboard is not leaving the control.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) Edit1Exit();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void AddressPage::layoutList(int records) {
+    const int frame = 2 * list_->frameWidth();
+    const int width = (records > 10 ? 43 : 40) * letterB_;
+    // Eleven rows (the header and ten names), each with its grid line.
+    list_->setGeometry(8, 16, width + frame, 11 * rowHeight_ + frame);
+}
+
+void AddressPage::selectRow(int row) {
+    selecting_ = true;
+    const QModelIndex index = model_->index(row, AddressListModel::LastColumn);
+    list_->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->scrollTo(index);
+    selecting_ = false;
+}
+
+// --- routines ------------------------------------------------------------------------------
+
+void AddressPage::FillNameList() {
+    AddressListModel::Rows rows = editor_.readNames();
+    layoutList(static_cast<int>(rows.size()));
+    selecting_ = true;
+    model_->setRows(std::move(rows));
+    selecting_ = false;
+    int remembered = 0;
+    if (editor_.CurrentAddrRecNo > 0)
+        remembered = std::max(0, model_->rowOfRecNo(static_cast<uint32_t>(editor_.CurrentAddrRecNo)));
+    if (model_->rowCount() > 0) selectRow(remembered);
+    SelectListedRecord();
+}
+
+void AddressPage::SelectListedRecord() {
+    const int row = list_->selectionModel()->currentIndex().row();
+    editor_.CurrentAddrRecNo = row < 0 ? 0 : static_cast<int>(model_->recNoAt(row));
+    LoadEditor();
+}
+
+void AddressPage::LoadEditor() {
+    editor_.loadCurrent();
+    const TAddressRecord& r = AddressRec;
+    EditorLoading = true;
+    const QString* texts[12] = {&r.First, &r.Last,    &r.Street, &r.Street2,
+                                &r.City,  &r.State,   &r.Zip,    &r.Country,
+                                &r.email, &r.phone,   &r.fax,    &r.mobile};
+    for (int i = 0; i < 12; ++i) edits_[i]->setText(texts[i]->trimmed());
+    pickers_[0]->setDate(r.Birthdate);
+    pickers_[1]->setDate(r.Annavdate);
+    pickers_[2]->setDate(r.Other1Date);
+    pickers_[3]->setDate(r.Other2Date);
+    const bool flags[11] = {r.Birthday,  r.Annav,     r.Valentine, r.Mother,
+                            r.Father,    r.Secretary, r.Halloween, r.ThanksGiv,
+                            r.Christmas, r.Other1,    r.Other2};
+    for (int i = 0; i < 11; ++i) checks_[i]->setChecked(flags[i]);
+    EditorLoading = false;
+    EditorChanged = false;
+}
+
+void AddressPage::SaveEditor() {
+    if (saving_ || !editor_.isOpen()) return;
+    saving_ = true;
+    TAddressRecord& r = AddressRec;
+    QString* texts[12] = {&r.First, &r.Last,  &r.Street, &r.Street2, &r.City, &r.State,
+                          &r.Zip,   &r.Country, &r.email, &r.phone,  &r.fax,  &r.mobile};
+    for (int i = 0; i < 12; ++i) *texts[i] = edits_[i]->text();
+    r.Birthdate = pickers_[0]->date();
+    r.Annavdate = pickers_[1]->date();
+    r.Other1Date = pickers_[2]->date();
+    r.Other2Date = pickers_[3]->date();
+    bool* flags[11] = {&r.Birthday, &r.Annav,     &r.Valentine, &r.Mother,
+                       &r.Father,   &r.Secretary, &r.Halloween, &r.ThanksGiv,
+                       &r.Christmas, &r.Other1,   &r.Other2};
+    for (int i = 0; i < 11; ++i) *flags[i] = checks_[i]->isChecked();
+
+    switch (editor_.save()) {
+    case AddressBookEditor::SaveResult::Saved:
+        FillNameList();
+        break;
+    case AddressBookEditor::SaveResult::AppendFailed:
+        // EditorChanged stays set: the next exit from a control tries again.
+        Messages::info(QStringLiteral("Unable to add record at this time"), this);
+        break;
+    case AddressBookEditor::SaveResult::WriteFailed:
+        Messages::info(QStringLiteral("Unable to save record at this time"), this);
+        break;
+    }
+    saving_ = false;
+}
+
+// --- handlers ------------------------------------------------------------------------------
+
+void AddressPage::TabSheet2Show() {
+    editor_.open();
+    BusyCursor busy;
+    editor_.CurrentAddrRecNo = -1;
+    EditorLoading = true;
+    editor_.AddrSeekText.clear();
+    seek_->clear();
+    FillNameList();
+    EditorLoading = false;
+}
+
+void AddressPage::TabSheet2Hide() {
+    // The main window moves the focus off the page first, which saves through Edit1Exit; this
+    // catches a change that is still pending however the page came to be hidden.
+    if (EditorChanged && editor_.isOpen()) SaveEditor();
+    editor_.close();
+}
+
+void AddressPage::StringGrid2Click() {
+    if (!editor_.isOpen()) return;
+    SelectListedRecord();
+}
+
+void AddressPage::Edit13Change() {
+    if (!editor_.isOpen()) return;
+    if (editor_.seek(seek_->text()) != AddressBookEditor::SeekResult::Found) return;
+    const int row = model_->rowOfRecNo(static_cast<uint32_t>(editor_.CurrentAddrRecNo));
+    if (row >= 0) selectRow(row);
+    LoadEditor();
+}
+
+void AddressPage::Edit1Change() {
+    if (!EditorLoading) EditorChanged = true;
+}
+
+void AddressPage::Edit1Exit() {
+    if (EditorChanged) SaveEditor();
+}
+
+void AddressPage::LMDButton7Click() {
+    if (!editor_.isOpen()) return;
+    editor_.CurrentAddrRecNo = 0;
+    LoadEditor();
+}
+
+void AddressPage::LMDButton8Click() {
+    if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
+    // The list was built in index order from this same table, so its row is the record's place.
+    const int row = model_->rowOfRecNo(static_cast<uint32_t>(editor_.CurrentAddrRecNo));
+    if (!editor_.removeCurrent(row >= 0 ? row + 1 : 0))
+        Messages::info(QStringLiteral("Unable to delete record at this time"), this);
+    FillNameList();
+}

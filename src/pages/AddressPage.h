@@ -1,8 +1,84 @@
 #pragma once
+// The "Address Book" page of the main window: the names list, the seek box, the editor of one
+// recipient and the "New" and "Delete" buttons.
+//
+// The page opens AddrBook when it is shown (TabSheet2Show) and closes it when it is hidden
+// (TabSheet2Hide). There is no Save button: leaving a bound control after any change writes the
+// whole record and rebuilds the list. The table work is done by AddressBookEditor; this class
+// moves data between the widgets and AddressRec and keeps the list in step.
+//
+// Bound controls (change -> Edit1Change, focus leaving -> Edit1Exit): Edit1..Edit12, the four
+// date pickers DateTimePicker1..4 and the eleven check boxes CheckBox1..11. Controls carry
+// these object names.
+
 #include <QWidget>
+
+#include "pages/AddressBookEditor.h"
+#include "pages/AddressListModel.h"
+
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
 
 class AddressPage : public QWidget {
     Q_OBJECT
 public:
     explicit AddressPage(QWidget* parent = nullptr);
+    ~AddressPage() override;
+
+    // Page state.
+    bool EditorLoading = false;  // the page is filling its own controls: ignore their changes
+    bool EditorChanged = false;  // a bound control was changed by the user since the last load
+    int currentRecNo() const { return editor_.CurrentAddrRecNo; }
+    const QString& seekText() const { return editor_.AddrSeekText; }
+
+    // Rebuilds the list from the table in index order, selects the row of the current record
+    // (the first row when it is not listed) and loads the selected record into the editor.
+    void FillNameList();
+    // The record of the selected list row (new-record mode when the list is empty) into the editor.
+    void SelectListedRecord();
+    // Record CurrentAddrRecNo (or the blank new record) into the controls; clears EditorChanged.
+    void LoadEditor();
+    // The controls into AddrBook: appends in new-record mode, otherwise overwrites the current
+    // record; then rebuilds the list. On failure tells the user and leaves EditorChanged set.
+    void SaveEditor();
+
+    AddressListModel* listModel() const { return model_; }
+    QTableView* nameList() const { return list_; }
+
+public slots:
+    void TabSheet2Show();    // page shown: open the table, fill the list, load the first name
+    void TabSheet2Hide();    // page hidden: save a pending change, close the table
+    void StringGrid2Click(); // a list row chosen
+    void Edit13Change();     // seek box changed: seek
+    void Edit1Change();      // a bound control changed
+    void Edit1Exit();        // focus left a bound control: save when changed
+    void LMDButton7Click();  // "New"
+    void LMDButton8Click();  // "Delete"
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void bindControl(QWidget* w);
+    void layoutList(int records);
+    void selectRow(int row);
+
+    AddressBookEditor editor_;
+    AddressListModel* model_ = nullptr;
+    QTableView* list_ = nullptr;
+    QLineEdit* seek_ = nullptr;
+    QLineEdit* edits_[12] = {};
+    QDateEdit* pickers_[4] = {};
+    QCheckBox* checks_[11] = {};  // CheckBox1 .. CheckBox11
+    QPushButton* newButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    int letterB_ = 7;      // width of "B" in the page font
+    int rowHeight_ = 24;   // list row height, grid line included
+    bool selecting_ = false;  // the page itself is moving the list selection
+    bool saving_ = false;
 };
