@@ -1,0 +1,35 @@
+#include "AdminCommands.h"
+
+#include <string>
+
+// Each subsystem's command, declared where it is defined. A subsystem adds its line to kCommands.
+struct AdminCommand {
+    const char* name;
+    bool gui;
+    int (*run)(const QStringList& args);
+    const char* usage;
+};
+
+static const AdminCommand kCommands[] = {
+    {nullptr, false, nullptr, nullptr},
+};
+
+int RunAdminCommand(const QString& cmd, const QStringList& args) {
+    for (const AdminCommand& c : kCommands)
+        if (c.name && cmd == QLatin1String(c.name)) return c.run(args);
+    return kAdminUnknownCommand;
+}
+
+bool AdminNeedsGui(const std::string& cmd) {
+    for (const AdminCommand& c : kCommands)
+        if (c.name && cmd == c.name) return c.gui;
+    return false;
+}
+
+const char* AdminExtraUsage() {
+    static std::string text;
+    if (text.empty())
+        for (const AdminCommand& c : kCommands)
+            if (c.usage) text += std::string("  ") + c.usage + "\n";
+    return text.c_str();
+}

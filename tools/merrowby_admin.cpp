@@ -1,0 +1,155 @@
+// merrowby-admin: data-directory chores from the command line.
+//
+//   merrowby-admin init DIR                 a fresh data set
+//   merrowby-admin check DIR                verify every table and index; exit 1 on a fault
+//   merrowby-admin dump DIR TABLE           rows in index order as UTF-8 CSV
+//   merrowby-admin reindex DIR              rebuild both indexes
+// and the runs of the program, headless (see usage()).
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "AdminCommands.h"
+#include "data/Schema.h"
+#include "version.h"
+#include "xbase/check.h"
+#include "xbase/library.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "merrowby-admin " MERROWBY_VERSION_TEXT "\n"
+                 "usage:\n"
+                 "  merrowby-admin init DIR\n"
+                 "  merrowby-admin check DIR\n"
+                 "  merrowby-admin dump DIR TABLE\n"
+                 "  merrowby-admin reindex DIR\n"
+                 "%s",
+                 AdminExtraUsage());
+    return 2;
+}
+
+int cmdInit(const std::string& dir) {
+    xbase::Status s = CreateDataSet(dir);
+    if (!s.ok()) {
+        std::fprintf(stderr, "merrowby-admin: init: %s\n", s.toString().c_str());
+        return 1;
+    }
+    std::printf("created a new data set in %s\n", dir.c_str());
+    return 0;
+}
+
+int cmdCheck(const std::string& dir) {
+    bool ok = true;
+    std::vector<xbase::CheckVerdict> verdicts;
+    for (const TableSchema& t : DataTables())
+        ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
+    for (const auto& v : verdicts)
+        std::printf("%-4s %s: %s\n", v.ok ? "OK" : "FAIL", v.file.c_str(), v.detail.c_str());
+    return ok ? 0 : 1;
+}
+
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string r = "\"";
+    for (char c : s) {
+        if (c == '"') r += '"';
+        r += c;
+    }
+    return r + "\"";
+}
+
+std::string rtrim(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+int cmdDump(const std::string& dir, const std::string& table) {
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    lib.setReadOnly(true);
+    const TableSchema* schema = nullptr;
+    for (const TableSchema& t : DataTables())
+        if (strcasecmp(t.baseName.c_str(), table.c_str()) == 0) schema = &t;
+    const std::string base = schema ? schema->baseName : table;
+    lib.setAutoOpen(schema && !schema->group.empty());
+    xbase::Table* t = lib.open(base);
+    if (!t) {
+        std::fprintf(stderr, "merrowby-admin: dump: %s\n", lib.lastError().toString().c_str());
+        return 1;
+    }
+    if (t->tagCount() > 0) t->selectTag(t->tagAt(0));
+    std::string line;
+    for (size_t i = 0; i < t->fieldCount(); ++i) line += (i ? "," : "") + csvField(t->fieldAt(i)->name());
+    std::printf("%s\n", line.c_str());
+    int rc = t->top();
+    for (; rc == xbase::kOk; rc = t->skip(1)) {
+        line.clear();
+        for (size_t i = 0; i < t->fieldCount(); ++i)
+            line += (i ? "," : "") + csvField(rtrim(t->fieldAt(i)->str()));
+        if (t->deleted()) line += ",*deleted*";
+        std::printf("%s\n", line.c_str());
+    }
+    if (rc < 0) {
+        std::fprintf(stderr, "merrowby-admin: dump: %s\n", lib.lastError().toString().c_str());
+        return 1;
+    }
+    t->close();
+    return 0;
+}
+
+int cmdReindex(const std::string& dir) {
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    lib.setAutoOpen(false);
+    lib.setSafety(false);
+    lib.setAccessMode(xbase::AccessMode::Exclusive);
+    int failures = 0;
+    for (const TableSchema& schema : DataTables()) {
+        if (schema.group.empty()) continue;
+        xbase::Table* t = lib.open(schema.baseName);
+        if (!t || t->createIndex(schema.group, {{schema.tag, schema.key}}) < 0) {
+            std::fprintf(stderr, "merrowby-admin: reindex: %s\n", lib.lastError().toString().c_str());
+            ++failures;
+        } else {
+            std::printf("rebuilt %s (%u rows)\n", schema.tag.c_str(), t->recCount());
+        }
+        lib.closeAll();
+    }
+    return failures ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    const std::string cmd = argv[1];
+    if (cmd == "--version" || cmd == "version") {
+        std::printf("merrowby-admin %s\n", MERROWBY_VERSION_TEXT);
+        return 0;
+    }
+    // Runs that lay out text need fonts: a GUI application on the offscreen platform.
+    std::unique_ptr<QCoreApplication> app;
+    if (AdminNeedsGui(cmd)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    if (cmd == "init" && argc == 3) return cmdInit(argv[2]);
+    if (cmd == "check" && argc == 3) return cmdCheck(argv[2]);
+    if (cmd == "dump" && argc == 4) return cmdDump(argv[2], argv[3]);
+    if (cmd == "reindex" && argc == 3) return cmdReindex(argv[2]);
+    QStringList args;
+    for (int i = 2; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    int rc = RunAdminCommand(QString::fromStdString(cmd), args);
+    if (rc == kAdminUnknownCommand) return usage();
+    return rc;
+}
