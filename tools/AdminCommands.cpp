@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "reminders/AdminReminders.h"
+
 // Each subsystem's command, declared where it is defined. A subsystem adds its line to kCommands.
 struct AdminCommand {
     const char* name;
@@ -11,6 +13,7 @@ struct AdminCommand {
 };
 
 static const AdminCommand kCommands[] = {
+    {"reminders", false, AdminReminders, kAdminRemindersUsage},
     {nullptr, false, nullptr, nullptr},
 };
 
