@@ -46,7 +46,10 @@ public:
     static Status open(FileSystem& fs, const std::string& path, bool readOnly,
                        std::unique_ptr<DbfFile>* out);
     // Creates a new empty table (version 0x03, language driver 0x03 = code page 1252).
-    // Exists when the file is already there and !overwrite. BadArgument for an invalid schema.
+    // Exists when the file is already there and !overwrite. BadArgument for an invalid schema:
+    // a name that is empty, longer than 10 characters, not a letter followed by letters, digits
+    // or '_', or used twice (case ignored); a bad type or length; decimals on a non-numeric
+    // field. L fields always get length 1 and D fields length 8, whatever `length` says.
     static Status create(FileSystem& fs, const std::string& path,
                          const std::vector<FieldSpec>& fields, bool overwrite,
                          std::unique_ptr<DbfFile>* out);
@@ -56,6 +59,12 @@ public:
     uint16_t recordLength() const { return recordLength_; }
     uint16_t headerLength() const { return headerLength_; }
     uint8_t versionByte() const { return version_; }
+    uint8_t languageDriver() const { return langDriver_; }
+    // Last-update date from the header (a year byte below 100 is read with a 1980-2079 window).
+    struct Date {
+        int year = 0, month = 0, day = 0;
+    };
+    Date lastUpdate() const { return lastUpdate_; }
     bool readOnly() const { return readOnly_; }
     const std::vector<FieldInfo>& fields() const { return fields_; }
     // Index of the field named `name`, letter case ignored; -1 when there is none.
@@ -94,6 +103,9 @@ private:
     Status writeHeader();
     Status writePending();
     Status loadBlock(uint64_t blockNo);
+    Status usable(bool forWrite) const;
+    Status fail(ErrorKind k, const std::string& msg) const;
+    Status load();  // reads and parses the header of file_
 
     FileSystem* fs_ = nullptr;
     std::unique_ptr<File> file_;
@@ -108,6 +120,9 @@ private:
     std::vector<uint8_t> headerBytes_;  // the whole header as read (kept when rewriting)
     std::vector<FieldInfo> fields_;
     bool headerDirty_ = false;
+    Date lastUpdate_;
+    LockKind lockKind_ = LockKind::Unlock;
+    uint32_t recsPerBlock_ = 1;
 
     // Appended rows not yet written (contiguous, starting at fileRecordCount_ + 1).
     std::vector<uint8_t> pending_;
@@ -126,7 +141,8 @@ std::string_view raw(const uint8_t* rec, const FieldInfo& f);
 // Returns false (value 0) for text that is not a number.
 bool parseNumber(std::string_view text, double* out);
 // Formats value right-justified in `width` with `decimals` places (half away from zero, no "-0");
-// returns false and fills with '*' when it does not fit.
+// returns false and fills with '*' when it does not fit. Writes exactly `width` bytes to out,
+// with no terminator, so it can format straight into a record.
 bool formatNumber(double value, int width, int decimals, char* out);
 // Logical field: T t Y y are true.
 inline bool isTrue(uint8_t c) { return c == 'T' || c == 't' || c == 'Y' || c == 'y'; }
