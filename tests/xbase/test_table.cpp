@@ -1,0 +1,298 @@
+// Tables with their indexes: the operations the program relies on, end to end through files.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "xbase/check.h"
+#include "xbase/library.h"
+
+namespace fs = std::filesystem;
+using namespace xbase;
+
+namespace {
+
+class TableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = (fs::temp_directory_path() / ("xbt-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                  .string();
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        lib.setDirectory(dir);
+        lib.setSyncOnFlush(false);
+    }
+    void TearDown() override {
+        lib.closeAll();
+        fs::remove_all(dir);
+    }
+
+    Table* makeBook(const std::vector<std::pair<std::string, std::string>>& names) {
+        Table* t = lib.create("AddrBook", {{"First", 'C', 20, 0},
+                                           {"Last", 'C', 20, 0},
+                                           {"Zip", 'C', 10, 0},
+                                           {"Birthdate", 'D', 8, 0},
+                                           {"Christmas", 'L', 1, 0},
+                                           {"Count", 'N', 5, 0}});
+        EXPECT_NE(t, nullptr) << lib.lastError().toString();
+        for (const auto& [first, last] : names) {
+            EXPECT_EQ(t->appendBlank(), kOk);
+            t->field("First")->assign(first);
+            t->field("Last")->assign(last);
+        }
+        EXPECT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk)
+            << lib.lastError().toString();
+        t->selectTag(t->tag("Address"));
+        return t;
+    }
+
+    std::vector<std::string> lastNamesInOrder(Table* t) {
+        std::vector<std::string> out;
+        for (int rc = t->top(); rc == kOk; rc = t->skip(1)) {
+            std::string s = t->field("Last")->str();
+            s.erase(s.find_last_not_of(' ') + 1);
+            out.push_back(s);
+        }
+        return out;
+    }
+
+    std::string dir;
+    Library lib;
+};
+
+TEST_F(TableTest, IndexOrderSeekAndSkipFollowTheKey) {
+    Table* t = makeBook({{"John", "Smythe"}, {"Ann", "Smith"}, {"Bob", "adams"}, {"Zed", "Smith"}});
+    EXPECT_EQ(lastNamesInOrder(t), (std::vector<std::string>{"adams", "Smith", "Smith", "Smythe"}));
+
+    EXPECT_EQ(t->seek("SM"), kOk);
+    EXPECT_EQ(t->recNo(), 2u);  // Ann Smith: first SM in name order
+    EXPECT_EQ(t->seek("SMJ"), kAfter);
+    EXPECT_EQ(t->recNo(), 1u);  // stopped on SMYTHE
+    EXPECT_EQ(t->seek("ZZ"), kEof);
+    EXPECT_FALSE(t->hasRow());
+    EXPECT_EQ(t->recNo(), t->recCount() + 1);
+    EXPECT_EQ(t->seek(""), kOk);
+    EXPECT_EQ(t->recNo(), 3u);
+
+    // Walking back from the end and past the start.
+    EXPECT_EQ(t->bottom(), kOk);
+    EXPECT_EQ(t->recNo(), 1u);
+    EXPECT_EQ(t->skip(-1), kOk);
+    EXPECT_EQ(t->recNo(), 4u);  // Zed Smith
+    EXPECT_EQ(t->skip(-3), kBof);
+    EXPECT_EQ(t->skip(10), kEof);
+}
+
+TEST_F(TableTest, EqualKeysKeepRecordNumberOrderAndBothAreVisited) {
+    Table* t = makeBook({{"Ann", "Smith"}, {"Bob", "Jones"}, {"Ann", "Smith"}});
+    std::vector<uint32_t> recs;
+    for (int rc = t->top(); rc == kOk; rc = t->skip(1)) recs.push_back(t->recNo());
+    EXPECT_EQ(recs, (std::vector<uint32_t>{2, 1, 3}));
+    // A third equal key appended later goes after the others.
+    t->appendBlank();
+    t->field("first")->assign("Ann");
+    t->field("LAST")->assign("Smith");
+    t->flush();
+    recs.clear();
+    for (int rc = t->top(); rc == kOk; rc = t->skip(1)) recs.push_back(t->recNo());
+    EXPECT_EQ(recs, (std::vector<uint32_t>{2, 1, 3, 4}));
+}
+
+TEST_F(TableTest, ChangingAKeyColumnMovesTheRowInTheIndex) {
+    Table* t = makeBook({{"Ann", "Baker"}, {"Bob", "Carter"}, {"Cy", "Dunn"}});
+    ASSERT_EQ(t->go(1), kOk);
+    t->field("Last")->assign("Zane");
+    ASSERT_EQ(t->flush(), kOk);
+    EXPECT_EQ(lastNamesInOrder(t), (std::vector<std::string>{"Carter", "Dunn", "Zane"}));
+    // Changing a column that is not part of the key leaves the index alone.
+    ASSERT_EQ(t->seek("DUNN"), kOk);
+    t->field("Zip")->assign("12345");
+    ASSERT_EQ(t->skip(1), kOk);  // the move writes the row
+    EXPECT_EQ(t->field("Last")->str().substr(0, 4), "Zane");
+    std::vector<CheckVerdict> v;
+    t->close();
+    EXPECT_TRUE(checkTable(FileSystem::real(), dir, "AddrBook", true, &v)) << v.back().detail;
+}
+
+TEST_F(TableTest, SkipContinuesFromTheRowReachedByGo) {
+    Table* t = makeBook({{"A", "Delta"}, {"B", "Alpha"}, {"C", "Charlie"}, {"D", "Bravo"}});
+    ASSERT_EQ(t->go(3), kOk);  // Charlie
+    ASSERT_EQ(t->skip(1), kOk);
+    EXPECT_EQ(t->recNo(), 1u);  // Delta
+    ASSERT_EQ(t->go(3), kOk);
+    ASSERT_EQ(t->skip(-1), kOk);
+    EXPECT_EQ(t->recNo(), 4u);  // Bravo
+}
+
+TEST_F(TableTest, DeletedRowsAreVisitedUntilPackRemovesThem) {
+    Table* t = makeBook({{"A", "One"}, {"B", "Two"}, {"C", "Three"}, {"D", "Four"}});
+    ASSERT_EQ(t->seek("THREE"), kOk);
+    ASSERT_EQ(t->markDeleted(), kOk);
+    ASSERT_EQ(t->flush(), kOk);
+    int visited = 0, deleted = 0;
+    for (int rc = t->top(); rc == kOk; rc = t->skip(1)) {
+        ++visited;
+        deleted += t->deleted();
+    }
+    EXPECT_EQ(visited, 4);
+    EXPECT_EQ(deleted, 1);
+
+    ASSERT_EQ(t->pack(), kOk) << lib.lastError().toString();
+    EXPECT_EQ(t->recCount(), 3u);
+    EXPECT_EQ(lastNamesInOrder(t), (std::vector<std::string>{"Four", "One", "Two"}));
+    ASSERT_EQ(t->seek("FOUR"), kOk);
+    EXPECT_EQ(t->recNo(), 3u);  // renumbered after the removed row
+    t->close();
+    std::vector<CheckVerdict> v;
+    EXPECT_TRUE(checkTable(FileSystem::real(), dir, "AddrBook", true, &v));
+}
+
+TEST_F(TableTest, ReopenedTableFindsItsIndexThroughTheGroupFileWhateverTheCase) {
+    Table* t = makeBook({{"Eve", "Young"}, {"Al", "Xu"}});
+    t->close();
+    fs::rename(dir + "/AddrBook.dbf", dir + "/ADDRBOOK.DBF");
+    fs::rename(dir + "/Address.ntx", dir + "/ADDRESS.NTX");
+    Table* r = lib.open("AddrBook");
+    ASSERT_NE(r, nullptr) << lib.lastError().toString();
+    ASSERT_NE(r->tag("ADDRESS"), nullptr);
+    r->selectTag(r->tag("address"));
+    EXPECT_EQ(lastNamesInOrder(r), (std::vector<std::string>{"Xu", "Young"}));
+}
+
+TEST_F(TableTest, MissingGroupOrIndexIsAnOpenErrorUnlessOpenedAlone) {
+    makeBook({{"A", "B"}})->close();
+    fs::remove(dir + "/Address.ntx");
+    EXPECT_EQ(lib.open("AddrBook"), nullptr);
+    EXPECT_EQ(lib.errorCode(), kErrOpen);
+    EXPECT_EQ(lib.errorCode(), 0) << "the error code clears once read";
+    fs::remove(dir + "/AddrBook.cgp");
+    EXPECT_EQ(lib.open("AddrBook"), nullptr);
+    EXPECT_LT(lib.errorCode(), 0);
+    lib.setAutoOpen(false);
+    Table* t = lib.open("AddrBook");
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->tagCount(), 0u);
+    EXPECT_EQ(lib.open("NoSuchTable"), nullptr);
+    EXPECT_EQ(lib.errorCode(), kErrOpen);
+}
+
+TEST_F(TableTest, SafetyKeepsExistingIndexFilesUnlessSwitchedOff) {
+    Table* t = makeBook({{"A", "B"}});
+    lib.setSafety(true);
+    EXPECT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kErrExists);
+    lib.setSafety(false);
+    EXPECT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk);
+}
+
+TEST_F(TableTest, FieldsConvertTextNumbersDatesAndFlags) {
+    Table* t = makeBook({});
+    ASSERT_EQ(t->appendBlank(), kOk);
+    t->field("Last")->assign("Müller-Lüdenscheidt-Überlang-Name");  // longer than 20
+    t->field("First")->assign("Zoë ☃");                                // snowman: not in 1252
+    t->field("Count")->assignInt(-42);
+    t->field("Birthdate")->assign("19610314");
+    t->field("Christmas")->assignLogical(true);
+    ASSERT_EQ(t->flush(), kOk);
+    ASSERT_EQ(t->go(1), kOk);
+    EXPECT_EQ(t->field("Last")->str(), "Müller-Lüdenscheidt");
+    EXPECT_EQ(t->field("First")->str(), std::string("Zoë ?") + std::string(15, ' '));
+    EXPECT_EQ(t->field("Count")->asInt(), -42);
+    EXPECT_EQ(t->field("Count")->str(), "  -42");
+    EXPECT_EQ(t->field("Birthdate")->str(), "19610314");
+    EXPECT_TRUE(t->field("Christmas")->isTrue());
+    // The key upper-cases accented letters the Windows-1252 way.
+    EXPECT_EQ(t->seek("MÜLLER"), kOk);
+    EXPECT_EQ(t->seek("MüLLER"), kOk);
+    t->field("Birthdate")->assign("");
+    t->field("Christmas")->assignLogical(false);
+    t->flush();
+    EXPECT_EQ(t->field("Birthdate")->str(), "        ");
+    EXPECT_FALSE(t->field("Christmas")->isTrue());
+    EXPECT_EQ(t->field("Nope"), nullptr);
+}
+
+TEST_F(TableTest, AssigningWithoutACurrentRowIsAnErrorNotACrash) {
+    Table* t = makeBook({});
+    EXPECT_EQ(t->top(), kEof);
+    t->field("Last")->assign("X");
+    EXPECT_EQ(lib.errorCode(), kErrArgument);
+    EXPECT_LT(t->markDeleted(), 0);
+}
+
+TEST_F(TableTest, ManyRandomEditsKeepIndexAndTableInStep) {
+    Table* t = makeBook({});
+    std::mt19937 rng(7);
+    std::multimap<std::pair<std::string, uint32_t>, int> model;  // (key, recno)
+    std::map<uint32_t, std::string> lastOf;
+    auto name = [&] {
+        std::string s;
+        for (int i = 0, n = 1 + int(rng() % 4); i < n; ++i) s += char('A' + rng() % 5);
+        return s;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        if (lastOf.empty() || rng() % 3 == 0) {
+            ASSERT_EQ(t->appendBlank(), kOk);
+            std::string n = name();
+            t->field("Last")->assign(n);
+            lastOf[t->recNo()] = n;
+        } else {
+            uint32_t r = 1 + rng() % t->recCount();
+            ASSERT_EQ(t->go(r), kOk);
+            std::string n = name();
+            t->field("Last")->assign(n);
+            lastOf[r] = n;
+        }
+        if (step % 500 == 0) ASSERT_EQ(t->flush(), kOk);
+    }
+    ASSERT_EQ(t->flush(), kOk);
+    std::vector<std::pair<std::string, uint32_t>> expect;
+    for (auto& [r, n] : lastOf) expect.push_back({n, r});
+    std::sort(expect.begin(), expect.end());
+    std::vector<std::pair<std::string, uint32_t>> got;
+    for (int rc = t->top(); rc == kOk; rc = t->skip(1)) {
+        std::string s = t->field("Last")->str();
+        s.erase(s.find_last_not_of(' ') + 1);
+        got.push_back({s, t->recNo()});
+    }
+    EXPECT_EQ(got, expect);
+    t->close();
+    std::vector<CheckVerdict> v;
+    EXPECT_TRUE(checkTable(FileSystem::real(), dir, "AddrBook", true, &v));
+}
+
+TEST_F(TableTest, CheckFindsAnIndexThatNoLongerMatchesItsTable) {
+    Table* t = makeBook({{"A", "Alpha"}, {"B", "Beta"}});
+    t->close();
+    // Another program changes a key column without touching the index.
+    lib.setAutoOpen(false);
+    Table* raw = lib.open("AddrBook");
+    raw->go(1);
+    raw->field("Last")->assign("Omega");
+    raw->close();
+    std::vector<CheckVerdict> v;
+    EXPECT_FALSE(checkTable(FileSystem::real(), dir, "AddrBook", true, &v));
+    bool named = false;
+    for (auto& x : v) named |= !x.ok && x.file.find("Address.ntx") != std::string::npos;
+    EXPECT_TRUE(named);
+}
+
+TEST_F(TableTest, ExclusiveAccessKeepsOutASecondOpener) {
+    makeBook({{"A", "B"}})->close();
+    lib.setAccessMode(AccessMode::Exclusive);
+    ASSERT_NE(lib.open("AddrBook"), nullptr);
+    // flock locks belong to the open file description, so a second open in this process is
+    // refused just as another process would be.
+    Library other;
+    other.setDirectory(dir);
+    EXPECT_EQ(other.open("AddrBook"), nullptr);
+    EXPECT_EQ(other.errorCode(), kErrLocked);
+}
+
+}  // namespace
