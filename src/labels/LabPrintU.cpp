@@ -1,17 +1,244 @@
 #include "labels/LabPrintU.h"
 
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "labels/MaskField.h"
+#include "xbase/table.h"
+
+namespace {
+
+constexpr int kMaxRow = 99;  // the row field holds two digits
+
+// Integer value of a start field; a blank field counts as 1, as leaving it would make it.
+int StartValue(const MaskField* field) {
+    int n = 1;
+    if (!TextToInt(field->fieldText(), &n)) n = 1;
+    return n;
+}
+
+QToolButton* MakeArrow(Qt::ArrowType type, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setArrowType(type);
+    b->setFocusPolicy(Qt::NoFocus);  // clicking an arrow does not leave the field
+    b->setAutoRepeat(true);
+    return b;
+}
+
+}  // namespace
+
 TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Print Labels"));
+    setFixedSize(286, 209);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(220, 225, 226));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    QFont bold = font();
+    bold.setBold(true);
+
+    Label4 = new QLabel(this);
+    Label4->setFont(bold);
+    QPalette blue = Label4->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    Label4->setPalette(blue);
+    Label4->setGeometry(16, 12, 256, 21);
+
+    auto caption = [&](const QString& text, int x, int y, int w) {
+        auto* l = new QLabel(text, this);
+        l->setFont(bold);
+        l->setGeometry(x, y, w, 21);
+    };
+
+    // Controls are created in tab order.
+    caption(QStringLiteral("Label Stock:"), 16, 48, 84);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);  // typed text never becomes a stock
+    ComboBox1->setGeometry(104, 48, 166, 23);
+
+    caption(QStringLiteral("Starting Column:"), 16, 92, 104);
+    MaskEdit1 = new MaskField(QStringLiteral("!9"), this);  // one digit, required
+    MaskEdit1->setGeometry(124, 92, 22, 21);
+    caption(QStringLiteral("Row:"), 188, 92, 34);
+    MaskEdit2 = new MaskField(QStringLiteral("!00"), this);  // up to two digits
+    MaskEdit2->setGeometry(224, 92, 28, 21);
+
+    UpDown1Left = MakeArrow(Qt::LeftArrow, this);
+    UpDown1Left->setGeometry(148, 92, 16, 21);
+    UpDown1Right = MakeArrow(Qt::RightArrow, this);
+    UpDown1Right->setGeometry(164, 92, 16, 21);
+    UpDown2Up = MakeArrow(Qt::UpArrow, this);
+    UpDown2Up->setGeometry(254, 92, 16, 10);
+    UpDown2Down = MakeArrow(Qt::DownArrow, this);
+    UpDown2Down->setGeometry(254, 103, 16, 10);
+
+    BtnOK = new QPushButton(QStringLiteral("OK"), this);
+    BtnOK->setGeometry(56, 156, 75, 27);
+    BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    BtnCancel->setGeometry(156, 156, 75, 27);
+
+    ComboBox1->installEventFilter(this);
+    if (ComboBox1->lineEdit()) ComboBox1->lineEdit()->installEventFilter(this);
+    MaskEdit1->installEventFilter(this);
+    MaskEdit2->installEventFilter(this);
+
+    connect(BtnOK, &QPushButton::clicked, this, &TLabPrint::BtnOKClick);
+    connect(BtnCancel, &QPushButton::clicked, this, &TLabPrint::BtnCancelClick);
+    connect(UpDown1Left, &QToolButton::clicked, this, [this] { UpDown1Click(Arrow::Left); });
+    connect(UpDown1Right, &QToolButton::clicked, this, [this] { UpDown1Click(Arrow::Right); });
+    connect(UpDown2Up, &QToolButton::clicked, this, [this] { UpDown2Click(Arrow::Up); });
+    connect(UpDown2Down, &QToolButton::clicked, this, [this] { UpDown2Click(Arrow::Down); });
+    // The column limit follows the stock shown, not only the one shown first.
+    connect(ComboBox1, &QComboBox::activated, this, [this] {
+        if (LoadSelectedStock()) MaskEdit1Exit();
+    });
 }
-QString TLabPrint::startColumnText() const { return {}; }
-QString TLabPrint::startRowText() const { return {}; }
-void TLabPrint::FormShow() {}
-void TLabPrint::BtnOKClick() {}
-void TLabPrint::BtnCancelClick() {}
-void TLabPrint::UpDown1Click(Arrow) {}
-void TLabPrint::UpDown2Click(Arrow) {}
-void TLabPrint::MaskEdit1Exit() {}
-void TLabPrint::MaskEdit2Exit() {}
-void TLabPrint::showEvent(QShowEvent* e) { QDialog::showEvent(e); }
-bool TLabPrint::eventFilter(QObject* w, QEvent* e) { return QDialog::eventFilter(w, e); }
-bool TLabPrint::LoadSelectedStock() { return false; }
+
+QLineEdit* TLabPrint::columnField() const { return MaskEdit1; }
+QLineEdit* TLabPrint::rowField() const { return MaskEdit2; }
+
+QString TLabPrint::startColumnText() const {
+    return TrimControls(MaskEdit1->fieldText());
+}
+
+QString TLabPrint::startRowText() const {
+    return TrimControls(MaskEdit2->fieldText());
+}
+
+void TLabPrint::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TLabPrint::FormShow() {
+    Label4->setText(QStringLiteral("There are ") + QString::number(LabelCount) +
+                    QStringLiteral(" labels it this report "));
+
+    ComboBox1->clear();
+    int preselect = 0;
+    LastStatus = LabelsTable ? LabelsTable->top() : xbase::kEof;
+    while (LastStatus == xbase::kOk) {
+        LoadLabelRec();
+        if (LabelRec.Name == SettingsRec.LabID) preselect = ComboBox1->count();  // last match wins
+        ComboBox1->addItem(LabelRec.Name);
+        LastStatus = LabelsTable->skip(1);
+    }
+    ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? preselect : -1);
+
+    MaskEdit1->setFieldText(QStringLiteral("1"));
+    MaskEdit2->setFieldText(QStringLiteral("1"));
+    PrintOptionsCancelled = true;  // the close box counts as cancelling
+    if (!LoadSelectedStock()) {
+        // Nothing to print on. Closing from inside the showing would leave the modal loop
+        // running with nothing to end it, so close once the dialog is up.
+        QTimer::singleShot(0, this, [this] { reject(); });
+        return;
+    }
+    MaskEdit1->setFocus(Qt::OtherFocusReason);
+}
+
+// The entry the stock box stands on: its current entry while the text still reads as that
+// entry, otherwise the entry whose name the typed text spells (blanks around it ignored), or
+// -1 when the text names no stock.
+static int SelectedEntry(const QComboBox* box) {
+    const int i = box->currentIndex();
+    const QString typed = TrimControls(box->currentText());
+    if (i >= 0 && TrimControls(box->itemText(i)) == typed) return i;
+    for (int k = 0; k < box->count(); ++k)
+        if (TrimControls(box->itemText(k)) == typed) return k;
+    return -1;
+}
+
+bool TLabPrint::LoadSelectedStock() {
+    const int pos = SelectedEntry(ComboBox1);
+    if (pos < 0 || !LabelsTable) return false;
+    LastStatus = LabelsTable->top();
+    if (LastStatus == xbase::kOk && pos > 0) LastStatus = LabelsTable->skip(pos);
+    if (LastStatus != xbase::kOk) return false;
+    LoadLabelRec();
+    return true;
+}
+
+void TLabPrint::UpDown1Click(Arrow button) {
+    const int n = StartValue(MaskEdit1);
+    auto* field = MaskEdit1;
+    if (button == Arrow::Right && n < LabelRec.nAcross)
+        field->setFieldText(QString::number(n + 1));
+    else if (button == Arrow::Left && n > 1)
+        field->setFieldText(QString::number(n - 1));
+}
+
+void TLabPrint::UpDown2Click(Arrow button) {
+    const int n = StartValue(MaskEdit2);
+    auto* field = MaskEdit2;
+    if (button == Arrow::Down && n < kMaxRow)
+        field->setFieldText(QString::number(n + 1));
+    else if (button == Arrow::Up && n > 1)
+        field->setFieldText(QString::number(n - 1));
+}
+
+void TLabPrint::MaskEdit1Exit() {
+    int n = StartValue(MaskEdit1);
+    // A stock with no label across is not usable; column 1 is the only sensible start.
+    n = std::clamp(n, 1, std::max(1, static_cast<int>(LabelRec.nAcross)));
+    MaskEdit1->setFieldText(QString::number(n));
+}
+
+void TLabPrint::MaskEdit2Exit() {
+    const int n = std::max(1, StartValue(MaskEdit2));
+    MaskEdit2->setFieldText(QString::number(n));
+}
+
+bool TLabPrint::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            focusNextChild();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Another window taking over (a message box, the stock list's popup) is not leaving.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            if (watched == MaskEdit1) MaskEdit1Exit();
+            if (watched == MaskEdit2) MaskEdit2Exit();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TLabPrint::BtnOKClick() {
+    if (LoadSelectedStock()) {
+        // The start fields may still be unchecked (OK reached without leaving them), and the
+        // column must fit the stock finally chosen.
+        MaskEdit1Exit();
+        MaskEdit2Exit();
+        if (LabelRec.Name != SettingsRec.LabID) {
+            SettingsRec.LabID = LabelRec.Name;
+            OpenSettings();
+            StoreSettings();
+            CloseTable(SettingsTable);
+        }
+        PrintOptionsCancelled = false;
+        accept();
+        return;
+    }
+    PrintOptionsCancelled = true;
+    reject();
+}
+
+void TLabPrint::BtnCancelClick() {
+    PrintOptionsCancelled = true;
+    reject();
+}

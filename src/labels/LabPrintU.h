@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class MaskField;
 
 class TLabPrint : public QDialog {
     Q_OBJECT
@@ -31,8 +32,8 @@ public:
 
     // Controls, for the windows code that drives the dialog and for tests.
     QComboBox* stockBox() const { return ComboBox1; }
-    QLineEdit* columnField() const { return MaskEdit1; }
-    QLineEdit* rowField() const { return MaskEdit2; }
+    QLineEdit* columnField() const;
+    QLineEdit* rowField() const;
     QToolButton* columnLeftArrow() const { return UpDown1Left; }
     QToolButton* columnRightArrow() const { return UpDown1Right; }
     QToolButton* rowUpArrow() const { return UpDown2Up; }
@@ -57,13 +58,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Positions LABELS on the selected entry and loads it into LabelRec; closes the dialog (as
-    // cancelled) when no entry is selected. Returns false in that case.
+    // Positions LABELS on the selected entry and loads it into LabelRec. False when no entry is
+    // selected (or the table no longer has that row); LabelRec is then unchanged.
     bool LoadSelectedStock();
 
     QComboBox* ComboBox1 = nullptr;
-    QLineEdit* MaskEdit1 = nullptr;
-    QLineEdit* MaskEdit2 = nullptr;
+    MaskField* MaskEdit1 = nullptr;
+    MaskField* MaskEdit2 = nullptr;
     QToolButton* UpDown1Left = nullptr;
     QToolButton* UpDown1Right = nullptr;
     QToolButton* UpDown2Up = nullptr;

@@ -1,5 +1,89 @@
 #include "labels/PickLabelU.h"
 
+#include <QListWidget>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "app/Messages.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "xbase/table.h"
+
 TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("PickLab"));
+    setFixedSize(268, 281);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(220, 225, 226));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    ListBox1 = new QListWidget(this);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setGeometry(24, 16, 217, 193);
+    BtnSelect = new QPushButton(QStringLiteral("Select"), this);
+    BtnSelect->setGeometry(24, 232, 65, 27);
+    BtnNew = new QPushButton(QStringLiteral("New"), this);
+    BtnNew->setGeometry(100, 232, 65, 27);
+    BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    BtnCancel->setGeometry(176, 232, 65, 27);
+
+    connect(BtnSelect, &QPushButton::clicked, this, &TPickLab::BtnSelectClick);
+    connect(BtnNew, &QPushButton::clicked, this, &TPickLab::BtnNewClick);
+    connect(BtnCancel, &QPushButton::clicked, this, &TPickLab::BtnCancelClick);
+    connect(ListBox1, &QListWidget::itemDoubleClicked, this, &TPickLab::ListBox1DblClick);
+}
+
+void TPickLab::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TPickLab::FormShow() {
+    ListBox1->clear();
+    int preselect = -1;
+    LastStatus = LabelsTable ? LabelsTable->top() : xbase::kEof;
+    while (LastStatus == xbase::kOk) {
+        LoadLabelRec();
+        QString entry = LabelRec.Name;
+        if (LabelsTable->deleted()) entry += QStringLiteral("<DELETED>");
+        if (static_cast<int>(LabelsTable->recNo()) == CurrentStockRecNo)
+            preselect = ListBox1->count();
+        ListBox1->addItem(entry);
+        LastStatus = LabelsTable->skip(1);
+    }
+    if (ListBox1->count() > 0) ListBox1->setCurrentRow(preselect >= 0 ? preselect : 0);
+    CurrentStockRecNo = -1;
+    ListBox1->setFocus(Qt::OtherFocusReason);
+}
+
+void TPickLab::BtnSelectClick() {
+    const int pos = ListBox1->currentRow();
+    if (pos < 0 || !LabelsTable || ListBox1->selectedItems().isEmpty()) {
+        Messages::info(QStringLiteral("Item Not Selected"), this);
+        return;
+    }
+    LastStatus = LabelsTable->top();
+    if (LastStatus == xbase::kOk && pos > 0) LastStatus = LabelsTable->skip(pos);
+    if (LastStatus != xbase::kOk) {
+        // The table no longer holds as many rows as the list shows.
+        Messages::info(QStringLiteral("Item Not Selected"), this);
+        return;
+    }
+    CurrentStockRecNo = static_cast<int>(LabelsTable->recNo());
+    accept();
+}
+
+void TPickLab::ListBox1DblClick() {
+    BtnSelectClick();
+}
+
+void TPickLab::BtnNewClick() {
+    CurrentStockRecNo = 0;
+    accept();
+}
+
+void TPickLab::BtnCancelClick() {
+    CurrentStockRecNo = -1;
+    reject();
 }
