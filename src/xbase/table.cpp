@@ -551,6 +551,10 @@ int Table::close() {
         Status s = t->index().close();
         if (first.ok()) first = s;
     }
+    if (!dbf_->readOnly()) {
+        Status s = dbf_->flush(lib_->syncOnFlush());
+        if (first.ok()) first = s;
+    }
     Status s = dbf_->close();
     if (first.ok()) first = s;
     Library* lib = lib_;
