@@ -1,5 +1,101 @@
 #include "app/About.h"
 
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app/Main.h"
+#include "data/Globals.h"
+
+namespace {
+
+constexpr int kClientWidth = 370;
+constexpr int kClientHeight = 298;
+constexpr int kGradientSteps = 128;
+
+// The title picture is drawn transparently: its background colour (that of the bottom-left
+// pixel, black in our artwork) lets the gradient through.
+QPixmap transparentPicture(const QString& path) {
+    QImage img(path);
+    if (img.isNull()) return {};
+    QPixmap pm = QPixmap::fromImage(img);
+    if (!img.hasAlphaChannel()) {
+        const QRgb key = img.pixel(0, img.height() - 1);
+        pm.setMask(QBitmap::fromImage(img.createMaskFromColor(key, Qt::MaskOutColor)));
+    }
+    return pm;
+}
+
+}  // namespace
+
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
+    LoadResources();
+    setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About"));
+    // A caption without any buttons: no system menu, minimise, maximise or close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowIcon(QIcon(QStringLiteral(":/merrowby.png")));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(88, 8, 210, 240);
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+    Image1->setPixmap(transparentPicture(QStringLiteral(":/about_title.png")));
+    Image1->setScaledContents(true);
+
+    LMDButton1 = new QPushButton(QStringLiteral("OK"), this);
+    LMDButton1->setObjectName(QStringLiteral("LMDButton1"));
+    LMDButton1->setGeometry(160, 256, 67, 30);
+    LMDButton1->setIcon(QIcon(QStringLiteral(":/ok.png")));
+    LMDButton1->setDefault(true);
+    connect(LMDButton1, &QPushButton::clicked, this, &TAboutForm::LMDButton1Click);
+}
+
+void TAboutForm::EShow() {
+    setWindowTitle(QStringLiteral("About Merrowby ") + VersionText);
+    LMDButton1->setVisible(!SplashMode);
+}
+
+void TAboutForm::LMDButton1Click() { accept(); }
+
+void TAboutForm::reject() {
+    if (SplashMode) return;
+    QDialog::reject();
+}
+
+void TAboutForm::showEvent(QShowEvent* event) {
+    EShow();
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect r = frameGeometry();
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+void TAboutForm::closeEvent(QCloseEvent* event) {
+    // As a splash the box goes away only when start-up hides it.
+    if (SplashMode) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TAboutForm::paintEvent(QPaintEvent*) {
+    // Vertical gradient from black to blue in 128 bands.
+    QPainter p(this);
+    const int h = height();
+    for (int i = 0; i < kGradientSteps; ++i) {
+        const int top = i * h / kGradientSteps;
+        const int bottom = (i + 1) * h / kGradientSteps;
+        p.fillRect(0, top, width(), bottom - top, QColor(0, 0, i * 255 / (kGradientSteps - 1)));
+    }
 }

@@ -1,0 +1,121 @@
+// The start-up sequence of the main window, and the helpers it alone uses.
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+#include <QTabWidget>
+
+#include "app/About.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "app/Messages.h"
+#include "data/DbUtil.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "pages/OccasionsPage.h"
+#include "version.h"
+#include "xbase/library.h"
+
+namespace {
+
+constexpr double kStartPauseDays = 0.00002;  // 1.728 seconds
+constexpr int kLabelsMode = 1;
+
+template <class Page>
+void setOccasionsMode(Page* p, int mode) {
+    if constexpr (requires { p->SetOccasionsMode(mode); }) p->SetOccasionsMode(mode);
+}
+
+}  // namespace
+
+QString ProgramVersionText() { return QStringLiteral(MERROWBY_VERSION_TEXT); }
+
+QString InstallFontSubstitutes() {
+    static QString face;
+    if (!face.isEmpty()) return face;
+    const QStringList installed = QFontDatabase::families();
+    // Liberation Sans keeps the widths of the usual Windows faces; the others are close enough.
+    for (const char* candidate : {"Liberation Sans", "DejaVu Sans", "Noto Sans", "FreeSans",
+                                  "Nimbus Sans", "Cantarell"}) {
+        if (installed.contains(QString::fromLatin1(candidate), Qt::CaseInsensitive)) {
+            face = QString::fromLatin1(candidate);
+            break;
+        }
+    }
+    if (face.isEmpty()) face = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    const QString design = QString::fromLatin1(kDesignFontFamily);
+    if (!installed.contains(design, Qt::CaseInsensitive) && face != design)
+        QFont::insertSubstitution(design, face);
+    return face;
+}
+
+void ApplyLabelFontPreference() {
+    InstallFontSubstitutes();
+    QFont font(QString::fromLatin1(kDesignFontFamily), kDesignFontPoints);
+    font.setStyleHint(QFont::SansSerif);
+    const QString face = SettingsRec.FontName.trimmed();
+    if (!face.isEmpty()) font.setFamily(face);
+    if (SettingsRec.FontSize > 0) font.setPointSize(SettingsRec.FontSize);
+    LabelFont = font;
+}
+
+void TQuenlow::FormShow() {
+    if (formShowRun_) return;
+    formShowRun_ = true;
+
+    // 1. Version of the program.
+    VersionText = ProgramVersionText();
+
+    // 2. The About box as a splash, painted at once.
+    SplashMode = true;
+    if (AboutForm) {
+        AboutForm->show();
+        AboutForm->repaint();
+    }
+
+    // 3. The data files must be in the working directory; nothing is created or touched if not.
+    if (!DataFilesPresent()) {
+        Messages::info(QStringLiteral(
+            "Database files not found in startup directory\r\n"
+            "Program must be started from the directory containing the data files."));
+        ExitProgram(1);
+    }
+
+    // 4. The library handle, on the working directory.
+    if (!LibHandle) LibHandle = new xbase::Library();
+    ExitTest();
+
+    // 5. Missing index files.
+    RebuildIndexes(true);
+
+    // 6. Caption.
+    setWindowTitle(QStringLiteral("Merrowby ") + VersionText + QStringLiteral(" by Brantix"));
+
+    // 7. Settings.
+    OpenSettings();
+    LoadSettings();
+    CloseTable(SettingsTable);
+
+    // 8, 9. The label font, and the window's own face taken from it at the design size.
+    ApplyLabelFontPreference();
+    QFont own(LabelFont.family(), kDesignFontPoints);
+    own.setStyleHint(QFont::SansSerif);
+    setFont(own);
+
+    // 10. The splash stays up a moment; nothing is processed meanwhile.
+    Pause(kStartPauseDays);
+
+    // 11.
+    if (AboutForm) AboutForm->hide();
+    SplashMode = false;
+
+    // 12. Labels mode on the occasions page.
+    setOccasionsMode(occasionsPage(), kLabelsMode);
+
+    // 13, 14. Normal window state; the address book in front, which opens its table.
+    setWindowState(Qt::WindowNoState);
+    startedUp_ = true;
+    if (pageControl()->currentIndex() != 0)
+        pageControl()->setCurrentIndex(0);  // runs the page's show hook through the change signal
+    else
+        showAddressPage();
+}

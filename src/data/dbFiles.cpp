@@ -1,0 +1,353 @@
+#include "data/dbFiles.h"
+
+#include <cstdlib>
+
+#include "app/Messages.h"
+#include "data/Globals.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+// Longest texts handed to the library; it then cuts or pads them to the column width.
+constexpr int kTextMax = 59;
+constexpr int kMailMax = 69;
+constexpr int kImpFileMax = 101;
+
+void defaultExit(int code) {
+    if (LibHandle) {
+        LibHandle->closeAll();
+        delete LibHandle;
+        LibHandle = nullptr;
+    }
+    AddrBookTable = LabelsTable = SettingsTable = ImportTable = nullptr;
+    std::exit(code);
+}
+
+FatalExitHandler exitHandler = &defaultExit;
+
+// Opens a table through LibHandle; any failure is fatal and names `fileName`.
+xbase::Table* openOrDie(const char* baseName, const char* fileName) {
+    xbase::Table* t = LibHandle ? LibHandle->open(baseName) : nullptr;
+    const bool failed = LibHandle ? LibHandle->errorCode() < 0 : true;
+    if (!t || failed) FatalOpenError(QString::fromLatin1(fileName));
+    return t;
+}
+
+void selectTagOrDie(xbase::Table* t, const char* tagName, const char* fileName) {
+    xbase::Tag* tag = t->tag(tagName);
+    t->selectTag(tag);
+    if (!tag || LibHandle->errorCode() < 0) FatalOpenError(QString::fromLatin1(fileName));
+}
+
+// Field access by column name (letter case ignored). A column the table lacks reads as blank and
+// takes no value, so a table of an older layout still opens.
+xbase::Field* fld(xbase::Table* t, const char* name) { return t ? t->field(name) : nullptr; }
+
+QString getText(xbase::Table* t, const char* name) {
+    xbase::Field* f = fld(t, name);
+    return f ? QString::fromStdString(f->str()) : QString();
+}
+QString getTrimmed(xbase::Table* t, const char* name) { return getText(t, name).trimmed(); }
+int32_t getInt(xbase::Table* t, const char* name) {
+    xbase::Field* f = fld(t, name);
+    return f ? static_cast<int32_t>(f->asInt()) : 0;
+}
+double getDouble(xbase::Table* t, const char* name) {
+    xbase::Field* f = fld(t, name);
+    return f ? f->asDouble() : 0.0;
+}
+QDate getDate(xbase::Table* t, const char* name) { return FieldToDate(getText(t, name)); }
+bool getFlag(xbase::Table* t, const char* name) { return FlagFromField(fld(t, name)); }
+
+void putText(xbase::Table* t, const char* name, const QString& text, int most = kTextMax) {
+    if (xbase::Field* f = fld(t, name)) f->assign(text.left(most).toStdString());
+}
+void putInt(xbase::Table* t, const char* name, int32_t v) {
+    if (xbase::Field* f = fld(t, name)) f->assignInt(v);
+}
+void putDouble(xbase::Table* t, const char* name, double v) {
+    if (xbase::Field* f = fld(t, name)) f->assignDouble(v);
+}
+void putDate(xbase::Table* t, const char* name, const QDate& d) {
+    if (xbase::Field* f = fld(t, name)) f->assign(DateToField(d).toStdString());
+}
+void putFlag(xbase::Table* t, const char* name, bool v) {
+    if (xbase::Field* f = fld(t, name)) FlagToField(f, v);
+}
+
+bool allDigits(const QString& s) {
+    if (s.isEmpty()) return false;
+    for (QChar c : s)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    return true;
+}
+
+}  // namespace
+
+// --- open -----------------------------------------------------------------------------------
+
+bool OpenAddrBook() {
+    AddrBookTable = openOrDie("AddrBook", "AddrBook.DBF");
+    selectTagOrDie(AddrBookTable, "Address", "Address.Ntx");
+    LastStatus = AddrBookTable->top();
+    return true;
+}
+
+bool OpenLabels() {
+    LabelsTable = openOrDie("LABELS", "LABELS.DBF");
+    selectTagOrDie(LabelsTable, "Labels", "Labels.Ntx");
+    LastStatus = LabelsTable->top();
+    return true;
+}
+
+namespace {
+// The settings and import layout tables have no index: open them alone.
+xbase::Table* openWithoutIndex(const char* baseName, const char* fileName) {
+    if (LibHandle) LibHandle->setAutoOpen(false);
+    struct Restore {
+        ~Restore() {
+            if (LibHandle) LibHandle->setAutoOpen(true);
+        }
+    } restore;
+    return openOrDie(baseName, fileName);
+}
+}  // namespace
+
+bool OpenSettings() {
+    SettingsTable = openWithoutIndex("Mrby1", "Mrby1.DBF");
+    LastStatus = SettingsTable->top();
+    return true;
+}
+
+bool OpenImportLayout() {
+    ImportTable = openWithoutIndex("importf", "importf.dbf");
+    LastStatus = ImportTable->top();
+    return true;
+}
+
+void CloseTable(xbase::Table*& table) {
+    if (!table) return;
+    table->close();
+    table = nullptr;
+}
+
+// --- address book ---------------------------------------------------------------------------
+
+void LoadAddrRec() {
+    xbase::Table* t = AddrBookTable;
+    TAddressRecord& r = AddressRec;
+    r.First = getText(t, "First");
+    r.Last = getText(t, "Last");
+    r.Street = getText(t, "Street");
+    r.Street2 = getText(t, "Street2");
+    r.City = getText(t, "City");
+    r.State = getText(t, "State");
+    r.Zip = getText(t, "Zip");
+    r.Country = getText(t, "Country");
+    r.email = getText(t, "email");
+    r.phone = getText(t, "phone");
+    r.fax = getText(t, "fax");
+    r.mobile = getText(t, "mobile");
+    r.Birthdate = getDate(t, "Birthdate");
+    r.Annavdate = getDate(t, "Annavdate");
+    r.Other1Date = getDate(t, "Other1Date");
+    r.Other2Date = getDate(t, "Other2Date");
+    r.Birthday = getFlag(t, "Birthday");
+    r.Annav = getFlag(t, "Annav");
+    r.Valentine = getFlag(t, "Valentine");
+    r.Mother = getFlag(t, "Mother");
+    r.Father = getFlag(t, "Father");
+    r.Secretary = getFlag(t, "Secretary");
+    r.Halloween = getFlag(t, "Halloween");
+    r.ThanksGiv = getFlag(t, "ThanksGiv");
+    r.Christmas = getFlag(t, "Christmas");
+    r.Other1 = getFlag(t, "Other1");
+    r.Other2 = getFlag(t, "Other2");
+}
+
+void StoreAddrRec() {
+    xbase::Table* t = AddrBookTable;
+    const TAddressRecord& r = AddressRec;
+    putText(t, "First", r.First);
+    putText(t, "Last", r.Last);
+    putText(t, "Street", r.Street);
+    putText(t, "Street2", r.Street2);
+    putText(t, "City", r.City);
+    putText(t, "State", r.State);
+    putText(t, "Zip", r.Zip);
+    putText(t, "Country", r.Country);
+    putText(t, "email", r.email);
+    putText(t, "phone", r.phone);
+    putText(t, "fax", r.fax);
+    putText(t, "mobile", r.mobile);
+    putDate(t, "Birthdate", r.Birthdate);
+    putDate(t, "Annavdate", r.Annavdate);
+    putDate(t, "Other1Date", r.Other1Date);
+    putDate(t, "Other2Date", r.Other2Date);
+    putFlag(t, "Birthday", r.Birthday);
+    putFlag(t, "Annav", r.Annav);
+    putFlag(t, "Valentine", r.Valentine);
+    putFlag(t, "Mother", r.Mother);
+    putFlag(t, "Father", r.Father);
+    putFlag(t, "Secretary", r.Secretary);
+    putFlag(t, "Halloween", r.Halloween);
+    putFlag(t, "ThanksGiv", r.ThanksGiv);
+    putFlag(t, "Christmas", r.Christmas);
+    putFlag(t, "Other1", r.Other1);
+    putFlag(t, "Other2", r.Other2);
+}
+
+// --- label stocks ---------------------------------------------------------------------------
+
+void LoadLabelRec() {
+    xbase::Table* t = LabelsTable;
+    TLabelRecord& r = LabelRec;
+    r.Name = getText(t, "Name");
+    r.TopM = getDouble(t, "TopM");
+    r.LeftM = getDouble(t, "LeftM");
+    r.BottomM = getDouble(t, "BottomM");
+    r.RightM = getDouble(t, "RightM");
+    r.Width = getDouble(t, "Width");
+    r.Height = getDouble(t, "Height");
+    r.HGap = getDouble(t, "HGap");
+    r.VGap = getDouble(t, "VGap");
+    r.nAcross = getInt(t, "nAcross");
+    r.Continuous = getFlag(t, "Continuous");
+}
+
+void StoreLabelRec() {
+    xbase::Table* t = LabelsTable;
+    const TLabelRecord& r = LabelRec;
+    putText(t, "Name", r.Name);
+    putDouble(t, "TopM", r.TopM);
+    putDouble(t, "LeftM", r.LeftM);
+    putDouble(t, "BottomM", r.BottomM);
+    putDouble(t, "RightM", r.RightM);
+    putDouble(t, "Width", r.Width);
+    putDouble(t, "Height", r.Height);
+    putDouble(t, "HGap", r.HGap);
+    putDouble(t, "VGap", r.VGap);
+    putInt(t, "nAcross", r.nAcross);
+    putFlag(t, "Continuous", r.Continuous);
+}
+
+// --- settings -------------------------------------------------------------------------------
+
+void LoadSettings() {
+    xbase::Table* t = SettingsTable;
+    TSettingsRecord& r = SettingsRec;
+    r.FontName = getText(t, "FontName");
+    r.FontSize = getInt(t, "FontSize");
+    r.LabID = getText(t, "LabID");
+    r.MailHost = getTrimmed(t, "MailHost");
+    r.MailID = getTrimmed(t, "MailID");
+    r.MailAddr = getTrimmed(t, "MailAddr");
+    r.MailName = getTrimmed(t, "MailName");
+    r.MailReply = getTrimmed(t, "MailReply");
+}
+
+void StoreSettings() {
+    xbase::Table* t = SettingsTable;
+    const TSettingsRecord& r = SettingsRec;
+    putText(t, "FontName", r.FontName);
+    putInt(t, "FontSize", r.FontSize);
+    putText(t, "LabID", r.LabID);
+    putText(t, "MailHost", r.MailHost, kMailMax);
+    putText(t, "MailID", r.MailID, kMailMax);
+    putText(t, "MailAddr", r.MailAddr, kMailMax);
+    putText(t, "MailName", r.MailName, kMailMax);
+    putText(t, "MailReply", r.MailReply, kMailMax);
+}
+
+// --- import layout --------------------------------------------------------------------------
+
+void LoadImportLayout() {
+    xbase::Table* t = ImportTable;
+    TImportRecord& r = ImportRec;
+    r.fFirst = getInt(t, "fFirst");
+    r.fLast = getInt(t, "fLast");
+    r.fStreet = getInt(t, "fStreet");
+    r.fStreet2 = getInt(t, "fStreet2");
+    r.fCity = getInt(t, "fCity");
+    r.fState = getInt(t, "fState");
+    r.fZip = getInt(t, "fZip");
+    r.fCountry = getInt(t, "fCountry");
+    r.fEmail = getInt(t, "fEmail");
+    r.fPhone = getInt(t, "fPhone");
+    r.fFax = getInt(t, "fFax");
+    r.fMobile = getInt(t, "fMobile");
+    r.ImpFile = getTrimmed(t, "ImpFile");
+}
+
+void StoreImportLayout() {
+    xbase::Table* t = ImportTable;
+    const TImportRecord& r = ImportRec;
+    putInt(t, "fFirst", r.fFirst);
+    putInt(t, "fLast", r.fLast);
+    putInt(t, "fStreet", r.fStreet);
+    putInt(t, "fStreet2", r.fStreet2);
+    putInt(t, "fCity", r.fCity);
+    putInt(t, "fState", r.fState);
+    putInt(t, "fZip", r.fZip);
+    putInt(t, "fCountry", r.fCountry);
+    putInt(t, "fEmail", r.fEmail);
+    putInt(t, "fPhone", r.fPhone);
+    putInt(t, "fFax", r.fFax);
+    putInt(t, "fMobile", r.fMobile);
+    putText(t, "ImpFile", r.ImpFile, kImpFileMax);
+}
+
+// --- fatal errors ---------------------------------------------------------------------------
+
+void FatalOpenError(const QString& fileName) {
+    Messages::info(QStringLiteral("Unable to open file ") + fileName + QStringLiteral("\r\n") +
+                   QStringLiteral("Program will now terminate."));
+    ExitProgram(1);
+}
+
+void SetFatalExitHandler(FatalExitHandler handler) {
+    exitHandler = handler ? handler : &defaultExit;
+}
+
+void ExitProgram(int code) {
+    exitHandler(code);
+    // A handler that returns still ends the process: callers rely on never coming back.
+    defaultExit(code);
+}
+
+// --- conversions ----------------------------------------------------------------------------
+
+QString DateToField(const QDate& date) {
+    if (!date.isValid() || ZeroDate.daysTo(date) <= 0) return QString();
+    return date.toString(QStringLiteral("yyyyMMdd"));
+}
+
+QDate FieldToDate(const QString& text) {
+    if (text.trimmed().size() < 8 || text.size() < 8) return ZeroDate;
+    const QString y = text.mid(0, 4), m = text.mid(4, 2), d = text.mid(6, 2);
+    if (!allDigits(y) || !allDigits(m) || !allDigits(d)) return ZeroDate;
+    const QDate date(y.toInt(), m.toInt(), d.toInt());
+    return date.isValid() ? date : ZeroDate;
+}
+
+bool FlagFromField(xbase::Field* field) { return field && field->isTrue(); }
+
+void FlagToField(xbase::Field* field, bool flag) {
+    if (field) field->assign(flag ? "T" : "F");
+}
+
+bool IsInteger(const QString& text) {
+    // Leading blanks and one sign are allowed, as the number parser of the import layout accepts
+    // them; anything after the digits is not.
+    int i = 0;
+    while (i < text.size() && text[i] == QLatin1Char(' ')) ++i;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) ++i;
+    const QString digits = text.mid(i);
+    if (!allDigits(digits)) return false;
+    bool ok = false;
+    (text.mid(0, i).trimmed() + digits).toInt(&ok);
+    return ok;
+}
+
+QString Blanks(int n) { return n > 0 ? QString(n, QLatin1Char(' ')) : QString(); }
