@@ -1,0 +1,206 @@
+// The "Address Book" page on a 100,000-name book (rows of the project's synthetic generator,
+// seed 1; seek texts from seed 3): showing the page, one seek keystroke, saving one record
+// (which rebuilds the whole list) and deleting one record (pack included), plus the memory the
+// shown page holds.
+//
+//   build/bench/bench_address_page
+//
+// Files live in $MERROWBY_BENCH_DIR/addrpage (default /tmp/merrowby-bench/addrpage); the book is
+// made once and copied to a working directory per run. MERROWBY_BENCH_ROWS sets another size.
+
+#include <QApplication>
+#include <QLineEdit>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "AddressGen.h"
+#include "data/Globals.h"
+#include "data/Schema.h"
+#include "data/dbFiles.h"
+#include "pages/AddressPage.h"
+#include "xbase/library.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t bookRows() {
+    const char* e = std::getenv("MERROWBY_BENCH_ROWS");
+    return e ? uint32_t(std::atoi(e)) : 100000u;
+}
+
+std::string benchDir() {
+    const char* e = std::getenv("MERROWBY_BENCH_DIR");
+    std::string d = std::string(e ? e : "/tmp/merrowby-bench") + "/addrpage";
+    fs::create_directories(d);
+    return d;
+}
+
+const char* const kBookFiles[] = {"AddrBook.dbf", "AddrBook.cgp", "Address.ntx",
+                                  "LABELS.dbf",   "LABELS.cgp",   "Labels.ntx",
+                                  "Mrby1.dbf",    "importf.dbf"};
+
+// A full data set whose address book holds bookRows() generated names, made once.
+std::string baseSet() {
+    const std::string dir = benchDir() + "/base" + std::to_string(bookRows());
+    if (fs::exists(dir + "/Address.ntx")) return dir;
+    fs::remove_all(dir);
+    if (!CreateDataSet(dir).ok()) std::abort();
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    lib.setSyncOnFlush(false);
+    lib.setAutoOpen(false);
+    xbase::Table* t = lib.open("AddrBook");
+    if (!t) std::abort();
+    // The generator's columns, in its order, whatever the physical order of the table.
+    static const char* const kColumns[addrgen::ColumnCount] = {
+        "First", "Last", "Street", "Street2", "City", "State", "Zip", "Country", "email",
+        "phone", "fax", "mobile", "Birthdate", "Annavdate", "Other1Date", "Other2Date",
+        "Birthday", "Annav", "Valentine", "Mother", "Father", "Secretary", "Halloween",
+        "ThanksGiv", "Christmas", "Other1", "Other2"};
+    std::vector<xbase::Field*> f;
+    for (const char* name : kColumns) f.push_back(t->field(name));
+    addrgen::Gen g(1);
+    for (uint32_t i = 0; i < bookRows(); ++i) {
+        auto r = g.row();
+        t->appendBlank();
+        for (int c = 0; c < addrgen::ColumnCount; ++c)
+            if (f[size_t(c)]) f[size_t(c)]->assign(r[size_t(c)]);
+    }
+    lib.setSafety(false);
+    if (t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}) != 0) std::abort();
+    t->close();
+    return dir;
+}
+
+// A fresh working copy of the base set, with LibHandle pointing at it.
+void freshBook() {
+    const std::string from = baseSet();
+    const std::string to = benchDir() + "/work";
+    fs::create_directories(to);
+    for (const char* f : kBookFiles)
+        fs::copy_file(from + "/" + f, to + "/" + f, fs::copy_options::overwrite_existing);
+    delete LibHandle;
+    LibHandle = new xbase::Library();
+    LibHandle->setDirectory(to);
+}
+
+double residentMB() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void BM_ShowPage(benchmark::State& state) {
+    freshBook();
+    AddressPage page;
+    page.show();
+    for (auto _ : state) {
+        page.TabSheet2Show();
+        QApplication::processEvents();  // paint the list
+        state.PauseTiming();
+        page.TabSheet2Hide();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = page.listModel()->rowCount();
+}
+BENCHMARK(BM_ShowPage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SeekKeystroke(benchmark::State& state) {
+    freshBook();
+    AddressPage page;
+    page.show();
+    page.TabSheet2Show();
+    auto* seek = page.findChild<QLineEdit*>(QStringLiteral("Edit13"));
+    addrgen::Gen g(3);
+    std::string target = g.upperSurname();
+    size_t typed = 0;
+    for (auto _ : state) {
+        // One keystroke: the seek text grows by a letter; a finished name starts the next.
+        if (typed == target.size()) {
+            target = g.upperSurname();
+            typed = 0;
+        }
+        ++typed;
+        seek->setText(QString::fromStdString(target.substr(0, typed)));
+    }
+    page.TabSheet2Hide();
+}
+BENCHMARK(BM_SeekKeystroke)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+void BM_SaveRecord(benchmark::State& state) {
+    freshBook();
+    AddressPage page;
+    page.show();
+    page.TabSheet2Show();
+    auto* street = page.findChild<QLineEdit*>(QStringLiteral("Edit3"));
+    int n = 0;
+    for (auto _ : state) {
+        street->setText(QStringLiteral("%1 Bench Row").arg(++n));  // marks the editor changed
+        page.Edit1Exit();
+    }
+    page.TabSheet2Hide();
+}
+BENCHMARK(BM_SaveRecord)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_DeleteRecord(benchmark::State& state) {
+    freshBook();
+    AddressPage page;
+    page.show();
+    page.TabSheet2Show();
+    auto* seek = page.findChild<QLineEdit*>(QStringLiteral("Edit13"));
+    addrgen::Gen g(3);
+    for (auto _ : state) {
+        state.PauseTiming();
+        seek->setText(QString::fromStdString(g.upperSurname()));  // somewhere in the book
+        state.ResumeTiming();
+        page.LMDButton8Click();
+    }
+    state.counters["rows_left"] = page.listModel()->rowCount();
+    page.TabSheet2Hide();
+}
+BENCHMARK(BM_DeleteRecord)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Resident memory the page adds by listing the book (and keeping it open).
+void BM_PageMemory(benchmark::State& state) {
+    freshBook();
+    double before = 0, after = 0, list = 0;
+    for (auto _ : state) {
+        before = residentMB();
+        auto* page = new AddressPage();
+        page->show();
+        page->TabSheet2Show();
+        QApplication::processEvents();
+        after = residentMB();
+        list = double(page->listModel()->heapBytes()) / (1024.0 * 1024.0);
+        page->TabSheet2Hide();
+        delete page;
+    }
+    state.counters["page_MB"] = after - before;
+    state.counters["list_arrays_MB"] = list;
+}
+BENCHMARK(BM_PageMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    SetFatalExitHandler([](int code) { std::exit(code); });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    CloseTable(AddrBookTable);
+    delete LibHandle;
+    LibHandle = nullptr;
+    return 0;
+}

@@ -1,0 +1,451 @@
+// The "Address Book" page driven through its widgets, on a fresh data set in a temporary
+// directory: listing, seeking, saving on leaving a control, new records and deleting.
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/Messages.h"
+#include "data/Globals.h"
+#include "data/Schema.h"
+#include "data/dbFiles.h"
+#include "pages/AddressPage.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+struct Name {
+    std::string last, first, street = "";
+};
+
+// One AddrBook row as stored.
+struct Row {
+    uint32_t recNo = 0;
+    std::string first, last, street, city, birthdate, annavdate, other1date, other2date;
+    bool birthday = false, valentine = false;
+};
+
+std::string trimmed(const std::string& s) { return QString::fromStdString(s).trimmed().toStdString(); }
+
+class AddressPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        const xbase::Status st = CreateDataSet(dir_.path().toStdString());
+        ASSERT_TRUE(st.ok()) << st.toString();
+        LibHandle = new xbase::Library();
+        LibHandle->setDirectory(dir_.path().toStdString());
+        LibHandle->setSyncOnFlush(false);
+        SetFatalExitHandler([](int code) {
+            throw std::runtime_error("fatal exit " + std::to_string(code));
+        });
+        Messages::setResponder([this](Messages::Kind, const QString& text) {
+            messages_.push_back(text);
+            return true;
+        });
+    }
+
+    void TearDown() override {
+        if (page_) {
+            page_->TabSheet2Hide();
+            delete page_;
+        }
+        CloseTable(AddrBookTable);
+        delete LibHandle;
+        LibHandle = nullptr;
+        Messages::setResponder(nullptr);
+    }
+
+    // Appends names straight through the engine (before the page opens the book).
+    void addNames(const std::vector<Name>& names) {
+        xbase::Table* t = LibHandle->open("AddrBook");
+        ASSERT_NE(t, nullptr) << LibHandle->lastError().toString();
+        for (const Name& n : names) {
+            ASSERT_EQ(t->appendBlank(), 0);
+            t->field("Last")->assign(n.last);
+            t->field("First")->assign(n.first);
+            t->field("Street")->assign(n.street);
+        }
+        ASSERT_EQ(t->flush(), 0);
+        t->close();
+    }
+
+    // Every row in index order, read through the page's open table or a table opened here.
+    std::vector<Row> book() {
+        xbase::Table* t = AddrBookTable;
+        const bool own = t == nullptr;
+        if (own) t = LibHandle->open("AddrBook");
+        std::vector<Row> rows;
+        if (!t) return rows;
+        t->selectTag(t->tag("Address"));
+        for (int rc = t->top(); rc == xbase::kOk; rc = t->skip(1)) {
+            Row r;
+            r.recNo = t->recNo();
+            r.first = t->field("First")->str();
+            r.last = t->field("Last")->str();
+            r.street = t->field("Street")->str();
+            r.city = t->field("City")->str();
+            r.birthdate = t->field("Birthdate")->str();
+            r.annavdate = t->field("Annavdate")->str();
+            r.other1date = t->field("Other1Date")->str();
+            r.other2date = t->field("Other2Date")->str();
+            r.birthday = t->field("Birthday")->isTrue();
+            r.valentine = t->field("Valentine")->isTrue();
+            rows.push_back(r);
+        }
+        if (own) t->close();
+        return rows;
+    }
+
+    std::vector<std::string> lastNames() {
+        std::vector<std::string> v;
+        for (const Row& r : book()) v.push_back(trimmed(r.last));
+        return v;
+    }
+
+    AddressPage& showPage() {
+        page_ = new AddressPage();
+        tester_ = std::make_unique<QAbstractItemModelTester>(
+            page_->listModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        page_->show();
+        QApplication::setActiveWindow(page_);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(page_));
+        page_->TabSheet2Show();
+        return *page_;
+    }
+
+    template <class W>
+    W* control(const char* name) {
+        W* w = page_->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* edit(int n) { return control<QLineEdit>(("Edit" + std::to_string(n)).c_str()); }
+    QDateEdit* picker(int n) { return control<QDateEdit>(("DateTimePicker" + std::to_string(n)).c_str()); }
+    QCheckBox* check(int n) { return control<QCheckBox>(("CheckBox" + std::to_string(n)).c_str()); }
+
+    // Puts the keyboard into a control, as a click or Tab would.
+    void enter(QWidget* w) {
+        w->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), w);
+    }
+    // Types into a box the user has entered.
+    void type(QLineEdit* e, const QString& text) {
+        enter(e);
+        QTest::keyClicks(e, text);
+    }
+    // Leaves the focused control for the seek box, which is not bound to the save rule.
+    void leave() { enter(control<QLineEdit>("Edit13")); }
+    void seek(const QString& text) { control<QLineEdit>("Edit13")->setText(text); }
+
+    int selectedRow() { return page_->nameList()->selectionModel()->currentIndex().row(); }
+    void chooseRow(int row) {
+        QTableView* list = page_->nameList();
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+        QApplication::processEvents();
+    }
+    void clickNew() { QTest::mouseClick(control<QPushButton>("LMDButton7"), Qt::LeftButton); }
+    void clickDelete() { QTest::mouseClick(control<QPushButton>("LMDButton8"), Qt::LeftButton); }
+
+    QTemporaryDir dir_;
+    AddressPage* page_ = nullptr;
+    std::unique_ptr<QAbstractItemModelTester> tester_;
+    std::vector<QString> messages_;
+};
+
+const std::vector<Name> kFive = {{"Adams", "Amy"}, {"Brown", "Bob"}, {"Clark", "Cy"},
+                                 {"Dunn", "Di"},   {"Evans", "Eve"}};
+
+TEST_F(AddressPageTest, EmptyBookShowsBlankNewRecordAndFirstLeaveAppends) {
+    AddressPage& page = showPage();
+    EXPECT_EQ(page.listModel()->rowCount(), 0);
+    EXPECT_EQ(page.currentRecNo(), 0);
+    const QDate today = QDate::currentDate();
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(picker(i)->date(), today) << i;
+    for (int i = 1; i <= 12; ++i) EXPECT_TRUE(edit(i)->text().isEmpty()) << i;
+    for (int i = 1; i <= 11; ++i) EXPECT_FALSE(check(i)->isChecked()) << i;
+
+    type(edit(2), "Zeller");
+    EXPECT_TRUE(page.EditorChanged);
+    leave();
+
+    ASSERT_EQ(page.listModel()->rowCount(), 1);
+    EXPECT_EQ(page.currentRecNo(), 1);
+    EXPECT_EQ(selectedRow(), 0);
+    EXPECT_EQ(edit(2)->text(), "Zeller");
+    EXPECT_FALSE(page.EditorChanged);
+    const auto rows = book();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(trimmed(rows[0].last), "Zeller");
+
+    // The next change edits that record rather than appending another.
+    type(edit(1), "Zoe");
+    leave();
+    ASSERT_EQ(book().size(), 1u);
+    EXPECT_EQ(trimmed(book()[0].first), "Zoe");
+}
+
+TEST_F(AddressPageTest, NewRecordSavedWithoutTouchingThePickersStoresTodayFourTimes) {
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    clickNew();
+    EXPECT_EQ(page.currentRecNo(), 0);
+    EXPECT_EQ(selectedRow(), 0);  // the list selection stays where it was
+    type(edit(2), "Allen");
+    leave();
+
+    const std::string today = QDate::currentDate().toString("yyyyMMdd").toStdString();
+    const auto rows = book();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(trimmed(rows[0].last), "Allen");
+    EXPECT_EQ(rows[0].birthdate, today);
+    EXPECT_EQ(rows[0].annavdate, today);
+    EXPECT_EQ(rows[0].other1date, today);
+    EXPECT_EQ(rows[0].other2date, today);
+    EXPECT_FALSE(rows[0].birthday);
+    EXPECT_EQ(page.currentRecNo(), static_cast<int>(rows[0].recNo));
+    EXPECT_EQ(selectedRow(), 0);
+}
+
+TEST_F(AddressPageTest, ZeroDateIsStoredBlankAndBlankDateShowsAsZeroDate) {
+    addNames({{"Brown", "Bob"}});  // stored with blank dates
+    AddressPage& page = showPage();
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(picker(i)->date(), ZeroDate) << i;
+    EXPECT_TRUE(picker(1)->text().contains("1899")) << picker(1)->text().toStdString();
+
+    enter(picker(2));
+    picker(2)->setDate(QDate(1990, 6, 15));
+    leave();
+    auto rows = book();
+    EXPECT_EQ(rows[0].annavdate, "19900615");
+    EXPECT_EQ(trimmed(rows[0].birthdate), "");
+
+    enter(picker(2));
+    picker(2)->setDate(ZeroDate);
+    leave();
+    rows = book();
+    EXPECT_EQ(trimmed(rows[0].annavdate), "");
+    EXPECT_EQ(picker(2)->date(), ZeroDate);
+    EXPECT_FALSE(page.EditorChanged);
+}
+
+TEST_F(AddressPageTest, SeekFindsFirstNameAtOrAfterThePrefix) {
+    addNames({{"Taylor", "Tom"}, {"Smythe", "Ann"}, {"Brown", "Bob"}, {"Smith", "John"}});
+    AddressPage& page = showPage();
+    ASSERT_EQ(lastNames(), (std::vector<std::string>{"Brown", "Smith", "Smythe", "Taylor"}));
+    EXPECT_EQ(edit(2)->text(), "Brown");
+
+    seek("sm");
+    EXPECT_EQ(page.seekText(), "SM");
+    EXPECT_EQ(edit(2)->text(), "Smith");
+    EXPECT_EQ(selectedRow(), 1);
+
+    seek("smy");
+    EXPECT_EQ(edit(2)->text(), "Smythe");
+    EXPECT_EQ(selectedRow(), 2);
+
+    // No exact match: the next greater key.
+    seek("sn");
+    EXPECT_EQ(edit(2)->text(), "Taylor");
+
+    // Only case or outer blanks changed: no new seek, even after moving elsewhere.
+    chooseRow(0);
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    seek("  Sn ");
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    EXPECT_EQ(selectedRow(), 0);
+
+    // Beyond the last name nothing changes, but the text is taken as the last one acted on.
+    seek("zz");
+    EXPECT_EQ(page.seekText(), "ZZ");
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    EXPECT_EQ(selectedRow(), 0);
+    EXPECT_EQ(page.currentRecNo(), static_cast<int>(book()[0].recNo));
+}
+
+TEST_F(AddressPageTest, NewThenSeekHitThenTypingEditsTheFoundRecord) {
+    addNames({{"Brown", "Bob"}, {"Smith", "John"}});
+    AddressPage& page = showPage();
+    EXPECT_EQ(selectedRow(), 0);
+    clickNew();
+    EXPECT_TRUE(edit(2)->text().isEmpty());
+
+    seek("BROWN");  // its row is still the selected one: the record is loaded all the same
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    EXPECT_EQ(page.currentRecNo(), static_cast<int>(book()[0].recNo));
+
+    type(edit(3), "1 High St");
+    leave();
+    const auto rows = book();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(trimmed(rows[0].street), "1 High St");
+    EXPECT_EQ(trimmed(rows[1].street), "");
+}
+
+TEST_F(AddressPageTest, DeleteLeavesThePrecedingNameCurrent) {
+    addNames(kFive);
+    AddressPage& page = showPage();
+
+    chooseRow(2);  // Clark
+    EXPECT_EQ(edit(2)->text(), "Clark");
+    clickDelete();
+    EXPECT_EQ(lastNames(), (std::vector<std::string>{"Adams", "Brown", "Dunn", "Evans"}));
+    EXPECT_EQ(page.listModel()->rowCount(), 4);
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    EXPECT_EQ(selectedRow(), 1);
+
+    chooseRow(3);  // the last name
+    clickDelete();
+    EXPECT_EQ(edit(2)->text(), "Dunn");
+
+    chooseRow(0);  // the first name: the new first becomes current
+    clickDelete();
+    EXPECT_EQ(lastNames(), (std::vector<std::string>{"Brown", "Dunn"}));
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    EXPECT_EQ(selectedRow(), 0);
+    // Packing renumbered the rows; the editor follows the record, not the old number.
+    EXPECT_EQ(page.currentRecNo(), static_cast<int>(book()[0].recNo));
+
+    // Editing after a delete changes the right record.
+    type(edit(1), "Robert");
+    leave();
+    EXPECT_EQ(trimmed(book()[0].first), "Robert");
+    EXPECT_EQ(trimmed(book()[1].first), "Di");
+}
+
+TEST_F(AddressPageTest, DeleteOfTheOnlyNameLeavesAnEmptyBookInNewRecordMode) {
+    addNames({{"Solo", "Sam"}});
+    AddressPage& page = showPage();
+    clickDelete();
+    EXPECT_TRUE(book().empty());
+    EXPECT_EQ(page.listModel()->rowCount(), 0);
+    EXPECT_EQ(page.currentRecNo(), 0);
+    EXPECT_TRUE(edit(2)->text().isEmpty());
+    EXPECT_EQ(picker(1)->date(), QDate::currentDate());
+
+    type(edit(2), "Next");
+    leave();
+    EXPECT_EQ(lastNames(), (std::vector<std::string>{"Next"}));
+}
+
+TEST_F(AddressPageTest, DeleteInNewRecordModeDoesNothing) {
+    addNames({{"Brown", "Bob"}, {"Smith", "John"}});
+    AddressPage& page = showPage();
+    clickNew();
+    clickDelete();
+    EXPECT_EQ(lastNames(), (std::vector<std::string>{"Brown", "Smith"}));
+    EXPECT_EQ(page.currentRecNo(), 0);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(AddressPageTest, HidingThePageRightAfterTypingSavesFirst) {
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    type(edit(5), "Leeds");
+    // Hidden with the keyboard still in the box: nothing has left it yet.
+    page.TabSheet2Hide();
+    EXPECT_EQ(AddrBookTable, nullptr);
+    EXPECT_EQ(trimmed(book()[0].city), "Leeds");
+
+    // Shown again: the list is rebuilt, the seek reset, the first name loaded.
+    page.TabSheet2Show();
+    EXPECT_EQ(edit(5)->text(), "Leeds");
+    EXPECT_TRUE(page.seekText().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>("Edit13")->text().isEmpty());
+}
+
+TEST_F(AddressPageTest, TextIsSavedAsTypedButShownTrimmed) {
+    addNames({{"Brown", "Bob"}});
+    showPage();
+    edit(1)->clear();
+    type(edit(1), "  Rob ");
+    leave();
+    EXPECT_EQ(book()[0].first, "  Rob" + std::string(15, ' '));
+    EXPECT_EQ(edit(1)->text(), "Rob");
+}
+
+TEST_F(AddressPageTest, EveryCheckBoxTickIsSavedOnLeavingIt) {
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    enter(check(1));  // Birthday
+    QTest::keyClick(check(1), Qt::Key_Space);
+    EXPECT_TRUE(page.EditorChanged);
+    leave();
+    EXPECT_TRUE(book()[0].birthday);
+
+    enter(check(3));  // Valentines
+    QTest::keyClick(check(3), Qt::Key_Space);
+    leave();
+    EXPECT_TRUE(book()[0].valentine);
+}
+
+TEST_F(AddressPageTest, LeavingWithoutAChangeWritesNothing) {
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    enter(edit(1));
+    leave();
+    enter(picker(1));
+    leave();
+    EXPECT_FALSE(page.EditorChanged);
+    // Loading the record into the pickers is not a change either.
+    EXPECT_EQ(trimmed(book()[0].birthdate), "");
+}
+
+TEST_F(AddressPageTest, FailedAppendKeepsTheTypedDataForTheNextTry) {
+    LibHandle->setReadOnly(true);
+    AddressPage& page = showPage();
+    type(edit(2), "Keep");
+    leave();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "Unable to add record at this time");
+    EXPECT_TRUE(page.EditorChanged);
+    EXPECT_EQ(page.currentRecNo(), 0);
+    EXPECT_EQ(edit(2)->text(), "Keep");
+
+    // The next exit tries again.
+    enter(edit(3));
+    leave();
+    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_TRUE(book().empty());
+}
+
+TEST_F(AddressPageTest, NamesListLayout) {
+    AddressPage& page = showPage();
+    QTableView* list = page.nameList();
+    const int b = QFontMetrics(page.font()).horizontalAdvance(QLatin1Char('B'));
+    EXPECT_EQ(list->columnWidth(0), 20 * b);
+    EXPECT_EQ(list->columnWidth(1), 20 * b);
+    EXPECT_TRUE(list->isColumnHidden(2));
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), "Last");
+    EXPECT_EQ(list->viewport()->width(), 40 * b);
+    // The header and ten names fit.
+    EXPECT_EQ(list->viewport()->height() + list->horizontalHeader()->height(),
+              11 * list->verticalHeader()->defaultSectionSize());
+
+    page.TabSheet2Hide();
+    std::vector<Name> eleven;
+    for (char c = 'A'; c < 'A' + 11; ++c) eleven.push_back({std::string(1, c) + "name", "x"});
+    addNames(eleven);
+    page.TabSheet2Show();
+    EXPECT_EQ(page.listModel()->rowCount(), 11);
+    EXPECT_GE(list->width(), 43 * b);
+    EXPECT_EQ(list->geometry().topLeft(), QPoint(8, 16));
+}
+
+}  // namespace
