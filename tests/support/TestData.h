@@ -1,0 +1,115 @@
+#pragma once
+// Test data directories for the program's tests, and the scoped pieces of shared state that
+// tests set up around the data routines.
+//
+//   TestDataDir data;                 // temp dir with the four tables and both indexes, exactly
+//                                     // as `merrowby-admin init` makes them (CreateDataSet)
+//   TestDataDir big(100000);          // ... with 100,000 synthetic names in AddrBook
+//   TestDataDir none(TestDataDir::Empty);  // an empty temp dir
+//
+//   ScopedLibrary lib(data.path());   // LibHandle on that directory; closed and put back after
+//   ScopedCurrentDir cwd(data.path()); // working directory (start-up, DataFilesPresent, Help)
+//   FatalExitCatcher fatal;           // ExitProgram throws FatalExit instead of ending the run
+//   MessageLog msgs;                  // message boxes answered and recorded, none shown
+//
+// A fresh data set holds: Mrby1 with one row (blank font, size 0, blank LabID), importf with one
+// row (positions 1..12 in column order), LABELS with StandardStocks() (Schema.h), AddrBook empty
+// unless names are asked for. Synthetic names are the rows of shared/tools/gen_addresses.py for
+// the same seed (std::minstd_rand), so tests and benchmarks agree.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/Messages.h"
+
+namespace xbase {
+class Library;
+}
+
+class TestDataDir {
+public:
+    enum EmptyTag { Empty };
+    explicit TestDataDir(int names = 0, uint32_t seed = 1);
+    explicit TestDataDir(EmptyTag);
+
+    const QString& path() const { return path_; }
+    std::string dir() const { return path_.toStdString(); }
+    // dir/name, with the letter case of an existing file when there is one.
+    QString filePath(const QString& name) const;
+    bool exists(const QString& name) const;
+    QByteArray read(const QString& name) const;   // whole file; empty when missing
+    bool remove(const QString& name) const;       // true when it existed and is gone
+    QStringList files() const;                    // names in the directory, sorted
+
+private:
+    QTemporaryDir tmp_;
+    QString path_;
+};
+
+// One synthetic address row: 27 texts in AddrBook column order (dates "yyyymmdd" or "", flags
+// "T"/"F"), as gen_addresses.py writes them.
+std::vector<std::vector<std::string>> SyntheticRows(int n, uint32_t seed = 1);
+
+// Appends `rows` to dir/AddrBook.dbf and rebuilds its index. Throws std::runtime_error on an
+// engine failure.
+void AppendAddressRows(const std::string& dir, const std::vector<std::vector<std::string>>& rows);
+
+// Creates LibHandle (a new xbase::Library on `dir`) and, when it goes, closes every table,
+// deletes the handle, clears the four table handles and puts back the previous LibHandle.
+class ScopedLibrary {
+public:
+    explicit ScopedLibrary(const QString& dir);
+    ~ScopedLibrary();
+    xbase::Library& lib() { return *lib_; }
+
+private:
+    xbase::Library* lib_;
+    xbase::Library* previous_;
+};
+
+// Makes `dir` the working directory for its lifetime.
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const QString& dir);
+    ~ScopedCurrentDir();
+
+private:
+    QString previous_;
+};
+
+// What ExitProgram throws while a FatalExitCatcher lives.
+struct FatalExit : std::runtime_error {
+    explicit FatalExit(int c) : std::runtime_error("program ended"), code(c) {}
+    int code;
+};
+
+class FatalExitCatcher {
+public:
+    FatalExitCatcher();
+    ~FatalExitCatcher();  // back to the default handler
+};
+
+// Installs a Messages responder that records every message and answers OK/Cancel boxes with
+// `okAnswer`; removes it when it goes.
+class MessageLog {
+public:
+    explicit MessageLog(bool okAnswer = true);
+    ~MessageLog();
+    struct Entry {
+        Messages::Kind kind;
+        QString text;
+    };
+    const std::vector<Entry>& entries() const { return entries_; }
+    QStringList texts() const;
+    void setAnswer(bool ok) { answer_ = ok; }
+    void clear() { entries_.clear(); }
+
+private:
+    std::vector<Entry> entries_;
+    bool answer_;
+};
