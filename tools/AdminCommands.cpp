@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "labels/AdminLabels.h"
 #include "reminders/AdminReminders.h"
 
 // Each subsystem's command, declared where it is defined. A subsystem adds its line to kCommands.
@@ -14,6 +15,7 @@ struct AdminCommand {
 
 static const AdminCommand kCommands[] = {
     {"reminders", false, AdminReminders, kAdminRemindersUsage},
+    {"labels", true, AdminLabels, kAdminLabelsUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

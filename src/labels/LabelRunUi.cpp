@@ -1,0 +1,164 @@
+// The interactive label runs: the occasions page calls OccasionLabelRun; the dialogs are reached
+// through LabelRunUi so that tests can answer in their place.
+#include <QApplication>
+
+#include "app/Forms.h"
+#include "app/Messages.h"
+#include "data/dbFiles.h"
+#include "labels/LabPrintU.h"
+#include "labels/LabSelU.h"
+#include "labels/LabelGen.h"
+#include "labels/Occasions.h"
+#include "print/QtPrinter.h"
+#include "reminders/DateSpanU.h"
+
+const char* const kNoStockMessage =
+    "Label Stock has not been defined. Choose Setup - Labels to define label stock.";
+
+LabelRunUi DefaultLabelRunUi() {
+    LabelRunUi ui;
+    ui.askSpan = [] {
+        SetDefaultSpan();
+        SpanCancelled = true;
+        if (DateSpan) DateSpan->exec();
+    };
+    ui.askPrintOptions = [] {
+        PrintOptionsCancelled = true;
+        if (LabPrint) LabPrint->exec();
+    };
+    ui.startColumnText = [] { return LabPrint ? LabPrint->startColumnText() : QString("1"); };
+    ui.startRowText = [] { return LabPrint ? LabPrint->startRowText() : QString("1"); };
+    ui.fillSelection = [] {
+        if (LabSel) LabSel->FillGrid();
+    };
+    ui.askSelection = [](int count) {
+        if (!LabSel) return;
+        LabSel->setCount(count);
+        LabSel->exec();
+    };
+    ui.makePrinter = []() -> std::unique_ptr<Printer> { return std::make_unique<QtPrinter>(); };
+    return ui;
+}
+
+namespace {
+
+LabelRunUi installedUi;
+
+// The installed hooks, each one left empty replaced by the program's own.
+LabelRunUi currentUi() {
+    LabelRunUi ui = installedUi;
+    const LabelRunUi d = DefaultLabelRunUi();
+    if (!ui.askSpan) ui.askSpan = d.askSpan;
+    if (!ui.askPrintOptions) ui.askPrintOptions = d.askPrintOptions;
+    if (!ui.startColumnText) ui.startColumnText = d.startColumnText;
+    if (!ui.startRowText) ui.startRowText = d.startRowText;
+    if (!ui.fillSelection) ui.fillSelection = d.fillSelection;
+    if (!ui.askSelection) ui.askSelection = d.askSelection;
+    if (!ui.makePrinter) ui.makePrinter = d.makePrinter;
+    return ui;
+}
+
+// A start field as an integer; a text that is no number is reported like any conversion error.
+bool startField(const QString& text, int* value) {
+    bool ok = false;
+    *value = TrimText(text).toInt(&ok);
+    if (!ok) Messages::error(QLatin1Char('\'') + text + QStringLiteral("' is not a valid integer value"));
+    return ok;
+}
+
+bool startPosition(const LabelRunUi& ui, int* column, int* row) {
+    return startField(ui.startColumnText(), column) && startField(ui.startRowText(), row);
+}
+
+// Opens LABELS; with no stock in it tells the user and closes it again.
+bool labelStockDefined() {
+    OpenLabels();
+    if (LastStatus == 0) return true;
+    Messages::info(QString::fromLatin1(kNoStockMessage));
+    CloseTable(LabelsTable);
+    return false;
+}
+
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+void SetLabelRunUi(LabelRunUi ui) { installedUi = std::move(ui); }
+
+long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow) {
+    LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
+    if (!run.refusal().isEmpty()) {
+        Messages::info(run.refusal());
+        return 0;
+    }
+    bool ok;
+    {
+        BusyCursor busy;
+        ok = run.printOccasion(n, SpanStart, SpanEnd);
+    }
+    if (!ok) Messages::error(run.error());
+    return run.labelsPlaced();
+}
+
+void OccasionLabelRun(int n) {
+    if (n == OccasionSelected) {
+        SelectedLabelRun();
+        return;
+    }
+    if (n < 1 || n > OccasionDated) return;
+    const LabelRunUi ui = currentUi();
+    if (n == OccasionDated) {
+        ui.askSpan();
+        if (SpanCancelled) return;
+    }
+    LabelCount = CountRecipients(n);
+    if (!labelStockDefined()) return;
+    ui.askPrintOptions();
+    CloseTable(LabelsTable);
+    if (PrintOptionsCancelled) return;
+    int column, row;
+    if (!startPosition(ui, &column, &row)) return;
+    std::unique_ptr<Printer> printer = ui.makePrinter();
+    PrintOccasionLabels(n, *printer, column, row);
+}
+
+void SelectedLabelRun() {
+    const LabelRunUi ui = currentUi();
+    OpenAddrBook();
+    ui.fillSelection();
+    LabelCount = 0;
+    SelectionList.clear();
+    ChosenRecNo = 0;
+    while (ChosenRecNo >= 0) {
+        ChosenRecNo = -1;  // a showing that picks nothing ends the picking
+        ui.askSelection(LabelCount);
+        if (ChosenRecNo > 0) {
+            ++LabelCount;
+            SelectionList.append(ChosenRecNo);
+        }
+    }
+    const auto done = [] { CloseTable(AddrBookTable); };
+    if (LabelCount == 0) return done();
+    if (!labelStockDefined()) return done();
+    ui.askPrintOptions();
+    CloseTable(LabelsTable);
+    int column, row;
+    if (PrintOptionsCancelled || !startPosition(ui, &column, &row)) return done();
+
+    std::unique_ptr<Printer> printer = ui.makePrinter();
+    LabelRun run(*printer, LabelRec, LabelFont, column, row);
+    if (!run.refusal().isEmpty()) {
+        Messages::info(run.refusal());
+        return done();
+    }
+    bool ok;
+    {
+        BusyCursor busy;
+        ok = run.printRecords(SelectionList);
+    }
+    done();
+    if (!ok) Messages::error(run.error());
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The printer layer on Qt's QPrinter.
+//
+// QtPrinter() prints to the system's default printer, without a dialog. When the system has no
+// printer at all it writes a PDF file instead, named after the job and the time, in the working
+// directory (or the home directory when that is not writable), and when the job ends it tells
+// the user where the file is: on the main window's status bar and in a message box. A run is
+// therefore never lost for want of a printer.
+//
+// QtPrinter::toPdf(file) always writes a PDF file: US Letter at 300 dots per inch, the whole
+// sheet printable (offset 0). Pages go out to the file as they are finished, so a long job
+// holds one page at a time.
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "print/Printer.h"
+
+class QPainter;
+class QPrinter;
+
+class QtPrinter : public Printer {
+public:
+    QtPrinter();
+    ~QtPrinter() override;
+    static std::unique_ptr<QtPrinter> toPdf(const QString& pdfFile);
+
+    // True when this printer writes a PDF file because the system has no printer.
+    bool isFallback() const { return fallback_; }
+    // The printer's name ("" for a PDF file).
+    QString printerName() const;
+
+    bool beginDoc(const QString& title) override;
+    void newPage() override;
+    void endDoc() override;
+    void abortDoc() override;
+    int dpiX() const override;
+    int dpiY() const override;
+    QPoint printingOffset() const override;
+    QSize physicalPageSize() const override;
+    QSize printableSize() const override;
+    void setFont(const QFont& font) override;
+    QFont font() const override { return font_; }
+    QSize textExtent(const QString& text) const override;
+    void textOut(int x, int y, const QString& text) override;
+    bool printDocument(QTextDocument& doc, const QString& title) override;
+    QString outputFile() const override { return file_; }
+
+private:
+    struct PdfTag {};
+    QtPrinter(PdfTag, const QString& file);
+    void setUpPdf();
+    const QFontMetricsF& metrics() const;
+    void tellWhereTheFileWent() const;
+
+    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<QPainter> painter_;
+    QFont font_;
+    mutable std::optional<QFontMetricsF> metrics_;
+    bool pdf_ = false;       // writing a file (by request or for want of a printer)
+    bool fallback_ = false;  // ... for want of a printer
+    QString file_;
+};
