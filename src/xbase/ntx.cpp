@@ -1,0 +1,1151 @@
+#include "ntx.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "le.h"
+#include "ntx_format.h"
+
+// How the pieces fit: Impl keeps the header image and a cache of raw 1024-byte pages indexed by
+// page number, loaded lazily and checked as they come in. The cursor is a stack of
+// (page, position): on the top level position is the current key; on the levels below it is the
+// child the cursor went down into. Changes edit pages in the cache and mark them dirty; flush()
+// writes them back with the header.
+//
+// Freed pages (after a merge or a root collapse) are wiped and chained through the child pointer
+// of their item 0, with the head in the header's free-list field. A page is taken off that list
+// only when it still looks exactly like one we wiped; anything else (a list left by another
+// program, a broken link) makes us drop the list and append new pages instead.
+
+namespace xbase {
+
+using namespace ntx;
+
+namespace {
+
+struct Page {
+    uint8_t b[kPageSize];
+    uint32_t no = 0;  // page number = byte offset / 1024
+    bool dirty = false;
+};
+
+inline uint16_t keyCount(const Page* p) { return le::get16(p->b + kPageCount); }
+inline void setCount(Page* p, uint16_t n) { le::put16(p->b + kPageCount, n); }
+inline uint16_t slot(const Page* p, size_t i) { return le::get16(p->b + kPageOffsets + 2 * i); }
+inline void setSlot(Page* p, size_t i, uint16_t v) { le::put16(p->b + kPageOffsets + 2 * i, v); }
+inline uint8_t* item(Page* p, size_t i) { return p->b + slot(p, i); }
+inline const uint8_t* item(const Page* p, size_t i) { return p->b + slot(p, i); }
+inline uint32_t child(const Page* p, size_t i) { return le::get32(item(p, i) + kItemChild); }
+inline uint32_t recOf(const Page* p, size_t i) { return le::get32(item(p, i) + kItemRecNo); }
+inline const uint8_t* keyOf(const Page* p, size_t i) { return item(p, i) + kItemKey; }
+inline bool isLeaf(const Page* p) { return child(p, 0) == 0; }
+
+// Big-endian load of up to 8 bytes, zero-padded: integer order equals memcmp order.
+inline uint64_t chunkAt(const uint8_t* p, size_t n) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? p[i] : 0);
+    return v;
+}
+
+std::string cString(const uint8_t* p, size_t max) {
+    size_t n = 0;
+    while (n < max && p[n] != 0) ++n;
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+}  // namespace
+
+struct NtxIndex::Impl {
+    struct Level {
+        Page* page;
+        uint16_t pos;
+    };
+
+    FileSystem* fs = nullptr;
+    std::unique_ptr<File> file;
+    std::string path;
+    NtxHeaderInfo* hdr = nullptr;
+    bool readOnly = false;
+
+    uint16_t keySize = 0, itemSize = 0, maxItems = 0, half = 0;
+    bool descending = false, unique = false;
+    uint32_t root = 0, freeHead = 0;
+    uint8_t header[kPageSize] = {};
+    bool headerDirty = false;
+
+    uint32_t numPages = 0;   // pages that exist (on disk or appended in memory), header included
+    uint32_t filePages = 0;  // pages present in the file when it was opened or last flushed
+    std::vector<std::unique_ptr<Page>> pages;  // by page number; null = not loaded yet
+    std::vector<uint32_t> dirtyList;
+
+    std::vector<Level> stack;  // the cursor
+    int walkDir = 0;
+    uint64_t walkSteps = 0;
+
+    std::vector<uint8_t> scratch;  // gathered items during splits and merges
+
+    Status corrupt(const std::string& msg) const {
+        return Status::error(ErrorKind::Corrupt, path, msg);
+    }
+    size_t depthLimit() const { return std::min<size_t>(kMaxDepth, numPages); }
+
+    // --- comparisons ------------------------------------------------------------------------
+    int cmpKey(const uint8_t* a, const uint8_t* b) const {
+        int c = std::memcmp(a, b, keySize);
+        return descending ? -c : c;
+    }
+    int cmpEntry(const uint8_t* ka, uint32_t ra, const uint8_t* kb, uint32_t rb) const {
+        int c = cmpKey(ka, kb);
+        if (c != 0) return c;
+        return ra < rb ? -1 : (ra > rb ? 1 : 0);
+    }
+    int cmpPrefix(const uint8_t* k, const uint8_t* prefix, size_t len) const {
+        int c = len ? std::memcmp(k, prefix, len) : 0;
+        return descending ? -c : c;
+    }
+    // First i in [0, n) whose entry is >= (key, rec); n when none.
+    uint16_t lowerBound(const Page* p, const uint8_t* key, uint32_t rec) const {
+        uint16_t lo = 0, hi = keyCount(p);
+        while (lo < hi) {
+            uint16_t mid = uint16_t((lo + hi) / 2);
+            if (cmpEntry(keyOf(p, mid), recOf(p, mid), key, rec) < 0) lo = uint16_t(mid + 1);
+            else hi = mid;
+        }
+        return lo;
+    }
+    uint16_t lowerBoundPrefix(const Page* p, const uint8_t* prefix, size_t len) const {
+        uint16_t lo = 0, hi = keyCount(p);
+        while (lo < hi) {
+            uint16_t mid = uint16_t((lo + hi) / 2);
+            if (cmpPrefix(keyOf(p, mid), prefix, len) < 0) lo = uint16_t(mid + 1);
+            else hi = mid;
+        }
+        return lo;
+    }
+
+    // --- pages ------------------------------------------------------------------------------
+    void initPage(Page* p) const {
+        std::memset(p->b, 0, kPageSize);
+        const uint32_t area = itemAreaStart(maxItems);
+        for (size_t i = 0; i <= maxItems; ++i) setSlot(p, i, uint16_t(area + i * itemSize));
+    }
+
+    // Rewrites a page in the initial layout with `n` items taken from `items` (itemSize bytes
+    // each, in logical order) and the given rightmost child.
+    void writeCanonical(Page* p, const uint8_t* items, size_t n, uint32_t rightChild) {
+        initPage(p);
+        const uint32_t area = itemAreaStart(maxItems);
+        if (n) std::memcpy(p->b + area, items, n * itemSize);
+        le::put32(p->b + area + n * itemSize + kItemChild, rightChild);
+        setCount(p, uint16_t(n));
+        markDirty(p);
+    }
+
+    // Checks a page just read. Offsets in use must lie inside the page with room for an item;
+    // a table that is not a permutation of the slots is rewritten in memory so later edits
+    // cannot overwrite one item through another.
+    Status checkPage(Page* p) {
+        const uint16_t n = keyCount(p);
+        if (n > maxItems) {
+            return corrupt("page at " + std::to_string(p->no * kPageSize) + " holds " +
+                           std::to_string(n) + " keys, more than " + std::to_string(maxItems));
+        }
+        const uint32_t area = itemAreaStart(maxItems);
+        for (size_t i = 0; i <= n; ++i) {
+            uint32_t o = slot(p, i);
+            if (o < area || o + itemSize > kPageSize) {
+                return corrupt("page at " + std::to_string(p->no * kPageSize) +
+                               " has an item offset outside the page");
+            }
+        }
+        bool perm = true;
+        std::vector<bool> seen(maxItems + 1u, false);
+        for (size_t i = 0; i <= maxItems && perm; ++i) {
+            uint32_t o = slot(p, i);
+            if (o < area || (o - area) % itemSize != 0 || (o - area) / itemSize > maxItems ||
+                seen[(o - area) / itemSize]) {
+                perm = false;
+            } else {
+                seen[(o - area) / itemSize] = true;
+            }
+        }
+        if (!perm) {
+            std::vector<uint8_t> items((n + 1u) * itemSize);
+            for (size_t i = 0; i <= n; ++i) std::memcpy(&items[i * itemSize], item(p, i), itemSize);
+            const uint32_t right = le::get32(&items[n * itemSize]);
+            const bool wasDirty = p->dirty;
+            writeCanonical(p, items.data(), n, right);
+            if (!wasDirty) {
+                // Same logical content as on disk: no need to write it back.
+                p->dirty = false;
+                dirtyList.pop_back();
+            }
+        }
+        return Status::Ok();
+    }
+
+    Status getPage(uint32_t off, Page** out) {
+        if (off == 0 || off % kPageSize != 0 || off / kPageSize >= numPages) {
+            return corrupt("page offset " + std::to_string(off) + " is outside the file");
+        }
+        const uint32_t no = off / kPageSize;
+        if (Page* p = pages[no].get()) {
+            *out = p;
+            return Status::Ok();
+        }
+        if (no >= filePages) return corrupt("page " + std::to_string(off) + " was never written");
+        auto p = std::make_unique<Page>();
+        p->no = no;
+        XB_TRY(file->readExact(uint64_t(off), p->b, kPageSize));
+        XB_TRY(checkPage(p.get()));
+        *out = p.get();
+        pages[no] = std::move(p);
+        return Status::Ok();
+    }
+
+    void markDirty(Page* p) {
+        if (!p->dirty) {
+            p->dirty = true;
+            dirtyList.push_back(p->no);
+        }
+    }
+
+    // Rightmost item's record and key bytes carry no meaning; keep them zero in what we write.
+    void clearRightmost(Page* p) {
+        std::memset(item(p, keyCount(p)) + kItemRecNo, 0, itemSize - kItemRecNo);
+    }
+
+    // Inserts an item (child, rec, key as itemSize bytes) at logical position i; n < max.
+    void insertItem(Page* p, uint16_t i, const uint8_t* it) {
+        const uint16_t n = keyCount(p);
+        const uint16_t freeSlot = slot(p, n + 1u);
+        std::memmove(p->b + kPageOffsets + 2 * (i + 1u), p->b + kPageOffsets + 2 * i,
+                     2 * (n + 1u - i));
+        setSlot(p, i, freeSlot);
+        std::memcpy(p->b + freeSlot, it, itemSize);
+        setCount(p, uint16_t(n + 1));
+        clearRightmost(p);
+        markDirty(p);
+    }
+
+    // Removes key i together with its left child pointer (item i); item i+1 moves into place.
+    void removeItem(Page* p, uint16_t i) {
+        const uint16_t n = keyCount(p);
+        const uint16_t freed = slot(p, i);
+        std::memmove(p->b + kPageOffsets + 2 * i, p->b + kPageOffsets + 2 * (i + 1u), 2 * (n - i));
+        setSlot(p, n, freed);
+        std::memset(p->b + freed, 0, itemSize);
+        setCount(p, uint16_t(n - 1));
+        clearRightmost(p);
+        markDirty(p);
+    }
+
+    // Appends the items 0..n-1 of p to scratch; returns the rightmost child.
+    uint32_t gather(const Page* p) {
+        const uint16_t n = keyCount(p);
+        const size_t at = scratch.size();
+        scratch.resize(at + size_t(n) * itemSize);
+        for (size_t i = 0; i < n; ++i) std::memcpy(&scratch[at + i * itemSize], item(p, i), itemSize);
+        return child(p, n);
+    }
+
+    bool looksFreed(const Page* p) const {
+        if (keyCount(p) != 0) return false;
+        const uint32_t area = itemAreaStart(maxItems);
+        for (size_t i = 0; i <= maxItems; ++i) {
+            if (slot(p, i) != area + i * itemSize) return false;
+        }
+        for (size_t i = area + kItemRecNo; i < kPageSize; ++i) {
+            if (p->b[i] != 0) return false;
+        }
+        return true;
+    }
+
+    Status allocPage(Page** out) {
+        while (freeHead != 0) {
+            Page* p = nullptr;
+            const uint32_t off = freeHead;
+            if (off == root || !getPage(off, &p).ok() || !looksFreed(p)) break;
+            const uint32_t next = child(p, 0);
+            if (next == off || (next != 0 && (next % kPageSize || next / kPageSize >= numPages))) break;
+            freeHead = next;
+            headerDirty = true;
+            initPage(p);
+            markDirty(p);
+            *out = p;
+            return Status::Ok();
+        }
+        if (freeHead != 0) {
+            freeHead = 0;  // not a list we can trust
+            headerDirty = true;
+        }
+        if (numPages >= UINT32_MAX / kPageSize) {
+            return Status::error(ErrorKind::NoSpace, path, "index file is at its size limit");
+        }
+        auto p = std::make_unique<Page>();
+        p->no = numPages++;
+        initPage(p.get());
+        markDirty(p.get());
+        *out = p.get();
+        pages.push_back(std::move(p));
+        return Status::Ok();
+    }
+
+    void freePage(Page* p) {
+        initPage(p);
+        le::put32(p->b + itemAreaStart(maxItems) + kItemChild, freeHead);
+        freeHead = p->no * kPageSize;
+        headerDirty = true;
+        markDirty(p);
+    }
+
+    // --- cursor -----------------------------------------------------------------------------
+    // Goes down from `off` to the first (leftmost) or last entry of its subtree, pushing levels.
+    // *empty is set when the subtree is the empty root.
+    Status descend(uint32_t off, bool leftmost, bool* empty = nullptr) {
+        if (empty) *empty = false;
+        for (;;) {
+            if (stack.size() >= depthLimit()) return corrupt("index tree too deep (page cycle?)");
+            Page* p = nullptr;
+            XB_TRY(getPage(off, &p));
+            const uint16_t n = keyCount(p);
+            if (isLeaf(p)) {
+                if (n == 0) {
+                    if (stack.empty() && off == root && empty) {
+                        *empty = true;
+                        return Status::Ok();
+                    }
+                    return corrupt("empty leaf page at " + std::to_string(off));
+                }
+                stack.push_back({p, uint16_t(leftmost ? 0 : n - 1)});
+                return Status::Ok();
+            }
+            if (n == 0 && !(stack.empty() && off == root)) {
+                return corrupt("empty interior page at " + std::to_string(off));
+            }
+            const uint16_t pos = leftmost ? 0 : n;
+            stack.push_back({p, pos});
+            off = child(p, pos);
+        }
+    }
+
+    Status step(int dir) {
+        if (walkDir != dir) {
+            walkDir = dir;
+            walkSteps = 0;
+        }
+        // A walk in one direction meets every entry at most once; more steps than the file
+        // could hold entries means pages are shared between subtrees.
+        if (++walkSteps > uint64_t(numPages) * (maxItems + 1u)) {
+            stack.clear();
+            return corrupt("index walk longer than the file (shared pages)");
+        }
+        return Status::Ok();
+    }
+    void resetWalk() {
+        walkDir = 0;
+        walkSteps = 0;
+    }
+
+    Status next(bool* ok) {
+        *ok = false;
+        if (stack.empty()) return Status::Ok();
+        XB_TRY(step(1));
+        Level& t = stack.back();
+        if (!isLeaf(t.page)) {
+            ++t.pos;
+            Status s = descend(child(t.page, t.pos), true);
+            if (!s.ok()) {
+                stack.clear();
+                return s;
+            }
+            *ok = true;
+            return Status::Ok();
+        }
+        if (t.pos + 1u < keyCount(t.page)) {
+            ++t.pos;
+            *ok = true;
+            return Status::Ok();
+        }
+        stack.pop_back();
+        while (!stack.empty() && stack.back().pos >= keyCount(stack.back().page)) stack.pop_back();
+        *ok = !stack.empty();
+        return Status::Ok();
+    }
+
+    Status prev(bool* ok) {
+        *ok = false;
+        if (stack.empty()) return Status::Ok();
+        XB_TRY(step(-1));
+        Level& t = stack.back();
+        if (!isLeaf(t.page)) {
+            Status s = descend(child(t.page, t.pos), false);
+            if (!s.ok()) {
+                stack.clear();
+                return s;
+            }
+            *ok = true;
+            return Status::Ok();
+        }
+        if (t.pos > 0) {
+            --t.pos;
+            *ok = true;
+            return Status::Ok();
+        }
+        stack.pop_back();
+        while (!stack.empty() && stack.back().pos == 0) stack.pop_back();
+        if (stack.empty()) return Status::Ok();
+        --stack.back().pos;
+        *ok = true;
+        return Status::Ok();
+    }
+
+    // Positions on the first entry whose leading `len` bytes are >= prefix; unpositioned if none.
+    Status seekPrefix(const uint8_t* prefix, size_t len) {
+        stack.clear();
+        resetWalk();
+        uint32_t off = root;
+        for (;;) {
+            if (stack.size() >= depthLimit()) {
+                stack.clear();
+                return corrupt("index tree too deep (page cycle?)");
+            }
+            Page* p = nullptr;
+            Status s = getPage(off, &p);
+            if (!s.ok()) {
+                stack.clear();
+                return s;
+            }
+            const uint16_t i = lowerBoundPrefix(p, prefix, len);
+            stack.push_back({p, i});
+            if (isLeaf(p)) break;
+            off = child(p, i);
+        }
+        while (!stack.empty() && stack.back().pos >= keyCount(stack.back().page)) stack.pop_back();
+        return Status::Ok();
+    }
+
+    // Positions on (key, rec). Descends by (key, rec) order first; files whose equal keys are
+    // not in record order are still served by scanning the run of equal keys.
+    Status seekEntry(const uint8_t* key, uint32_t rec, bool* found) {
+        *found = false;
+        stack.clear();
+        resetWalk();
+        uint32_t off = root;
+        for (;;) {
+            if (stack.size() >= depthLimit()) {
+                stack.clear();
+                return corrupt("index tree too deep (page cycle?)");
+            }
+            Page* p = nullptr;
+            Status s = getPage(off, &p);
+            if (!s.ok()) {
+                stack.clear();
+                return s;
+            }
+            const uint16_t i = lowerBound(p, key, rec);
+            stack.push_back({p, i});
+            if (i < keyCount(p) && recOf(p, i) == rec && std::memcmp(keyOf(p, i), key, keySize) == 0) {
+                *found = true;
+                return Status::Ok();
+            }
+            if (isLeaf(p)) break;
+            off = child(p, i);
+        }
+        XB_TRY(seekPrefix(key, keySize));
+        while (!stack.empty()) {
+            const Level& t = stack.back();
+            if (std::memcmp(keyOf(t.page, t.pos), key, keySize) != 0) break;
+            if (recOf(t.page, t.pos) == rec) {
+                *found = true;
+                return Status::Ok();
+            }
+            bool ok = false;
+            XB_TRY(next(&ok));
+        }
+        stack.clear();
+        return Status::Ok();
+    }
+
+    // --- maintenance ------------------------------------------------------------------------
+    // Inserts `it` (child, rec, key) at the position the cursor stack names, splitting upward.
+    Status insertAtPath(std::vector<uint8_t> it) {
+        size_t d = stack.size() - 1;
+        uint16_t pos = stack[d].pos;
+        for (;;) {
+            Page* p = stack[d].page;
+            if (keyCount(p) < maxItems) {
+                insertItem(p, pos, it.data());
+                return Status::Ok();
+            }
+            // Split: keys 0..h-1 go to a new page, key h moves up, keys h+1..max stay here, so
+            // the parent's pointer to this page keeps pointing at the higher keys.
+            scratch.clear();
+            const uint32_t right = gather(p);
+            scratch.insert(scratch.begin() + ptrdiff_t(pos) * itemSize, it.begin(), it.end());
+            const size_t total = size_t(maxItems) + 1;
+            const size_t h = half;
+            Page* lower = nullptr;
+            XB_TRY(allocPage(&lower));
+            const uint8_t* mid = &scratch[h * itemSize];
+            writeCanonical(lower, scratch.data(), h, le::get32(mid + kItemChild));
+            std::memcpy(it.data(), mid, itemSize);
+            le::put32(it.data() + kItemChild, lower->no * kPageSize);
+            writeCanonical(p, &scratch[(h + 1) * itemSize], total - h - 1, right);
+            if (d == 0) {
+                Page* r = nullptr;
+                XB_TRY(allocPage(&r));
+                writeCanonical(r, it.data(), 1, p->no * kPageSize);
+                root = r->no * kPageSize;
+                headerDirty = true;
+                return Status::Ok();
+            }
+            --d;
+            pos = stack[d].pos;
+        }
+    }
+
+    Status insert(const uint8_t* key, uint32_t rec) {
+        if (unique) {
+            XB_TRY(seekPrefix(key, keySize));
+            const bool dup = !stack.empty() &&
+                             std::memcmp(keyOf(stack.back().page, stack.back().pos), key, keySize) == 0;
+            stack.clear();
+            if (dup) return Status::Ok();
+        }
+        stack.clear();
+        uint32_t off = root;
+        for (;;) {
+            if (stack.size() >= depthLimit()) {
+                stack.clear();
+                return corrupt("index tree too deep (page cycle?)");
+            }
+            Page* p = nullptr;
+            Status s = getPage(off, &p);
+            if (!s.ok()) {
+                stack.clear();
+                return s;
+            }
+            const uint16_t i = lowerBound(p, key, rec);
+            if (i < keyCount(p) && recOf(p, i) == rec && std::memcmp(keyOf(p, i), key, keySize) == 0) {
+                stack.clear();
+                return Status::Ok();  // already there
+            }
+            stack.push_back({p, i});
+            if (isLeaf(p)) break;
+            off = child(p, i);
+        }
+        std::vector<uint8_t> it(itemSize, 0);
+        le::put32(it.data() + kItemRecNo, rec);
+        std::memcpy(it.data() + kItemKey, key, keySize);
+        Status s = insertAtPath(std::move(it));
+        stack.clear();
+        return s;
+    }
+
+    // Removes the entry the cursor is on, then mends underflow up the path.
+    Status removeCurrent() {
+        size_t d = stack.size() - 1;
+        Page* p = stack[d].page;
+        if (!isLeaf(p)) {
+            // Interior entry: take its in-order predecessor's place and remove that one instead.
+            const uint16_t i = stack[d].pos;
+            XB_TRY(descend(child(p, i), false));
+            d = stack.size() - 1;
+            Page* leaf = stack[d].page;
+            uint8_t* dst = item(p, i);
+            std::memcpy(dst + kItemRecNo, item(leaf, stack[d].pos) + kItemRecNo, itemSize - kItemRecNo);
+            markDirty(p);
+        }
+        removeItem(stack[d].page, stack[d].pos);
+
+        while (d > 0) {
+            Page* cur = stack[d].page;
+            if (keyCount(cur) >= half) break;
+            Page* parent = stack[d - 1].page;
+            const uint16_t j = stack[d - 1].pos;
+            if (keyCount(parent) == 0) return corrupt("interior page without keys");
+            const uint16_t k = j > 0 ? uint16_t(j - 1) : j;  // separator between left and right
+            Page* left = nullptr;
+            Page* right = nullptr;
+            XB_TRY(getPage(child(parent, k), &left));
+            XB_TRY(getPage(child(parent, k + 1u), &right));
+            if (left == right || left == parent || right == parent) return corrupt("page shared by siblings");
+
+            scratch.clear();
+            const uint32_t leftRight = gather(left);
+            const size_t sepAt = scratch.size();
+            scratch.insert(scratch.end(), item(parent, k), item(parent, k) + itemSize);
+            le::put32(&scratch[sepAt + kItemChild], leftRight);
+            const uint32_t rightRight = gather(right);
+            const size_t total = scratch.size() / itemSize;
+
+            if (total <= maxItems) {
+                // Merge into the right page; the parent loses the separator and its pointer to
+                // the left page.
+                writeCanonical(right, scratch.data(), total, rightRight);
+                removeItem(parent, k);
+                freePage(left);
+                --d;
+                continue;
+            }
+            // Redistribute through the parent separator: both halves get at least `half` keys.
+            const size_t m = total / 2;
+            const uint8_t* mid = &scratch[m * itemSize];
+            writeCanonical(left, scratch.data(), m, le::get32(mid + kItemChild));
+            writeCanonical(right, &scratch[(m + 1) * itemSize], total - m - 1, rightRight);
+            std::memcpy(item(parent, k) + kItemRecNo, mid + kItemRecNo, itemSize - kItemRecNo);
+            markDirty(parent);
+            break;
+        }
+
+        Page* r = nullptr;
+        XB_TRY(getPage(root, &r));
+        if (keyCount(r) == 0 && !isLeaf(r)) {
+            const uint32_t newRoot = child(r, 0);
+            Page* nr = nullptr;
+            XB_TRY(getPage(newRoot, &nr));
+            root = newRoot;
+            headerDirty = true;
+            freePage(r);
+        }
+        return Status::Ok();
+    }
+
+    // --- writing back -----------------------------------------------------------------------
+    void encodeHeaderFields() {
+        le::put32(header + kHdrRoot, root);
+        le::put32(header + kHdrFreeList, freeHead);
+    }
+
+    Status flush(bool sync) {
+        if (!file) return Status::error(ErrorKind::BadArgument, path, "index is closed");
+        if (readOnly || (dirtyList.empty() && !headerDirty)) {
+            return sync && !readOnly ? file->sync() : Status::Ok();
+        }
+        std::sort(dirtyList.begin(), dirtyList.end());
+        std::vector<uint8_t> run;
+        size_t i = 0;
+        while (i < dirtyList.size()) {
+            // Coalesce neighbouring pages into one write.
+            size_t j = i + 1;
+            while (j < dirtyList.size() && dirtyList[j] == dirtyList[j - 1] + 1 && j - i < 256) ++j;
+            run.resize((j - i) * kPageSize);
+            for (size_t k = i; k < j; ++k) {
+                std::memcpy(&run[(k - i) * kPageSize], pages[dirtyList[k]]->b, kPageSize);
+            }
+            Status s = file->write(uint64_t(dirtyList[i]) * kPageSize, run.data(), run.size());
+            if (!s.ok()) {
+                // Keep what was not written on the list, so a later flush tries again.
+                dirtyList.erase(dirtyList.begin(), dirtyList.begin() + ptrdiff_t(i));
+                return s;
+            }
+            for (size_t k = i; k < j; ++k) pages[dirtyList[k]]->dirty = false;
+            i = j;
+        }
+        dirtyList.clear();
+        filePages = std::max(filePages, numPages);
+        encodeHeaderFields();
+        const uint16_t version = uint16_t(le::get16(header + kHdrVersion) + 1);
+        le::put16(header + kHdrVersion, version);
+        XB_TRY(file->write(0, header, kPageSize));
+        headerDirty = false;
+        hdr->version = version;
+        hdr->root = root;
+        hdr->freeList = freeHead;
+        if (sync) XB_TRY(file->sync());
+        return Status::Ok();
+    }
+
+    // --- whole-tree walks -------------------------------------------------------------------
+    struct Check {
+        const std::function<void(std::string_view, uint32_t)>* visit = nullptr;
+        std::vector<bool> seen;
+        std::string prevKey;
+        uint32_t prevRec = 0;
+        bool havePrev = false;
+        int leafDepth = -1;
+        uint64_t entries = 0;
+        bool full = true;  // false: count only, with just the checks that keep the walk finite
+    };
+
+    Status walk(uint32_t off, size_t depth, bool isRoot, Check& c) {
+        if (depth >= depthLimit()) return corrupt("index tree too deep (page cycle?)");
+        Page* p = nullptr;
+        XB_TRY(getPage(off, &p));
+        if (c.seen[p->no]) return corrupt("page at " + std::to_string(off) + " is reached twice");
+        c.seen[p->no] = true;
+        const uint16_t n = keyCount(p);
+        const bool leaf = isLeaf(p);
+        const std::string where = "page at " + std::to_string(off);
+        if (c.full) {
+            if (!isRoot && n < half) {
+                return corrupt(where + " holds " + std::to_string(n) + " keys, fewer than " +
+                               std::to_string(half));
+            }
+            if (isRoot && n == 0 && !leaf) return corrupt("root page has no keys but has a child");
+            for (size_t i = 0; i <= n; ++i) {
+                if ((child(p, i) == 0) != leaf) return corrupt(where + " mixes leaf and child items");
+            }
+            if (leaf) {
+                if (c.leafDepth < 0) c.leafDepth = int(depth);
+                if (c.leafDepth != int(depth)) return corrupt("leaves at different depths");
+            }
+        }
+        for (size_t i = 0; i <= n; ++i) {
+            if (!leaf) XB_TRY(walk(child(p, i), depth + 1, false, c));
+            if (i == n) break;
+            ++c.entries;
+            if (!c.full) continue;
+            const uint8_t* k = keyOf(p, i);
+            const uint32_t r = recOf(p, i);
+            if (c.havePrev &&
+                cmpEntry(reinterpret_cast<const uint8_t*>(c.prevKey.data()), c.prevRec, k, r) >= 0) {
+                return corrupt(where + " item " + std::to_string(i) + " is out of order");
+            }
+            c.prevKey.assign(reinterpret_cast<const char*>(k), keySize);
+            c.prevRec = r;
+            c.havePrev = true;
+            if (c.visit && *c.visit) (*c.visit)(std::string_view(c.prevKey), r);
+        }
+        return Status::Ok();
+    }
+
+    // --- bulk build ---------------------------------------------------------------------------
+    struct SortRec {
+        uint64_t chunk;
+        uint32_t rec;
+        uint32_t idx;
+    };
+
+    // Sorts v[lo, hi) by key bytes from `off` on, then record number; 8 key bytes per pass, and
+    // only runs that tie go on to the next pass.
+    void sortRange(std::vector<SortRec>& v, size_t lo, size_t hi, size_t off, const uint8_t* keys) {
+        while (hi - lo > 1) {
+            if (off >= keySize) {
+                std::sort(v.begin() + ptrdiff_t(lo), v.begin() + ptrdiff_t(hi),
+                          [](const SortRec& a, const SortRec& b) { return a.rec < b.rec; });
+                return;
+            }
+            const size_t n = std::min<size_t>(8, keySize - off);
+            uint64_t mn = UINT64_MAX, mx = 0;
+            for (size_t i = lo; i < hi; ++i) {
+                uint64_t c = chunkAt(keys + size_t(v[i].idx) * keySize + off, n);
+                if (descending) c = ~c;
+                v[i].chunk = c;
+                mn = std::min(mn, c);
+                mx = std::max(mx, c);
+            }
+            if (mn == mx) {  // all tie on these bytes: straight on to the next ones
+                off += 8;
+                continue;
+            }
+            std::sort(v.begin() + ptrdiff_t(lo), v.begin() + ptrdiff_t(hi),
+                      [](const SortRec& a, const SortRec& b) { return a.chunk < b.chunk; });
+            size_t i = lo;
+            while (i < hi) {
+                size_t j = i + 1;
+                while (j < hi && v[j].chunk == v[i].chunk) ++j;
+                if (j - i > 1) sortRange(v, i, j, off + 8, keys);
+                i = j;
+            }
+            return;
+        }
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+
+NtxIndex::~NtxIndex() {
+    if (impl_ && impl_->file && !impl_->readOnly) impl_->flush(false);
+}
+
+uint16_t NtxIndex::maxItemsFor(uint16_t keySize) {
+    int m = 1022 / (int(keySize) + 10) - 1;
+    if (m > 2 && (m % 2) != 0) --m;
+    if (m < 2) m = 2;
+    return uint16_t(m);
+}
+
+namespace {
+
+Status parseHeader(const std::string& path, const uint8_t* h, uint64_t fileSize, NtxHeaderInfo* out) {
+    auto corrupt = [&](const std::string& m) { return Status::error(ErrorKind::Corrupt, path, m); };
+    NtxHeaderInfo hi;
+    hi.signature = le::get16(h + kHdrSignature);
+    const uint16_t sig = hi.signature;
+    if ((sig & ~kSigKnownBits) != 0 || !((sig & kSigStandard) == kSigStandard || sig == kSigOld)) {
+        return corrupt("not an NTX index (signature " + std::to_string(sig) + ")");
+    }
+    if (sig & (kSigLargeFile | kSigMultiTag)) {
+        return Status::error(ErrorKind::Unsupported, path, "large-file or multi-tag NTX variant");
+    }
+    hi.version = le::get16(h + kHdrVersion);
+    hi.root = le::get32(h + kHdrRoot);
+    hi.freeList = le::get32(h + kHdrFreeList);
+    hi.itemSize = le::get16(h + kHdrItemSize);
+    hi.keySize = le::get16(h + kHdrKeySize);
+    hi.keyDecimals = le::get16(h + kHdrKeyDecimals);
+    hi.maxItems = le::get16(h + kHdrMaxItems);
+    hi.halfPage = le::get16(h + kHdrHalfPage);
+    if (hi.keySize < 1 || hi.keySize > kMaxKeySize) return corrupt("key size out of range");
+    if (hi.itemSize != hi.keySize + kItemOverhead) return corrupt("item size does not match key size");
+    if (hi.maxItems < 2 || pageBytesUsed(hi.maxItems, hi.keySize) > kPageSize) {
+        return corrupt("max keys per page does not fit a page");
+    }
+    if (hi.halfPage < 1 || hi.halfPage > hi.maxItems / 2) return corrupt("half page value out of range");
+    const uint64_t pagesInFile = fileSize / kPageSize;
+    if (hi.root < kPageSize || hi.root % kPageSize != 0 || hi.root / kPageSize >= pagesInFile) {
+        return corrupt("root page offset outside the file");
+    }
+    hi.expression = cString(h + kHdrExpression, kHdrExpressionLen);
+    hi.unique = h[kHdrUnique] != 0;
+    hi.descending = h[kHdrDescending] != 0;
+    if (sig & kSigHasFor) hi.forExpression = cString(h + kHdrForExpression, kHdrForExpressionLen);
+    hi.tagName = cString(h + kHdrTagName, kHdrTagNameLen);
+    *out = std::move(hi);
+    return Status::Ok();
+}
+
+}  // namespace
+
+Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
+                      std::unique_ptr<NtxIndex>* out) {
+    out->reset();
+    std::unique_ptr<File> f;
+    XB_TRY(fs.open(path, readOnly ? OpenMode::Read : OpenMode::ReadWrite, &f));
+    uint64_t size = 0;
+    XB_TRY(f->size(&size));
+    if (size < kPageSize) return Status::error(ErrorKind::Corrupt, path, "file shorter than an NTX header");
+
+    std::unique_ptr<NtxIndex> ix(new NtxIndex());
+    ix->impl_ = std::make_unique<Impl>();
+    Impl& m = *ix->impl_;
+    XB_TRY(f->readExact(0, m.header, kPageSize));
+    XB_TRY(parseHeader(path, m.header, size, &ix->hdr_));
+
+    const NtxHeaderInfo& h = ix->hdr_;
+    ix->path_ = path;
+    m.fs = &fs;
+    m.file = std::move(f);
+    m.path = path;
+    m.hdr = &ix->hdr_;
+    m.readOnly = readOnly;
+    m.keySize = h.keySize;
+    m.itemSize = h.itemSize;
+    m.maxItems = h.maxItems;
+    m.half = h.halfPage;
+    m.descending = h.descending;
+    m.unique = h.unique;
+    m.root = h.root;
+    m.freeHead = h.freeList;
+    m.numPages = uint32_t(std::min<uint64_t>(size / kPageSize, UINT32_MAX / kPageSize));
+    m.filePages = m.numPages;
+    m.pages.resize(m.numPages);
+    Page* r = nullptr;
+    XB_TRY(m.getPage(m.root, &r));
+    *out = std::move(ix);
+    return Status::Ok();
+}
+
+Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& spec,
+                       std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
+                       std::unique_ptr<NtxIndex>* out) {
+    out->reset();
+    auto bad = [&](const std::string& m) { return Status::error(ErrorKind::BadArgument, path, m); };
+    if (spec.keySize < 1 || spec.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
+    if (keys.size() != recNos.size() * spec.keySize) return bad("key bytes do not match the record count");
+    if (spec.expression.size() >= kHdrExpressionLen) return bad("key expression too long");
+    if (spec.expression.find('\0') != std::string::npos) return bad("key expression holds a NUL");
+    if (spec.tagName.size() > kTagNameMaxChars) return bad("tag name longer than 10 characters");
+    if (recNos.size() > UINT32_MAX) return bad("too many keys");
+
+    std::unique_ptr<NtxIndex> ix(new NtxIndex());
+    ix->impl_ = std::make_unique<Impl>();
+    Impl& m = *ix->impl_;
+    m.fs = &fs;
+    m.path = path;
+    m.hdr = &ix->hdr_;
+    m.keySize = spec.keySize;
+    m.itemSize = uint16_t(spec.keySize + kItemOverhead);
+    m.maxItems = maxItemsFor(spec.keySize);
+    m.half = uint16_t(m.maxItems / 2);
+    m.descending = spec.descending;
+    m.unique = spec.unique;
+    const size_t ks = m.keySize;
+
+    // Sort (key, record number).
+    std::vector<Impl::SortRec> order(recNos.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = {0, recNos[i], uint32_t(i)};
+    m.sortRange(order, 0, order.size(), 0, keys.data());
+    if (spec.unique && !order.empty()) {
+        size_t w = 1;
+        for (size_t i = 1; i < order.size(); ++i) {
+            if (std::memcmp(&keys[size_t(order[i].idx) * ks], &keys[size_t(order[w - 1].idx) * ks], ks) != 0) {
+                order[w++] = order[i];
+            }
+        }
+        order.resize(w);
+    }
+    recNos.clear();
+    recNos.shrink_to_fit();
+
+    // Plan each level: pages filled left to right with max keys, the next entry going up as a
+    // separator; the last two pages of a level share their keys so neither falls below half.
+    struct LevelPlan {
+        size_t entries;  // entries arriving at this level
+        size_t pages;
+        Page* cur = nullptr;
+        size_t curIndex = 0;
+        size_t target(size_t j, size_t maxK, size_t halfK) const {
+            if (pages == 1) return entries;
+            const size_t keys = entries - (pages - 1);
+            if (j + 2 < pages) return maxK;
+            const size_t lastTwo = keys - (pages - 2) * maxK;
+            if (lastTwo - maxK >= halfK) return j + 2 == pages ? maxK : lastTwo - maxK;
+            return j + 2 == pages ? lastTwo - lastTwo / 2 : lastTwo / 2;
+        }
+    };
+    std::vector<LevelPlan> plan;
+    {
+        size_t e = order.size();
+        for (;;) {
+            if (e <= m.maxItems) {
+                plan.push_back({e, 1});
+                break;
+            }
+            const size_t q = (e + 1 + m.maxItems) / (size_t(m.maxItems) + 1);
+            plan.push_back({e, q});
+            e = q - 1;
+        }
+    }
+
+    m.pages.emplace_back();  // page 0 is the header
+    m.numPages = 1;
+    auto startPage = [&]() {
+        auto p = new Page();
+        m.initPage(p);
+        return p;
+    };
+    auto finishPage = [&](Page* p, uint32_t rightChild) {
+        le::put32(item(p, keyCount(p)) + kItemChild, rightChild);
+        p->no = m.numPages++;
+        m.pages.emplace_back(p);
+        return p->no * kPageSize;
+    };
+    for (auto& lv : plan) lv.cur = startPage();
+
+    std::vector<uint8_t> it(m.itemSize);
+    for (size_t e = 0; e < order.size(); ++e) {
+        if (e + 8 < order.size()) __builtin_prefetch(&keys[size_t(order[e + 8].idx) * ks]);
+        le::put32(it.data() + kItemChild, 0);
+        le::put32(it.data() + kItemRecNo, order[e].rec);
+        std::memcpy(it.data() + kItemKey, &keys[size_t(order[e].idx) * ks], ks);
+        for (size_t L = 0;; ++L) {
+            LevelPlan& lv = plan[L];
+            const uint16_t n = keyCount(lv.cur);
+            if (n < lv.target(lv.curIndex, m.maxItems, m.half)) {
+                std::memcpy(item(lv.cur, n), it.data(), m.itemSize);
+                setCount(lv.cur, uint16_t(n + 1));
+                break;
+            }
+            const uint32_t done = finishPage(lv.cur, le::get32(it.data() + kItemChild));
+            lv.cur = startPage();
+            ++lv.curIndex;
+            le::put32(it.data() + kItemChild, done);
+            if (L + 1 >= plan.size()) {
+                for (auto& l : plan) delete l.cur;
+                return Status::error(ErrorKind::Corrupt, path, "index build plan overflow");
+            }
+        }
+    }
+    uint32_t pending = 0;
+    for (auto& lv : plan) {
+        pending = finishPage(lv.cur, pending);
+        lv.cur = nullptr;
+    }
+    m.root = pending;
+    keys.clear();
+    keys.shrink_to_fit();
+    order.clear();
+    order.shrink_to_fit();
+
+    // Header.
+    uint8_t* h = m.header;
+    le::put16(h + kHdrSignature, kSigStandard);
+    le::put16(h + kHdrVersion, 1);
+    le::put32(h + kHdrRoot, m.root);
+    le::put32(h + kHdrFreeList, 0);
+    le::put16(h + kHdrItemSize, m.itemSize);
+    le::put16(h + kHdrKeySize, m.keySize);
+    le::put16(h + kHdrKeyDecimals, spec.keyDecimals);
+    le::put16(h + kHdrMaxItems, m.maxItems);
+    le::put16(h + kHdrHalfPage, m.half);
+    std::memcpy(h + kHdrExpression, spec.expression.data(), spec.expression.size());
+    h[kHdrUnique] = spec.unique ? 1 : 0;
+    h[kHdrDescending] = spec.descending ? 1 : 0;
+    std::memcpy(h + kHdrTagName, spec.tagName.data(), spec.tagName.size());
+
+    // Write beside the target, sync, rename over it.
+    const std::string tmp = path + ".building";
+    Status s;
+    {
+        std::unique_ptr<File> f;
+        s = fs.open(tmp, OpenMode::CreateTruncate, &f);
+        if (!s.ok()) return s;
+        std::vector<uint8_t> buf;
+        const size_t chunkPages = 256;
+        for (size_t first = 0; first < m.numPages && s.ok(); first += chunkPages) {
+            const size_t last = std::min<size_t>(m.numPages, first + chunkPages);
+            buf.resize((last - first) * kPageSize);
+            for (size_t i = first; i < last; ++i) {
+                std::memcpy(&buf[(i - first) * kPageSize], i == 0 ? m.header : m.pages[i]->b, kPageSize);
+            }
+            s = f->write(uint64_t(first) * kPageSize, buf.data(), buf.size());
+        }
+        if (s.ok()) s = f->sync();
+    }
+    if (s.ok()) s = fs.rename(tmp, path);
+    if (!s.ok()) {
+        fs.remove(tmp);
+        return s;
+    }
+    fs.syncDir(dirName(path));  // the new index is in place; a failed directory sync only weakens durability
+
+    XB_TRY(fs.open(path, OpenMode::ReadWrite, &m.file));
+    m.filePages = m.numPages;
+    m.freeHead = 0;
+    ix->path_ = path;
+    XB_TRY(parseHeader(path, m.header, uint64_t(m.numPages) * kPageSize, &ix->hdr_));
+    *out = std::move(ix);
+    return Status::Ok();
+}
+
+// --- cursor ----------------------------------------------------------------------------------
+
+Status NtxIndex::first(bool* ok) {
+    *ok = false;
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    impl_->stack.clear();
+    impl_->resetWalk();
+    bool empty = false;
+    Status s = impl_->descend(impl_->root, true, &empty);
+    if (!s.ok()) impl_->stack.clear();
+    *ok = s.ok() && !empty;
+    return s;
+}
+
+Status NtxIndex::last(bool* ok) {
+    *ok = false;
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    impl_->stack.clear();
+    impl_->resetWalk();
+    bool empty = false;
+    Status s = impl_->descend(impl_->root, false, &empty);
+    if (!s.ok()) impl_->stack.clear();
+    *ok = s.ok() && !empty;
+    return s;
+}
+
+Status NtxIndex::next(bool* ok) { return impl_->next(ok); }
+Status NtxIndex::prev(bool* ok) { return impl_->prev(ok); }
+
+Status NtxIndex::seek(std::string_view prefix, SeekResult* result) {
+    *result = SeekResult::Eof;
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    const size_t len = std::min<size_t>(prefix.size(), impl_->keySize);
+    const auto* pre = reinterpret_cast<const uint8_t*>(prefix.data());
+    XB_TRY(impl_->seekPrefix(pre, len));
+    if (impl_->stack.empty()) return Status::Ok();
+    const auto& t = impl_->stack.back();
+    *result = std::memcmp(keyOf(t.page, t.pos), pre, len) == 0 ? SeekResult::Found : SeekResult::After;
+    return Status::Ok();
+}
+
+Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) {
+    *found = false;
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    if (key.size() != impl_->keySize) {
+        impl_->stack.clear();
+        return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
+    }
+    return impl_->seekEntry(reinterpret_cast<const uint8_t*>(key.data()), recNo, found);
+}
+
+bool NtxIndex::positioned() const { return impl_ && !impl_->stack.empty(); }
+
+uint32_t NtxIndex::currentRecNo() const {
+    if (!positioned()) return 0;
+    const auto& t = impl_->stack.back();
+    return recOf(t.page, t.pos);
+}
+
+std::string_view NtxIndex::currentKey() const {
+    if (!positioned()) return {};
+    const auto& t = impl_->stack.back();
+    return std::string_view(reinterpret_cast<const char*>(keyOf(t.page, t.pos)), impl_->keySize);
+}
+
+// --- maintenance -----------------------------------------------------------------------------
+
+Status NtxIndex::insert(std::string_view key, uint32_t recNo) {
+    impl_->stack.clear();
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    if (impl_->readOnly) return Status::error(ErrorKind::ReadOnly, path_, "index is open read-only");
+    if (key.size() != impl_->keySize) {
+        return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
+    }
+    return impl_->insert(reinterpret_cast<const uint8_t*>(key.data()), recNo);
+}
+
+Status NtxIndex::remove(std::string_view key, uint32_t recNo) {
+    impl_->stack.clear();
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    if (impl_->readOnly) return Status::error(ErrorKind::ReadOnly, path_, "index is open read-only");
+    if (key.size() != impl_->keySize) {
+        return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
+    }
+    bool found = false;
+    XB_TRY(impl_->seekEntry(reinterpret_cast<const uint8_t*>(key.data()), recNo, &found));
+    if (!found) return Status::error(ErrorKind::NotFound, path_, "entry not in the index");
+    Status s = impl_->removeCurrent();
+    impl_->stack.clear();
+    return s;
+}
+
+Status NtxIndex::flush(bool sync) { return impl_->flush(sync); }
+
+Status NtxIndex::close() {
+    if (!impl_->file) return Status::Ok();
+    impl_->stack.clear();
+    Status s = impl_->flush(true);
+    impl_->file.reset();
+    impl_->pages.clear();
+    impl_->dirtyList.clear();
+    return s;
+}
+
+Status NtxIndex::count(uint64_t* n) {
+    *n = 0;
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    Impl::Check c;
+    c.full = false;
+    c.seen.assign(impl_->numPages, false);
+    XB_TRY(impl_->walk(impl_->root, 0, true, c));
+    *n = c.entries;
+    return Status::Ok();
+}
+
+Status NtxIndex::verify(const std::function<void(std::string_view key, uint32_t recNo)>& visit,
+                        std::string* detail) {
+    if (detail) detail->clear();
+    if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
+    Impl::Check c;
+    c.visit = &visit;
+    c.seen.assign(impl_->numPages, false);
+    Status s = impl_->walk(impl_->root, 0, true, c);
+    if (!s.ok() && detail) *detail = s.message;
+    return s;
+}
+
+}  // namespace xbase
