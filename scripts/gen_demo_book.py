@@ -9,6 +9,10 @@ usage:
       mobile. No header line (the import takes every line as a contact), and no field
       holds a comma or a double quote.
 
+  gen_demo_book.py --append DIR/AddrBook.dbf N [--seed S]
+      Appends the same N contacts straight to an address table, for when no import is at
+      hand. The table's index is then stale: rebuild it (merrowby-admin reindex DIR).
+
   gen_demo_book.py --occasions DIR/AddrBook.dbf [--seed S]
       Gives the rows of an existing address table card occasions and personal dates
       (the import brings in addresses only): every row gets a mix of holiday flags and
@@ -22,6 +26,7 @@ import os
 import random
 import sys
 import tempfile
+import time
 import zlib
 
 FIRST = ["Abigail", "Albert", "Alice", "Arthur", "Beatrice", "Bernard", "Clara", "Conrad",
@@ -104,7 +109,24 @@ def random_date(rng, first_year, last_year):
                              rng.randint(1, 28))
 
 
-def mark_occasions(path, seed):
+def replace_file(path, data):
+    """Writes data to a temporary file beside path, syncs it and renames it over path."""
+    directory = os.path.dirname(os.path.abspath(path))
+    fd, tmp = tempfile.mkstemp(prefix=".demo-", dir=directory)
+    try:
+        os.chmod(tmp, os.stat(path).st_mode & 0o7777)
+        with os.fdopen(fd, "wb") as f:
+            f.write(data)
+            f.flush()
+            os.fsync(f.fileno())
+        os.replace(tmp, path)
+    except BaseException:
+        os.unlink(tmp)
+        raise
+
+
+def read_table(path):
+    """The table's bytes, row count, header length, row length and columns."""
     with open(path, "rb") as f:
         data = bytearray(f.read())
     if len(data) < 32:
@@ -114,7 +136,38 @@ def mark_occasions(path, seed):
     record_len = int.from_bytes(data[10:12], "little")
     if header_len > len(data) or header_len + count * record_len > len(data):
         sys.exit("%s: table is shorter than its header says" % path)
-    fields = read_fields(data[:header_len])
+    return data, count, header_len, record_len, read_fields(data[:header_len])
+
+
+def append_contacts(path, n, seed):
+    data, count, header_len, record_len, fields = read_table(path)
+    columns = ["FIRST", "LAST", "STREET", "STREET2", "CITY", "STATE", "ZIP", "COUNTRY",
+               "EMAIL", "PHONE", "FAX", "MOBILE"]
+    for name in columns:
+        if fields.get(name, ("?",))[0] != "C":
+            sys.exit("%s: no text column %s" % (path, name))
+    rng = random.Random(seed)
+    rows = bytearray()
+    for _ in range(n):
+        rec = bytearray(b" " * record_len)
+        for ftype, off, length in fields.values():
+            if ftype == "L":
+                rec[off:off + length] = b"F" * length
+        for name, value in zip(columns, contact(rng)):
+            _, off, length = fields[name]
+            rec[off:off + length] = value.encode("cp1252").ljust(length)[:length]
+        rows += rec
+    body = data[:header_len + count * record_len]
+    count += n
+    body[4:8] = count.to_bytes(4, "little")
+    today = time.localtime()
+    body[1:4] = bytes([today.tm_year - 1900, today.tm_mon, today.tm_mday])
+    replace_file(path, body + rows + b"\x1a")
+    return n
+
+
+def mark_occasions(path, seed):
+    data, count, header_len, record_len, fields = read_table(path)
 
     def field(name, kinds, length=None):
         f = fields.get(name.upper())
@@ -150,18 +203,7 @@ def mark_occasions(path, seed):
                 put(date_f, "")
                 put(flag_f, "F")
 
-    directory = os.path.dirname(os.path.abspath(path))
-    fd, tmp = tempfile.mkstemp(prefix=".demo-", dir=directory)
-    try:
-        os.chmod(tmp, os.stat(path).st_mode & 0o7777)
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
-        os.replace(tmp, path)
-    except BaseException:
-        os.unlink(tmp)
-        raise
+    replace_file(path, data)
     return count
 
 
@@ -175,6 +217,10 @@ def main(argv):
         except (IndexError, ValueError):
             sys.exit(__doc__)
         del args[i:i + 2]
+    if len(args) == 3 and args[0] == "--append" and args[2].isdigit():
+        n = append_contacts(args[1], int(args[2]), seed)
+        print("appended %d contacts to %s" % (n, args[1]), file=sys.stderr)
+        return
     if len(args) == 2 and args[0] == "--occasions":
         n = mark_occasions(args[1], seed)
         print("gave occasions to %d rows of %s" % (n, args[1]), file=sys.stderr)
