@@ -474,6 +474,7 @@ struct NtxIndex::Impl {
         uint16_t pos = stack[d].pos;
         for (;;) {
             Page* p = stack[d].page;
+            if (pos > keyCount(p)) return corrupt("page changed under an insert (shared pages)");
             if (keyCount(p) < maxItems) {
                 insertItem(p, pos, it.data());
                 return Status::Ok();
@@ -564,7 +565,8 @@ struct NtxIndex::Impl {
             if (keyCount(cur) >= half) break;
             Page* parent = stack[d - 1].page;
             const uint16_t j = stack[d - 1].pos;
-            if (keyCount(parent) == 0) return corrupt("interior page without keys");
+            // Only a damaged tree (a sibling that is also an ancestor) can break these.
+            if (keyCount(parent) == 0 || j > keyCount(parent)) return corrupt("interior page without keys");
             const uint16_t k = j > 0 ? uint16_t(j - 1) : j;  // separator between left and right
             Page* left = nullptr;
             Page* right = nullptr;

@@ -37,6 +37,42 @@ private:
     std::string path_;
 };
 
+// The real file system without fsync: the tests build hundreds of small indexes and would spend
+// their time waiting for the disk.
+class NoSyncFileSystem : public FileSystem {
+public:
+    Status open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
+        std::unique_ptr<File> f;
+        XB_TRY(base_.open(path, mode, &f));
+        *out = std::make_unique<NoSyncFile>(std::move(f));
+        return Status::Ok();
+    }
+    Status rename(const std::string& from, const std::string& to) override { return base_.rename(from, to); }
+    Status remove(const std::string& path) override { return base_.remove(path); }
+    bool exists(const std::string& path) override { return base_.exists(path); }
+    Status listDir(const std::string& dir, std::vector<std::string>* names) override {
+        return base_.listDir(dir, names);
+    }
+    Status syncDir(const std::string&) override { return Status::Ok(); }
+
+private:
+    class NoSyncFile : public File {
+    public:
+        explicit NoSyncFile(std::unique_ptr<File> f) : f_(std::move(f)) {}
+        Status read(uint64_t o, void* b, size_t n, size_t* got) override { return f_->read(o, b, n, got); }
+        Status write(uint64_t o, const void* b, size_t n) override { return f_->write(o, b, n); }
+        Status size(uint64_t* out) override { return f_->size(out); }
+        Status truncate(uint64_t n) override { return f_->truncate(n); }
+        Status sync() override { return Status::Ok(); }
+        Status lock(LockKind k) override { return f_->lock(k); }
+        const std::string& path() const override { return f_->path(); }
+
+    private:
+        std::unique_ptr<File> f_;
+    };
+    FileSystem& base_ = FileSystem::real();
+};
+
 using Entry = std::pair<std::string, uint32_t>;
 
 // Orders (key, record) the way the index does: keys as unsigned bytes (inverted for a descending

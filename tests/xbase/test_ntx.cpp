@@ -26,7 +26,7 @@ using ntxtest::TempDir;
 class NtxTest : public ::testing::Test {
 public:
     TempDir dir;
-    FileSystem& fs = FileSystem::real();
+    ntxtest::NoSyncFileSystem fs;
     std::string ixPath() const { return dir.file("test.ntx"); }
 
     std::unique_ptr<NtxIndex> buildFrom(const Model& m, NtxSpec spec) {
