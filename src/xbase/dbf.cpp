@@ -16,8 +16,10 @@ namespace {
 
 using namespace dbfmt;
 
-// Sequential scans read this much at a time; whole records only, so none straddles two blocks.
+// Sequential scans read this much at a time; a random access (a scan in index order) reads
+// only about a page around the row. Whole rows only, so none straddles two reads.
 constexpr size_t kReadBlock = 128 * 1024;
+constexpr size_t kReadPage = 4096;
 // Appended rows are written in chunks of about this size.
 constexpr size_t kAppendChunk = 1024 * 1024;
 
@@ -251,6 +253,7 @@ Status DbfFile::load() {
     XB_TRY(file_->readExact(0, headerBytes_.data(), hl));
     XB_TRY(parseHeader(headerBytes_.data(), headerBytes_.size(), size));
     recsPerBlock_ = uint32_t(std::max<size_t>(1, kReadBlock / recordLength_));
+    recsPerPage_ = uint32_t(std::max<size_t>(1, kReadPage / recordLength_));
     return Status::Ok();
 }
 
@@ -333,6 +336,7 @@ Status DbfFile::create(FileSystem& fs, const std::string& path, const std::vecto
     d->headerLength_ = uint16_t(hl);
     d->recordLength_ = offset;
     d->recsPerBlock_ = uint32_t(std::max<size_t>(1, kReadBlock / offset));
+    d->recsPerPage_ = uint32_t(std::max<size_t>(1, kReadPage / offset));
     d->headerBytes_ = hdr;
 
     XB_TRY(fs.open(path, overwrite ? OpenMode::CreateTruncate : OpenMode::CreateNew, &d->file_));
@@ -349,9 +353,8 @@ Status DbfFile::create(FileSystem& fs, const std::string& path, const std::vecto
 
 // ---- records ----
 
-Status DbfFile::loadBlock(uint64_t blockNo) {
-    const uint64_t first = blockNo * recsPerBlock_;
-    const uint64_t count = std::min<uint64_t>(recsPerBlock_, fileRecordCount_ - first);
+Status DbfFile::loadRows(uint64_t first, uint64_t count) {
+    count = std::min<uint64_t>(count, fileRecordCount_ - first);
     block_.resize(size_t(count) * recordLength_);
     blockStart_ = UINT64_MAX;
     XB_TRY(file_->readExact(headerLength_ + first * recordLength_, block_.data(), block_.size()));
@@ -370,8 +373,16 @@ Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) {
         *out = pending_.data() + (idx - fileRecordCount_) * recordLength_;
         return Status::Ok();
     }
-    if (blockStart_ == UINT64_MAX || idx < blockStart_ || idx >= blockStart_ + blockLen_) {
-        XB_TRY(loadBlock(idx / recsPerBlock_));
+    const bool cached = blockStart_ != UINT64_MAX;
+    if (!cached || idx < blockStart_ || idx >= blockStart_ + blockLen_) {
+        if (cached && idx == blockStart_ + blockLen_) {
+            XB_TRY(loadRows(idx, recsPerBlock_));  // reading forward: read ahead
+        } else if (cached && idx + 1 == blockStart_) {
+            const uint64_t first = idx + 1 >= recsPerBlock_ ? idx + 1 - recsPerBlock_ : 0;
+            XB_TRY(loadRows(first, idx + 1 - first));  // reading backward
+        } else {
+            XB_TRY(loadRows(idx / recsPerPage_ * recsPerPage_, recsPerPage_));
+        }
     }
     *out = block_.data() + (idx - blockStart_) * recordLength_;
     return Status::Ok();

@@ -102,7 +102,7 @@ private:
     Status parseHeader(const uint8_t* hdr, size_t n, uint64_t fileSize);
     Status writeHeader();
     Status writePending();
-    Status loadBlock(uint64_t blockNo);
+    Status loadRows(uint64_t first, uint64_t count);
     Status usable(bool forWrite) const;
     Status fail(ErrorKind k, const std::string& msg) const;
     Status load();  // reads and parses the header of file_
@@ -122,11 +122,12 @@ private:
     bool headerDirty_ = false;
     Date lastUpdate_;
     LockKind lockKind_ = LockKind::Unlock;
-    uint32_t recsPerBlock_ = 1;
+    uint32_t recsPerBlock_ = 1;  // rows in a read-ahead block
+    uint32_t recsPerPage_ = 1;   // rows read for a random access
 
     // Appended rows not yet written (contiguous, starting at fileRecordCount_ + 1).
     std::vector<uint8_t> pending_;
-    // Read cache: one aligned block of the file.
+    // Read cache: a run of whole rows, [blockStart_, blockStart_ + blockLen_) as 0-based row indexes.
     std::vector<uint8_t> block_;
     uint64_t blockStart_ = UINT64_MAX;
     size_t blockLen_ = 0;

@@ -288,6 +288,17 @@ TEST_F(DbfTest, ManyRowsAcrossCacheBlocksAndAppendChunks) {
     ASSERT_TRUE(d->close().ok());
     ASSERT_TRUE(DbfFile::open(fs_, path(), true, &d).ok());
     expectRows(*d, want);
+    // Backward, then forward from a random start: read-ahead in either direction.
+    for (uint32_t r = n; r >= 1; --r) {
+        const uint8_t* p = nullptr;
+        ASSERT_TRUE(d->recordPtr(r, &p).ok());
+        ASSERT_EQ(str(p, 28), str(want[r - 1].data(), 28)) << r;
+    }
+    for (uint32_t r = 12345; r <= 30000; ++r) {
+        const uint8_t* p = nullptr;
+        ASSERT_TRUE(d->recordPtr(r, &p).ok());
+        ASSERT_EQ(str(p, 28), str(want[r - 1].data(), 28)) << r;
+    }
     EXPECT_EQ(d->writeRecord(1, want[0].data()).kind, ErrorKind::ReadOnly);
     EXPECT_EQ(d->appendRecord(want[0].data(), nullptr).kind, ErrorKind::ReadOnly);
     EXPECT_EQ(d->pack(nullptr).kind, ErrorKind::ReadOnly);
