@@ -21,11 +21,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/Messages.h"
+
+// Lets GoogleTest print QStrings readably in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace xbase {
 class Library;

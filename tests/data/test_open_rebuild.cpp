@@ -1,0 +1,242 @@
+// Opening the tables (and what happens when they cannot be opened), the presence test and the
+// index rebuild.
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include "TestData.h"
+#include "data/DbUtil.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+const QString kTerminate = QStringLiteral("\r\nProgram will now terminate.");
+
+class DataDirTest : public ::testing::Test {
+protected:
+    TestDataDir data{20};
+    ScopedLibrary lib{data.path()};
+    FatalExitCatcher fatal;
+    MessageLog msgs;
+
+    // Surnames in index order, read through the data routines.
+    QStringList namesInOrder() {
+        QStringList l;
+        OpenAddrBook();
+        while (LastStatus == 0) {
+            LoadAddrRec();
+            l << AddressRec.Last + AddressRec.First;
+            LastStatus = AddrBookTable->skip();
+        }
+        CloseTable(AddrBookTable);
+        return l;
+    }
+    QStringList stocksInOrder() {
+        QStringList l;
+        OpenLabels();
+        while (LastStatus == 0) {
+            LoadLabelRec();
+            l << LabelRec.Name.trimmed();
+            LastStatus = LabelsTable->skip();
+        }
+        CloseTable(LabelsTable);
+        return l;
+    }
+};
+
+// --- fatal open errors ----------------------------------------------------------------------
+
+TEST_F(DataDirTest, MissingSettingsTableIsFatalAndNamesIt) {
+    ASSERT_TRUE(data.remove(QStringLiteral("Mrby1.dbf")));
+    SettingsRec.FontSize = 77;
+    EXPECT_THROW(OpenSettings(), FatalExit);
+    EXPECT_EQ(msgs.texts(), QStringList{QStringLiteral("Unable to open file Mrby1.DBF") + kTerminate});
+    EXPECT_EQ(msgs.entries().front().kind, Messages::Kind::Info);
+    EXPECT_EQ(SettingsRec.FontSize, 77);  // records untouched
+    EXPECT_TRUE(LibHandle->autoOpen());   // the library is back in its normal state
+}
+
+TEST_F(DataDirTest, UnreadableTablesAreFatal) {
+    // A settings table that is not a table at all.
+    {
+        QFile f(data.filePath(QStringLiteral("Mrby1.dbf")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("this is not a table");
+    }
+    EXPECT_THROW(OpenSettings(), FatalExit);
+    ASSERT_TRUE(data.remove(QStringLiteral("importf.dbf")));
+    EXPECT_THROW(OpenImportLayout(), FatalExit);
+    ASSERT_TRUE(data.remove(QStringLiteral("LABELS.dbf")));
+    EXPECT_THROW(OpenLabels(), FatalExit);
+    EXPECT_EQ(msgs.texts(),
+              (QStringList{QStringLiteral("Unable to open file Mrby1.DBF") + kTerminate,
+                           QStringLiteral("Unable to open file importf.dbf") + kTerminate,
+                           QStringLiteral("Unable to open file LABELS.DBF") + kTerminate}));
+}
+
+TEST_F(DataDirTest, MissingAddressIndexIsFatal) {
+    ASSERT_TRUE(data.remove(QStringLiteral("Address.ntx")));
+    EXPECT_THROW(OpenAddrBook(), FatalExit);
+    ASSERT_EQ(msgs.texts().size(), 1);
+    // Either the table with its group cannot open, or the tag is missing: both are named.
+    const QString m = msgs.texts().front();
+    EXPECT_TRUE(m == QStringLiteral("Unable to open file AddrBook.DBF") + kTerminate ||
+                m == QStringLiteral("Unable to open file Address.Ntx") + kTerminate)
+        << m.toStdString();
+}
+
+TEST_F(DataDirTest, OpenRoutinesPositionOnTheFirstRow) {
+    ASSERT_TRUE(OpenSettings());
+    EXPECT_EQ(LastStatus, 0);
+    EXPECT_EQ(SettingsTable->selectedTag(), nullptr);
+    CloseTable(SettingsTable);
+    ASSERT_TRUE(OpenLabels());
+    EXPECT_EQ(LastStatus, 0);
+    ASSERT_NE(LabelsTable->selectedTag(), nullptr);
+    EXPECT_EQ(QString::fromStdString(LabelsTable->selectedTag()->name()).toLower(),
+              QStringLiteral("labels"));
+    CloseTable(LabelsTable);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+// --- presence test --------------------------------------------------------------------------
+
+TEST(DataFilesPresentTest, NeedsBothTablesInTheWorkingDirectoryAnyCase) {
+    TestDataDir empty(TestDataDir::Empty);
+    ScopedCurrentDir cwd(empty.path());
+    EXPECT_FALSE(DataFilesPresent());
+
+    QFile(empty.filePath(QStringLiteral("ADDRBOOK.DBF"))).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(DataFilesPresent());
+    QFile(empty.filePath(QStringLiteral("labels.dbf"))).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(DataFilesPresent());
+    ASSERT_TRUE(empty.remove(QStringLiteral("AddrBook.dbf")));
+    EXPECT_FALSE(DataFilesPresent());
+    EXPECT_EQ(empty.files(), QStringList{QStringLiteral("labels.dbf")});  // nothing created
+}
+
+// --- rebuild --------------------------------------------------------------------------------
+
+TEST_F(DataDirTest, AllIndexFilesMissingAreRebuiltInTheSameOrder) {
+    const QStringList names = namesInOrder();
+    const QStringList stocks = stocksInOrder();
+    ASSERT_EQ(names.size(), 20);
+    ASSERT_EQ(stocks.size(), 6);
+    for (const char* f : {"Address.ntx", "AddrBook.cgp", "Labels.ntx", "LABELS.cgp"})
+        ASSERT_TRUE(data.remove(QString::fromLatin1(f))) << f;
+
+    RebuildIndexes(true);
+    for (const char* f : {"Address.ntx", "AddrBook.cgp", "Labels.ntx", "LABELS.cgp"})
+        EXPECT_TRUE(data.exists(QString::fromLatin1(f))) << f;
+    EXPECT_TRUE(LibHandle->openTables().empty());
+    EXPECT_TRUE(LibHandle->autoOpen());
+    EXPECT_TRUE(LibHandle->safety());
+    EXPECT_EQ(LibHandle->accessMode(), xbase::AccessMode::Shared);
+
+    EXPECT_EQ(namesInOrder(), names);
+    EXPECT_EQ(stocksInOrder(), stocks);
+    QStringList sorted = names;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const QString& a, const QString& b) { return a.toUpper() < b.toUpper(); });
+    EXPECT_EQ(names, sorted);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST_F(DataDirTest, EachTableIsDecidedOnItsOwn) {
+    const QByteArray labelsNtx = data.read(QStringLiteral("Labels.ntx"));
+    const QByteArray labelsCgp = data.read(QStringLiteral("LABELS.cgp"));
+    ASSERT_FALSE(labelsNtx.isEmpty());
+    // Spoil the address index so a rebuild shows; remove only its group file.
+    QFile(data.filePath(QStringLiteral("Address.ntx"))).resize(0);
+    ASSERT_TRUE(data.remove(QStringLiteral("AddrBook.cgp")));
+
+    RebuildIndexes(true);
+    EXPECT_TRUE(data.exists(QStringLiteral("AddrBook.cgp")));
+    EXPECT_GT(QFileInfo(data.filePath(QStringLiteral("Address.ntx"))).size(), 0);
+    EXPECT_EQ(data.read(QStringLiteral("Labels.ntx")), labelsNtx);
+    EXPECT_EQ(data.read(QStringLiteral("LABELS.cgp")), labelsCgp);
+    EXPECT_EQ(namesInOrder().size(), 20);
+
+    // Only the label index missing: the address files stay as they are.
+    const QByteArray addressNtx = data.read(QStringLiteral("Address.ntx"));
+    ASSERT_TRUE(data.remove(QStringLiteral("Labels.ntx")));
+    RebuildIndexes(true);
+    EXPECT_TRUE(data.exists(QStringLiteral("Labels.ntx")));
+    EXPECT_EQ(data.read(QStringLiteral("Address.ntx")), addressNtx);
+    EXPECT_EQ(stocksInOrder().size(), 6);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST_F(DataDirTest, FullRebuildRewritesBothIndexes) {
+    const QStringList names = namesInOrder();
+    // Spoil both index files while leaving them present: a full rebuild must not trust them.
+    for (const char* f : {"Address.ntx", "Labels.ntx"}) {
+        QFile file(data.filePath(QString::fromLatin1(f)));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(1024);
+        file.write(QByteArray(512, '\xff'));
+    }
+    RebuildIndexes(false);
+    EXPECT_EQ(namesInOrder(), names);
+    EXPECT_EQ(stocksInOrder().size(), 6);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST(RebuildEmpty, EmptyTablesGetEmptyValidIndexes) {
+    TestDataDir data;
+    ScopedLibrary lib(data.path());
+    FatalExitCatcher fatal;
+    MessageLog msgs;
+    // Empty the label stocks too.
+    ASSERT_TRUE(OpenLabels());
+    while (LastStatus == 0) {
+        LabelsTable->markDeleted();
+        LastStatus = LabelsTable->skip();
+    }
+    ASSERT_EQ(LabelsTable->pack(), 0);
+    CloseTable(LabelsTable);
+    for (const char* f : {"Address.ntx", "AddrBook.cgp", "Labels.ntx", "LABELS.cgp"})
+        ASSERT_TRUE(data.remove(QString::fromLatin1(f)));
+
+    RebuildIndexes(true);
+    ASSERT_TRUE(OpenAddrBook());
+    EXPECT_NE(LastStatus, 0);
+    EXPECT_NE(AddrBookTable->seek("A"), 0);
+    ASSERT_EQ(AddrBookTable->appendBlank(), 0);  // and the index takes a first key
+    AddressRec = TAddressRecord();
+    AddressRec.Last = QStringLiteral("First");
+    StoreAddrRec();
+    CloseTable(AddrBookTable);
+    ASSERT_TRUE(OpenAddrBook());
+    EXPECT_EQ(LastStatus, 0);
+    EXPECT_EQ(AddrBookTable->seek("FIRST"), 0);
+    CloseTable(AddrBookTable);
+    ASSERT_TRUE(OpenLabels());
+    EXPECT_NE(LastStatus, 0);
+    CloseTable(LabelsTable);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST_F(DataDirTest, RebuildOfAMissingTableEndsTheProgramNamingTheFile) {
+    ASSERT_TRUE(data.remove(QStringLiteral("AddrBook.dbf")));
+    ASSERT_TRUE(data.remove(QStringLiteral("Address.ntx")));
+    EXPECT_THROW(RebuildIndexes(true), FatalExit);
+    ASSERT_EQ(msgs.texts().size(), 1);
+    EXPECT_TRUE(msgs.texts().front().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive))
+        << msgs.texts().front().toStdString();
+    EXPECT_TRUE(msgs.texts().front().endsWith(kTerminate));
+}
+
+TEST_F(DataDirTest, RebuildWhileAnotherProgramHoldsTheTableEndsCleanly) {
+    // Another handle keeps the address book open: the exclusive rebuild cannot have it.
+    xbase::Library other;
+    other.setDirectory(data.dir());
+    ASSERT_NE(other.open("AddrBook"), nullptr);
+    EXPECT_THROW(RebuildIndexes(false), FatalExit);
+    EXPECT_EQ(msgs.texts().size(), 1);
+    other.closeAll();
+}
+
+}  // namespace
