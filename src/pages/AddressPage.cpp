@@ -298,6 +298,7 @@ void AddressPage::SaveEditor() {
 // --- handlers ------------------------------------------------------------------------------
 
 void AddressPage::TabSheet2Show() {
+    if (editor_.isOpen()) TabSheet2Hide();  // shown twice: never hold two handles on the book
     editor_.open();
     BusyCursor busy;
     editor_.CurrentAddrRecNo = -1;
