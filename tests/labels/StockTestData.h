@@ -1,0 +1,115 @@
+#pragma once
+// Test data for the label stock dialogs: a fresh data set in a temporary directory with LibHandle
+// pointing at it, plus small helpers to read and add LABELS rows and to collect the messages the
+// dialogs show.
+//
+// The fresh data set holds six standard stocks, record numbers 1..6 in the order of
+// StandardStocks(); in name order they read 4, 5, 6, 1, 2, 3.
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "app/Messages.h"
+#include "data/Globals.h"
+#include "data/Schema.h"
+#include "data/dbFiles.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+struct ShownMessage {
+    Messages::Kind kind;
+    QString text;
+};
+
+class StockTestData : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        const xbase::Status s = CreateDataSet(dir_.path().toStdString());
+        ASSERT_TRUE(s.ok()) << s.toString();
+        LibHandle = new xbase::Library;
+        LibHandle->setDirectory(dir_.path().toStdString());
+        SetFatalExitHandler([](int) { throw std::runtime_error("fatal open error"); });
+        Messages::setResponder([this](Messages::Kind kind, const QString& text) {
+            messages.push_back({kind, text});
+            return true;
+        });
+        OpenSettings();
+        LoadSettings();
+        CloseTable(SettingsTable);
+        CurrentStockRecNo = -1;
+    }
+
+    void TearDown() override {
+        Messages::setResponder(nullptr);
+        if (LibHandle) {
+            LibHandle->closeAll();
+            delete LibHandle;
+        }
+        LibHandle = nullptr;
+        AddrBookTable = LabelsTable = SettingsTable = ImportTable = nullptr;
+    }
+
+    // Appends a stock (LABELS must be open) and returns its record number.
+    static int AddStock(const QString& name, double width = 100, double height = 50,
+                        int across = 2, bool deleted = false) {
+        TLabelRecord r;
+        r.Name = name;
+        r.Width = width;
+        r.Height = height;
+        r.nAcross = across;
+        EXPECT_EQ(LabelsTable->appendBlank(), 0);
+        LabelRec = r;
+        StoreLabelRec();
+        if (deleted) LabelsTable->markDeleted();
+        EXPECT_EQ(LabelsTable->flush(), 0);
+        return static_cast<int>(LabelsTable->recNo());
+    }
+
+    // Empties LABELS of the standard stocks (LABELS must be open).
+    static void RemoveAllStocks() {
+        for (int rc = LabelsTable->top(); rc == xbase::kOk; rc = LabelsTable->skip(1))
+            LabelsTable->markDeleted();
+        ASSERT_EQ(LabelsTable->pack(), 0);
+        LastStatus = LabelsTable->top();
+    }
+
+    // Reads record `recNo` of LABELS into a record of its own (LABELS must be open).
+    static TLabelRecord ReadStock(int recNo) {
+        const TLabelRecord saved = LabelRec;
+        EXPECT_EQ(LabelsTable->go(static_cast<uint32_t>(recNo)), xbase::kOk);
+        LoadLabelRec();
+        const TLabelRecord r = LabelRec;
+        LabelRec = saved;
+        return r;
+    }
+
+    // The settings row as stored on disk.
+    static TSettingsRecord StoredSettings() {
+        const TSettingsRecord saved = SettingsRec;
+        OpenSettings();
+        LoadSettings();
+        CloseTable(SettingsTable);
+        const TSettingsRecord r = SettingsRec;
+        SettingsRec = saved;
+        return r;
+    }
+
+    QStringList MessageTexts() const {
+        QStringList l;
+        for (const auto& m : messages) l << m.text;
+        return l;
+    }
+
+    QTemporaryDir dir_;
+    std::vector<ShownMessage> messages;
+};
+
+// The name as LABELS stores it: blank-padded to the column's 40 characters.
+inline QString Padded(const QString& name) {
+    return name.leftJustified(40, u' ');
+}

@@ -1,0 +1,145 @@
+// The label stock picker, driven through its widgets, on a fresh data set.
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "StockTestData.h"
+#include "labels/PickLabelU.h"
+
+namespace {
+
+QStringList Entries(const QListWidget* list) {
+    QStringList l;
+    for (int i = 0; i < list->count(); ++i) l << list->item(i)->text();
+    return l;
+}
+
+QPoint CentreOfRow(const QListWidget* list, int row) {
+    return list->visualItemRect(list->item(row)).center();
+}
+
+}  // namespace
+
+class PickLabTest : public StockTestData {
+protected:
+    void SetUp() override {
+        StockTestData::SetUp();
+        OpenLabels();
+        pick = new TPickLab;
+    }
+    void TearDown() override {
+        delete pick;
+        StockTestData::TearDown();
+    }
+    TPickLab* pick = nullptr;
+};
+
+TEST_F(PickLabTest, ListsEveryRowInNameOrderWithDeletedRowsMarked) {
+    const int gone = AddStock(QStringLiteral("B old"), 100, 50, 2, /*deleted=*/true);
+    CurrentStockRecNo = -1;
+    pick->show();
+    EXPECT_EQ(pick->windowTitle(), QStringLiteral("PickLab"));
+    const QStringList expected = {
+        Padded(QString::fromLatin1(StandardStocks()[3].name)),
+        Padded(QString::fromLatin1(StandardStocks()[4].name)),
+        Padded(QStringLiteral("B old")) + QStringLiteral("<DELETED>"),
+        Padded(QString::fromLatin1(StandardStocks()[5].name)),
+        Padded(QString::fromLatin1(StandardStocks()[0].name)),
+        Padded(QString::fromLatin1(StandardStocks()[1].name)),
+        Padded(QString::fromLatin1(StandardStocks()[2].name)),
+    };
+    EXPECT_EQ(Entries(pick->listBox()), expected);
+    // No stock named on entry: the first entry is selected; the answer so far is "none".
+    EXPECT_EQ(pick->listBox()->currentRow(), 0);
+    EXPECT_EQ(CurrentStockRecNo, -1);
+
+    // The deleted row can be chosen like any other.
+    QTest::mouseClick(pick->listBox()->viewport(), Qt::LeftButton, {},
+                      CentreOfRow(pick->listBox(), 2));
+    QTest::mouseClick(pick->selectButton(), Qt::LeftButton);
+    EXPECT_FALSE(pick->isVisible());
+    EXPECT_EQ(CurrentStockRecNo, gone);
+}
+
+TEST_F(PickLabTest, PreselectsTheStockNamedOnEntryAndAnswersNoneUntilChosen) {
+    CurrentStockRecNo = 1;  // fourth in name order
+    pick->show();
+    EXPECT_EQ(pick->listBox()->currentRow(), 3);
+    EXPECT_EQ(CurrentStockRecNo, -1);
+    pick->hide();
+
+    CurrentStockRecNo = 99;  // names no row
+    pick->show();
+    EXPECT_EQ(pick->listBox()->currentRow(), 0);
+}
+
+TEST_F(PickLabTest, SelectAndDoubleClickAnswerTheRowsOwnRecordNumber) {
+    // Two stocks of the same name are two entries, each with its own row.
+    const int first = AddStock(QStringLiteral("Twin"));
+    const int second = AddStock(QStringLiteral("Twin"));
+    CurrentStockRecNo = second;
+    pick->show();
+    const int row = pick->listBox()->currentRow();
+    ASSERT_EQ(pick->listBox()->item(row)->text(), Padded(QStringLiteral("Twin")));
+    ASSERT_EQ(pick->listBox()->item(row - 1)->text(), Padded(QStringLiteral("Twin")));
+    pick->BtnSelectClick();
+    EXPECT_EQ(CurrentStockRecNo, second);
+
+    CurrentStockRecNo = -1;
+    pick->show();
+    const QPoint at = CentreOfRow(pick->listBox(), row - 1);
+    QTest::mouseClick(pick->listBox()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(pick->listBox()->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_FALSE(pick->isVisible());
+    EXPECT_EQ(CurrentStockRecNo, first);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(PickLabTest, NewCancelAndTheCloseBoxAnswerWithoutASelection) {
+    CurrentStockRecNo = 2;
+    pick->show();
+    QTest::mouseClick(pick->newButton(), Qt::LeftButton);
+    EXPECT_EQ(CurrentStockRecNo, 0);
+    EXPECT_FALSE(pick->isVisible());
+
+    CurrentStockRecNo = 2;
+    pick->show();
+    QTest::mouseClick(pick->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(CurrentStockRecNo, -1);
+
+    CurrentStockRecNo = 2;
+    pick->show();
+    pick->close();
+    EXPECT_EQ(CurrentStockRecNo, -1);
+
+    CurrentStockRecNo = 2;
+    pick->show();
+    QTest::keyClick(pick->listBox(), Qt::Key_Escape);
+    EXPECT_FALSE(pick->isVisible());
+    EXPECT_EQ(CurrentStockRecNo, -1);
+}
+
+TEST_F(PickLabTest, EmptyTableGivesAnEmptyListWhereOnlyNewAndCancelAnswer) {
+    RemoveAllStocks();
+    CurrentStockRecNo = -1;
+    pick->show();
+    EXPECT_EQ(pick->listBox()->count(), 0);
+    EXPECT_EQ(pick->listBox()->currentRow(), -1);
+    pick->BtnSelectClick();
+    EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("Item Not Selected")});
+    EXPECT_EQ(messages[0].kind, Messages::Kind::Info);
+    EXPECT_TRUE(pick->isVisible());
+    EXPECT_EQ(CurrentStockRecNo, -1);
+    pick->BtnNewClick();
+    EXPECT_EQ(CurrentStockRecNo, 0);
+}
+
+TEST_F(PickLabTest, SelectWithTheSelectionClearedStaysOpen) {
+    CurrentStockRecNo = -1;
+    pick->show();
+    pick->listBox()->clearSelection();
+    QTest::mouseClick(pick->selectButton(), Qt::LeftButton);
+    EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("Item Not Selected")});
+    EXPECT_TRUE(pick->isVisible());
+    EXPECT_EQ(CurrentStockRecNo, -1);
+}
