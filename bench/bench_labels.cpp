@@ -1,0 +1,102 @@
+// Label runs into a PDF through `merrowby-admin labels`: wall time and peak memory of the admin
+// process for books of N recipients, every one of them getting a Christmas label.
+//
+//   bench_labels ADMIN GEN_ADDRESSES_PY N [N ...]
+//
+// For each N: a fresh data set (CreateDataSet), the first N rows of gen_addresses.py (seed 1)
+// with the Christmas flag set on every row, the index rebuilt; then
+//   ADMIN labels DIR --occasion 7 --stock "US Letter 1 x 2-5/8 in, 30 per sheet" --pdf OUT
+// is run once, timed from start to exit, with the child's peak resident set from wait4().
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "data/Schema.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+bool fillBook(const std::string& dir, const QString& genPy, int n) {
+    QProcess gen;
+    gen.start("python3", {genPy, QString::number(n)});
+    if (!gen.waitForFinished(600000) || gen.exitCode() != 0) return false;
+    const QList<QByteArray> lines = gen.readAllStandardOutput().split('\n');
+
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    lib.setSyncOnFlush(false);
+    lib.setAutoOpen(false);
+    lib.setSafety(false);
+    xbase::Table* t = lib.open("AddrBook");
+    if (!t) return false;
+    const TableSchema& schema = DataTables().front();
+    for (const QByteArray& line : lines) {
+        if (line.isEmpty()) continue;
+        const QList<QByteArray> cols = line.split(',');
+        if (t->appendBlank() != 0) return false;
+        for (int i = 0; i < cols.size() && size_t(i) < schema.fields.size(); ++i) {
+            const std::string& name = schema.fields[size_t(i)].name;
+            t->field(name)->assign(name == "Christmas" ? std::string("T") : cols[i].toStdString());
+        }
+    }
+    xbase::TagSpec tag;
+    tag.name = schema.tag;
+    tag.expression = schema.key;
+    if (t->flush() < 0 || t->createIndex(schema.group, {tag}) < 0) return false;
+    return lib.closeAll() >= 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: bench_labels ADMIN GEN_ADDRESSES_PY N [N ...]\n");
+        return 2;
+    }
+    const QString admin = QFileInfo(argv[1]).absoluteFilePath();
+    const QString genPy = QFileInfo(argv[2]).absoluteFilePath();
+    std::printf("%10s %10s %12s %10s %12s\n", "labels", "pages", "seconds", "peak MB", "PDF MB");
+    for (int a = 3; a < argc; ++a) {
+        const int n = std::atoi(argv[a]);
+        QTemporaryDir tmp;
+        const std::string dir = tmp.path().toStdString();
+        if (!CreateDataSet(dir).ok() || !fillBook(dir, genPy, n)) {
+            std::fprintf(stderr, "bench_labels: cannot build a book of %d\n", n);
+            return 1;
+        }
+        const std::string pdf = dir + "/labels.pdf";
+        const auto t0 = std::chrono::steady_clock::now();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const std::string adminPath = admin.toStdString();
+            execl(adminPath.c_str(), adminPath.c_str(), "labels", dir.c_str(), "--occasion", "7",
+                  "--stock", "US Letter 1 x 2-5/8 in, 30 per sheet", "--pdf", pdf.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        struct rusage ru {};
+        wait4(pid, &status, 0, &ru);
+        const double secs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "bench_labels: admin failed for %d labels\n", n);
+            return 1;
+        }
+        std::printf("%10d %10d %12.3f %10.1f %12.1f\n", n, (n + 29) / 30, secs,
+                    ru.ru_maxrss / 1024.0, QFileInfo(QString::fromStdString(pdf)).size() / 1048576.0);
+        std::fflush(stdout);
+    }
+    return 0;
+}

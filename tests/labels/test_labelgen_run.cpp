@@ -1,0 +1,300 @@
+// Label runs over a real address book: who gets a label for each occasion, the count shown
+// beforehand, and the interactive runs with their dialogs answered by the test.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TestData.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "labels/LabelGen.h"
+#include "print/RecordingPrinter.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+const char* const kColumns[] = {
+    "First", "Last", "Street", "Street2", "City", "State", "Zip", "Country", "email",
+    "phone", "fax", "mobile", "Birthdate", "Annavdate", "Other1Date", "Other2Date",
+    "Birthday", "Annav", "Valentine", "Mother", "Father", "Secretary", "Halloween",
+    "ThanksGiv", "Christmas", "Other1", "Other2"};
+
+// One AddrBook row: the name, a plain address, no dates, every flag off, then `set`
+// (column name -> text, "T" for a flag, "yyyymmdd" for a date).
+std::vector<std::string> Person(const std::string& first, const std::string& last,
+                                const std::map<std::string, std::string>& set = {}) {
+    std::vector<std::string> row;
+    for (const char* c : kColumns) {
+        const std::string col = c;
+        std::string v;
+        if (col == "First") v = first;
+        else if (col == "Last") v = last;
+        else if (col == "Street") v = "1 Main St";
+        else if (col == "City") v = "Dover";
+        else if (col == "State") v = "DE";
+        else if (col == "Zip") v = "19901";
+        else if (col.size() > 4 && (col.find("date") != std::string::npos ||
+                                    col.find("Date") != std::string::npos)) v = "";
+        else if (col == "email" || col == "phone" || col == "fax" || col == "mobile" ||
+                 col == "Street2" || col == "Country") v = "";
+        else v = "F";
+        if (auto it = set.find(col); it != set.end()) v = it->second;
+        row.push_back(v);
+    }
+    return row;
+}
+
+// The first lines of the labels drawn, in drawing order.
+QStringList NamesDrawn(const RecordingPrinter& p) {
+    // Line 1 of every label is drawn at the row's top; the name lines are the ones that hold a
+    // blank and no comma or digit.
+    QStringList out;
+    for (const auto& c : p.textOuts())
+        if (!c.text.isEmpty() && !c.text.contains(',') && !c.text.at(0).isDigit()) out << c.text;
+    return out;
+}
+
+TLabelRecord ThirtyPerSheet() {
+    TLabelRecord s;
+    s.Name = "30";
+    s.TopM = 36;
+    s.LeftM = 13.5;
+    s.BottomM = 36;
+    s.Width = 189;
+    s.Height = 72;
+    s.HGap = 9;
+    s.nAcross = 3;
+    return s;
+}
+
+// A printer the run owns and destroys; what it saw is copied to `keep` when it goes.
+struct KeptPrinter : RecordingPrinter {
+    explicit KeptPrinter(RecordingPrinter* k) : keep(k) {}
+    ~KeptPrinter() override { *keep = *this; }
+    RecordingPrinter* keep;
+};
+
+class LabelRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AppendAddressRows(data.dir(), {
+            Person("Ann", "Adams", {{"Secretary", "T"}, {"Birthday", "T"}, {"Birthdate", "19610314"}}),
+            Person("Bob", "Baker", {{"Christmas", "T"}, {"Birthday", "T"}, {"Birthdate", "19700302"},
+                                    {"Annav", "T"}, {"Annavdate", "19950331"}}),
+            Person("Cyd", "Clark", {{"Secretary", "T"}, {"Christmas", "T"}, {"Birthday", "F"},
+                                    {"Birthdate", "19800310"}}),
+            Person("Dee", "Dunn", {{"Birthday", "T"}}),  // flagged, no date
+            Person("Eve", "Evans", {{"Other1", "T"}, {"Other1Date", "20100301"}, {"Other2", "T"},
+                                    {"Other2Date", "20100331"}, {"Annav", "T"},
+                                    {"Annavdate", "20000401"}}),
+        });
+        lib = std::make_unique<ScopedLibrary>(data.path());
+        LabelFont = QFont("Sans", 10);
+    }
+    void TearDown() override { SetLabelRunUi({}); }
+
+    // Dialog answers: the print options pick the stock whose name starts with `stockPrefix`.
+    LabelRunUi Answers(RecordingPrinter* out) {
+        LabelRunUi ui;
+        ui.askSpan = [this] {
+            asked << "span";
+            SpanStart = spanFrom;
+            SpanEnd = spanTo;
+            SpanCancelled = spanCancel;
+        };
+        ui.askPrintOptions = [this] {
+            asked << QString("options %1").arg(LabelCount);
+            PrintOptionsCancelled = optionsCancel;
+            for (LastStatus = LabelsTable->top(); LastStatus == 0; LastStatus = LabelsTable->skip()) {
+                LoadLabelRec();
+                if (LabelRec.Name.startsWith(stockPrefix)) break;
+            }
+        };
+        ui.startColumnText = [this] { return column; };
+        ui.startRowText = [this] { return row; };
+        ui.makePrinter = [out]() -> std::unique_ptr<Printer> {
+            return std::make_unique<KeptPrinter>(out);
+        };
+        return ui;
+    }
+
+    TestDataDir data;
+    std::unique_ptr<ScopedLibrary> lib;
+    MessageLog messages;
+    QStringList asked;
+    QDate spanFrom{2024, 3, 1}, spanTo{2024, 3, 31};
+    bool spanCancel = false, optionsCancel = false;
+    QString stockPrefix = "US Letter 1 x", column = "1", row = "1";
+};
+
+}  // namespace
+
+TEST_F(LabelRunTest, HolidayOccasionsSelectByTheirFlagInNameOrder) {
+    // Occasion 4 is Easter/Passover, kept in the Secretary column.
+    EXPECT_EQ(CountRecipients(4, {}, {}), 2);
+    EXPECT_EQ(CountRecipients(7, {}, {}), 2);
+    EXPECT_EQ(CountRecipients(1, {}, {}), 0);
+    EXPECT_EQ(AddrBookTable, nullptr);  // closed again
+
+    RecordingPrinter printer;
+    LabelRun run(printer, ThirtyPerSheet(), LabelFont, 1, 1);
+    ASSERT_TRUE(run.printOccasion(4, {}, {}));
+    EXPECT_EQ(NamesDrawn(printer), QStringList({"Ann Adams", "Cyd Clark"}));
+    EXPECT_EQ(printer.jobsEnded(), 1);
+    EXPECT_EQ(AddrBookTable, nullptr);
+
+    RecordingPrinter christmas;
+    LabelRun run7(christmas, ThirtyPerSheet(), LabelFont, 1, 1);
+    ASSERT_TRUE(run7.printOccasion(7, {}, {}));
+    EXPECT_EQ(NamesDrawn(christmas), QStringList({"Bob Baker", "Cyd Clark"}));
+}
+
+TEST_F(LabelRunTest, DatedEntriesWithinTheSpan) {
+    const QDate mar1(2024, 3, 1), mar31(2024, 3, 31);
+    // Ann's birthday, Bob's birthday and anniversary, Eve's two other dates on the span's ends;
+    // Cyd's date has no flag, Eve's anniversary is in April. Five labels from three rows.
+    EXPECT_EQ(CountRecipients(8, mar1, mar31), 5);
+    RecordingPrinter printer;
+    LabelRun run(printer, ThirtyPerSheet(), LabelFont, 1, 1);
+    ASSERT_TRUE(run.printOccasion(8, mar1, mar31));
+    EXPECT_EQ(run.labelsPlaced(), 5);
+    EXPECT_EQ(NamesDrawn(printer),
+              QStringList({"Ann Adams", "Bob Baker", "Bob Baker", "Eve Evans", "Eve Evans"}));
+
+    // A span across the year end compares month-days as text and selects nothing, not even
+    // Dee's empty date (30 December); no job is started for no labels.
+    EXPECT_EQ(CountRecipients(8, QDate(2024, 12, 15), QDate(2025, 1, 15)), 0);
+    RecordingPrinter none;
+    LabelRun empty(none, ThirtyPerSheet(), LabelFont, 1, 1);
+    ASSERT_TRUE(empty.printOccasion(8, QDate(2024, 12, 15), QDate(2025, 1, 15)));
+    EXPECT_EQ(none.jobsBegun(), 0);
+
+    // The empty date counts as 30 December when the span covers it.
+    EXPECT_EQ(CountRecipients(8, QDate(2024, 12, 30), QDate(2024, 12, 30)), 1);
+    EXPECT_EQ(CountRecipients(8, QDate(2024, 12, 1), QDate(2024, 12, 29)), 0);
+}
+
+TEST_F(LabelRunTest, OccasionRunAsksThenPrintsOnTheChosenStock) {
+    RecordingPrinter out;
+    SetLabelRunUi(Answers(&out));
+    column = "3";
+    OccasionLabelRun(7);
+    EXPECT_EQ(asked, QStringList({"options 2"}));
+    EXPECT_EQ(NamesDrawn(out), QStringList({"Bob Baker", "Cyd Clark"}));
+    // Start column 3: Bob alone ends row 1 in the third position, Cyd starts row 2.
+    for (const auto& c : out.textOuts()) {
+        if (c.text == "Bob Baker") {
+            EXPECT_EQ(c.x, 1654);
+            EXPECT_EQ(c.y, 100);
+        } else if (c.text == "Cyd Clark") {
+            EXPECT_EQ(c.x, 6);
+            EXPECT_EQ(c.y, 400);
+        }
+    }
+    EXPECT_EQ(out.jobsEnded(), 1);
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(LabelsTable, nullptr);
+    EXPECT_EQ(AddrBookTable, nullptr);
+}
+
+TEST_F(LabelRunTest, OccasionEightAsksForTheSpanAndStopsWhenCancelled) {
+    RecordingPrinter out;
+    SetLabelRunUi(Answers(&out));
+    OccasionLabelRun(8);
+    EXPECT_EQ(asked, QStringList({"span", "options 5"}));
+    EXPECT_EQ(NamesDrawn(out).size(), 5);
+
+    asked.clear();
+    spanCancel = true;
+    RecordingPrinter nothing;
+    SetLabelRunUi(Answers(&nothing));
+    OccasionLabelRun(8);
+    EXPECT_EQ(asked, QStringList({"span"}));
+    EXPECT_EQ(nothing.jobsBegun(), 0);
+}
+
+TEST_F(LabelRunTest, CancelledOptionsAndBadStartFieldsPrintNothing) {
+    RecordingPrinter out;
+    SetLabelRunUi(Answers(&out));
+    optionsCancel = true;
+    OccasionLabelRun(4);
+    EXPECT_EQ(asked, QStringList({"options 2"}));
+    EXPECT_EQ(out.jobsBegun(), 0);
+    EXPECT_EQ(LabelsTable, nullptr);
+
+    optionsCancel = false;
+    row = "x";
+    OccasionLabelRun(4);
+    EXPECT_EQ(out.jobsBegun(), 0);
+    ASSERT_EQ(messages.entries().size(), 1u);
+    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Error);
+}
+
+TEST_F(LabelRunTest, RefusedStockIsToldAndNothingPrints) {
+    RecordingPrinter out;
+    LabelRunUi ui = Answers(&out);
+    ui.askPrintOptions = [] {
+        PrintOptionsCancelled = false;
+        LabelRec = ThirtyPerSheet();
+        LabelRec.Name = "Broken";
+        LabelRec.Width = 0;
+    };
+    SetLabelRunUi(ui);
+    OccasionLabelRun(4);
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts()[0].startsWith("The label stock \"Broken\" cannot be printed"));
+    EXPECT_EQ(out.jobsBegun(), 0);
+}
+
+TEST_F(LabelRunTest, NoStockDefined) {
+    {   // Empty the LABELS table.
+        xbase::Table* t = lib->lib().open("LABELS");
+        ASSERT_NE(t, nullptr);
+        for (int rc = t->top(); rc == 0; rc = t->skip()) t->markDeleted();
+        ASSERT_EQ(t->pack(), 0);
+        t->close();
+    }
+    RecordingPrinter out;
+    SetLabelRunUi(Answers(&out));
+    OccasionLabelRun(4);
+    EXPECT_EQ(messages.texts(), QStringList({QString(kNoStockMessage)}));
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(LabelsTable, nullptr);
+}
+
+TEST_F(LabelRunTest, SelectedRunGivesOneLabelPerPickInPickingOrder) {
+    RecordingPrinter out;
+    LabelRunUi ui = Answers(&out);
+    QList<int> picks = {5, 2, 5};  // Eve, Bob, Eve again
+    int showings = 0;
+    QList<int> countsShown;
+    ui.fillSelection = [] { ASSERT_NE(AddrBookTable, nullptr); };
+    ui.askSelection = [&](int count) {
+        ++showings;
+        countsShown << count;
+        ChosenRecNo = picks.isEmpty() ? -1 : picks.takeFirst();
+    };
+    SetLabelRunUi(ui);
+    OccasionLabelRun(9);
+    EXPECT_EQ(showings, 4);
+    EXPECT_EQ(countsShown, QList<int>({0, 1, 2, 3}));
+    EXPECT_EQ(SelectionList, QVector<int>({5, 2, 5}));
+    EXPECT_EQ(asked, QStringList({"options 3"}));
+    EXPECT_EQ(NamesDrawn(out), QStringList({"Eve Evans", "Bob Baker", "Eve Evans"}));
+    EXPECT_EQ(out.jobsEnded(), 1);
+    EXPECT_EQ(AddrBookTable, nullptr);
+
+    // Ending the picking at once: no print options, nothing printed.
+    asked.clear();
+    RecordingPrinter none;
+    ui.makePrinter = [&none]() -> std::unique_ptr<Printer> {
+        return std::make_unique<KeptPrinter>(&none);
+    };
+    ui.askSelection = [](int) { ChosenRecNo = -1; };
+    SetLabelRunUi(ui);
+    SelectedLabelRun();
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(none.jobsBegun(), 0);
+    EXPECT_EQ(AddrBookTable, nullptr);
+}
