@@ -62,6 +62,10 @@ if ! lpstat -d 2>/dev/null | grep -q ": $QUEUE\$"; then
   fi
 fi
 
+# The default PDF -> PostScript step turns embedded fonts into Type 3 glyphs without a text
+# mapping, so a printed PDF could not be read back; pdftocairo keeps the text.
+"${as_root[@]}" lpadmin -p "$QUEUE" -o pdftops-renderer-default=pdftocairo >/dev/null 2>&1 || true
+
 # A queue stopped by an earlier failed job would hold every later job.
 "${as_root[@]}" cupsenable "$QUEUE" >/dev/null 2>&1 || true
 "${as_root[@]}" cupsaccept "$QUEUE" >/dev/null 2>&1 || true
