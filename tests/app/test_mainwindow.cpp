@@ -1,0 +1,200 @@
+// The main window's frame, its menus, the About box and the program's windows.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMenuBar>
+#include <QLabel>
+#include <QPushButton>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include "TestData.h"
+#include "app/About.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "backup/DriveDirU.h"
+#include "data/DbUtil.h"
+#include "data/Globals.h"
+#include "import/ImportU.h"
+#include "labels/LabPrintU.h"
+#include "labels/LabSelU.h"
+#include "labels/LabelDefU.h"
+#include "labels/PickLabelU.h"
+#include "pages/AddressPage.h"
+#include "pages/OccasionsPage.h"
+#include "pages/SetupPage.h"
+#include "reminders/DateSpanU.h"
+#include "reminders/ReReportU.h"
+#include "xbase/library.h"
+
+// Receives the URLs the desktop is asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+namespace {
+
+TEST(MainWindow, FrameAsDesigned) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    TQuenlow w;
+    EXPECT_EQ(w.size(), QSize(800, 600));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Merrowby"));
+    EXPECT_EQ(w.palette().color(QPalette::Window).green(), 0xDC);
+    EXPECT_NE(w.statusBar(), nullptr);
+
+    QTabWidget* pc = w.pageControl();
+    ASSERT_EQ(pc->count(), 3);
+    EXPECT_EQ(pc->tabText(0), QStringLiteral("Address Book"));
+    EXPECT_EQ(pc->tabText(1), QStringLiteral("Labels && Reminders"));  // one "&" shown
+    EXPECT_EQ(pc->tabText(2), QStringLiteral("Setup && Maintenance"));
+    EXPECT_EQ(pc->widget(0), w.addressPage());
+    EXPECT_EQ(pc->widget(1), w.occasionsPage());
+    EXPECT_EQ(pc->widget(2), w.setupPage());
+    EXPECT_EQ(pc->iconSize(), QSize(32, 32));
+    EXPECT_TRUE(pc->tabBar()->font().bold());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(pc->tabBar()->tabRect(i).height(), 34) << i;
+
+    const QList<QAction*> menus = w.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("File"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("Help"));
+    ASSERT_EQ(menus[0]->menu()->actions().size(), 1);
+    EXPECT_EQ(menus[0]->menu()->actions()[0], w.Exit1);
+    EXPECT_EQ(w.Exit1->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(menus[1]->menu()->actions(), (QList<QAction*>{w.AboutBrantix1, w.Help2}));
+    EXPECT_EQ(w.AboutBrantix1->text(), QStringLiteral("About Brantix"));
+    EXPECT_EQ(w.Help2->text(), QStringLiteral("Help"));
+}
+
+TEST(MainWindow, PagesFillTheirTabsAfterShowing) {
+    TestDataDir data;
+    ScopedCurrentDir cwd(data.path());
+    FatalExitCatcher fatal;
+    MessageLog msgs;
+    PauseScale = 0;
+    {
+        TQuenlow w;
+        w.show();
+        QApplication::processEvents();
+        ASSERT_TRUE(w.startedUp());
+        const QSize page = w.addressPage()->size();
+        EXPECT_NEAR(page.width(), 737, 8);
+        EXPECT_NEAR(page.height(), 437, 8);
+        EXPECT_EQ(w.size(), QSize(800, 600));
+        // The address book is open exactly while its page is in front.
+        EXPECT_NE(AddrBookTable, nullptr);
+        w.pageControl()->setCurrentIndex(2);
+        EXPECT_EQ(AddrBookTable, nullptr);
+        w.pageControl()->setCurrentIndex(1);
+        EXPECT_EQ(AddrBookTable, nullptr);
+        w.pageControl()->setCurrentIndex(0);
+        EXPECT_NE(AddrBookTable, nullptr);
+        EXPECT_EQ(w.pageControl()->currentWidget(), w.addressPage());
+        w.close();
+        EXPECT_EQ(AddrBookTable, nullptr);
+    }
+    PauseScale = 1;
+    EXPECT_EQ(LibHandle, nullptr);
+    EXPECT_TRUE(msgs.texts().isEmpty()) << msgs.texts().join('|').toStdString();
+}
+
+TEST(MainWindow, HelpOpensTheDocumentInTheWorkingDirectory) {
+    TestDataDir dir(TestDataDir::Empty);
+    ScopedCurrentDir cwd(dir.path());
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    TQuenlow w;
+    w.Help2->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_TRUE(catcher.urls[0].isLocalFile());
+    const QFileInfo doc(catcher.urls[0].toLocalFile());
+    EXPECT_EQ(QFileInfo(doc.absolutePath()).canonicalFilePath(),
+              QFileInfo(dir.path()).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(catcher.urls[0].toLocalFile()).fileName(), QStringLiteral("mby.htm"));
+    EXPECT_EQ(w.Help2->shortcut(), QKeySequence(QKeySequence::HelpContents));
+}
+
+TEST(AboutBox, SplashHasNoButtonAndCannotBeClosed) {
+    VersionText = QStringLiteral("2.0.5");
+    SplashMode = true;
+    TAboutForm box;
+    box.show();
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("About Merrowby 2.0.5"));
+    EXPECT_FALSE(box.LMDButton1->isVisible());
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowMinMaxButtonsHint);
+    box.close();   // the user cannot close a splash
+    box.reject();  // nor escape it
+    EXPECT_TRUE(box.isVisible());
+    box.hide();    // start-up can
+    SplashMode = false;
+    EXPECT_EQ(box.size(), QSize(370, 298));
+    EXPECT_EQ(box.Image1->geometry(), QRect(88, 8, 210, 240));
+    EXPECT_EQ(box.LMDButton1->geometry(), QRect(160, 256, 67, 30));
+
+    // The picture is drawn over the gradient: the top of the box is black, the bottom blue,
+    // and the title picture (when the artwork is there) shows in between.
+    const QImage shot = box.grab().toImage();
+    const QColor top = shot.pixelColor(2, 1), bottom = shot.pixelColor(2, shot.height() - 2);
+    EXPECT_LT(top.blue(), 10);
+    EXPECT_GT(bottom.blue(), 240);
+    EXPECT_EQ(bottom.red(), 0);
+}
+
+TEST(AboutBox, AboutMenuShowsTheDialogWithItsOkButton) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    VersionText = QStringLiteral("3.1.4");
+    TQuenlow w;
+    bool okVisible = false;
+    QString caption;
+    QTimer::singleShot(0, &w, [&] {
+        auto* box = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        okVisible = box->LMDButton1->isVisible();
+        box->LMDButton1->click();
+    });
+    w.AboutBrantix1->trigger();  // returns when OK closed the box
+    EXPECT_TRUE(okVisible);
+    EXPECT_EQ(caption, QStringLiteral("About Merrowby 3.1.4"));
+    EXPECT_FALSE(SplashMode);
+}
+
+// Runs last in this file's order: the windows of the program exist once, for the whole run.
+TEST(ZForms, CreatedOnceInOrder) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    CreateForms();
+    ASSERT_NE(Quenlow, nullptr);
+    QObject* const all[] = {AboutForm, LabelDef, PickLab, LabPrint, Import,
+                            DateSpan,  LabSel,   DriveDir, REReport};
+    for (QObject* o : all) {
+        ASSERT_NE(o, nullptr);
+        EXPECT_EQ(o->parent(), Quenlow);
+    }
+    // Creation order is the order of the main window's children.
+    QList<QObject*> order;
+    for (QObject* c : Quenlow->children())
+        for (QObject* o : all)
+            if (c == o) order << c;
+    EXPECT_EQ(order, QList<QObject*>(std::begin(all), std::end(all)));
+
+    TQuenlow* main = Quenlow;
+    TAboutForm* about = AboutForm;
+    CreateForms();
+    EXPECT_EQ(Quenlow, main);
+    EXPECT_EQ(AboutForm, about);
+}
+
+}  // namespace
+
+#include "test_mainwindow.moc"
