@@ -99,6 +99,26 @@ double residentMB() {
     return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+// Resident memory the page adds by listing the book (and keeping it open).
+void BM_PageMemory(benchmark::State& state) {
+    freshBook();
+    double before = 0, after = 0, list = 0;
+    for (auto _ : state) {
+        before = residentMB();
+        auto* page = new AddressPage();
+        page->show();
+        page->TabSheet2Show();
+        QApplication::processEvents();
+        after = residentMB();
+        list = double(page->listModel()->heapBytes()) / (1024.0 * 1024.0);
+        page->TabSheet2Hide();
+        delete page;
+    }
+    state.counters["page_MB"] = after - before;
+    state.counters["list_arrays_MB"] = list;
+}
+BENCHMARK(BM_PageMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_ShowPage(benchmark::State& state) {
     freshBook();
     AddressPage page;
@@ -168,26 +188,6 @@ void BM_DeleteRecord(benchmark::State& state) {
     page.TabSheet2Hide();
 }
 BENCHMARK(BM_DeleteRecord)->Unit(benchmark::kMillisecond)->Iterations(10);
-
-// Resident memory the page adds by listing the book (and keeping it open).
-void BM_PageMemory(benchmark::State& state) {
-    freshBook();
-    double before = 0, after = 0, list = 0;
-    for (auto _ : state) {
-        before = residentMB();
-        auto* page = new AddressPage();
-        page->show();
-        page->TabSheet2Show();
-        QApplication::processEvents();
-        after = residentMB();
-        list = double(page->listModel()->heapBytes()) / (1024.0 * 1024.0);
-        page->TabSheet2Hide();
-        delete page;
-    }
-    state.counters["page_MB"] = after - before;
-    state.counters["list_arrays_MB"] = list;
-}
-BENCHMARK(BM_PageMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
