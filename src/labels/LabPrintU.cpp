@@ -65,23 +65,23 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     ComboBox1 = new QComboBox(this);
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);  // typed text never becomes a stock
-    ComboBox1->setGeometry(104, 48, 166, 23);
+    ComboBox1->setGeometry(104, 48, 170, 23);
 
-    caption(QStringLiteral("Starting Column:"), 16, 92, 104);
+    caption(QStringLiteral("Starting Column:"), 16, 92, 118);
     MaskEdit1 = new MaskField(QStringLiteral("!9"), this);  // one digit, required
-    MaskEdit1->setGeometry(124, 92, 22, 21);
-    caption(QStringLiteral("Row:"), 188, 92, 34);
+    MaskEdit1->setGeometry(134, 92, 22, 21);
+    caption(QStringLiteral("Row:"), 200, 92, 34);
     MaskEdit2 = new MaskField(QStringLiteral("!00"), this);  // up to two digits
-    MaskEdit2->setGeometry(224, 92, 28, 21);
+    MaskEdit2->setGeometry(234, 92, 28, 21);
 
     UpDown1Left = MakeArrow(Qt::LeftArrow, this);
-    UpDown1Left->setGeometry(148, 92, 16, 21);
+    UpDown1Left->setGeometry(158, 92, 16, 21);
     UpDown1Right = MakeArrow(Qt::RightArrow, this);
-    UpDown1Right->setGeometry(164, 92, 16, 21);
+    UpDown1Right->setGeometry(174, 92, 16, 21);
     UpDown2Up = MakeArrow(Qt::UpArrow, this);
-    UpDown2Up->setGeometry(254, 92, 16, 10);
+    UpDown2Up->setGeometry(264, 92, 16, 10);
     UpDown2Down = MakeArrow(Qt::DownArrow, this);
-    UpDown2Down->setGeometry(254, 103, 16, 10);
+    UpDown2Down->setGeometry(264, 103, 16, 10);
 
     BtnOK = new QPushButton(QStringLiteral("OK"), this);
     BtnOK->setGeometry(56, 156, 75, 27);
@@ -102,6 +102,7 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     // The column limit follows the stock shown, not only the one shown first.
     connect(ComboBox1, &QComboBox::activated, this, [this] {
         if (LoadSelectedStock()) MaskEdit1Exit();
+        ShowNameStart();
     });
 }
 
@@ -135,6 +136,7 @@ void TLabPrint::FormShow() {
         LastStatus = LabelsTable->skip(1);
     }
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? preselect : -1);
+    ShowNameStart();
 
     MaskEdit1->setFieldText(QStringLiteral("1"));
     MaskEdit2->setFieldText(QStringLiteral("1"));
@@ -158,6 +160,11 @@ static int SelectedEntry(const QComboBox* box) {
     for (int k = 0; k < box->count(); ++k)
         if (TrimControls(box->itemText(k)) == typed) return k;
     return -1;
+}
+
+void TLabPrint::ShowNameStart() {
+    // Names are blank-padded; without this the box shows the padding rather than the name.
+    if (ComboBox1->lineEdit()) ComboBox1->lineEdit()->setCursorPosition(0);
 }
 
 bool TLabPrint::LoadSelectedStock() {

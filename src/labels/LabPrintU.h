@@ -61,6 +61,7 @@ private:
     // Positions LABELS on the selected entry and loads it into LabelRec. False when no entry is
     // selected (or the table no longer has that row); LabelRec is then unchanged.
     bool LoadSelectedStock();
+    void ShowNameStart();
 
     QComboBox* ComboBox1 = nullptr;
     MaskField* MaskEdit1 = nullptr;

@@ -1,18 +1,17 @@
 #pragma once
-// Test data for the label stock dialogs: a fresh data set in a temporary directory with LibHandle
-// pointing at it, plus small helpers to read and add LABELS rows and to collect the messages the
-// dialogs show.
+// Fixture for the label stock dialogs: a fresh data set (TestDataDir) with LibHandle on it, the
+// settings row loaded, messages recorded instead of shown, a fatal open error thrown instead of
+// ending the run, and small helpers to add and read LABELS rows.
 //
 // The fresh data set holds six standard stocks, record numbers 1..6 in the order of
 // StandardStocks(); in name order they read 4, 5, 6, 1, 2, 3.
 
 #include <QStringList>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-#include <vector>
+#include <memory>
 
+#include "TestData.h"
 #include "app/Messages.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
@@ -20,39 +19,17 @@
 #include "xbase/library.h"
 #include "xbase/table.h"
 
-struct ShownMessage {
-    Messages::Kind kind;
-    QString text;
-};
-
 class StockTestData : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        const xbase::Status s = CreateDataSet(dir_.path().toStdString());
-        ASSERT_TRUE(s.ok()) << s.toString();
-        LibHandle = new xbase::Library;
-        LibHandle->setDirectory(dir_.path().toStdString());
-        SetFatalExitHandler([](int) { throw std::runtime_error("fatal open error"); });
-        Messages::setResponder([this](Messages::Kind kind, const QString& text) {
-            messages.push_back({kind, text});
-            return true;
-        });
+        lib_ = std::make_unique<ScopedLibrary>(data_.path());
         OpenSettings();
         LoadSettings();
         CloseTable(SettingsTable);
         CurrentStockRecNo = -1;
     }
 
-    void TearDown() override {
-        Messages::setResponder(nullptr);
-        if (LibHandle) {
-            LibHandle->closeAll();
-            delete LibHandle;
-        }
-        LibHandle = nullptr;
-        AddrBookTable = LabelsTable = SettingsTable = ImportTable = nullptr;
-    }
+    void TearDown() override { lib_.reset(); }
 
     // Appends a stock (LABELS must be open) and returns its record number.
     static int AddStock(const QString& name, double width = 100, double height = 50,
@@ -99,14 +76,12 @@ protected:
         return r;
     }
 
-    QStringList MessageTexts() const {
-        QStringList l;
-        for (const auto& m : messages) l << m.text;
-        return l;
-    }
+    QStringList MessageTexts() const { return messages.texts(); }
 
-    QTemporaryDir dir_;
-    std::vector<ShownMessage> messages;
+    TestDataDir data_;
+    FatalExitCatcher fatal_;
+    MessageLog messages;
+    std::unique_ptr<ScopedLibrary> lib_;
 };
 
 // The name as LABELS stores it: blank-padded to the column's 40 characters.

@@ -176,7 +176,7 @@ TEST_F(LabelDefTest, LeavingANumberFieldReformatsIt) {
     QTest::keyClicks(def->numberField(1), QStringLiteral("-0"));
     def->numberField(2)->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(def->numberField(1)->fieldText(), QStringLiteral("  -0.000"));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.entries().empty());
 }
 
 TEST_F(LabelDefTest, LeavingAFieldThatIsNoNumberReportsItAndKeepsTheText) {
@@ -187,9 +187,9 @@ TEST_F(LabelDefTest, LeavingAFieldThatIsNoNumberReportsItAndKeepsTheText) {
     QTest::keyClick(f, Qt::Key_Delete);  // the selection cleared: only the separator is left
     EXPECT_EQ(f->fieldText(), QStringLiteral("    .   "));
     def->numberField(3)->setFocus(Qt::TabFocusReason);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].kind, Messages::Kind::Error);
-    EXPECT_EQ(messages[0].text, QStringLiteral("'.' is not a valid floating point value"));
+    ASSERT_EQ(messages.entries().size(), 1u);
+    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Error);
+    EXPECT_EQ(messages.entries()[0].text, QStringLiteral("'.' is not a valid floating point value"));
     EXPECT_EQ(f->fieldText(), QStringLiteral("    .   "));
     EXPECT_TRUE(def->isVisible());
 
@@ -197,7 +197,7 @@ TEST_F(LabelDefTest, LeavingAFieldThatIsNoNumberReportsItAndKeepsTheText) {
     messages.clear();
     f->setFocus(Qt::TabFocusReason);
     def->cancelButton()->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.entries().empty());
 }
 
 TEST_F(LabelDefTest, EnterMovesToTheNextControlInEveryTextField) {
@@ -222,7 +222,7 @@ TEST_F(LabelDefTest, SavingANewStockAppendsItAndReportsItsRecordNumber) {
     ShowActive(def);
     Fill(QStringLiteral(" \tWide labels  "));
     QTest::mouseClick(def->saveButton(), Qt::LeftButton);
-    EXPECT_TRUE(messages.empty()) << MessageTexts().join(u'|').toStdString();
+    EXPECT_TRUE(messages.entries().empty()) << MessageTexts().join(u'|').toStdString();
     EXPECT_FALSE(def->isVisible());
     EXPECT_EQ(def->result(), QDialog::Accepted);
     EXPECT_EQ(CurrentStockRecNo, 7);
@@ -320,9 +320,9 @@ TEST_F(LabelDefTest, SaveRefusesWhatCannotBeStoredOrUsedAndKeepsTheDialogOpen) {
             c.spoil(def);
             const QString before = def->numberField(6)->fieldText();
             def->BtnSaveClick();
-            ASSERT_EQ(messages.size(), 1u) << c.what;
-            EXPECT_EQ(messages[0].kind, c.kind) << c.what;
-            EXPECT_EQ(messages[0].text, QString::fromLatin1(c.message)) << c.what;
+            ASSERT_EQ(messages.entries().size(), 1u) << c.what;
+            EXPECT_EQ(messages.entries()[0].kind, c.kind) << c.what;
+            EXPECT_EQ(messages.entries()[0].text, QString::fromLatin1(c.message)) << c.what;
             EXPECT_TRUE(def->isVisible()) << c.what;
             EXPECT_EQ(CurrentStockRecNo, recNo) << c.what;
             EXPECT_EQ(def->numberField(6)->fieldText(), before) << c.what;

@@ -138,7 +138,7 @@ TEST_F(LabPrintTest, ArrowsStepWithinOneToLabelsAcrossAndOneToTheFieldsTwoDigits
     static_cast<MaskField*>(dlg->columnField())->setFieldText(QString());
     QTest::mouseClick(dlg->columnRightArrow(), Qt::LeftButton);
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("2"));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.entries().empty());
 
     // The limit follows the stock chosen in the list.
     Choose(kContinuous);
@@ -223,7 +223,7 @@ TEST_F(LabPrintTest, CancelTheCloseBoxAndATypedUnknownStockAllCancel) {
     dlg->BtnOKClick();
     EXPECT_FALSE(PrintOptionsCancelled);
     EXPECT_EQ(LabelRec.Name, StockName(6));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.entries().empty());
 }
 
 TEST_F(LabPrintTest, AnEmptyStockTableClosesTheDialogAsCancelled) {

@@ -92,7 +92,7 @@ TEST_F(PickLabTest, SelectAndDoubleClickAnswerTheRowsOwnRecordNumber) {
     QTest::mouseDClick(pick->listBox()->viewport(), Qt::LeftButton, {}, at);
     EXPECT_FALSE(pick->isVisible());
     EXPECT_EQ(CurrentStockRecNo, first);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.entries().empty());
 }
 
 TEST_F(PickLabTest, NewCancelAndTheCloseBoxAnswerWithoutASelection) {
@@ -127,7 +127,7 @@ TEST_F(PickLabTest, EmptyTableGivesAnEmptyListWhereOnlyNewAndCancelAnswer) {
     EXPECT_EQ(pick->listBox()->currentRow(), -1);
     pick->BtnSelectClick();
     EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("Item Not Selected")});
-    EXPECT_EQ(messages[0].kind, Messages::Kind::Info);
+    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Info);
     EXPECT_TRUE(pick->isVisible());
     EXPECT_EQ(CurrentStockRecNo, -1);
     pick->BtnNewClick();
