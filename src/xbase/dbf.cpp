@@ -380,12 +380,41 @@ Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) {
         } else if (cached && idx + 1 == blockStart_) {
             const uint64_t first = idx + 1 >= recsPerBlock_ ? idx + 1 - recsPerBlock_ : 0;
             XB_TRY(loadRows(first, idx + 1 - first));  // reading backward
+        } else if (const uint8_t* m = mappedRow(idx)) {
+            *out = m;
+            return Status::Ok();
         } else {
             XB_TRY(loadRows(idx / recsPerPage_ * recsPerPage_, recsPerPage_));
         }
     }
     *out = block_.data() + (idx - blockStart_) * recordLength_;
     return Status::Ok();
+}
+
+namespace {
+uint64_t gMapLimit = 160ull << 20;
+}
+
+void DbfFile::setMapLimit(uint64_t bytes) { gMapLimit = bytes; }
+uint64_t DbfFile::mapLimit() { return gMapLimit; }
+
+void DbfFile::dropMap() {
+    if (file_ && map_) file_->unmapRead();
+    map_ = nullptr;
+    mapRecords_ = 0;
+    mapRefused_ = false;
+}
+
+const uint8_t* DbfFile::mappedRow(uint64_t idx) {
+    if (!map_ || idx >= mapRecords_) {
+        const uint64_t bytes = headerLength_ + uint64_t(fileRecordCount_) * recordLength_;
+        if (mapRefused_ || fileRecordCount_ == 0 || bytes > gMapLimit) return nullptr;
+        map_ = file_->mapRead(bytes);  // replaces an older, shorter mapping
+        mapRecords_ = map_ ? fileRecordCount_ : 0;
+        mapRefused_ = map_ == nullptr;
+        if (!map_ || idx >= mapRecords_) return nullptr;
+    }
+    return map_ + headerLength_ + idx * recordLength_;
 }
 
 Status DbfFile::readRecord(uint32_t recNo, uint8_t* buf) {
@@ -468,6 +497,7 @@ Status DbfFile::flush(bool sync) {
 Status DbfFile::close() {
     if (!file_) return Status::Ok();
     Status s = flush(false);
+    dropMap();
     file_.reset();
     pending_.clear();
     pending_.shrink_to_fit();
@@ -531,6 +561,7 @@ Status DbfFile::pack(std::vector<uint32_t>* kept) {
     // handle points at the same file and serves if that fails.
     std::unique_ptr<File> reopened;
     if (fs_->open(path_, OpenMode::ReadWrite, &reopened).ok()) out = std::move(reopened);
+    dropMap();
     file_ = std::move(out);
     if (lockKind_ != LockKind::Unlock) file_->lock(lockKind_);
     headerBytes_ = std::move(hdr);

@@ -90,6 +90,11 @@ public:
     // Flushes and closes. The object is unusable afterwards.
     Status close();
 
+    // Tables up to this many bytes are mapped into memory for random reads (reading rows in
+    // index order); larger ones are read a page at a time, so that the process stays small.
+    static void setMapLimit(uint64_t bytes);
+    static uint64_t mapLimit();
+
     // Takes or drops an advisory lock on the table file.
     Status lock(LockKind kind);
 
@@ -128,6 +133,12 @@ private:
     // Appended rows not yet written (contiguous, starting at fileRecordCount_ + 1).
     std::vector<uint8_t> pending_;
     // Read cache: a run of whole rows, [blockStart_, blockStart_ + blockLen_) as 0-based row indexes.
+    // Random reads of large tables go through a read-only mapping of the rows in the file.
+    const uint8_t* mappedRow(uint64_t idx);
+    void dropMap();  // before file_ is closed or replaced
+    const uint8_t* map_ = nullptr;
+    uint64_t mapRecords_ = 0;
+    bool mapRefused_ = false;
     std::vector<uint8_t> block_;
     uint64_t blockStart_ = UINT64_MAX;
     size_t blockLen_ = 0;

@@ -38,6 +38,16 @@ public:
     virtual Status lock(LockKind kind) = 0;
     virtual const std::string& path() const = 0;
 
+    // Maps the first `length` bytes of the file for reading, shared with the page cache so that
+    // later writes through write() show through. Returns nullptr when this file cannot be mapped
+    // (the caller then reads). A new call replaces the previous mapping; the mapping ends with
+    // unmapRead() or when the File is destroyed. Meant for random access to large files.
+    virtual const uint8_t* mapRead(uint64_t length) {
+        (void)length;
+        return nullptr;
+    }
+    virtual void unmapRead() {}
+
     // Convenience: reads exactly n bytes or returns Corrupt ("short read").
     Status readExact(uint64_t offset, void* buf, size_t n);
 };
