@@ -156,11 +156,26 @@ void BM_Seek(benchmark::State& state) {
     reportRss(state);
 }
 
-void BM_ScanIndexOrder(benchmark::State& state) {
+void scanIndexOrder(benchmark::State& state);
+
+void BM_ScanIndexOrder(benchmark::State& state) { scanIndexOrder(state); }
+
+// The same with the whole table mapped into memory: faster, but the process then holds the
+// table's pages (about 400 MB at full size) resident.
+void BM_ScanIndexOrder_Mapped(benchmark::State& state) {
+    const uint64_t old = DbfFile::mapLimit();
+    DbfFile::setMapLimit(UINT64_MAX);
+    scanIndexOrder(state);
+    DbfFile::setMapLimit(old);
+}
+
+void scanIndexOrder(benchmark::State& state) {
     // The book plus the 100,000 appended rows (1,100,000 at full size).
     const std::string dir = benchDir() + "/scan";
-    copyBook(baseBook(), dir);
-    {
+    static bool made = false;
+    if (!made) {
+        made = true;
+        copyBook(baseBook(), dir);
         Library lib;
         lib.setDirectory(dir);
         lib.setSyncOnFlush(false);
@@ -231,6 +246,7 @@ BENCHMARK(BM_BuildIndex)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Append_Indexed)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Seek)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScanIndexOrder)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ScanIndexOrder_Mapped)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Pack)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_FlushOneRowSynced)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
