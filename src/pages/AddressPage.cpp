@@ -57,10 +57,8 @@ void AddressPage::buildControls() {
     pal.setColor(QPalette::Window, kPageColour);
     setPalette(pal);
 
-    letterB_ = QFontMetrics(font()).horizontalAdvance(QLatin1Char('B'));
-    rowHeight_ = QFontMetrics(font()).height() + 8;
-
-    QFont bold = font();
+    // Only the weight is set, so the captions follow the page's face and size when it changes.
+    QFont bold;
     bold.setBold(true);
     auto label = [&](const QString& text, int x, int y, int w, Qt::Alignment align, bool isBold) {
         auto* l = new QLabel(text, this);
@@ -85,17 +83,13 @@ void AddressPage::buildControls() {
     list_->verticalHeader()->hide();
     // Fixed, uniform rows: the view never measures a row, however long the book.
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    list_->verticalHeader()->setDefaultSectionSize(rowHeight_);
     list_->verticalHeader()->setMinimumSectionSize(1);
-    list_->horizontalHeader()->setFixedHeight(rowHeight_);
     list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list_->horizontalHeader()->setHighlightSections(false);
     list_->horizontalHeader()->setSectionsClickable(false);
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    list_->setColumnWidth(AddressListModel::LastColumn, 20 * letterB_);
-    list_->setColumnWidth(AddressListModel::FirstColumn, 20 * letterB_);
     list_->setColumnHidden(AddressListModel::RecNoColumn, true);
-    layoutList(0);
+    applyFontMetrics();
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex&, const QModelIndex&) {
                 if (!selecting_) StringGrid2Click();
@@ -197,6 +191,23 @@ void AddressPage::buildControls() {
 }
 
 void AddressPage::bindControl(QWidget* w) { w->installEventFilter(this); }
+
+void AddressPage::applyFontMetrics() {
+    const QFontMetrics fm(font());
+    letterB_ = fm.horizontalAdvance(QLatin1Char('B'));
+    rowHeight_ = fm.height() + 8;
+    list_->verticalHeader()->setDefaultSectionSize(rowHeight_);
+    list_->horizontalHeader()->setFixedHeight(rowHeight_);
+    list_->setColumnWidth(AddressListModel::LastColumn, 20 * letterB_);
+    list_->setColumnWidth(AddressListModel::FirstColumn, 20 * letterB_);
+    layoutList(model_->rowCount());
+}
+
+void AddressPage::changeEvent(QEvent* event) {
+    // The main window takes its face from the label font at start-up; the list follows.
+    if (event->type() == QEvent::FontChange && list_) applyFontMetrics();
+    QWidget::changeEvent(event);
+}
 
 bool AddressPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {

@@ -61,10 +61,12 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
     void bindControl(QWidget* w);
+    void applyFontMetrics();  // list sizes from the letter "B" and the line height of the font
     void layoutList(int records);
     void selectRow(int row);
 

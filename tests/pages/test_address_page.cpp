@@ -446,6 +446,28 @@ TEST_F(AddressPageTest, NamesListLayout) {
     EXPECT_EQ(page.listModel()->rowCount(), 11);
     EXPECT_GE(list->width(), 43 * b);
     EXPECT_EQ(list->geometry().topLeft(), QPoint(8, 16));
+
+    // The main window gives the page its font after start-up: the list follows it.
+    QFont big = page.font();
+    big.setPointSize(big.pointSize() + 6);
+    page.setFont(big);
+    const int b2 = QFontMetrics(big).horizontalAdvance(QLatin1Char('B'));
+    ASSERT_NE(b2, b);
+    EXPECT_EQ(list->columnWidth(0), 20 * b2);
+    EXPECT_GE(list->width(), 43 * b2);
+}
+
+TEST_F(AddressPageTest, ChoosingAnotherNameSavesThePendingChangeFirst) {
+    addNames({{"Brown", "Bob"}, {"Smith", "John"}});
+    AddressPage& page = showPage();
+    type(edit(3), "9 Elm Rd");
+    chooseRow(1);
+    EXPECT_EQ(edit(2)->text(), "Smith");
+    EXPECT_EQ(selectedRow(), 1);
+    EXPECT_FALSE(page.EditorChanged);
+    const auto rows = book();
+    EXPECT_EQ(trimmed(rows[0].street), "9 Elm Rd");
+    EXPECT_EQ(trimmed(rows[1].street), "");
 }
 
 }  // namespace
