@@ -8,17 +8,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "TestData.h"
 #include "app/Messages.h"
 #include "data/Globals.h"
-#include "data/Schema.h"
 #include "data/dbFiles.h"
 #include "pages/AddressPage.h"
 #include "xbase/library.h"
@@ -42,19 +41,8 @@ std::string trimmed(const std::string& s) { return QString::fromStdString(s).tri
 class AddressPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        const xbase::Status st = CreateDataSet(dir_.path().toStdString());
-        ASSERT_TRUE(st.ok()) << st.toString();
-        LibHandle = new xbase::Library();
-        LibHandle->setDirectory(dir_.path().toStdString());
+        lib_ = std::make_unique<ScopedLibrary>(data_.path());
         LibHandle->setSyncOnFlush(false);
-        SetFatalExitHandler([](int code) {
-            throw std::runtime_error("fatal exit " + std::to_string(code));
-        });
-        Messages::setResponder([this](Messages::Kind, const QString& text) {
-            messages_.push_back(text);
-            return true;
-        });
     }
 
     void TearDown() override {
@@ -62,24 +50,20 @@ protected:
             page_->TabSheet2Hide();
             delete page_;
         }
-        CloseTable(AddrBookTable);
-        delete LibHandle;
-        LibHandle = nullptr;
-        Messages::setResponder(nullptr);
+        lib_.reset();
     }
 
-    // Appends names straight through the engine (before the page opens the book).
+    // Appends names (while the page has the book closed).
     void addNames(const std::vector<Name>& names) {
-        xbase::Table* t = LibHandle->open("AddrBook");
-        ASSERT_NE(t, nullptr) << LibHandle->lastError().toString();
+        std::vector<std::vector<std::string>> rows;
         for (const Name& n : names) {
-            ASSERT_EQ(t->appendBlank(), 0);
-            t->field("Last")->assign(n.last);
-            t->field("First")->assign(n.first);
-            t->field("Street")->assign(n.street);
+            std::vector<std::string> r(27);
+            r[0] = n.first;
+            r[1] = n.last;
+            r[2] = n.street;
+            rows.push_back(r);
         }
-        ASSERT_EQ(t->flush(), 0);
-        t->close();
+        AppendAddressRows(data_.dir(), rows);
     }
 
     // Every row in index order, read through the page's open table or a table opened here.
@@ -161,10 +145,12 @@ protected:
     void clickNew() { QTest::mouseClick(control<QPushButton>("LMDButton7"), Qt::LeftButton); }
     void clickDelete() { QTest::mouseClick(control<QPushButton>("LMDButton8"), Qt::LeftButton); }
 
-    QTemporaryDir dir_;
+    TestDataDir data_;
+    std::unique_ptr<ScopedLibrary> lib_;
+    FatalExitCatcher fatal_;
+    MessageLog messages_;
     AddressPage* page_ = nullptr;
     std::unique_ptr<QAbstractItemModelTester> tester_;
-    std::vector<QString> messages_;
 };
 
 const std::vector<Name> kFive = {{"Adams", "Amy"}, {"Brown", "Bob"}, {"Clark", "Cy"},
@@ -349,7 +335,7 @@ TEST_F(AddressPageTest, DeleteInNewRecordModeDoesNothing) {
     clickDelete();
     EXPECT_EQ(lastNames(), (std::vector<std::string>{"Brown", "Smith"}));
     EXPECT_EQ(page.currentRecNo(), 0);
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(messages_.texts().isEmpty());
 }
 
 TEST_F(AddressPageTest, HidingThePageRightAfterTypingSavesFirst) {
@@ -410,8 +396,7 @@ TEST_F(AddressPageTest, FailedAppendKeepsTheTypedDataForTheNextTry) {
     AddressPage& page = showPage();
     type(edit(2), "Keep");
     leave();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0], "Unable to add record at this time");
+    ASSERT_EQ(messages_.texts(), QStringList{"Unable to add record at this time"});
     EXPECT_TRUE(page.EditorChanged);
     EXPECT_EQ(page.currentRecNo(), 0);
     EXPECT_EQ(edit(2)->text(), "Keep");
@@ -419,7 +404,7 @@ TEST_F(AddressPageTest, FailedAppendKeepsTheTypedDataForTheNextTry) {
     // The next exit tries again.
     enter(edit(3));
     leave();
-    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_.texts().size(), 2);
     EXPECT_TRUE(book().empty());
 }
 
