@@ -2,6 +2,7 @@
 // process for books of N recipients, every one of them getting a Christmas label.
 //
 //   bench_labels ADMIN GEN_ADDRESSES_PY N [N ...]
+//   bench_labels ADMIN GEN_ADDRESSES_PY --make-book DIR N    (only build such a book in DIR)
 //
 // For each N: a fresh data set (CreateDataSet), the first N rows of gen_addresses.py (seed 1)
 // with the Christmas flag set on every row, the index rebuilt; then
@@ -66,6 +67,13 @@ int main(int argc, char** argv) {
     }
     const QString admin = QFileInfo(argv[1]).absoluteFilePath();
     const QString genPy = QFileInfo(argv[2]).absoluteFilePath();
+    if (std::string(argv[3]) == "--make-book") {
+        if (argc != 6) return 2;
+        QDir().mkpath(argv[4]);
+        const bool ok = CreateDataSet(argv[4]).ok() && fillBook(argv[4], genPy, std::atoi(argv[5]));
+        std::printf("%s\n", ok ? "book made" : "cannot make the book");
+        return ok ? 0 : 1;
+    }
     std::printf("%10s %10s %12s %10s %12s\n", "labels", "pages", "seconds", "peak MB", "PDF MB");
     for (int a = 3; a < argc; ++a) {
         const int n = std::atoi(argv[a]);

@@ -40,12 +40,22 @@ QtPrinter::QtPrinter() {
         if (!all.isEmpty()) info = all.first();
     }
     if (info.isNull()) {
-        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         pdf_ = fallback_ = true;
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         setUpPdf();
     } else {
         printer_ = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     }
+}
+
+QtPrinter::QtPrinter(FallbackTag) {
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    pdf_ = fallback_ = true;
+    setUpPdf();
+}
+
+std::unique_ptr<QtPrinter> QtPrinter::fallbackPdf() {
+    return std::unique_ptr<QtPrinter>(new QtPrinter(FallbackTag{}));
 }
 
 QtPrinter::QtPrinter(PdfTag, const QString& file) : file_(file) {

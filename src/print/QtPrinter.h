@@ -27,6 +27,8 @@ public:
     QtPrinter();
     ~QtPrinter() override;
     static std::unique_ptr<QtPrinter> toPdf(const QString& pdfFile);
+    // What QtPrinter() becomes on a system without printers (also for tests on systems with one).
+    static std::unique_ptr<QtPrinter> fallbackPdf();
 
     // True when this printer writes a PDF file because the system has no printer.
     bool isFallback() const { return fallback_; }
@@ -51,7 +53,9 @@ public:
 
 private:
     struct PdfTag {};
+    struct FallbackTag {};
     QtPrinter(PdfTag, const QString& file);
+    explicit QtPrinter(FallbackTag);
     void setUpPdf();
     const QFontMetricsF& metrics() const;
     void tellWhereTheFileWent() const;

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -14,6 +16,7 @@
 #include <QTextDocument>
 #include <QThread>
 
+#include "TestData.h"
 #include "data/Globals.h"
 #include "labels/LabelGen.h"
 #include "print/QtPrinter.h"
@@ -161,6 +164,32 @@ TEST(QtPrinterPdf, DocumentFillsPagesWithNoEmptyPageAtTheEnd) {
     // Every line comes out exactly once: none lost or doubled at a page boundary.
     for (int i = 1; i <= 150; ++i)
         EXPECT_EQ(all.count(QString("Reminder line %1\n").arg(i)), 1) << i;
+}
+
+TEST(QtPrinterPdf, WithoutAPrinterTheRunGoesToAPdfAndTheUserIsTold) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils not installed";
+    QTemporaryDir dir;
+    ScopedCurrentDir cwd(dir.path());
+    MessageLog messages;
+    QMainWindow main;
+    main.statusBar();
+    main.show();
+    QString file;
+    {
+        auto p = QtPrinter::fallbackPdf();
+        EXPECT_TRUE(p->isFallback());
+        LabelSheet sheet(*p, ThirtyPerSheet(), LabelFace(10), 1, 1, "Merrowby labels");
+        ASSERT_TRUE(sheet.finish(sheet.PlaceLabel(Block("Nobody Lost"))));
+        file = p->outputFile();
+    }
+    const QFileInfo info(file);
+    EXPECT_EQ(info.absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
+    EXPECT_TRUE(info.fileName().startsWith("Merrowby labels 20")) << file.toStdString();
+    EXPECT_TRUE(info.fileName().endsWith(".pdf"));
+    EXPECT_TRUE(RunTool("pdftotext", {file, "-"}).contains("Nobody Lost"));
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts()[0].contains(QDir::toNativeSeparators(file)));
+    EXPECT_TRUE(main.statusBar()->currentMessage().contains(QDir::toNativeSeparators(file)));
 }
 
 TEST(QtPrinterCups, LabelRunComesOutOfTheDefaultPrinter) {
