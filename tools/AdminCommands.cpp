@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "backup/AdminBackup.h"
+#include "import/AdminImport.h"
 #include "labels/AdminLabels.h"
 #include "reminders/AdminReminders.h"
 
@@ -16,6 +18,9 @@ struct AdminCommand {
 static const AdminCommand kCommands[] = {
     {"reminders", false, AdminReminders, kAdminRemindersUsage},
     {"labels", true, AdminLabels, kAdminLabelsUsage},
+    {"import", false, AdminImport, kAdminImportUsage},
+    {"backup", false, AdminBackup, kAdminBackupUsage},
+    {"restore", false, AdminRestore, kAdminRestoreUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

@@ -1,3 +1,87 @@
 #include "pages/SetupPage.h"
 
-SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {}
+#include <QIcon>
+#include <QPainter>
+#include <QPushButton>
+
+#include "app/Forms.h"
+#include "backup/Backup.h"
+#include "data/DbUtil.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "import/ImportU.h"
+#include "labels/StockSetup.h"
+#include "pages/LabelFontPref.h"
+
+namespace {
+
+constexpr int kGradientSteps = 128;
+
+QPushButton* glyphButton(const QString& caption, const QString& glyph, const QRect& at,
+                         QWidget* parent) {
+    auto* b = new QPushButton(QIcon(glyph), caption, parent);
+    b->setIconSize(QSize(24, 24));
+    b->setGeometry(at);
+    return b;
+}
+
+}  // namespace
+
+void ImportAddresses1Click() {
+    OpenImportLayout();
+    if (Import) Import->exec();
+    CloseTable(ImportTable);
+}
+
+SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(737, 437);
+    LMDButton1 = glyphButton(QStringLiteral("Backup"), QStringLiteral(":/backup.png"),
+                             QRect(64, 72, 161, 41), this);
+    LMDButton2 = glyphButton(QStringLiteral("Restore"), QStringLiteral(":/restore.png"),
+                             QRect(64, 184, 161, 41), this);
+    LMDButton3 = glyphButton(QStringLiteral("Reindex"), QStringLiteral(":/reindex.png"),
+                             QRect(64, 304, 161, 41), this);
+    LMDButton4 = glyphButton(QStringLiteral("Import Contacts"), QStringLiteral(":/import.png"),
+                             QRect(288, 176, 161, 57), this);
+    LMDButton5 = glyphButton(QStringLiteral("Edit Label Definition"), QStringLiteral(":/label_def.png"),
+                             QRect(504, 256, 161, 49), this);
+    LMDButton6 = glyphButton(QStringLiteral("Choose Label Font"), QStringLiteral(":/font.png"),
+                             QRect(504, 104, 161, 49), this);
+    const char* names[] = {"LMDButton1", "LMDButton2", "LMDButton3",
+                           "LMDButton4", "LMDButton5", "LMDButton6"};
+    QPushButton* buttons[] = {LMDButton1, LMDButton2, LMDButton3, LMDButton4, LMDButton5, LMDButton6};
+    for (int i = 0; i < 6; ++i) buttons[i]->setObjectName(QString::fromLatin1(names[i]));
+
+    connect(LMDButton1, &QPushButton::clicked, this, &SetupPage::BackupData1Click);
+    connect(LMDButton2, &QPushButton::clicked, this, &SetupPage::RestoreData1Click);
+    connect(LMDButton3, &QPushButton::clicked, this, &SetupPage::ReindexData1Click);
+    connect(LMDButton4, &QPushButton::clicked, this, &SetupPage::ImportAddresses1Click);
+    connect(LMDButton5, &QPushButton::clicked, this, &SetupPage::LabelStock1Click);
+    connect(LMDButton6, &QPushButton::clicked, this, &SetupPage::Preferences1Click);
+}
+
+void SetupPage::paintEvent(QPaintEvent*) {
+    // Concentric ellipses from the blue rim to the black centre, in 128 steps.
+    QPainter p(this);
+    p.setPen(Qt::NoPen);
+    const QRectF r = rect();
+    for (int i = 0; i < kGradientSteps; ++i) {
+        const double shrink = static_cast<double>(i) / kGradientSteps;
+        const int blue = 255 - i * 255 / (kGradientSteps - 1);
+        p.setBrush(QColor(0, 0, blue));
+        if (i == 0) {
+            p.drawRect(r);
+            continue;
+        }
+        // The first ellipse circumscribes the page so the corners stay blue.
+        const double w = r.width() * 1.4142 * (1.0 - shrink), h = r.height() * 1.4142 * (1.0 - shrink);
+        p.drawEllipse(QRectF(r.center().x() - w / 2, r.center().y() - h / 2, w, h));
+    }
+}
+
+void SetupPage::BackupData1Click() { ::BackupData1Click(); }
+void SetupPage::RestoreData1Click() { ::RestoreData1Click(); }
+void SetupPage::ReindexData1Click() { RebuildIndexes(false); }
+void SetupPage::ImportAddresses1Click() { ::ImportAddresses1Click(); }
+void SetupPage::LabelStock1Click() { ::LabelStock1Click(); }
+void SetupPage::Preferences1Click() { ::Preferences1Click(window()); }

@@ -1,0 +1,15 @@
+#pragma once
+// The admin tool's "import" command: the contact import run of the import dialog, headless,
+// with the layout stored in DIR's importf table (the stored layout is not changed).
+//
+//   merrowby-admin import DIR FILE
+//
+// Prints "N Names Added" on standard output, progress and problems on standard error.
+
+#include <QStringList>
+
+// Returns 0 on success, 1 when FILE is missing or the run stopped on an error (rows added
+// before stay), 2 for bad arguments.
+int AdminImport(const QStringList& args);
+
+inline constexpr const char* kAdminImportUsage = "merrowby-admin import DIR FILE";

@@ -1,0 +1,148 @@
+#pragma once
+// The contact import run, without windows: a comma-separated text file is read line by line,
+// each line split into fields, the fields the layout names put into a fresh Address record, and
+// one AddrBook row appended for every line whose last name has at least two characters.
+//
+// Pieces, from the bottom up:
+//   ImportFieldSplitter  splits one line, fed in pieces, into fields (the double-quote rule);
+//                        memory stays bounded however long the line is
+//   ImportLineReader     cuts a byte stream into lines (CR, LF, CR LF; character 26 ends it)
+//   DetectImportEncoding decides UTF-8 or Windows-1252 for a whole file
+//   RunImport            the run itself over AddrBook (through the data routines)
+//
+// The import dialog (ImportU.h) and `merrowby-admin import` both call RunImport.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "data/Globals.h"
+
+// One field of an import line. Only its first kHeadBytes bytes are kept; what the blanks around
+// the whole field are is tracked all the same, so the last-name rule holds for any length.
+struct ImportField {
+    static constexpr size_t kHeadBytes = 1024;
+    std::string head;        // the first kHeadBytes bytes
+    uint64_t length = 0;     // bytes in all
+    int64_t firstSolid = -1; // offset of the first byte above blank, -1 when none
+    int64_t lastSolid = -1;  // offset of the last byte above blank
+    char solid[8] = {};      // up to 8 bytes from firstSolid on
+    int solidLen = 0;
+
+    void add(char c);
+    void clear();
+    bool cut() const { return length > head.size(); }
+};
+
+// Splits one line into fields. Rules, character by character:
+//   comma          ends the current field (the comma belongs to no field);
+//   double quote   if another one follows later in the line, everything between the two is
+//                  taken literally (commas included) and the walk goes on after the closing
+//                  one; if none follows, the quote is dropped;
+//   anything else  joins the current field.
+// A line has one field more than it has commas outside quoted stretches. No blanks are removed.
+//
+// Only the first `keepFields` fields are kept (the highest layout position); the others are
+// counted. Feed the bytes of a line in any number of pieces, then call finish().
+class ImportFieldSplitter {
+public:
+    explicit ImportFieldSplitter(int keepFields = 99);
+    void reset();
+    void feed(const char* data, size_t n);
+    void finish();
+
+    // Number of fields of the line (after finish()).
+    uint64_t fieldCount() const { return count_; }
+    // Field number `pos` (from 1), or nullptr when the line has fewer fields or it is not kept.
+    const ImportField* field(int pos) const;
+
+private:
+    void add(char c);
+    void newField();
+    void newAltField();
+
+    int keep_;
+    std::vector<ImportField> fields_;
+    uint64_t count_ = 1;
+    bool inQuote_ = false;
+    // While inside a quote that may have no partner, the split that applies if none comes:
+    // the current field as it stood at the first comma, and the fields after it.
+    bool altCommaSeen_ = false;
+    ImportField altCurrent_;  // metadata of the current field at the first comma (head unused)
+    size_t altHeadSize_ = 0;
+    std::vector<ImportField> altFields_;
+    uint64_t altCount_ = 0;   // fields added by commas inside the quote
+};
+
+// Cuts a byte stream into lines. A line ends at CR (13) or LF (10), which is consumed; so a
+// CR LF pair yields the line and then an empty one. The stream ends at its physical end or at
+// the first character 26.
+class ImportLineReader {
+public:
+    // Reads up to n bytes into buf; returns the count, 0 at the end, or -1 on a read error.
+    using Source = std::function<long long(char* buf, size_t n)>;
+    explicit ImportLineReader(Source source, size_t bufferSize = 1 << 16);
+
+    // Reads the next line into `splitter` (reset first, finished after). Returns false when
+    // the stream had already ended, and when a read error cut the line short (failed() then
+    // tells). *lineBytes gets the length of the line.
+    bool next(ImportFieldSplitter& splitter, uint64_t* lineBytes);
+    bool failed() const { return failed_; }
+
+private:
+    bool fill();
+    Source source_;
+    std::vector<char> buf_;
+    size_t pos_ = 0, end_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+enum class ImportEncoding { Utf8, Windows1252 };
+
+// Utf8 when every byte before the end (or the first character 26) forms valid UTF-8, with or
+// without a byte-order mark; Windows1252 otherwise. *bom tells whether the file starts with one.
+// Returns false when the source fails.
+bool DetectImportEncoding(const ImportLineReader::Source& source, ImportEncoding* encoding,
+                          bool* bom);
+
+// The text of a field in the file's encoding. NUL bytes become blanks (the table columns
+// cannot hold them). A field longer than its kept head yields the head.
+QString DecodeImportField(const ImportField& field, ImportEncoding encoding);
+// True when the field, with surrounding blanks removed, has at least two characters.
+bool HasTwoCharacters(const ImportField& field, ImportEncoding encoding);
+
+// The Address record of one split line under `layout`: texts from the named fields, the rest
+// empty, dates ZeroDate, flags clear.
+TAddressRecord ImportedAddress(const ImportFieldSplitter& line, const TImportRecord& layout,
+                               ImportEncoding encoding);
+// "Importing: " + First + " " + Last, each trimmed.
+QString ImportingText(const TAddressRecord& rec);
+// The highest position the layout names (0 when none).
+int HighestPosition(const TImportRecord& layout);
+
+struct ImportOutcome {
+    bool fileFound = false;   // false: no file under that name; nothing was done
+    bool bookOpened = false;  // AddrBook was opened (false when the file could not be read)
+    int namesAdded = 0;
+    QString error;            // empty on success; else what stopped the run (rows added stay)
+};
+
+struct ImportOptions {
+    // Told "Importing: ..." for the first line and then at most every intervalMs.
+    std::function<void(const QString&)> status;
+    int intervalMs = 250;
+};
+
+// Imports `path` (relative to the working directory or absolute) into AddrBook under `layout`:
+// opens AddrBook through OpenAddrBook (which ends the program when it cannot), appends one row
+// per line with a last name of two characters or more, and closes AddrBook. Never changes an
+// existing row. A read error or a failed append stops the run with `error` set; the rows
+// appended before stay. Requires LibHandle; AddrBook must not be open.
+ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
+                        const ImportOptions& options = {});
+
+// The closing message: count + " Names Added  ".
+QString NamesAddedText(int count);
