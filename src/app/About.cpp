@@ -1,6 +1,5 @@
 #include "app/About.h"
 
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QImage>
@@ -24,12 +23,16 @@ constexpr int kGradientSteps = 128;
 QPixmap transparentPicture(const QString& path) {
     QImage img(path);
     if (img.isNull()) return {};
-    QPixmap pm = QPixmap::fromImage(img);
     if (!img.hasAlphaChannel()) {
         const QRgb key = img.pixel(0, img.height() - 1);
-        pm.setMask(QBitmap::fromImage(img.createMaskFromColor(key, Qt::MaskOutColor)));
+        img = img.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                if (line[x] == key) line[x] = qRgba(0, 0, 0, 0);
+        }
     }
-    return pm;
+    return QPixmap::fromImage(img);
 }
 
 }  // namespace

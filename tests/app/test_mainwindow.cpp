@@ -149,6 +149,18 @@ TEST(AboutBox, SplashHasNoButtonAndCannotBeClosed) {
     EXPECT_LT(top.blue(), 10);
     EXPECT_GT(bottom.blue(), 240);
     EXPECT_EQ(bottom.red(), 0);
+    if (QFile::exists(QStringLiteral(":/about_title.png"))) {
+        // The picture's black background lets the gradient through near its bottom corner...
+        const QColor corner = shot.pixelColor(88 + 2, 8 + 236);
+        EXPECT_GT(corner.blue(), 150);
+        EXPECT_EQ(corner.red(), 0);
+        // ...while the picture itself is drawn: some pixel of it is far from the gradient.
+        int drawn = 0;
+        for (int y = 8; y < 248; y += 2)
+            for (int x = 88; x < 298; x += 2)
+                if (shot.pixelColor(x, y).red() > 100) ++drawn;
+        EXPECT_GT(drawn, 100);
+    }
 }
 
 TEST(AboutBox, AboutMenuShowsTheDialogWithItsOkButton) {
