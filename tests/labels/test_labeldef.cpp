@@ -350,3 +350,38 @@ TEST_F(LabelDefTest, RefusedAppendIsReportedAndLeavesTheStockNew) {
     EXPECT_EQ(LibHandle->errorCode(), 0);  // nothing left over for the next caller
     LibHandle->setReadOnly(false);
 }
+
+TEST_F(LabelDefTest, AWriteFailureOnSaveIsReportedAndASecondSaveStoresTheStock) {
+    CloseTable(LabelsTable);
+    xbase::FaultyFileSystem faulty(xbase::FileSystem::real());
+    xbase::Library lib(faulty);
+    lib.setDirectory(data_.dir());
+    xbase::Library* const previous = LibHandle;
+    LibHandle = &lib;
+    OpenLabels();
+
+    CurrentStockRecNo = 2;
+    ShowActive(def);
+    def->numberField(5)->setFieldText(QStringLiteral("  80.000"));
+    xbase::FaultyFileSystem::Plan plan;
+    plan.failWriteAt = 1;
+    plan.sticky = true;
+    faulty.setPlan(plan);
+    def->BtnSaveClick();
+    ASSERT_EQ(messages.entries().size(), 1u);
+    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Error);
+    EXPECT_TRUE(messages.entries()[0].text.startsWith(
+        QStringLiteral("Unable to write the label definition")));
+    EXPECT_TRUE(def->isVisible());
+
+    faulty.setPlan({});
+    def->BtnSaveClick();
+    EXPECT_FALSE(def->isVisible());
+    EXPECT_EQ(messages.entries().size(), 1u);
+    CloseTable(LabelsTable);
+    LibHandle = previous;
+
+    OpenLabels();
+    EXPECT_DOUBLE_EQ(ReadStock(2).Height, 80.0);
+    EXPECT_EQ(LabelsTable->recCount(), 6u);
+}
