@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -71,6 +72,12 @@ inline bool isLeaf(const Page* p) { return child(p, 0) == 0; }
 
 // Big-endian load of up to 8 bytes, zero-padded: integer order equals memcmp order.
 inline uint64_t chunkAt(const uint8_t* p, size_t n) {
+    if (n >= 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+        return v;
+    }
     uint64_t v = 0;
     for (size_t i = 0; i < 8; ++i) v = (v << 8) | (i < n ? p[i] : 0);
     return v;
@@ -812,6 +819,8 @@ struct NtxIndex::Impl {
             const size_t n = std::min<size_t>(8, keySize - off);
             uint64_t mn = UINT64_MAX, mx = 0;
             for (size_t i = lo; i < hi; ++i) {
+                // Past the first pass the keys are read in sorted order, i.e. at random.
+                if (i + 16 < hi) __builtin_prefetch(keys + size_t(v[i + 16].idx) * keySize + off);
                 uint64_t c = chunkAt(keys + size_t(v[i].idx) * keySize + off, n);
                 if (descending) c = ~c;
                 v[i].chunk = c;
