@@ -11,12 +11,8 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "reminders/ReminderGen.h"
-#if __has_include("labels/LabelGen.h")
 #include "labels/LabelGen.h"
-#else
-void OccasionLabelRun(int occasion);
-#endif
+#include "reminders/ReminderGen.h"
 
 const std::array<const char*, 9> LabelRows{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",

@@ -5,15 +5,12 @@
 #include <QShowEvent>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 #include "app/Messages.h"
 #include "print/Printer.h"
-#if __has_include("print/QtPrinter.h")
 #include "print/QtPrinter.h"
-#define MERROWBY_HAVE_QTPRINTER 1
-#endif
 
 namespace {
 
@@ -24,11 +21,7 @@ ReportPrinterFactory& printerFactory() {
 
 std::unique_ptr<Printer> makeReportPrinter() {
     if (printerFactory()) return printerFactory()();
-#ifdef MERROWBY_HAVE_QTPRINTER
     return std::make_unique<QtPrinter>();
-#else
-    return nullptr;
-#endif
 }
 
 }  // namespace
@@ -57,13 +50,12 @@ TREReport::TREReport(QWidget* parent) : QDialog(parent) {
     File1->setObjectName(QStringLiteral("File1"));
     layout->setMenuBar(MainMenu1);
 
-    RichEdit1 = new QTextEdit(this);
+    RichEdit1 = new QPlainTextEdit(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setReadOnly(false);
-    RichEdit1->setLineWrapMode(QTextEdit::WidgetWidth);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setAcceptRichText(false);  // pasted text takes the view's face
     // 12 point: 16 pixels on a 96-dpi screen, and the same size on paper whatever the printer's
     // resolution (a pixel size would shrink on a fine printer).
     QFont face(QStringLiteral("MS Sans Serif"), 12);

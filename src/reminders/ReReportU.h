@@ -4,6 +4,8 @@
 // default printer with no dialog, as the job "Holiday Reminders by Brantix".
 //
 // It knows nothing of reminders: the reminder run writes into document() and calls ShowModal().
+// The view is a QPlainTextEdit: it keeps character styles (the bold italic heading) and lays out
+// only what is on screen, so a report of a hundred thousand lines opens at once.
 // Printing goes through the printer layer (print/Printer.h); tests replace the printer with
 // SetReportPrinterFactory.
 
@@ -15,7 +17,7 @@ class Printer;
 class QAction;
 class QMenuBar;
 class QTextDocument;
-class QTextEdit;
+class QPlainTextEdit;
 
 inline constexpr const char* kReportJobTitle = "Holiday Reminders by Brantix";
 
@@ -35,7 +37,7 @@ public:
 
     QMenuBar* MainMenu1 = nullptr;
     QAction* File1 = nullptr;       // "&Print"
-    QTextEdit* RichEdit1 = nullptr;  // the report view
+    QPlainTextEdit* RichEdit1 = nullptr;  // the report view
 
     QTextDocument* document() const;
 

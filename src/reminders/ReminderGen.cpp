@@ -1,6 +1,7 @@
 #include "reminders/ReminderGen.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -36,13 +37,27 @@ QString HolidayEntryLine(const TAddressRecord& rec) {
     return line;
 }
 
-QString DatedEntryLine(const TAddressRecord& rec, const DatedEntry& entry, const QLocale& locale) {
-    return HolidayEntryLine(rec) + QLatin1String(entry.label) +
-           locale.toString(entry.date, QLocale::ShortFormat);
-}
+namespace {
 
-void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& spanStart,
-                      const QDate& spanEnd, QStringList& out, const QLocale& locale) {
+// Short-format date texts, made once per distinct day: a large book repeats its dates, and
+// formatting through the locale is the dearest step of a line.
+class DateTexts {
+public:
+    explicit DateTexts(const QLocale& locale) : locale_(locale) {}
+    const QString& operator()(const QDate& d) {
+        auto it = cache_.find(d.toJulianDay());
+        if (it == cache_.end())
+            it = cache_.insert(d.toJulianDay(), locale_.toString(d, QLocale::ShortFormat));
+        return *it;
+    }
+
+private:
+    QLocale locale_;
+    QHash<qint64, QString> cache_;
+};
+
+void appendLines(const TAddressRecord& rec, int occasion, const QDate& spanStart,
+                 const QDate& spanEnd, QStringList& out, DateTexts& dates) {
     if (occasion >= 1 && occasion <= 7) {
         if (HolidayFlag(rec, occasion)) out.append(HolidayEntryLine(rec));
         return;
@@ -52,16 +67,79 @@ void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& span
     const int n = DatedEntries(rec, entries);
     for (int i = 0; i < n; ++i)
         if (entries[i].flag && MonthDayInWindow(entries[i].date, spanStart, spanEnd))
-            out.append(DatedEntryLine(rec, entries[i], locale));
+            out.append(HolidayEntryLine(rec) + QLatin1String(entries[i].label) +
+                       dates(entries[i].date));
+}
+
+// The address-book columns a reminder line can read, looked up once per scan. Values are read
+// as the record loader reads them (same conversions), but only those the occasion needs, and
+// the names only for a row that gives a line.
+struct ReminderColumns {
+    explicit ReminderColumns(xbase::Table* t)
+        : first(t->field("First")), last(t->field("Last")),
+          holiday{t->field("Valentine"), t->field("Mother"), t->field("Father"),
+                  t->field("Secretary"), t->field("Halloween"), t->field("ThanksGiv"),
+                  t->field("Christmas")},
+          birthday(t->field("Birthday")), annav(t->field("Annav")), other1(t->field("Other1")),
+          other2(t->field("Other2")), birthdate(t->field("Birthdate")),
+          annavdate(t->field("Annavdate")), other1Date(t->field("Other1Date")),
+          other2Date(t->field("Other2Date")) {}
+
+    static QString text(xbase::Field* f) { return f ? QString::fromStdString(f->str()) : QString(); }
+    static QDate date(xbase::Field* f) { return FieldToDate(text(f)); }
+
+    // Fills what `occasion` selects by; true when the row gives at least one line.
+    bool loadSelection(TAddressRecord& r, int occasion, const QDate& s, const QDate& e) const {
+        if (occasion >= 1 && occasion <= 7) {
+            bool* flags[7] = {&r.Valentine, &r.Mother, &r.Father, &r.Secretary,
+                              &r.Halloween, &r.ThanksGiv, &r.Christmas};
+            *flags[occasion - 1] = FlagFromField(holiday[occasion - 1]);
+            return *flags[occasion - 1];
+        }
+        r.Birthday = FlagFromField(birthday);
+        r.Annav = FlagFromField(annav);
+        r.Other1 = FlagFromField(other1);
+        r.Other2 = FlagFromField(other2);
+        r.Birthdate = r.Birthday ? date(birthdate) : ZeroDate;
+        r.Annavdate = r.Annav ? date(annavdate) : ZeroDate;
+        r.Other1Date = r.Other1 ? date(other1Date) : ZeroDate;
+        r.Other2Date = r.Other2 ? date(other2Date) : ZeroDate;
+        return LabelsFor(r, occasion, s, e) > 0;
+    }
+    void loadNames(TAddressRecord& r) const {
+        r.First = text(first);
+        r.Last = text(last);
+    }
+
+    xbase::Field *first, *last, *holiday[7], *birthday, *annav, *other1, *other2, *birthdate,
+        *annavdate, *other1Date, *other2Date;
+};
+
+}  // namespace
+
+QString DatedEntryLine(const TAddressRecord& rec, const DatedEntry& entry, const QLocale& locale) {
+    return HolidayEntryLine(rec) + QLatin1String(entry.label) +
+           locale.toString(entry.date, QLocale::ShortFormat);
+}
+
+void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& spanStart,
+                      const QDate& spanEnd, QStringList& out, const QLocale& locale) {
+    DateTexts dates(locale);
+    appendLines(rec, occasion, spanStart, spanEnd, out, dates);
 }
 
 QStringList CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
                                  const QLocale& locale) {
     QStringList lines;
+    DateTexts dates(locale);
     OpenAddrBook();
+    const ReminderColumns columns(AddrBookTable);
+    TAddressRecord rec;
     while (LastStatus == 0) {
-        LoadAddrRec();
-        AppendEntryLines(AddressRec, occasion, spanStart, spanEnd, lines, locale);
+        if (columns.loadSelection(rec, occasion, spanStart, spanEnd)) {
+            columns.loadNames(rec);
+            appendLines(rec, occasion, spanStart, spanEnd, lines, dates);
+        }
         LastStatus = AddrBookTable->skip(1);
     }
     CloseTable(AddrBookTable);

@@ -44,8 +44,9 @@ void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& span
                       const QDate& spanEnd, QStringList& out, const QLocale& locale = QLocale());
 
 // Opens the address book (OpenAddrBook: name order, fatal when it cannot be opened), appends the
-// lines of every row until a skip leaves no row current, and closes it again. Leaves AddressRec
-// holding the last row read.
+// lines of every row until a skip leaves no row current, and closes it again. Rows are read
+// with the record loader's conversions, but only the columns a line needs (the shared AddressRec
+// is not touched), which keeps a run over a large book quick.
 QStringList CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
                                  const QLocale& locale = QLocale());
 

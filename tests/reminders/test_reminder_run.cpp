@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QPushButton>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -172,4 +172,51 @@ TEST_F(ReminderRunTest, AdminCommandRefusesBadArgumentsAndWritesTheReport) {
     EXPECT_EQ(f.readAll(),
               "\tChristmas / Chanukah Reminders\n\n\t Adams \n\tAmy Baker \n\tZed baker \n");
     EXPECT_EQ(LibHandle, &book.library()) << "the command puts the caller's library back";
+}
+
+// The run reads only the columns a line needs; it must list exactly what a scan through the
+// full record loader lists, for every occasion and for spans of every shape.
+TEST_F(ReminderRunTest, QuickScanAgreesWithTheRecordLoader) {
+    std::vector<TAddressRecord> rows;
+    uint32_t seed = 12345;
+    auto next = [&](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    const char* firsts[] = {"Ann", "", "  Bo", "Cy ", "Dee"};
+    const char* lasts[] = {"Smith", "smith", "Young", "", "O'Neil"};
+    for (int i = 0; i < 300; ++i) {
+        TAddressRecord r = ReminderBook::person(firsts[next(5)], lasts[next(5)]);
+        bool* flags[] = {&r.Birthday, &r.Annav,    &r.Valentine, &r.Mother,
+                         &r.Father,   &r.Secretary, &r.Halloween, &r.ThanksGiv,
+                         &r.Christmas, &r.Other1,   &r.Other2};
+        for (bool* f : flags) *f = next(2) == 1;
+        QDate* dates[] = {&r.Birthdate, &r.Annavdate, &r.Other1Date, &r.Other2Date};
+        for (QDate* d : dates)
+            *d = next(5) == 0 ? ZeroDate : QDate(1930 + int(next(90)), 1 + int(next(12)), 1 + int(next(28)));
+        rows.push_back(r);
+    }
+    book.add(rows);
+
+    const std::pair<QDate, QDate> spans[] = {
+        {QDate(2026, 1, 1), QDate(2026, 12, 31)},
+        {QDate(2026, 3, 1), QDate(2026, 3, 31)},
+        {QDate(2026, 12, 15), QDate(2027, 1, 15)},
+        {QDate(2026, 12, 30), QDate(2026, 12, 30)},
+    };
+    for (int occasion = 1; occasion <= 8; ++occasion) {
+        for (const auto& [from, to] : spans) {
+            QStringList expected;
+            OpenAddrBook();
+            while (LastStatus == 0) {
+                LoadAddrRec();
+                AppendEntryLines(AddressRec, occasion, from, to, expected, us);
+                LastStatus = AddrBookTable->skip(1);
+            }
+            CloseTable(AddrBookTable);
+            EXPECT_EQ(CollectReminderLines(occasion, from, to, us), expected)
+                << "occasion " << occasion << " from " << from.toString(Qt::ISODate).toStdString();
+            if (occasion < 8) break;  // the span plays no part
+        }
+    }
 }

@@ -12,7 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -104,7 +104,7 @@ TEST_F(ReportPrint, ViewerIsTheDesignedWindow) {
     EXPECT_EQ(viewer.File1->text(), "&Print");
     EXPECT_EQ(viewer.File1->menu(), nullptr) << "a command, not a drop-down";
     EXPECT_FALSE(viewer.RichEdit1->isReadOnly());
-    EXPECT_EQ(viewer.RichEdit1->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_EQ(viewer.RichEdit1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     EXPECT_EQ(viewer.document()->defaultFont().pointSize(), 12);
     EXPECT_FALSE(viewer.document()->defaultFont().bold());
 }

@@ -1,0 +1,150 @@
+// Reminder runs over a 100,000-name book (the generator's seed-1 rows, made once under the temp
+// directory): from the click to the viewer painted on screen, that is the scan in name order,
+// the report document, and showing the maximised viewer. Also the two halves on their own.
+//
+//   bench_reminders [--benchmark_filter=...]      (MERROWBY_BENCH_ROWS overrides 100000)
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTextDocument>
+#include <QPlainTextEdit>
+#include <filesystem>
+#include <string>
+
+#include "AddressGen.h"
+#include "data/Globals.h"
+#include "data/Schema.h"
+#include "data/dbFiles.h"
+#include "reminders/ReReportU.h"
+#include "reminders/ReminderGen.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t bookRows() {
+    const QByteArray v = qgetenv("MERROWBY_BENCH_ROWS");
+    return v.isEmpty() ? 100000u : uint32_t(v.toUInt());
+}
+
+// A data set whose address book holds bookRows() generated names, made once and kept.
+std::string bookDir() {
+    const std::string dir = (QDir::tempPath() + "/merrowby-bench-reminders/book").toStdString() +
+                            std::to_string(bookRows());
+    if (fs::exists(dir + "/Address.ntx")) return dir;
+    fs::remove_all(dir);
+    if (!CreateDataSet(dir).ok()) std::abort();
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    lib.setSyncOnFlush(false);
+    lib.setAutoOpen(false);
+    xbase::Table* t = lib.open("AddrBook");
+    if (!t) std::abort();
+    static const char* const kColumns[addrgen::ColumnCount] = {
+        "First", "Last", "Street", "Street2", "City", "State", "Zip", "Country", "email",
+        "phone", "fax", "mobile", "Birthdate", "Annavdate", "Other1Date", "Other2Date",
+        "Birthday", "Annav", "Valentine", "Mother", "Father", "Secretary", "Halloween",
+        "ThanksGiv", "Christmas", "Other1", "Other2"};
+    std::vector<xbase::Field*> f;
+    for (const char* name : kColumns) f.push_back(t->field(name));
+    addrgen::Gen g(1);
+    for (uint32_t i = 0; i < bookRows(); ++i) {
+        auto r = g.row();
+        t->appendBlank();
+        for (int c = 0; c < addrgen::ColumnCount; ++c)
+            if (f[size_t(c)]) f[size_t(c)]->assign(r[size_t(c)]);
+    }
+    lib.setSafety(false);
+    if (t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}) != 0) std::abort();
+    t->close();
+    return dir;
+}
+
+void useBook() {
+    if (LibHandle) return;
+    LibHandle = new xbase::Library();
+    LibHandle->setDirectory(bookDir());
+}
+
+// Occasion 7 (about half the rows flagged); occasion 8 over one month (the dialog's default
+// span) and over the whole year: there every flagged dated entry qualifies, about two lines per
+// row, the largest report the book can give.
+const QDate kYearStart(2026, 1, 1), kYearEnd(2026, 12, 31);
+const QDate kMonthStart(2026, 3, 1), kMonthEnd(2026, 3, 31);
+
+void BM_ReminderRunToViewerShown(benchmark::State& state) {
+    useBook();
+    const int occasion = int(state.range(0));
+    const bool wholeYear = state.range(1) != 0;
+    TREReport viewer;
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        const QStringList entries = CollectReminderLines(
+            occasion, wholeYear ? kYearStart : kMonthStart, wholeYear ? kYearEnd : kMonthEnd);
+        WriteReminderReport(*viewer.document(), "Bench", entries);
+        viewer.showMaximized();
+        QApplication::processEvents();
+        viewer.RichEdit1->viewport()->repaint();
+        lines = entries.size();
+        state.PauseTiming();
+        viewer.hide();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["lines"] = double(lines);
+    state.counters["rows"] = double(bookRows());
+}
+BENCHMARK(BM_ReminderRunToViewerShown)
+    ->Args({7, 0})
+    ->Args({8, 0})
+    ->Args({8, 1})
+    ->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ScanOnly(benchmark::State& state) {
+    useBook();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CollectReminderLines(int(state.range(0)), kYearStart, kYearEnd));
+}
+BENCHMARK(BM_ScanOnly)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The bare walk in name order, for comparison: open, skip to the end, close.
+void BM_WalkOnly(benchmark::State& state) {
+    useBook();
+    for (auto _ : state) {
+        OpenAddrBook();
+        long n = 0;
+        while (LastStatus == 0) {
+            ++n;
+            LastStatus = AddrBookTable->skip(1);
+        }
+        CloseTable(AddrBookTable);
+        benchmark::DoNotOptimize(n);
+    }
+}
+BENCHMARK(BM_WalkOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_DocumentOnly(benchmark::State& state) {
+    useBook();
+    const QStringList entries = CollectReminderLines(8, kYearStart, kYearEnd);
+    QTextDocument doc;
+    for (auto _ : state) WriteReminderReport(doc, "Bench", entries);
+    state.counters["lines"] = double(entries.size());
+}
+BENCHMARK(BM_DocumentOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete LibHandle;
+    LibHandle = nullptr;
+    return 0;
+}
