@@ -21,6 +21,11 @@
 // of their item 0, with the head in the header's free-list field. A page is taken off that list
 // only when it still looks exactly like one we wiped; anything else (a list left by another
 // program, a broken link) makes us drop the list and append new pages instead.
+//
+// Entries are ordered by (key, record number); a descending index inverts the key comparison
+// only, so equal keys still run in ascending record order. Files from writers that append equal
+// keys in arrival order are still served: finding a record's entry falls back to scanning its run
+// of equal keys, though verify() reports such runs as out of order.
 
 namespace xbase {
 
