@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -17,6 +18,7 @@
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include "pages/OccasionsPage.h"
 #include "version.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -156,8 +158,10 @@ TEST_F(StartUpTest, CaptionFontsAndPagesAfterStartUp) {
     TAboutForm splash;
     AboutForm = &splash;
     TQuenlow w;
+    w.occasionsPage()->SetOccasionsMode(2);  // start-up puts the page back in labels mode
     ASSERT_NO_THROW(w.FormShow());
     AboutForm = nullptr;
+    EXPECT_TRUE(w.occasionsPage()->SBLabels->isChecked());
 
     EXPECT_EQ(VersionText, QStringLiteral(MERROWBY_VERSION_TEXT));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(VersionText).hasMatch());
