@@ -1,0 +1,136 @@
+// The import dialog driven through its widgets: position repair, the file dialog, what Import
+// stores and what Exit does not, and the messages of the run.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "TestData.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "import/ImportU.h"
+#include "xbase/table.h"
+
+namespace {
+
+class ImportDialogTest : public ::testing::Test {
+protected:
+    TestDataDir data;
+    ScopedLibrary lib{data.path()};
+    MessageLog msgs;
+    TImport dlg;
+
+    void SetUp() override {
+        OpenImportLayout();
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    }
+    void TearDown() override {
+        dlg.hide();
+        CloseTable(ImportTable);
+        TImport::setFileChooser(nullptr);
+    }
+    // The layout as stored in the table now.
+    TImportRecord stored() {
+        CloseTable(ImportTable);
+        OpenImportLayout();
+        LoadImportLayout();
+        return ImportRec;
+    }
+    void typeInto(QLineEdit* e, const QString& text) {
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QTest::keyClicks(e, text);
+        QTest::keyClick(e, Qt::Key_Tab);  // leave the edit
+    }
+    QString csv(const QString& name, const QByteArray& bytes) {
+        const QString path = data.path() + QLatin1Char('/') + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+};
+
+}  // namespace
+
+TEST_F(ImportDialogTest, ShowsTheStoredLayout) {
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Import Format"));
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ(dlg.positionEdit(i)->text(), QString::number(i));
+    EXPECT_EQ(dlg.positionEdit(1)->maxLength(), 2);
+    EXPECT_TRUE(dlg.Edit13->isReadOnly());
+}
+
+TEST_F(ImportDialogTest, PositionNotAnIntegerBecomesZeroOnLeaving) {
+    typeInto(dlg.positionEdit(3), QString());
+    EXPECT_EQ(dlg.positionEdit(3)->text(), QStringLiteral("0"));
+    typeInto(dlg.positionEdit(4), QStringLiteral("x1"));
+    EXPECT_EQ(dlg.positionEdit(4)->text(), QStringLiteral("0"));
+    typeInto(dlg.positionEdit(5), QStringLiteral("-1"));
+    EXPECT_EQ(dlg.positionEdit(5)->text(), QStringLiteral("-1"));
+}
+
+TEST_F(ImportDialogTest, BadPositionAtImportStoresNothing) {
+    dlg.positionEdit(2)->setText(QStringLiteral("q"));  // never left, so never repaired
+    dlg.positionEdit(1)->setText(QStringLiteral("7"));
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_EQ(msgs.texts(), QStringList{"Unable to import. Error found in Layout Specification"});
+    EXPECT_EQ(stored().fFirst, 1);
+}
+
+TEST_F(ImportDialogTest, FileDialogCancelKeepsNameAndExitStoresNothing) {
+    QString offered;
+    TImport::setFileChooser([&](QWidget*, const QString& preset) {
+        offered = preset;
+        return preset;  // cancelled
+    });
+    dlg.Edit13->setText(QStringLiteral("  old.csv  "));
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    EXPECT_EQ(offered, QStringLiteral("old.csv"));
+    EXPECT_EQ(dlg.Edit13->text(), QStringLiteral("old.csv"));
+
+    TImport::setFileChooser([](QWidget*, const QString&) { return QStringLiteral("/x/new.csv"); });
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    dlg.positionEdit(1)->setText(QStringLiteral("9"));
+    QTest::mouseClick(dlg.BtnExit, Qt::LeftButton);
+    const TImportRecord s = stored();
+    EXPECT_EQ(s.ImpFile, QString());
+    EXPECT_EQ(s.fFirst, 1);
+}
+
+TEST_F(ImportDialogTest, ImportStoresLayoutEvenWithoutFileAndSaysNothing) {
+    TImport::setFileChooser([](QWidget*, const QString&) { return QStringLiteral("/no/such.csv"); });
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    dlg.positionEdit(12)->setText(QStringLiteral("3"));
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+    const TImportRecord s = stored();
+    EXPECT_EQ(s.ImpFile, QStringLiteral("/no/such.csv"));
+    EXPECT_EQ(s.fMobile, 3);
+}
+
+TEST_F(ImportDialogTest, LongPathImportsInFullAndCountIsShown) {
+    QString sub = data.path();
+    for (int i = 0; i < 4; ++i) {
+        sub += QStringLiteral("/a-rather-long-folder-name-for-testing-%1").arg(i);
+        ASSERT_TRUE(QDir().mkpath(sub));
+    }
+    QFile f(sub + QStringLiteral("/contacts.csv"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Ann,Lee\nBob,Ray\n");
+    f.close();
+    const QString path = f.fileName();
+    ASSERT_GT(path.size(), 101);
+    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_EQ(msgs.texts(), QStringList{"2 Names Added  "});
+    EXPECT_TRUE(dlg.StatusBar1->text().isEmpty());
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(stored().ImpFile, path.left(stored().ImpFile.size()));
+}
