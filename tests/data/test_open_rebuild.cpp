@@ -240,3 +240,32 @@ TEST_F(DataDirTest, RebuildWhileAnotherProgramHoldsTheTableEndsCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+// The real ending: pending changes reach the disk and the process ends with the code given,
+// from inside a running application, without a crash.
+TEST(FatalExitDeathTest, DefaultEndingClosesTablesFirst) {
+    GTEST_FLAG_SET(death_test_style, "fast");  // the child must see this data directory
+    TestDataDir data;
+    EXPECT_EXIT(
+        {
+            SetFatalExitHandler(nullptr);
+            LibHandle = new xbase::Library();
+            LibHandle->setDirectory(data.dir());
+            OpenLabels();
+            LoadLabelRec();
+            LabelRec.Name = QStringLiteral("0 written at the end");
+            StoreLabelRec();
+            ExitProgram(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+    ScopedLibrary lib(data.path());
+    FatalExitCatcher fatal;
+    ASSERT_TRUE(OpenLabels());
+    LoadLabelRec();
+    EXPECT_EQ(LabelRec.Name.trimmed(), QStringLiteral("0 written at the end"));
+    CloseTable(LabelsTable);
+}
+
+}  // namespace
