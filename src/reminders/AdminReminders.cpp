@@ -81,18 +81,26 @@ int AdminReminders(const QStringList& args) {
         std::fprintf(stderr, "merrowby-admin: reminders: %s\n", oneLine.toLocal8Bit().constData());
         return false;
     });
-    xbase::Library* previous = LibHandle;
-    xbase::Library lib;
-    lib.setDirectory(QDir::toNativeSeparators(dir).toStdString());
-    lib.setReadOnly(true);
-    LibHandle = &lib;
+    // A fatal open error ends the process through the data routines' exit path, which deletes
+    // LibHandle: so the library lives on the heap, and the caller's handle comes back on any way
+    // out of this scope.
+    struct UseLibrary {
+        xbase::Library* previous = LibHandle;
+        explicit UseLibrary(const QString& dir) {
+            LibHandle = new xbase::Library();
+            LibHandle->setDirectory(QDir::toNativeSeparators(dir).toStdString());
+            LibHandle->setReadOnly(true);
+        }
+        ~UseLibrary() {
+            if (LibHandle != previous) delete LibHandle;
+            LibHandle = previous;
+            Messages::setResponder(nullptr);
+        }
+    } use(dir);
 
     const QStringList lines = CollectReminderLines(occasion, SpanStart, SpanEnd);
     const QString text =
         ReminderReportText(QString::fromUtf8(ReminderTitles[occasion - 1]), lines);
-
-    LibHandle = previous;
-    Messages::setResponder(nullptr);
     const QByteArray out = text.toUtf8();
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
     std::fflush(stdout);

@@ -220,3 +220,15 @@ TEST_F(ReminderRunTest, QuickScanAgreesWithTheRecordLoader) {
         }
     }
 }
+
+// A data directory whose index is missing is fatal; the command's library must not outlive the
+// fatal path (it once lived on the stack and was freed twice on the way out).
+TEST_F(ReminderRunTest, AdminCommandWithMissingIndexFailsCleanly) {
+    struct Fatal {};
+    SetFatalExitHandler([](int) { throw Fatal{}; });
+    ASSERT_TRUE(QFile::remove(book.path() + "/Address.ntx"));
+    xbase::Library* before = LibHandle;
+    EXPECT_THROW(AdminReminders({book.path(), "--occasion", "1"}), Fatal);
+    SetFatalExitHandler(nullptr);
+    EXPECT_EQ(LibHandle, before);
+}
