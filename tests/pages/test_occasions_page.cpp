@@ -133,6 +133,9 @@ TEST_F(OccasionsPageTest, ModeButtonsStayExclusiveWhenThePressedOneIsClickedAgai
     EXPECT_FALSE(page.SBLabels->isChecked());
     EXPECT_EQ(page.OccasionsMode(), 2);
     EXPECT_TRUE(runs.empty()) << "switching modes starts no run";
+    // The glyphs come from the program's resources.
+    EXPECT_FALSE(page.SBLabels->icon().isNull());
+    EXPECT_FALSE(page.SBRemind->icon().isNull());
 }
 
 TEST_F(OccasionsPageTest, ClickOnARowStartsItsRunEveryTime) {
