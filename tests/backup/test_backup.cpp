@@ -1,0 +1,248 @@
+// Backup and restore of the three tables: targets, prompts, failures injected into the copy,
+// and that no copy is ever lost or left half written.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "TestData.h"
+#include "backup/Backup.h"
+#include "data/DbUtil.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+const QStringList kTables = {"LABELS.dbf", "AddrBook.dbf", "importf.dbf"};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class BackupTest : public ::testing::Test {
+protected:
+    TestDataDir data{3};
+    ScopedLibrary lib{data.path()};
+    MessageLog msgs;
+    QTemporaryDir other;
+    QStringList status;
+    xbase::FaultyFileSystem faulty{xbase::FileSystem::real()};
+
+    void SetUp() override {
+        PauseScale = 0;
+        SetBackupStatusSink([this](const QString& t) { status << t; });
+        SetRemovableTest([](const QString&) { return false; });
+    }
+    void TearDown() override {
+        SetBackupStatusSink(nullptr);
+        SetRemovableTest(nullptr);
+        SetBackupFileSystem(nullptr);
+    }
+    QString there(const QString& name) const { return other.path() + QLatin1Char('/') + name; }
+    QStringList otherFiles() const {
+        return QDir(other.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    void useFaults(const xbase::FaultyFileSystem::Plan& p) {
+        faulty.setPlan(p);
+        SetBackupFileSystem(&faulty);
+    }
+};
+
+}  // namespace
+
+TEST_F(BackupTest, BackupCopiesTheThreeTablesWithStatusTexts) {
+    EXPECT_TRUE(BackupTo(other.path()));
+    for (const QString& t : kTables) EXPECT_EQ(readAll(there(t)), data.read(t)) << t.toStdString();
+    EXPECT_EQ(otherFiles(), (QStringList{"AddrBook.dbf", "LABELS.dbf", "importf.dbf"}));
+    EXPECT_EQ(status, (QStringList{"Backing up LABELS.dbf", "Backing up AddrBook.dbf",
+                                   "Backing up importf.dbf", "Backup Complete", ""}));
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST_F(BackupTest, TrailingBlanksAndMissingSeparatorGiveTheSameTargets) {
+    EXPECT_EQ(NormalizedDirectory(QStringLiteral("  /b/c  ")), QStringLiteral("/b/c/"));
+    EXPECT_EQ(NormalizedDirectory(QStringLiteral("/b/c/")), QStringLiteral("/b/c/"));
+    EXPECT_TRUE(BackupTo(QStringLiteral("  ") + other.path() + QStringLiteral("  ")));
+    const QStringList first = otherFiles();
+    EXPECT_TRUE(BackupTo(other.path() + QStringLiteral("/")));
+    EXPECT_EQ(otherFiles(), first);
+    EXPECT_EQ(first.size(), 3);
+}
+
+TEST_F(BackupTest, SameDirectoryIsRefusedInAnySpelling) {
+    for (const QString& d : {data.path(), data.path() + "/", " " + data.path() + " ",
+                             data.path() + "/./"}) {
+        msgs.clear();
+        EXPECT_FALSE(BackupTo(d));
+        EXPECT_EQ(msgs.texts(), QStringList{"Backup must be to a different drive and/or directory"});
+        msgs.clear();
+        EXPECT_FALSE(RestoreFrom(d));
+        EXPECT_EQ(msgs.texts(), QStringList{"Restore must be from a different drive and/or directory"});
+    }
+}
+
+TEST_F(BackupTest, ExistingBackupIsReplaced) {
+    for (const QString& t : kTables) writeAll(there(t), "older copy");
+    writeAll(there("ADDRBOOK.DBF"), "older copy, other spelling");
+    QFile::remove(there("AddrBook.dbf"));
+    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_EQ(readAll(there("LABELS.dbf")), data.read("LABELS.dbf"));
+    EXPECT_EQ(readAll(there("ADDRBOOK.DBF")), data.read("AddrBook.dbf"));
+    EXPECT_EQ(otherFiles().size(), 3);
+}
+
+TEST_F(BackupTest, FullDiskPromptsWithTheNameAndResumesOnOk) {
+    // Write 1 is LABELS.dbf (one chunk); write 2, the first of AddrBook.dbf, finds the disk full.
+    xbase::FaultyFileSystem::Plan p;
+    p.failWriteAt = 2;
+    p.writeError = xbase::ErrorKind::NoSpace;
+    useFaults(p);
+    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_EQ(msgs.texts(), QStringList{"Disk Full. Insert another disk.AddrBook.dbf"});
+    EXPECT_EQ(faulty.writes(), 4);  // LABELS once, AddrBook twice, importf once
+    for (const QString& t : kTables) EXPECT_EQ(readAll(there(t)), data.read(t));
+    EXPECT_EQ(otherFiles().size(), 3);
+}
+
+TEST_F(BackupTest, CancelAtFullDiskFailsAndKeepsTheOldBackup) {
+    writeAll(there("AddrBook.dbf"), "the previous backup");
+    xbase::FaultyFileSystem::Plan p;
+    p.failWriteAt = 2;
+    p.sticky = true;
+    useFaults(p);
+    msgs.setAnswer(false);
+    EXPECT_FALSE(BackupTo(other.path()));
+    EXPECT_EQ(msgs.texts(), (QStringList{"Disk Full. Insert another disk.AddrBook.dbf",
+                                         "Backup Failed . . Check that disk is not write protected"}));
+    EXPECT_EQ(readAll(there("AddrBook.dbf")), QByteArray("the previous backup"));
+    EXPECT_EQ(readAll(there("LABELS.dbf")), data.read("LABELS.dbf"));  // copied before stays
+    EXPECT_EQ(otherFiles(), (QStringList{"AddrBook.dbf", "LABELS.dbf"}));  // no partial file
+    EXPECT_EQ(status.last(), QStringLiteral("Backing up AddrBook.dbf"));
+}
+
+TEST_F(BackupTest, WriteProtectedDiskPrompts) {
+    xbase::FaultyFileSystem::Plan p;
+    p.failWriteAt = 1;
+    p.sticky = true;
+    p.writeError = xbase::ErrorKind::ReadOnly;
+    useFaults(p);
+    msgs.setAnswer(false);
+    EXPECT_FALSE(BackupTo(other.path()));
+    EXPECT_EQ(msgs.texts(), (QStringList{"Disk is Write Protected",
+                                         "Backup Failed . . Check that disk is not write protected"}));
+}
+
+TEST_F(BackupTest, NoBackupLostWhenACopyFailsAtAnyStep) {
+    // Fail the sync, then the rename, of the AddrBook copy: the old copy must stay whole.
+    for (int which = 0; which < 2; ++which) {
+        writeAll(there("AddrBook.dbf"), "the previous backup");
+        xbase::FaultyFileSystem::Plan p;
+        // Syncs: LABELS file 1, its directory 2, AddrBook file 3. Renames: LABELS 1, AddrBook 2.
+        if (which == 0) p.failSyncAt = 3; else p.failRenameAt = 2;
+        useFaults(p);
+        msgs.clear();
+        msgs.setAnswer(false);
+        EXPECT_FALSE(BackupTo(other.path()));
+        ASSERT_EQ(msgs.texts().size(), 2);
+        EXPECT_TRUE(msgs.texts()[0].startsWith(QStringLiteral("Unable to copy AddrBook.dbf\r\n")));
+        EXPECT_EQ(readAll(there("AddrBook.dbf")), QByteArray("the previous backup"));
+        EXPECT_FALSE(otherFiles().join(',').contains(QStringLiteral(".part")));
+    }
+    // OK on the same failure tries again, and the retry succeeds.
+    xbase::FaultyFileSystem::Plan p;
+    p.failRenameAt = 2;
+    useFaults(p);
+    msgs.clear();
+    msgs.setAnswer(true);
+    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_EQ(readAll(there("AddrBook.dbf")), data.read("AddrBook.dbf"));
+}
+
+TEST_F(BackupTest, MissingTableDuringBackupAborts) {
+    ASSERT_TRUE(data.remove(QStringLiteral("importf.dbf")));
+    EXPECT_FALSE(BackupTo(other.path()));
+    EXPECT_EQ(msgs.texts(), (QStringList{"Unable to find importf.dbf\r\nFunction Aborted",
+                                         "Backup Failed . . Check that disk is not write protected"}));
+}
+
+TEST_F(BackupTest, RestoreReplacesTablesAndRebuildsIndexes) {
+    ASSERT_TRUE(BackupTo(other.path()));
+    const QByteArray saved = data.read("AddrBook.dbf");
+    AppendAddressRows(data.dir(), SyntheticRows(4, 9));
+    ASSERT_NE(data.read("AddrBook.dbf"), saved);
+    status.clear();
+    EXPECT_TRUE(RestoreFrom(other.path()));
+    EXPECT_EQ(data.read("AddrBook.dbf"), saved);
+    EXPECT_EQ(status, (QStringList{"Restoring LABELS.dbf", "Restoring AddrBook.dbf",
+                                   "Restoring importf.dbf", "Now reindexing data files",
+                                   "Restore Complete", ""}));
+    // The index matches the restored table: a walk in name order visits every row once.
+    OpenAddrBook();
+    int n = 0;
+    for (int rc = LastStatus; rc == xbase::kOk; rc = AddrBookTable->skip()) ++n;
+    EXPECT_EQ(uint32_t(n), AddrBookTable->recCount());
+    EXPECT_EQ(n, 3);
+    CloseTable(AddrBookTable);
+}
+
+TEST_F(BackupTest, RestoreFromDirectoryWithoutImportLayout) {
+    ASSERT_TRUE(BackupTo(other.path()));
+    QFile::remove(there("importf.dbf"));
+    AppendAddressRows(data.dir(), SyntheticRows(4, 9));
+    const QByteArray importBefore = data.read("importf.dbf");
+    EXPECT_FALSE(RestoreFrom(other.path()));
+    const QString src = NormalizedDirectory(other.path()) + QStringLiteral("importf.dbf");
+    EXPECT_EQ(msgs.texts(), (QStringList{"Unable to find " + src + "\r\nFunction Aborted",
+                                         "Restore Failed . . Check that your disk is not full."}));
+    EXPECT_EQ(data.read("AddrBook.dbf"), readAll(there("AddrBook.dbf")));
+    EXPECT_EQ(data.read("importf.dbf"), importBefore);
+    // The two restored tables got their indexes rebuilt all the same.
+    EXPECT_TRUE(status.contains(QStringLiteral("Now reindexing data files")));
+    OpenAddrBook();
+    int n = 0;
+    for (int rc = LastStatus; rc == xbase::kOk; rc = AddrBookTable->skip()) ++n;
+    EXPECT_EQ(n, 3);
+    CloseTable(AddrBookTable);
+}
+
+TEST_F(BackupTest, RemovableDiskAsksForTheDiskHoldingTheFile) {
+    ASSERT_TRUE(BackupTo(other.path()));
+    const QByteArray importf = readAll(there("importf.dbf"));
+    QFile::remove(there("importf.dbf"));
+    SetRemovableTest([](const QString&) { return true; });
+    int prompts = 0;
+    Messages::setResponder([&](Messages::Kind, const QString& text) {
+        EXPECT_EQ(text, QStringLiteral("Insert disk containing importf.dbf"));
+        if (++prompts == 2) writeAll(there("importf.dbf"), importf);  // the user finds the disk
+        return true;
+    });
+    EXPECT_TRUE(RestoreFrom(other.path()));
+    EXPECT_EQ(prompts, 2);
+    Messages::setResponder(nullptr);
+}
+
+TEST_F(BackupTest, SafeCopyLeavesNothingBehindOnAnyFailure) {
+    const std::string src = data.filePath("AddrBook.dbf").toStdString();
+    const std::string dst = there("copy.dbf").toStdString();
+    writeAll(there("copy.dbf"), "old");
+    for (int n = 1;; ++n) {
+        xbase::FaultyFileSystem::Plan p;
+        p.failWriteAt = n;
+        faulty.setPlan(p);
+        const xbase::Status s = SafeCopyFile(faulty, src, dst);
+        if (s.ok()) break;
+        EXPECT_EQ(readAll(there("copy.dbf")), QByteArray("old"));
+        EXPECT_EQ(otherFiles(), QStringList{"copy.dbf"});
+        ASSERT_LT(n, 100);
+    }
+    EXPECT_EQ(readAll(there("copy.dbf")), data.read("AddrBook.dbf"));
+}
