@@ -146,7 +146,22 @@ uint32_t Table::recNo() const {
     return atEof_ ? recCount() + 1 : 0;
 }
 
-bool Table::deleted() const { return rowRecNo_ != 0 && row_[0] == '*'; }
+bool Table::deleted() const {
+    if (rowRecNo_ == 0) return false;
+    ensureRow();
+    return row_[0] == '*';
+}
+
+void Table::ensureRow() const {
+    if (rowLoaded_ || rowRecNo_ == 0) return;
+    rowLoaded_ = true;
+    Status s = dbf_->readRecord(rowRecNo_, row_.data());
+    if (!s.ok()) {
+        // The row reads as blank; the failure is recorded for the caller's error test.
+        std::fill(row_.begin(), row_.end(), uint8_t(' '));
+        lib_->record(s);
+    }
+}
 
 Field* Table::field(std::string_view name) {
     for (auto& f : fields_)
@@ -167,6 +182,7 @@ void Table::selectTag(Tag* tag) {
 
 void Table::touchRow() {
     if (rowChanged_) return;
+    ensureRow();
     // Remember the keys the row has in the indexes before its bytes change.
     if (!rowIsNew_) {
         rowKeys_.resize(tags_.size());
@@ -212,11 +228,15 @@ void Table::clearRow(bool eof, bool bof) {
 }
 
 int Table::loadRow(uint32_t recNo) {
-    Status s = dbf_->readRecord(recNo, row_.data());
-    if (!s.ok()) {
+    // Positioning only makes the row current: many moves (seeks, skips to count) never look at
+    // the row, and reading it costs a file access in index order.
+    if (recNo == 0 || recNo > recCount()) {
         clearRow(true, false);
-        return fail(s);
+        return fail(Status::error(ErrorKind::Corrupt, path(),
+                                  "record " + std::to_string(recNo) + " is beyond the table's " +
+                                      std::to_string(recCount()) + " rows"));
     }
+    rowLoaded_ = false;
     rowRecNo_ = recNo;
     rowChanged_ = false;
     rowIsNew_ = false;
@@ -229,6 +249,7 @@ Status Table::syncCursor() {
     NtxIndex& ix = selected_->index();
     if (rowRecNo_ == 0) return Status::Ok();
     if (ix.positioned() && ix.currentRecNo() == rowRecNo_) return Status::Ok();
+    ensureRow();
     std::string key;
     selected_->expr().evaluate(row_.data(), &key);
     bool found = false;
@@ -363,6 +384,7 @@ int Table::appendBlank() {
     if (!s.ok()) return fail(s);
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     row_ = dbf_->blankRecord();
+    rowLoaded_ = true;
     pendingAppend_ = true;
     rowRecNo_ = dbf_->recordCount() + 1;
     rowIsNew_ = true;

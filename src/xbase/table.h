@@ -134,8 +134,11 @@ public:
     // table (replacing any tags already open). Returns 0 or a negative error code.
     int createIndex(const std::string& groupName, const std::vector<TagSpec>& tags);
 
-    // Internal: used by Field.
-    uint8_t* rowBuffer() { return row_.data(); }
+    // Internal: used by Field. The row's bytes are read from the file on first use after a move.
+    uint8_t* rowBuffer() {
+        ensureRow();
+        return row_.data();
+    }
     void touchRow();
     int fail(const Status& s);
 
@@ -144,7 +147,8 @@ private:
     Table(Library* lib, std::string alias, std::unique_ptr<DbfFile> dbf);
     Status openGroup(const std::string& groupPath);
     Status writeRow();                 // row buffer to file, keys updated
-    int loadRow(uint32_t recNo);       // reads a row into the buffer
+    int loadRow(uint32_t recNo);       // makes a row current (its bytes are read lazily)
+    void ensureRow() const;            // reads the current row's bytes when not yet read
     void clearRow(bool eof, bool bof);
     Status rebuildIndexes();
     Status syncCursor();
@@ -157,7 +161,8 @@ private:
     std::vector<std::unique_ptr<Tag>> tags_;
     Tag* selected_ = nullptr;
 
-    std::vector<uint8_t> row_;
+    mutable std::vector<uint8_t> row_;
+    mutable bool rowLoaded_ = true;  // row_ holds the current row's bytes
     uint32_t rowRecNo_ = 0;         // 0: no row current
     bool rowChanged_ = false;
     bool rowIsNew_ = false;         // appended, keys not yet in the indexes
