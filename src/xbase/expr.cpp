@@ -61,15 +61,9 @@ double KeyExpr::Node::num(const uint8_t* rec) const {
 
 void KeyExpr::Node::text(const uint8_t* rec, std::string& out) const {
     switch (kind) {
-    case FieldRef: {
-        std::string_view r = field::raw(rec, field);
-        if (field.type == 'N' || field.type == 'F') {
-            out.assign(r);
-        } else {
-            out.assign(r);
-        }
+    case FieldRef:
+        out.assign(field::raw(rec, field));
         return;
-    }
     case TextLit: out = name; return;
     case NumLit: {
         char buf[64];
@@ -79,8 +73,12 @@ void KeyExpr::Node::text(const uint8_t* rec, std::string& out) const {
     }
     case Concat: {
         out.clear();
-        std::string part;
+        std::string part;  // only non-field parts use it; empty strings do not allocate
         for (const auto& a : args) {
+            if (a->kind == FieldRef) {
+                out.append(field::raw(rec, a->field));  // the common case, without a copy
+                continue;
+            }
             a->text(rec, part);
             out += part;
         }
