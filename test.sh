@@ -50,19 +50,20 @@ step "Configuring $build_dir/"
 cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}"
 
 step "Building"
+export QT_QPA_PLATFORM=offscreen
+if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
+  # Qt wants a private runtime directory and warns without one, also in the test
+  # discovery that runs during the build.
+  XDG_RUNTIME_DIR=$(mktemp -d)
+  export XDG_RUNTIME_DIR
+  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
 # Keep going past a broken target so that everything else is built and tested; the
 # tests of a target that did not build are reported by ctest as NOT_BUILT.
 build_rc=0
 cmake --build "$build_dir" -j2 -- -k 0 || build_rc=$?
 
 step "Running the tests"
-export QT_QPA_PLATFORM=offscreen
-if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
-  # Qt wants a private runtime directory and warns in every test without one.
-  XDG_RUNTIME_DIR=$(mktemp -d)
-  export XDG_RUNTIME_DIR
-  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-fi
 if [[ $build_dir == build-asan ]]; then
   # Leak reports are left off: Qt's font and platform caches live until exit and
   # would drown real findings. Memory errors and undefined behaviour still fail a test.
