@@ -8,6 +8,7 @@
 #include "app/Forms.h"
 #include "app/Main.h"
 #include "app/Messages.h"
+#include "data/DataLock.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -77,6 +78,11 @@ void TQuenlow::FormShow() {
         Messages::info(QStringLiteral(
             "Database files not found in startup directory\r\n"
             "Program must be started from the directory containing the data files."));
+        ExitProgram(1);
+    }
+    // One copy of the program at a time on a data directory (the lock lasts until the end).
+    if (AcquireDataLock(".") == DataLockResult::InUse) {
+        Messages::info(QStringLiteral("The data files are in use by another copy of Merrowby."));
         ExitProgram(1);
     }
 
