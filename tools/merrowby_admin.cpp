@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,12 @@ int cmdInit(const std::string& dir) {
         std::fprintf(stderr, "merrowby-admin: init: %s\n", s.toString().c_str());
         return 1;
     }
+    // The user guide goes with the data: the program's Help opens mby.htm in its directory.
+    const QString guide = QString::fromStdString(dir) + QStringLiteral("/mby.htm");
+    if (QFile::copy(QStringLiteral(":/mby.htm"), guide))
+        QFile::setPermissions(guide, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    else
+        std::fprintf(stderr, "merrowby-admin: init: could not write %s\n", guide.toLocal8Bit().constData());
     std::printf("created a new data set in %s\n", dir.c_str());
     return 0;
 }
@@ -129,6 +136,7 @@ int cmdReindex(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Q_INIT_RESOURCE(resources);
     if (argc < 2) return usage();
     const std::string cmd = argv[1];
     if (cmd == "--version" || cmd == "version") {
