@@ -421,7 +421,8 @@ int Table::flush() {
     return kOk;
 }
 
-Status Table::rebuildIndexes() {
+Status Table::rebuildIndexes(size_t* rebuilt) {
+    if (rebuilt) *rebuilt = 0;
     for (auto& t : tags_) {
         std::vector<uint8_t> keys;
         std::vector<uint32_t> recNos;
@@ -437,6 +438,7 @@ Status Table::rebuildIndexes() {
         XB_TRY(t->index().close());
         t->index_.reset();
         XB_TRY(NtxIndex::build(lib_->fs(), ixPath, spec, std::move(keys), std::move(recNos), &t->index_));
+        if (rebuilt) ++*rebuilt;
     }
     return Status::Ok();
 }
@@ -466,8 +468,29 @@ int Table::pack() {
     s = dbf_->pack(nullptr);
     if (!s.ok()) return fail(s);
     clearRow(false, false);
-    s = rebuildIndexes();
-    if (!s.ok()) return fail(s);
+    std::vector<std::string> oldPaths;
+    for (auto& t : tags_) oldPaths.push_back(t->index_ ? t->index().path() : std::string());
+    size_t rebuilt = 0;
+    s = rebuildIndexes(&rebuilt);
+    if (!s.ok()) {
+        // The rows are renumbered already, so an index not rebuilt points at the wrong rows.
+        // Remove such files rather than leave them stale: a missing index is found and rebuilt
+        // at the next start, a stale one would silently show wrong rows. Their tags go too, so
+        // no later call reaches an index that is closed or not there.
+        std::vector<std::unique_ptr<Tag>> kept;
+        for (size_t i = 0; i < tags_.size(); ++i) {
+            Tag* t = tags_[i].get();
+            if (i < rebuilt) {
+                kept.push_back(std::move(tags_[i]));
+                continue;
+            }
+            if (t->index_) (void)t->index().close();
+            if (!oldPaths[i].empty()) (void)lib_->fs().remove(oldPaths[i]);
+            if (selected_ == t) selected_ = nullptr;
+        }
+        tags_ = std::move(kept);
+        return fail(s);
+    }
     return kOk;
 }
 

@@ -150,7 +150,7 @@ private:
     int loadRow(uint32_t recNo);       // makes a row current (its bytes are read lazily)
     void ensureRow() const;            // reads the current row's bytes when not yet read
     void clearRow(bool eof, bool bof);
-    Status rebuildIndexes();
+    Status rebuildIndexes(size_t* rebuilt = nullptr);  // *rebuilt: tags done before a failure
     Status syncCursor();
     Status collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos);
 
