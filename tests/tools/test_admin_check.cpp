@@ -1,0 +1,97 @@
+// merrowby-admin check and reindex on damaged data directories, run as the built command.
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include "TestData.h"
+
+namespace {
+
+const QString kAdmin = QStringLiteral(MERROWBY_BINARY_DIR "/tools/merrowby-admin");
+
+struct AdminRun {
+    int code = -1;
+    QString out;
+};
+
+AdminRun admin(const QStringList& args) {
+    QProcess p;
+    p.start(kAdmin, args);
+    AdminRun r;
+    if (!p.waitForFinished(60000)) return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    return r;
+}
+
+// Overwrites `n` bytes at `offset` of dir/name (or cuts the file there when bytes is empty).
+void damage(const TestDataDir& d, const QString& name, qint64 offset, const QByteArray& bytes) {
+    QFile f(d.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    if (bytes.isEmpty()) {
+        ASSERT_TRUE(f.resize(offset));
+    } else {
+        ASSERT_TRUE(f.seek(offset));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+}
+
+class AdminCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!QFile::exists(kAdmin)) GTEST_SKIP() << "merrowby-admin not built";
+    }
+};
+
+TEST_F(AdminCheckTest, AFreshDataSetChecksClean) {
+    TestDataDir data(40);
+    const AdminRun r = admin({QStringLiteral("check"), data.path()});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral("FAIL"))) << r.out.toStdString();
+}
+
+TEST_F(AdminCheckTest, IndexFaultsAreNamedAndReindexMendsThem) {
+    struct Case {
+        const char* what;
+        qint64 offset;
+        QByteArray bytes;
+    } cases[] = {
+        {"root outside the file", 4, QByteArray("\x00\x00\x90\x00", 4)},
+        {"bad signature", 0, QByteArray("\x42\x42", 2)},
+        {"truncated", 1500, QByteArray()},
+        {"garbage page", 1024, QByteArray(1024, '\x7f')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDataDir data(40);
+        damage(data, QStringLiteral("Address.ntx"), c.offset, c.bytes);
+        AdminRun r = admin({QStringLiteral("check"), data.path()});
+        EXPECT_EQ(r.code, 1) << r.out.toStdString();
+        const QStringList failing = r.out.split(QLatin1Char('\n')).filter(QStringLiteral("FAIL"));
+        ASSERT_EQ(failing.size(), 1) << r.out.toStdString();
+        EXPECT_TRUE(failing[0].contains(QStringLiteral("Address.ntx"), Qt::CaseInsensitive))
+            << failing[0].toStdString();
+        r = admin({QStringLiteral("reindex"), data.path()});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString();
+        r = admin({QStringLiteral("check"), data.path()});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    }
+}
+
+TEST_F(AdminCheckTest, TableFaultsAreNamedAndReindexDoesNotHideThem) {
+    TestDataDir data(40);
+    damage(data, QStringLiteral("AddrBook.dbf"), 8, QByteArray("\x28\x00", 2));  // header length 40
+    AdminRun r = admin({QStringLiteral("check"), data.path()});
+    EXPECT_EQ(r.code, 1);
+    const QStringList failing = r.out.split(QLatin1Char('\n')).filter(QStringLiteral("FAIL"));
+    ASSERT_FALSE(failing.isEmpty()) << r.out.toStdString();
+    EXPECT_TRUE(failing[0].contains(QStringLiteral("AddrBook.dbf"), Qt::CaseInsensitive))
+        << failing[0].toStdString();
+    r = admin({QStringLiteral("reindex"), data.path()});
+    EXPECT_NE(r.code, 0) << "reindex claimed success on a broken table";
+    EXPECT_TRUE(r.out.contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive)) << r.out.toStdString();
+    EXPECT_EQ(admin({QStringLiteral("check"), data.path()}).code, 1);
+}
+
+}  // namespace
