@@ -167,6 +167,9 @@ int run(const std::string& self, const std::string& dir, int kills, unsigned see
                 ++c.broken;
                 continue;
             }
+            if (std::getenv("CRASHTEST_VERBOSE"))
+                for (const auto& x : v)
+                    if (!x.ok) std::fprintf(stderr, "round %d: before reindex: %s: %s\n", round, x.file.c_str(), x.detail.c_str());
             if (!reindex(dir, &why)) {
                 std::fprintf(stderr, "round %d: reindex failed: %s\n", round, why.c_str());
                 ++c.broken;
