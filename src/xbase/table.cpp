@@ -260,27 +260,11 @@ Status Table::syncCursor() {
     return Status::Ok();
 }
 
-int Table::top() {
-    Status s = writeRow();
-    if (!s.ok()) return fail(s);
-    if (!selected_) {
-        if (recCount() == 0) {
-            clearRow(true, true);
-            return kEof;
-        }
-        return loadRow(1);
-    }
-    bool ok = false;
-    s = selected_->index().first(&ok);
-    if (!s.ok()) return fail(s);
-    if (!ok) {
-        clearRow(true, true);
-        return kEof;
-    }
-    return loadRow(selected_->index().currentRecNo());
-}
+int Table::top() { return edge(true); }
 
-int Table::bottom() {
+int Table::bottom() { return edge(false); }
+
+int Table::edge(bool first) {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     if (!selected_) {
@@ -288,10 +272,10 @@ int Table::bottom() {
             clearRow(true, true);
             return kEof;
         }
-        return loadRow(recCount());
+        return loadRow(first ? 1 : recCount());
     }
     bool ok = false;
-    s = selected_->index().last(&ok);
+    s = first ? selected_->index().first(&ok) : selected_->index().last(&ok);
     if (!s.ok()) return fail(s);
     if (!ok) {
         clearRow(true, true);

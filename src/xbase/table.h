@@ -147,6 +147,7 @@ private:
     Table(Library* lib, std::string alias, std::unique_ptr<DbfFile> dbf);
     Status openGroup(const std::string& groupPath);
     Status writeRow();                 // row buffer to file, keys updated
+    int edge(bool first);              // top() or bottom()
     int loadRow(uint32_t recNo);       // makes a row current (its bytes are read lazily)
     void ensureRow() const;            // reads the current row's bytes when not yet read
     void clearRow(bool eof, bool bof);
