@@ -134,6 +134,11 @@ bool checkTable(FileSystem& fs, const std::string& dir, const std::string& baseN
             ok = false;
             continue;
         }
+        if (fs.exists(ixPath + ".pending")) {
+            out->push_back({ixPath, false, "left unfinished by a program that stopped; run reindex"});
+            ok = false;
+            continue;
+        }
         ok = checkIndex(fs, *dbf, ixPath, out) && ok;
     }
     return ok;

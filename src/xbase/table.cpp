@@ -191,9 +191,40 @@ void Table::touchRow() {
     rowChanged_ = true;
 }
 
+std::string Table::pendingMarker(const std::string& indexPath) { return indexPath + ".pending"; }
+
+// An index is written back only on flush, the table row at once: between the two the index on
+// disk is behind its table. A marker beside each index says so until the flush completes, so
+// that a program stopped in between (killed, power lost) leaves a sign, and the next open
+// rebuilds that index instead of showing a wrong order.
+Status Table::markIndexesPending() {
+    if (indexesPending_ || tags_.empty()) return Status::Ok();
+    const bool sync = lib_->syncOnFlush();
+    Status s;
+    for (auto& t : tags_) {
+        if (!t->index_) continue;
+        std::unique_ptr<File> f;
+        s = lib_->fs().open(pendingMarker(t->index().path()), OpenMode::CreateTruncate, &f);
+        if (s.ok() && sync) s = f->sync();
+        if (!s.ok()) break;
+    }
+    if (s.ok() && sync) s = lib_->fs().syncDir(dirName(path()));
+    indexesPending_ = true;
+    if (!s.ok()) clearIndexesPending();  // nothing changed yet: leave no marker behind
+    return s;
+}
+
+void Table::clearIndexesPending() {
+    if (!indexesPending_) return;
+    for (auto& t : tags_)
+        if (t->index_) (void)lib_->fs().remove(pendingMarker(t->index().path()));
+    indexesPending_ = false;
+}
+
 Status Table::writeRow() {
     if (!rowChanged_ || rowRecNo_ == 0) return Status::Ok();
     if (dbf_->readOnly()) return Status::error(ErrorKind::ReadOnly, path(), "table is open read-only");
+    XB_TRY(markIndexesPending());
     if (pendingAppend_) {
         uint32_t rn = 0;
         XB_TRY(dbf_->appendRecord(row_.data(), &rn));
@@ -402,6 +433,7 @@ int Table::flush() {
         s = t->index().flush(sync);
         if (!s.ok()) return fail(s);
     }
+    clearIndexesPending();
     return kOk;
 }
 
@@ -449,6 +481,8 @@ int Table::pack() {
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
     if (!s.ok()) return fail(s);
+    s = markIndexesPending();
+    if (!s.ok()) return fail(s);
     s = dbf_->pack(nullptr);
     if (!s.ok()) return fail(s);
     clearRow(false, false);
@@ -475,6 +509,7 @@ int Table::pack() {
         tags_ = std::move(kept);
         return fail(s);
     }
+    clearIndexesPending();
     return kOk;
 }
 
@@ -517,6 +552,7 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
             }
         s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_);
         if (!s.ok()) return lib_->record(s, kErrCreate);
+        if (lib_->fs().exists(pendingMarker(ixPath))) (void)lib_->fs().remove(pendingMarker(ixPath));
         groupText += baseName(ixPath) + "\n";
         made.push_back(std::move(t));
     }
@@ -554,6 +590,26 @@ Status Table::openGroup(const std::string& groupPath) {
             s.file = ixPath;
             return s;
         }
+        if (lib_->fs().exists(pendingMarker(ixPath))) {
+            // A program stopped while this index was behind its table: build it afresh.
+            if (dbf_->readOnly())
+                return Status::error(ErrorKind::Corrupt, ixPath,
+                                     "index was left unfinished by a program that stopped; rebuild it");
+            NtxSpec spec;
+            spec.expression = t->index_->header().expression;
+            spec.keySize = t->expr_.keySize();
+            spec.keyDecimals = t->expr_.keyDecimals();
+            spec.unique = t->index_->header().unique;
+            spec.descending = t->index_->header().descending;
+            spec.tagName = t->name_.substr(0, 10);
+            XB_TRY(t->index_->close());
+            t->index_.reset();
+            std::vector<uint8_t> keys;
+            std::vector<uint32_t> recNos;
+            XB_TRY(collectKeys(t->expr_, &keys, &recNos));
+            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, spec, std::move(keys), std::move(recNos), &t->index_));
+            XB_TRY(lib_->fs().remove(pendingMarker(ixPath)));
+        }
         if (t->expr_.keySize() != t->index_->keySize())
             return Status::error(ErrorKind::Corrupt, ixPath,
                                  "key size " + std::to_string(t->index_->keySize()) +
@@ -586,6 +642,7 @@ int Table::close() {
     }
     Status s = dbf_->close();
     if (first.ok()) first = s;
+    if (first.ok()) clearIndexesPending();
     Library* lib = lib_;
     int rc = first.ok() ? kOk : lib->record(first);
     lib->forget(this);  // destroys this table

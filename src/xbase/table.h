@@ -148,6 +148,9 @@ private:
     Status openGroup(const std::string& groupPath);
     Status writeRow();                 // row buffer to file, keys updated
     int edge(bool first);              // top() or bottom()
+    Status markIndexesPending();
+    void clearIndexesPending();
+    static std::string pendingMarker(const std::string& indexPath);
     int loadRow(uint32_t recNo);       // makes a row current (its bytes are read lazily)
     void ensureRow() const;            // reads the current row's bytes when not yet read
     void clearRow(bool eof, bool bof);
@@ -168,6 +171,7 @@ private:
     bool rowChanged_ = false;
     bool rowIsNew_ = false;         // appended, keys not yet in the indexes
     bool pendingAppend_ = false;    // appended row not yet handed to the table file
+    bool indexesPending_ = false;   // markers say the index files are behind the table
     std::vector<std::string> rowKeys_;  // keys of the row as last written, one per tag
     bool atEof_ = false, atBof_ = false;
 };

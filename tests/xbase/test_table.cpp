@@ -333,3 +333,38 @@ TEST_F(TableTest, RandomReadsSeeEditsAppendsAndPacksOfAMappedTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableTest, AnIndexLeftBehindByAStoppedProgramIsRebuiltWhenTheTableOpens) {
+    Table* t = makeBook({{"A", "Alpha"}, {"B", "Beta"}});
+    ASSERT_EQ(t->flush(), kOk);
+    EXPECT_FALSE(fs::exists(dir + "/Address.ntx.pending")) << "a completed flush leaves no marker";
+    // A change reaches the table file but the program stops before the index is written back:
+    // simulated by copying the files as they stand mid-change.
+    ASSERT_EQ(t->go(1), kOk);
+    t->field("Last")->assign("Zulu");
+    ASSERT_EQ(t->go(2), kOk);  // the row is written, the index only in memory
+    EXPECT_TRUE(fs::exists(dir + "/Address.ntx.pending"));
+    const std::string crashed = dir + "/crashed";
+    fs::create_directories(crashed);
+    for (const char* f : {"AddrBook.dbf", "AddrBook.cgp", "Address.ntx", "Address.ntx.pending"})
+        fs::copy_file(dir + "/" + f, crashed + "/" + f);
+    t->close();
+    EXPECT_FALSE(fs::exists(dir + "/Address.ntx.pending"));
+
+    std::vector<CheckVerdict> v;
+    EXPECT_FALSE(checkTable(FileSystem::real(), crashed, "AddrBook", true, &v)) << "check reports the marker";
+    Library other;
+    other.setDirectory(crashed);
+    Table* r = other.open("AddrBook");
+    ASSERT_NE(r, nullptr) << other.lastError().toString();
+    EXPECT_FALSE(fs::exists(crashed + "/Address.ntx.pending"));
+    r->selectTag(r->tag("Address"));
+    EXPECT_EQ(lastNamesInOrder(r), (std::vector<std::string>{"Beta", "Zulu"}));
+    r->close();
+    v.clear();
+    EXPECT_TRUE(checkTable(FileSystem::real(), crashed, "AddrBook", true, &v));
+}
+
+}  // namespace
