@@ -949,16 +949,16 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
     return Status::Ok();
 }
 
-Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& spec,
+Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                        std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
                        std::unique_ptr<NtxIndex>* out) {
     out->reset();
     auto bad = [&](const std::string& m) { return Status::error(ErrorKind::BadArgument, path, m); };
-    if (spec.keySize < 1 || spec.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
-    if (keys.size() != recNos.size() * spec.keySize) return bad("key bytes do not match the record count");
-    if (spec.expression.size() >= kHdrExpressionLen) return bad("key expression too long");
-    if (spec.expression.find('\0') != std::string::npos) return bad("key expression holds a NUL");
-    if (spec.tagName.size() > kTagNameMaxChars) return bad("tag name longer than 10 characters");
+    if (layout.keySize < 1 || layout.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
+    if (keys.size() != recNos.size() * layout.keySize) return bad("key bytes do not match the record count");
+    if (layout.expression.size() >= kHdrExpressionLen) return bad("key expression too long");
+    if (layout.expression.find('\0') != std::string::npos) return bad("key expression holds a NUL");
+    if (layout.tagName.size() > kTagNameMaxChars) return bad("tag name longer than 10 characters");
     if (recNos.size() > UINT32_MAX) return bad("too many keys");
 
     std::unique_ptr<NtxIndex> ix(new NtxIndex());
@@ -967,19 +967,19 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& s
     m.fs = &fs;
     m.path = path;
     m.hdr = &ix->hdr_;
-    m.keySize = spec.keySize;
-    m.itemSize = uint16_t(spec.keySize + kItemOverhead);
-    m.maxItems = maxItemsFor(spec.keySize);
+    m.keySize = layout.keySize;
+    m.itemSize = uint16_t(layout.keySize + kItemOverhead);
+    m.maxItems = maxItemsFor(layout.keySize);
     m.half = uint16_t(m.maxItems / 2);
-    m.descending = spec.descending;
-    m.unique = spec.unique;
+    m.descending = layout.descending;
+    m.unique = layout.unique;
     const size_t ks = m.keySize;
 
     // Sort (key, record number).
     std::vector<Impl::SortRec> order(recNos.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = {0, recNos[i], uint32_t(i)};
     m.sortRange(order, 0, order.size(), 0, keys.data());
-    if (spec.unique && !order.empty()) {
+    if (layout.unique && !order.empty()) {
         size_t w = 1;
         for (size_t i = 1; i < order.size(); ++i) {
             if (std::memcmp(&keys[size_t(order[i].idx) * ks], &keys[size_t(order[w - 1].idx) * ks], ks) != 0) {
@@ -1085,13 +1085,13 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& s
     le::put32(h + kHdrFreeList, 0);
     le::put16(h + kHdrItemSize, m.itemSize);
     le::put16(h + kHdrKeySize, m.keySize);
-    le::put16(h + kHdrKeyDecimals, spec.keyDecimals);
+    le::put16(h + kHdrKeyDecimals, layout.keyDecimals);
     le::put16(h + kHdrMaxItems, m.maxItems);
     le::put16(h + kHdrHalfPage, m.half);
-    std::memcpy(h + kHdrExpression, spec.expression.data(), spec.expression.size());
-    h[kHdrUnique] = spec.unique ? 1 : 0;
-    h[kHdrDescending] = spec.descending ? 1 : 0;
-    std::memcpy(h + kHdrTagName, spec.tagName.data(), spec.tagName.size());
+    std::memcpy(h + kHdrExpression, layout.expression.data(), layout.expression.size());
+    h[kHdrUnique] = layout.unique ? 1 : 0;
+    h[kHdrDescending] = layout.descending ? 1 : 0;
+    std::memcpy(h + kHdrTagName, layout.tagName.data(), layout.tagName.size());
 
     // Write beside the target, sync, rename over it.
     const std::string tmp = path + ".building";

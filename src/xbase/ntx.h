@@ -61,11 +61,11 @@ public:
                        std::unique_ptr<NtxIndex>* out);
 
     // Writes a new index file at `path` holding the given entries and opens it. keys holds
-    // recNos.size() keys of spec.keySize bytes each, in any order; they are sorted by
+    // recNos.size() keys of layout.keySize bytes each, in any order; they are sorted by
     // (key, record number) here (unique: the first record of each key only). The file is written
     // under a temporary name, synced and renamed over `path`, so an existing index is replaced
     // whole or not at all. Max/half follow the usual formula (docs/formats.md 2.4).
-    static Status build(FileSystem& fs, const std::string& path, const NtxSpec& spec,
+    static Status build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                         std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
                         std::unique_ptr<NtxIndex>* out);
 

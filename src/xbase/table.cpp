@@ -443,17 +443,17 @@ Status Table::rebuildIndexes(size_t* rebuilt) {
         std::vector<uint8_t> keys;
         std::vector<uint32_t> recNos;
         XB_TRY(collectKeys(t->expr(), &keys, &recNos));
-        NtxSpec spec;
-        spec.expression = t->index().header().expression;
-        spec.keySize = t->expr().keySize();
-        spec.keyDecimals = t->expr().keyDecimals();
-        spec.unique = t->index().header().unique;
-        spec.descending = t->index().header().descending;
-        spec.tagName = t->name();
+        NtxSpec layout;
+        layout.expression = t->index().header().expression;
+        layout.keySize = t->expr().keySize();
+        layout.keyDecimals = t->expr().keyDecimals();
+        layout.unique = t->index().header().unique;
+        layout.descending = t->index().header().descending;
+        layout.tagName = t->name();
         const std::string ixPath = t->index().path();
         XB_TRY(t->index().close());
         t->index_.reset();
-        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, spec, std::move(keys), std::move(recNos), &t->index_));
+        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_));
         if (rebuilt) ++*rebuilt;
     }
     return Status::Ok();
@@ -522,15 +522,15 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     const std::string groupPath = resolveName(lib_->fs(), dir, groupName + ".cgp");
     std::vector<std::unique_ptr<Tag>> made;
     std::string groupText = "# Merrowby index group: one index file per line\n";
-    for (const TagSpec& spec : specs) {
+    for (const TagSpec& layout : specs) {
         auto t = std::make_unique<Tag>();
-        t->name_ = spec.name;
-        s = KeyExpr::compile(spec.expression, dbf_->fields(), &t->expr_);
+        t->name_ = layout.name;
+        s = KeyExpr::compile(layout.expression, dbf_->fields(), &t->expr_);
         if (!s.ok()) {
             s.file = path();
             return fail(s);
         }
-        const std::string ixPath = resolveName(lib_->fs(), dir, spec.name + ".ntx");
+        const std::string ixPath = resolveName(lib_->fs(), dir, layout.name + ".ntx");
         if (lib_->safety() && lib_->fs().exists(ixPath))
             return lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists);
         std::vector<uint8_t> keys;
@@ -538,12 +538,12 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
         s = collectKeys(t->expr_, &keys, &recNos);
         if (!s.ok()) return fail(s);
         NtxSpec ns;
-        ns.expression = spec.expression;
+        ns.expression = layout.expression;
         ns.keySize = t->expr_.keySize();
         ns.keyDecimals = t->expr_.keyDecimals();
-        ns.unique = spec.unique;
-        ns.descending = spec.descending;
-        ns.tagName = spec.name.substr(0, 10);
+        ns.unique = layout.unique;
+        ns.descending = layout.descending;
+        ns.tagName = layout.name.substr(0, 10);
         // An index file of this table that is open is replaced: close ours first.
         for (auto& old : tags_)
             if (old->index_ && old->index().path() == ixPath) {
@@ -595,19 +595,19 @@ Status Table::openGroup(const std::string& groupPath) {
             if (dbf_->readOnly())
                 return Status::error(ErrorKind::Corrupt, ixPath,
                                      "index was left unfinished by a program that stopped; rebuild it");
-            NtxSpec spec;
-            spec.expression = t->index_->header().expression;
-            spec.keySize = t->expr_.keySize();
-            spec.keyDecimals = t->expr_.keyDecimals();
-            spec.unique = t->index_->header().unique;
-            spec.descending = t->index_->header().descending;
-            spec.tagName = t->name_.substr(0, 10);
+            NtxSpec layout;
+            layout.expression = t->index_->header().expression;
+            layout.keySize = t->expr_.keySize();
+            layout.keyDecimals = t->expr_.keyDecimals();
+            layout.unique = t->index_->header().unique;
+            layout.descending = t->index_->header().descending;
+            layout.tagName = t->name_.substr(0, 10);
             XB_TRY(t->index_->close());
             t->index_.reset();
             std::vector<uint8_t> keys;
             std::vector<uint32_t> recNos;
             XB_TRY(collectKeys(t->expr_, &keys, &recNos));
-            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, spec, std::move(keys), std::move(recNos), &t->index_));
+            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_));
             XB_TRY(lib_->fs().remove(pendingMarker(ixPath)));
         }
         if (t->expr_.keySize() != t->index_->keySize())

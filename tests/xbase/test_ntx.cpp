@@ -29,7 +29,7 @@ public:
     ntxtest::NoSyncFileSystem fs;
     std::string ixPath() const { return dir.file("test.ntx"); }
 
-    std::unique_ptr<NtxIndex> buildFrom(const Model& m, NtxSpec spec) {
+    std::unique_ptr<NtxIndex> buildFrom(const Model& m, NtxSpec layout) {
         std::vector<uint8_t> keys;
         std::vector<uint32_t> recs;
         for (const auto& [k, r] : m) {
@@ -37,9 +37,9 @@ public:
             recs.push_back(r);
         }
         // Hand the entries over in a scrambled order: build() must sort them itself.
-        ntxtest::shuffleEntries(&keys, &recs, spec.keySize, 99);
+        ntxtest::shuffleEntries(&keys, &recs, layout.keySize, 99);
         std::unique_ptr<NtxIndex> ix;
-        Status s = NtxIndex::build(fs, ixPath(), spec, std::move(keys), std::move(recs), &ix);
+        Status s = NtxIndex::build(fs, ixPath(), layout, std::move(keys), std::move(recs), &ix);
         EXPECT_TRUE(s.ok()) << s.toString();
         return ix;
     }
@@ -302,11 +302,11 @@ TEST_F(NtxTest, DescendingSoftSeekLandsOnTheNextSmallerKey) {
 // --- bytes on disk ----------------------------------------------------------------------------
 
 TEST_F(NtxTest, HeaderBytesFollowTheFormat) {
-    NtxSpec spec = specFor(35);
-    spec.keyDecimals = 2;
+    NtxSpec layout = specFor(35);
+    layout.keyDecimals = 2;
     Model m(false);
     for (uint32_t r = 1; r <= 100; ++r) m.insert({ntxtest::numberKey(int(r), 35), r});
-    std::unique_ptr<NtxIndex> ix = buildFrom(m, spec);
+    std::unique_ptr<NtxIndex> ix = buildFrom(m, layout);
     ASSERT_TRUE(ix);
     std::vector<uint8_t> f = ntxtest::readFile(ixPath());
     ASSERT_EQ(f.size() % 1024, 0u);
@@ -350,9 +350,9 @@ TEST_F(NtxTest, LeafPageBytesFollowTheFormat) {
     m.insert({ntxtest::padded("BB", 10), 7});
     m.insert({ntxtest::padded("AA", 10), 9});
     m.insert({ntxtest::padded("CC", 10), 3});
-    NtxSpec spec = specFor(10, false, true);
-    spec.descending = false;
-    std::unique_ptr<NtxIndex> ix = buildFrom(m, spec);
+    NtxSpec layout = specFor(10, false, true);
+    layout.descending = false;
+    std::unique_ptr<NtxIndex> ix = buildFrom(m, layout);
     ASSERT_TRUE(ix);
     std::vector<uint8_t> f = ntxtest::readFile(ixPath());
     EXPECT_EQ(f[278], 1);  // unique flag

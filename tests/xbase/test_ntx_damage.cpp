@@ -37,11 +37,11 @@ public:
             keys.insert(keys.end(), k.begin(), k.end());
             recs.push_back(r);
         }
-        NtxSpec spec;
-        spec.expression = "NAME";
-        spec.keySize = kKs;
+        NtxSpec layout;
+        layout.expression = "NAME";
+        layout.keySize = kKs;
         std::unique_ptr<NtxIndex> ix;
-        ASSERT_TRUE(NtxIndex::build(fs, path, spec, keys, recs, &ix).ok());
+        ASSERT_TRUE(NtxIndex::build(fs, path, layout, keys, recs, &ix).ok());
         ASSERT_TRUE(ix->close().ok());
         good = ntxtest::readFile(path);
     }
@@ -263,9 +263,9 @@ TEST_F(NtxDamageTest, FailedRebuildLeavesTheOldIndex) {
         keys.insert(keys.end(), k.begin(), k.end());
         recs.push_back(r);
     }
-    NtxSpec spec;
-    spec.expression = "NAME";
-    spec.keySize = kKs;
+    NtxSpec layout;
+    layout.expression = "NAME";
+    layout.keySize = kKs;
     for (int kind = 0; kind < 3; ++kind) {
         for (int n = 1;; ++n) {
             FaultyFileSystem::Plan plan;
@@ -274,7 +274,7 @@ TEST_F(NtxDamageTest, FailedRebuildLeavesTheOldIndex) {
             if (kind == 2) plan.failRenameAt = n;
             faulty.setPlan(plan);
             std::unique_ptr<NtxIndex> ix;
-            Status s = NtxIndex::build(faulty, path, spec, keys, recs, &ix);
+            Status s = NtxIndex::build(faulty, path, layout, keys, recs, &ix);
             if (s.ok()) {
                 ASSERT_GE(n, 2) << "kind " << kind << ": the fault was never hit";
                 uint64_t c = 0;

@@ -57,12 +57,12 @@ TEST(NtxPerf, DISABLED_MillionFortyByteKeys) {
         recs[i] = uint32_t(i + 1);
     }
     const long rssBefore = residentKb();
-    NtxSpec spec;
-    spec.expression = "Upper(Last + First)";
-    spec.keySize = 40;
+    NtxSpec layout;
+    layout.expression = "Upper(Last + First)";
+    layout.keySize = 40;
     std::unique_ptr<NtxIndex> ix;
     double t0 = cpuNow();
-    ASSERT_TRUE(NtxIndex::build(fs, dir.file("big.ntx"), spec, std::move(keys), std::move(recs), &ix).ok());
+    ASSERT_TRUE(NtxIndex::build(fs, dir.file("big.ntx"), layout, std::move(keys), std::move(recs), &ix).ok());
     const double build = cpuNow() - t0;
 
     std::vector<std::string> added;
