@@ -181,7 +181,8 @@ TEST(LabelSheet, SevenLabelsOnThreeAcross) {
     EXPECT_EQ(Find(Texts(printer), "L7"), nullptr);
     EXPECT_NE(Find(Texts(printer), "L6"), nullptr);
     ASSERT_TRUE(sheet.finish(results.back()));
-    const Drawn* seventh = Find(Texts(printer), "L7");
+    const auto drawn = Texts(printer);  // Find points into it: keep it alive
+    const Drawn* seventh = Find(drawn, "L7");
     ASSERT_NE(seventh, nullptr);
     EXPECT_EQ(seventh->x, 6);
     EXPECT_EQ(seventh->y, 700);
