@@ -13,6 +13,7 @@
 #include <string>
 
 #include "AddressGen.h"
+#include "BenchBook.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
 #include "data/dbFiles.h"
@@ -34,32 +35,7 @@ uint32_t bookRows() {
 std::string bookDir() {
     const std::string dir = (QDir::tempPath() + "/merrowby-bench-reminders/book").toStdString() +
                             std::to_string(bookRows());
-    if (fs::exists(dir + "/Address.ntx")) return dir;
-    fs::remove_all(dir);
-    if (!CreateDataSet(dir).ok()) std::abort();
-    xbase::Library lib;
-    lib.setDirectory(dir);
-    lib.setSyncOnFlush(false);
-    lib.setAutoOpen(false);
-    xbase::Table* t = lib.open("AddrBook");
-    if (!t) std::abort();
-    static const char* const kColumns[addrgen::ColumnCount] = {
-        "First", "Last", "Street", "Street2", "City", "State", "Zip", "Country", "email",
-        "phone", "fax", "mobile", "Birthdate", "Annavdate", "Other1Date", "Other2Date",
-        "Birthday", "Annav", "Valentine", "Mother", "Father", "Secretary", "Halloween",
-        "ThanksGiv", "Christmas", "Other1", "Other2"};
-    std::vector<xbase::Field*> f;
-    for (const char* name : kColumns) f.push_back(t->field(name));
-    addrgen::Gen g(1);
-    for (uint32_t i = 0; i < bookRows(); ++i) {
-        auto r = g.row();
-        t->appendBlank();
-        for (int c = 0; c < addrgen::ColumnCount; ++c)
-            if (f[size_t(c)]) f[size_t(c)]->assign(r[size_t(c)]);
-    }
-    lib.setSafety(false);
-    if (t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}) != 0) std::abort();
-    t->close();
+    MakeGeneratedBook(dir, bookRows());
     return dir;
 }
 
