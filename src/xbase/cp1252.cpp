@@ -127,8 +127,20 @@ unsigned char lower(unsigned char c) {
     }
 }
 
-void upperInPlace(std::string& bytes) {
-    for (char& c : bytes) c = char(upper(uint8_t(c)));
+namespace {
+struct UpperTable {
+    uint8_t t[256];
+    UpperTable() {
+        for (int c = 0; c < 256; ++c) t[c] = upper(uint8_t(c));
+    }
+};
+const UpperTable kUpper;
+}  // namespace
+
+void upperInPlace(std::string& bytes) { upperInPlace(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()); }
+
+void upperInPlace(uint8_t* bytes, size_t n) {
+    for (size_t i = 0; i < n; ++i) bytes[i] = kUpper.t[bytes[i]];
 }
 
 }  // namespace xbase::cp1252

@@ -1,6 +1,8 @@
 #pragma once
 // Windows-1252 <-> UTF-8. Table files hold Windows-1252 text; the engine's API speaks UTF-8.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,5 +22,6 @@ std::string toUtf8(std::string_view bytes);
 unsigned char upper(unsigned char c);
 unsigned char lower(unsigned char c);
 void upperInPlace(std::string& bytes);
+void upperInPlace(uint8_t* bytes, size_t n);
 
 }  // namespace xbase::cp1252

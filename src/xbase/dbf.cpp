@@ -363,6 +363,22 @@ Status DbfFile::loadRows(uint64_t first, uint64_t count) {
     return Status::Ok();
 }
 
+Status DbfFile::readRows(uint64_t first, size_t count, uint8_t* buf) const {
+    XB_TRY(usable(false));
+    if (first + count > recordCount_)
+        return fail(ErrorKind::BadArgument, "rows " + std::to_string(first + 1) + "-" +
+                                                std::to_string(first + count) + " out of range 1-" +
+                                                std::to_string(recordCount_));
+    const uint64_t inFile = first < fileRecordCount_ ? std::min<uint64_t>(count, fileRecordCount_ - first) : 0;
+    if (inFile) XB_TRY(file_->readExact(headerLength_ + first * recordLength_, buf, size_t(inFile) * recordLength_));
+    if (inFile < count) {
+        const uint64_t from = first + inFile - fileRecordCount_;
+        std::memcpy(buf + inFile * recordLength_, pending_.data() + from * recordLength_,
+                    size_t(count - inFile) * recordLength_);
+    }
+    return Status::Ok();
+}
+
 Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) {
     XB_TRY(usable(false));
     if (recNo == 0 || recNo > recordCount_)

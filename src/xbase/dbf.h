@@ -75,6 +75,10 @@ public:
 
     // Copies record recNo (1-based) into buf (recordLength() bytes). BadArgument when out of range.
     Status readRecord(uint32_t recNo, uint8_t* buf);
+    // Copies `count` rows from row index `first` (0-based) into buf, straight from the file (or
+    // the rows not yet written), leaving the read cache alone: safe to call from several threads
+    // at once while nothing changes the table.
+    Status readRows(uint64_t first, size_t count, uint8_t* buf) const;
     // Returns a pointer to the record's bytes, valid until the next call on this object.
     Status recordPtr(uint32_t recNo, const uint8_t** out);
     Status writeRecord(uint32_t recNo, const uint8_t* buf);

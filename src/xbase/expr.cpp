@@ -348,9 +348,44 @@ Status KeyExpr::compile(std::string_view text, const std::vector<FieldInfo>& fie
     } else {
         e.keySize_ = uint16_t(std::clamp(root->width, 1, int(kMaxKeySize)));
     }
+    // The keys indexes mostly use, field texts joined and perhaps upper-cased, are cut
+    // straight from the record: no tree walk, no intermediate strings.
+    const Node* body = root.get();
+    if (body->kind == Node::Func && body->name == "UPPER" && body->args.size() == 1) {
+        e.fastUpper_ = true;
+        body = body->args[0].get();
+    }
+    auto textField = [](const Node* n) { return n->kind == Node::FieldRef && (n->field.type == 'C' || n->field.type == 'D'); };
+    if (e.type_ == 'C' || e.type_ == 'D') {
+        if (textField(body)) {
+            e.slices_.push_back({body->field.offset, body->field.length});
+        } else if (body->kind == Node::Concat &&
+                   std::all_of(body->args.begin(), body->args.end(), [&](const auto& a) { return textField(a.get()); })) {
+            for (const auto& a : body->args) e.slices_.push_back({a->field.offset, a->field.length});
+        }
+    }
+    if (e.slices_.empty()) e.fastUpper_ = false;
     e.root_ = std::move(root);
     *out = std::move(e);
     return Status::Ok();
+}
+
+void KeyExpr::evaluateInto(const uint8_t* record, uint8_t* out) const {
+    if (slices_.empty()) {
+        std::string key;
+        evaluate(record, &key);
+        std::memcpy(out, key.data(), keySize_);
+        return;
+    }
+    size_t at = 0;
+    for (const auto& [off, len] : slices_) {
+        const size_t n = std::min<size_t>(len, keySize_ - at);
+        std::memcpy(out + at, record + off, n);
+        at += n;
+        if (at == keySize_) break;
+    }
+    if (at < keySize_) std::memset(out + at, ' ', keySize_ - at);
+    if (fastUpper_) cp1252::upperInPlace(out, at);
 }
 
 const std::string& KeyExpr::text() const { return text_; }
@@ -373,6 +408,11 @@ void KeyExpr::evaluate(const uint8_t* record, std::string* out) const {
         return;
     }
     default:
+        if (!slices_.empty()) {
+            out->resize(keySize_);
+            evaluateInto(record, reinterpret_cast<uint8_t*>(out->data()));
+            return;
+        }
         root_->text(record, *out);
         out->resize(keySize_, ' ');
         return;

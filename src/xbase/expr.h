@@ -35,6 +35,8 @@ public:
 
     // Computes the key of a raw record: exactly keySize() bytes (text padded with blanks or cut).
     void evaluate(const uint8_t* record, std::string* out) const;
+    // The same into out[0, keySize()).
+    void evaluateInto(const uint8_t* record, uint8_t* out) const;
 
     // Turns a seek value given as UTF-8 into key bytes: character keys are converted to
     // Windows-1252 and cut to keySize (not padded: a shorter value is a prefix); numeric keys take
@@ -52,6 +54,9 @@ private:
     char type_ = 'C';
     uint16_t keySize_ = 0;
     uint16_t keyDecimals_ = 0;
+    // Set when the key is field texts joined (optionally upper-cased): their (offset, length).
+    std::vector<std::pair<uint16_t, uint16_t>> slices_;
+    bool fastUpper_ = false;
 };
 
 }  // namespace xbase

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <bitset>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "le.h"
 #include "ntx_format.h"
@@ -48,6 +50,8 @@ struct SlabFree {
 };
 using Slab = std::unique_ptr<Page, SlabFree>;
 constexpr size_t kHugeBytes = size_t(2) << 20;
+constexpr uint32_t kReadCluster = 32;          // pages read at once when one is missing
+constexpr size_t kParallelSortMin = 1 << 16;  // keys from which a build sorts on two threads
 
 Slab allocSlab(size_t pages) {
     const size_t bytes = pages * sizeof(Page);
@@ -94,6 +98,119 @@ std::string cString(const uint8_t* p, size_t max) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
+// --- bulk build sort ---------------------------------------------------------------------------
+struct SortRec {
+    uint64_t chunk;  // 8 key bytes from the current offset, big-endian, as a number
+    uint32_t rec;
+    uint32_t idx;    // key number in the key array
+};
+
+// Sorts entries by (key, record number). Keys are fixed-size byte strings in one array; the sort
+// works on 16-byte records holding 8 key bytes at a time, and only runs that tie on those bytes
+// go on to the next 8.
+class KeySorter {
+public:
+    KeySorter(const uint8_t* keys, size_t keySize, bool descending)
+        : keys_(keys), keySize_(keySize), descending_(descending) {}
+
+    // Sorts v[0, n); tmp has room for n records.
+    void sort(SortRec* v, SortRec* tmp, size_t n) { sortRange(v, tmp, 0, n, 0); }
+
+    // Merges the sorted runs a[0, na) and b[0, nb) into out.
+    void merge(const SortRec* a, size_t na, const SortRec* b, size_t nb, SortRec* out) const {
+        size_t i = 0, j = 0, o = 0;
+        while (i < na && j < nb) {
+            if (i + 8 < na) __builtin_prefetch(keys_ + size_t(a[i + 8].idx) * keySize_);
+            if (j + 8 < nb) __builtin_prefetch(keys_ + size_t(b[j + 8].idx) * keySize_);
+            out[o++] = less(b[j], a[i]) ? b[j++] : a[i++];
+        }
+        while (i < na) out[o++] = a[i++];
+        while (j < nb) out[o++] = b[j++];
+    }
+
+    bool less(const SortRec& x, const SortRec& y) const {
+        int c = std::memcmp(keys_ + size_t(x.idx) * keySize_, keys_ + size_t(y.idx) * keySize_, keySize_);
+        if (descending_) c = -c;
+        return c != 0 ? c < 0 : x.rec < y.rec;
+    }
+
+private:
+    // Stable LSD radix sort of a[0, n) by chunk, one byte per pass; passes where every record
+    // has the same byte are skipped.
+    static void radixByChunk(SortRec* a, SortRec* tmp, size_t n) {
+        std::vector<size_t> counts(8 * 256, 0);
+        for (size_t i = 0; i < n; ++i) {
+            const uint64_t c = a[i].chunk;
+            for (size_t b = 0; b < 8; ++b) ++counts[b * 256 + ((c >> (8 * b)) & 0xFF)];
+        }
+        SortRec* src = a;
+        SortRec* dst = tmp;
+        for (size_t b = 0; b < 8; ++b) {
+            size_t* cnt = &counts[b * 256];
+            if (cnt[(src[0].chunk >> (8 * b)) & 0xFF] == n) continue;
+            size_t sum = 0;
+            for (size_t x = 0; x < 256; ++x) {
+                const size_t c = cnt[x];
+                cnt[x] = sum;
+                sum += c;
+            }
+            for (size_t i = 0; i < n; ++i) dst[cnt[(src[i].chunk >> (8 * b)) & 0xFF]++] = src[i];
+            std::swap(src, dst);
+        }
+        if (src != a) std::copy(src, src + n, a);
+    }
+
+    void sortRange(SortRec* v, SortRec* tmp, size_t lo, size_t hi, size_t off) {
+        while (hi - lo > 1) {
+            if (off >= keySize_) {
+                std::sort(v + lo, v + hi, [](const SortRec& a, const SortRec& b) { return a.rec < b.rec; });
+                return;
+            }
+            if (hi - lo <= 16) {  // small runs: compare whole keys
+                std::sort(v + lo, v + hi, [this, off](const SortRec& a, const SortRec& b) {
+                    int c = std::memcmp(keys_ + size_t(a.idx) * keySize_ + off,
+                                        keys_ + size_t(b.idx) * keySize_ + off, keySize_ - off);
+                    if (descending_) c = -c;
+                    return c != 0 ? c < 0 : a.rec < b.rec;
+                });
+                return;
+            }
+            const size_t n = std::min<size_t>(8, keySize_ - off);
+            uint64_t mn = UINT64_MAX, mx = 0;
+            for (size_t i = lo; i < hi; ++i) {
+                // Past the first pass the keys are read in sorted order, i.e. at random.
+                if (i + 16 < hi) __builtin_prefetch(keys_ + size_t(v[i + 16].idx) * keySize_ + off);
+                uint64_t c = chunkAt(keys_ + size_t(v[i].idx) * keySize_ + off, n);
+                if (descending_) c = ~c;
+                v[i].chunk = c;
+                mn = std::min(mn, c);
+                mx = std::max(mx, c);
+            }
+            if (mn == mx) {  // all tie on these bytes: straight on to the next ones
+                off += 8;
+                continue;
+            }
+            if (hi - lo >= 4096) {
+                radixByChunk(v + lo, tmp + lo, hi - lo);
+            } else {
+                std::sort(v + lo, v + hi, [](const SortRec& a, const SortRec& b) { return a.chunk < b.chunk; });
+            }
+            size_t i = lo;
+            while (i < hi) {
+                size_t j = i + 1;
+                while (j < hi && v[j].chunk == v[i].chunk) ++j;
+                if (j - i > 1) sortRange(v, tmp, i, j, off + 8);
+                i = j;
+            }
+            return;
+        }
+    }
+
+    const uint8_t* keys_;
+    size_t keySize_;
+    bool descending_;
+};
+
 }  // namespace
 
 struct NtxIndex::Impl {
@@ -126,6 +243,7 @@ struct NtxIndex::Impl {
     int walkDir = 0;
     uint64_t walkSteps = 0;
 
+    std::vector<uint8_t> clusterBuf;  // pages read together by getPage
     std::vector<uint8_t> scratch;  // gathered items during splits and merges
     std::vector<uint8_t> itemBuf;  // the item travelling up during an insert
 
@@ -223,7 +341,7 @@ struct NtxIndex::Impl {
             }
         }
         bool perm = true;
-        std::vector<bool> seen(maxItems + 1u, false);
+        std::bitset<kPageSize / 2> seen;  // maxItems + 1 < kPageSize / 2 for any key size
         for (size_t i = 0; i <= maxItems && perm; ++i) {
             uint32_t o = slot(p, i);
             if (o < area || (o - area) % itemSize != 0 || (o - area) / itemSize > maxItems ||
@@ -258,15 +376,29 @@ struct NtxIndex::Impl {
             return Status::Ok();
         }
         if (no >= filePages) return corrupt("page " + std::to_string(off) + " was never written");
-        Page* p = newPage(no);
-        Status s = file->readExact(uint64_t(off), p->b, kPageSize);
-        if (s.ok()) s = checkPage(p);
-        if (!s.ok()) {
-            --slabUsed;  // give the slot back; p was the last one handed out
-            return s;
+        // Read the pages that follow along with it: a bulk-built tree lies in the file in the
+        // order a walk visits it, and one read of a run costs little more than one of a page.
+        uint32_t end = no + 1;
+        while (end < filePages && end - no < kReadCluster && !pages[end]) ++end;
+        clusterBuf.resize(size_t(end - no) * kPageSize);
+        Status s = file->readExact(uint64_t(off), clusterBuf.data(), clusterBuf.size());
+        if (!s.ok() && end > no + 1) {
+            end = no + 1;  // perhaps only the tail is unreadable
+            s = file->readExact(uint64_t(off), clusterBuf.data(), kPageSize);
         }
-        pages[no] = p;
-        *out = p;
+        if (!s.ok()) return s;
+        for (uint32_t n = no; n < end; ++n) {
+            Page* p = newPage(n);
+            std::memcpy(p->b, &clusterBuf[size_t(n - no) * kPageSize], kPageSize);
+            s = checkPage(p);
+            if (!s.ok()) {
+                --slabUsed;  // give the slot back; p was the last one handed out
+                if (n == no) return s;
+                continue;    // a bad neighbour is reported when it is asked for
+            }
+            pages[n] = p;
+        }
+        *out = pages[no];
         return Status::Ok();
     }
 
@@ -779,80 +911,6 @@ struct NtxIndex::Impl {
         return Status::Ok();
     }
 
-    // --- bulk build ---------------------------------------------------------------------------
-    struct SortRec {
-        uint64_t chunk;
-        uint32_t rec;
-        uint32_t idx;
-    };
-
-    // Stable LSD radix sort of a[0, n) by chunk, one byte per pass; passes where every record has
-    // the same byte are skipped. tmp holds n records.
-    static void radixByChunk(SortRec* a, SortRec* tmp, size_t n) {
-        std::vector<size_t> counts(8 * 256, 0);
-        for (size_t i = 0; i < n; ++i) {
-            const uint64_t c = a[i].chunk;
-            for (size_t b = 0; b < 8; ++b) ++counts[b * 256 + ((c >> (8 * b)) & 0xFF)];
-        }
-        SortRec* src = a;
-        SortRec* dst = tmp;
-        for (size_t b = 0; b < 8; ++b) {
-            size_t* cnt = &counts[b * 256];
-            if (cnt[(src[0].chunk >> (8 * b)) & 0xFF] == n) continue;
-            size_t sum = 0;
-            for (size_t x = 0; x < 256; ++x) {
-                const size_t c = cnt[x];
-                cnt[x] = sum;
-                sum += c;
-            }
-            for (size_t i = 0; i < n; ++i) dst[cnt[(src[i].chunk >> (8 * b)) & 0xFF]++] = src[i];
-            std::swap(src, dst);
-        }
-        if (src != a) std::copy(src, src + n, a);
-    }
-
-    // Sorts v[lo, hi) by key bytes from `off` on, then record number; 8 key bytes per pass, and
-    // only runs that tie go on to the next pass.
-    std::vector<SortRec> sortTmp;
-    void sortRange(std::vector<SortRec>& v, size_t lo, size_t hi, size_t off, const uint8_t* keys) {
-        while (hi - lo > 1) {
-            if (off >= keySize) {
-                std::sort(v.begin() + ptrdiff_t(lo), v.begin() + ptrdiff_t(hi),
-                          [](const SortRec& a, const SortRec& b) { return a.rec < b.rec; });
-                return;
-            }
-            const size_t n = std::min<size_t>(8, keySize - off);
-            uint64_t mn = UINT64_MAX, mx = 0;
-            for (size_t i = lo; i < hi; ++i) {
-                // Past the first pass the keys are read in sorted order, i.e. at random.
-                if (i + 16 < hi) __builtin_prefetch(keys + size_t(v[i + 16].idx) * keySize + off);
-                uint64_t c = chunkAt(keys + size_t(v[i].idx) * keySize + off, n);
-                if (descending) c = ~c;
-                v[i].chunk = c;
-                mn = std::min(mn, c);
-                mx = std::max(mx, c);
-            }
-            if (mn == mx) {  // all tie on these bytes: straight on to the next ones
-                off += 8;
-                continue;
-            }
-            if (hi - lo >= 4096) {
-                if (sortTmp.size() < hi - lo) sortTmp.resize(hi - lo);
-                radixByChunk(&v[lo], sortTmp.data(), hi - lo);
-            } else {
-                std::sort(v.begin() + ptrdiff_t(lo), v.begin() + ptrdiff_t(hi),
-                          [](const SortRec& a, const SortRec& b) { return a.chunk < b.chunk; });
-            }
-            size_t i = lo;
-            while (i < hi) {
-                size_t j = i + 1;
-                while (j < hi && v[j].chunk == v[i].chunk) ++j;
-                if (j - i > 1) sortRange(v, i, j, off + 8, keys);
-                i = j;
-            }
-            return;
-        }
-    }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -961,24 +1019,31 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     if (layout.tagName.size() > kTagNameMaxChars) return bad("tag name longer than 10 characters");
     if (recNos.size() > UINT32_MAX) return bad("too many keys");
 
-    std::unique_ptr<NtxIndex> ix(new NtxIndex());
-    ix->impl_ = std::make_unique<Impl>();
-    Impl& m = *ix->impl_;
-    m.fs = &fs;
-    m.path = path;
-    m.hdr = &ix->hdr_;
-    m.keySize = layout.keySize;
-    m.itemSize = uint16_t(layout.keySize + kItemOverhead);
-    m.maxItems = maxItemsFor(layout.keySize);
-    m.half = uint16_t(m.maxItems / 2);
-    m.descending = layout.descending;
-    m.unique = layout.unique;
-    const size_t ks = m.keySize;
+    const size_t ks = layout.keySize;
+    const uint16_t itemSize = uint16_t(layout.keySize + kItemOverhead);
+    const uint16_t maxItems = maxItemsFor(layout.keySize);
+    const uint16_t half = uint16_t(maxItems / 2);
 
-    // Sort (key, record number).
-    std::vector<Impl::SortRec> order(recNos.size());
+    // Sort (key, record number): large sets in two halves on two threads, then merged.
+    std::vector<SortRec> order(recNos.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = {0, recNos[i], uint32_t(i)};
-    m.sortRange(order, 0, order.size(), 0, keys.data());
+    recNos.clear();
+    recNos.shrink_to_fit();
+    {
+        KeySorter sorter(keys.data(), ks, layout.descending);
+        std::vector<SortRec> tmp(order.size());
+        const size_t n = order.size();
+        if (n >= kParallelSortMin) {
+            const size_t h = n / 2;
+            std::thread second([&] { sorter.sort(order.data() + h, tmp.data() + h, n - h); });
+            sorter.sort(order.data(), tmp.data(), h);
+            second.join();
+            sorter.merge(order.data(), h, order.data() + h, n - h, tmp.data());
+            order.swap(tmp);
+        } else {
+            sorter.sort(order.data(), tmp.data(), n);
+        }
+    }
     if (layout.unique && !order.empty()) {
         size_t w = 1;
         for (size_t i = 1; i < order.size(); ++i) {
@@ -988,17 +1053,12 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
         }
         order.resize(w);
     }
-    recNos.clear();
-    recNos.shrink_to_fit();
-    m.sortTmp.clear();
-    m.sortTmp.shrink_to_fit();
 
     // Plan each level: pages filled left to right with max keys, the next entry going up as a
     // separator; the last two pages of a level share their keys so neither falls below half.
     struct LevelPlan {
         size_t entries;  // entries arriving at this level
         size_t pages;
-        Page* cur = nullptr;
         size_t curIndex = 0;
         size_t target(size_t j, size_t maxK, size_t halfK) const {
             if (pages == 1) return entries;
@@ -1013,34 +1073,55 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     {
         size_t e = order.size();
         for (;;) {
-            if (e <= m.maxItems) {
+            if (e <= maxItems) {
                 plan.push_back({e, 1});
                 break;
             }
-            const size_t q = (e + 1 + m.maxItems) / (size_t(m.maxItems) + 1);
+            const size_t q = (e + 1 + maxItems) / (size_t(maxItems) + 1);
             plan.push_back({e, q});
             e = q - 1;
         }
     }
 
-    m.pages.emplace_back();  // page 0 is the header
-    m.numPages = 1;
-    // Pages are numbered when finished, so they land in the file in the order they fill up.
-    auto startPage = [&]() {
-        Page* p = m.newPage(0);
-        m.initPage(p);
-        return p;
+    // Write beside the target. Pages are numbered when finished, so they go out in page order
+    // through a buffer; only the page being filled on each level is held. The header, which
+    // names the root, comes last.
+    const std::string tmp = path + ".building";
+    std::unique_ptr<File> f;
+    XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
+    auto failed = [&](Status s) {
+        f.reset();
+        fs.remove(tmp);
+        return s;
     };
-    auto finishPage = [&](Page* p, uint32_t rightChild) {
-        le::put32(item(p, keyCount(p)) + kItemChild, rightChild);
-        p->no = m.numPages++;
-        m.pages.push_back(p);
-        return p->no * kPageSize;
+    const size_t bufPages = 256;
+    std::vector<uint8_t> buf(bufPages * kPageSize);
+    size_t bufUsed = 0;     // pages in buf
+    uint32_t bufFirst = 1;  // page number of buf's first page
+    uint32_t numPages = 1;  // page 0 is the header
+    Status ws;
+    auto flushBuf = [&]() {
+        if (bufUsed == 0 || !ws.ok()) return;
+        ws = f->write(uint64_t(bufFirst) * kPageSize, buf.data(), bufUsed * kPageSize);
+        bufFirst = uint32_t(bufFirst + bufUsed);
+        bufUsed = 0;
     };
-    for (auto& lv : plan) lv.cur = startPage();
+    const uint32_t area = itemAreaStart(maxItems);
+    std::vector<Page> cur(plan.size());
+    auto startPage = [&](Page& p) {
+        std::memset(p.b, 0, kPageSize);
+        for (size_t i = 0; i <= maxItems; ++i) setSlot(&p, i, uint16_t(area + i * itemSize));
+    };
+    auto finishPage = [&](Page& p, uint32_t rightChild) {
+        le::put32(item(&p, keyCount(&p)) + kItemChild, rightChild);
+        std::memcpy(&buf[bufUsed * kPageSize], p.b, kPageSize);
+        if (++bufUsed == bufPages) flushBuf();
+        return numPages++ * uint32_t(kPageSize);
+    };
+    for (auto& p : cur) startPage(p);
 
-    std::vector<uint8_t> it(m.itemSize);
-    for (size_t e = 0; e < order.size(); ++e) {
+    std::vector<uint8_t> it(itemSize);
+    for (size_t e = 0; e < order.size() && ws.ok(); ++e) {
         if (e + 32 < order.size()) {
             const uint8_t* ahead = &keys[size_t(order[e + 32].idx) * ks];
             __builtin_prefetch(ahead);
@@ -1051,81 +1132,53 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
         std::memcpy(it.data() + kItemKey, &keys[size_t(order[e].idx) * ks], ks);
         for (size_t L = 0;; ++L) {
             LevelPlan& lv = plan[L];
-            const uint16_t n = keyCount(lv.cur);
-            if (n < lv.target(lv.curIndex, m.maxItems, m.half)) {
-                std::memcpy(item(lv.cur, n), it.data(), m.itemSize);
-                setCount(lv.cur, uint16_t(n + 1));
+            Page& p = cur[L];
+            const uint16_t n = keyCount(&p);
+            if (n < lv.target(lv.curIndex, maxItems, half)) {
+                std::memcpy(item(&p, n), it.data(), itemSize);
+                setCount(&p, uint16_t(n + 1));
                 break;
             }
-            const uint32_t done = finishPage(lv.cur, le::get32(it.data() + kItemChild));
-            lv.cur = startPage();
+            const uint32_t done = finishPage(p, le::get32(it.data() + kItemChild));
+            startPage(p);
             ++lv.curIndex;
             le::put32(it.data() + kItemChild, done);
-            if (L + 1 >= plan.size()) {
-                return Status::error(ErrorKind::Corrupt, path, "index build plan overflow");
-            }
+            if (L + 1 >= plan.size()) return failed(Status::error(ErrorKind::Corrupt, path, "index build plan overflow"));
         }
     }
-    uint32_t pending = 0;
-    for (auto& lv : plan) {
-        pending = finishPage(lv.cur, pending);
-        lv.cur = nullptr;
-    }
-    m.root = pending;
+    uint32_t root = 0;
+    for (size_t L = 0; L < plan.size(); ++L) root = finishPage(cur[L], root);
+    flushBuf();
+    if (!ws.ok()) return failed(ws);
     keys.clear();
     keys.shrink_to_fit();
     order.clear();
     order.shrink_to_fit();
 
-    // Header.
-    uint8_t* h = m.header;
+    uint8_t h[kPageSize] = {};
     le::put16(h + kHdrSignature, kSigStandard);
     le::put16(h + kHdrVersion, 1);
-    le::put32(h + kHdrRoot, m.root);
+    le::put32(h + kHdrRoot, root);
     le::put32(h + kHdrFreeList, 0);
-    le::put16(h + kHdrItemSize, m.itemSize);
-    le::put16(h + kHdrKeySize, m.keySize);
+    le::put16(h + kHdrItemSize, itemSize);
+    le::put16(h + kHdrKeySize, layout.keySize);
     le::put16(h + kHdrKeyDecimals, layout.keyDecimals);
-    le::put16(h + kHdrMaxItems, m.maxItems);
-    le::put16(h + kHdrHalfPage, m.half);
+    le::put16(h + kHdrMaxItems, maxItems);
+    le::put16(h + kHdrHalfPage, half);
     std::memcpy(h + kHdrExpression, layout.expression.data(), layout.expression.size());
     h[kHdrUnique] = layout.unique ? 1 : 0;
     h[kHdrDescending] = layout.descending ? 1 : 0;
     std::memcpy(h + kHdrTagName, layout.tagName.data(), layout.tagName.size());
-
-    // Write beside the target, sync, rename over it.
-    const std::string tmp = path + ".building";
-    Status s;
-    {
-        std::unique_ptr<File> f;
-        s = fs.open(tmp, OpenMode::CreateTruncate, &f);
-        if (!s.ok()) return s;
-        std::vector<uint8_t> buf;
-        const size_t chunkPages = 256;
-        for (size_t first = 0; first < m.numPages && s.ok(); first += chunkPages) {
-            const size_t last = std::min<size_t>(m.numPages, first + chunkPages);
-            buf.resize((last - first) * kPageSize);
-            for (size_t i = first; i < last; ++i) {
-                std::memcpy(&buf[(i - first) * kPageSize], i == 0 ? m.header : m.pages[i]->b, kPageSize);
-            }
-            s = f->write(uint64_t(first) * kPageSize, buf.data(), buf.size());
-        }
-        if (s.ok()) s = f->sync();
-    }
+    Status s = f->write(0, h, kPageSize);
+    if (s.ok()) s = f->sync();
+    f.reset();
     if (s.ok()) s = fs.rename(tmp, path);
     if (!s.ok()) {
         fs.remove(tmp);
         return s;
     }
     fs.syncDir(dirName(path));  // the new index is in place; a failed directory sync only weakens durability
-
-    XB_TRY(fs.open(path, OpenMode::ReadWrite, &m.file));
-    m.filePages = m.numPages;
-    m.freeHead = 0;
-    ix->path_ = path;
-    XB_TRY(parseHeader(path, m.header, uint64_t(m.numPages) * kPageSize, &ix->hdr_));
-    *out = std::move(ix);
-    return Status::Ok();
+    return open(fs, path, false, out);
 }
 
 // --- cursor ----------------------------------------------------------------------------------
