@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 #include "xbase/cp1252.h"
@@ -14,6 +15,15 @@ namespace {
 
 constexpr size_t kKeyReadBytes = 1 << 20;     // rows read at once while collecting keys
 constexpr uint32_t kParallelKeysMin = 1 << 16;  // rows from which keys are collected on two threads
+
+// Read-ahead of index-order scans.
+constexpr uint32_t kAheadWarmup = 64;          // single forward steps before reading ahead
+constexpr size_t kAheadFirstBatch = 2048;      // rows in the first batch of a run
+constexpr size_t kAheadBytes = 48u << 20;      // most memory a batch holds
+constexpr size_t kAheadGap = 16u << 10;        // rows this close in the file are read in one call
+constexpr size_t kAheadSpan = 1u << 20;        // most bytes one read call covers
+constexpr int kAheadMissLimit = 16;            // reads of fields a batch lacks before it is redone
+constexpr int kAheadMaxWidenings = 3;          // after that many, batches hold whole rows
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -36,18 +46,28 @@ std::string stem(const std::string& fileName) {
 }
 }  // namespace
 
+struct Table::ReadAhead {
+    std::vector<uint32_t> recs;  // record numbers in index order; recs[at] is the current row
+    size_t at = 0;
+    size_t width = 0;            // bytes kept per row
+    std::vector<int32_t> colAt;  // by byte offset in the row: where that field's bytes are kept, -1
+    std::vector<uint8_t> data;   // recs.size() * width bytes
+    int misses = 0;
+    Status tailError;            // the index failed right after the last row: the next step's result
+};
+
 // ---------------------------------------------------------------------------------------------
 // Field
 
 std::string Field::str() const {
     if (!table_->hasRow()) return {};
-    return cp1252::toUtf8(field::raw(table_->rowBuffer(), info_));
+    return cp1252::toUtf8(std::string_view(reinterpret_cast<const char*>(table_->fieldBytes(info_)), info_.length));
 }
 
 double Field::asDouble() const {
     if (!table_->hasRow()) return 0;
     double v = 0;
-    field::parseNumber(field::raw(table_->rowBuffer(), info_), &v);
+    field::parseNumber(std::string_view(reinterpret_cast<const char*>(table_->fieldBytes(info_)), info_.length), &v);
     return v;
 }
 
@@ -55,7 +75,7 @@ long long Field::asInt() const { return static_cast<long long>(std::trunc(asDoub
 
 bool Field::isTrue() const {
     if (!table_->hasRow() || info_.length == 0) return false;
-    return field::isTrue(table_->rowBuffer()[info_.offset]);
+    return field::isTrue(table_->fieldBytes(info_)[0]);
 }
 
 void Field::assign(std::string_view utf8) {
@@ -152,6 +172,7 @@ uint32_t Table::recNo() const {
 
 bool Table::deleted() const {
     if (rowRecNo_ == 0) return false;
+    if (servedAhead()) return ahead_->data[ahead_->at * ahead_->width] == '*';
     ensureRow();
     return row_[0] == '*';
 }
@@ -181,18 +202,142 @@ Tag* Table::tag(std::string_view name) {
 
 void Table::selectTag(Tag* tag) {
     (void)writeRow();
+    newTraversal();
     selected_ = tag;
 }
 
 void Table::touchRow() {
     if (rowChanged_) return;
     ensureRow();
+    dropReadAhead();
     // Remember the keys the row has in the indexes before its bytes change.
     if (!rowIsNew_) {
         rowKeys_.resize(tags_.size());
         for (size_t i = 0; i < tags_.size(); ++i) tags_[i]->expr().evaluate(row_.data(), &rowKeys_[i]);
     }
     rowChanged_ = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Read-ahead
+
+
+bool Table::servedAhead() const {
+    return ahead_ && !rowLoaded_ && rowRecNo_ != 0 && ahead_->at < ahead_->recs.size() &&
+           ahead_->recs[ahead_->at] == rowRecNo_;
+}
+
+void Table::dropReadAhead() { ahead_.reset(); }
+
+void Table::newTraversal() {
+    dropReadAhead();
+    forwardRun_ = 0;
+    aheadBatches_ = 0;
+    aheadWidenings_ = 0;
+    std::fill(wanted_.begin(), wanted_.end(), uint8_t(0));
+}
+
+const uint8_t* Table::fieldBytes(const FieldInfo& f) {
+    if (wanted_.empty()) wanted_.assign(dbf_->recordLength(), 0);
+    wanted_[f.offset] = 1;
+    if (servedAhead()) {
+        const int32_t at = ahead_->colAt[f.offset];
+        if (at >= 0) return &ahead_->data[ahead_->at * ahead_->width + size_t(at)];
+        // A field the batch does not hold: read the row, and once this happens often, redo
+        // the batch with the field in it.
+        if (++ahead_->misses > kAheadMissLimit) {
+            dropReadAhead();
+            ++aheadWidenings_;
+            aheadBatches_ = 0;
+        }
+    }
+    ensureRow();
+    return row_.data() + f.offset;
+}
+
+void Table::startReadAhead() {
+    dropReadAhead();
+    if (!selected_ || rowRecNo_ == 0 || rowChanged_) return;
+    NtxIndex& ix = selected_->index();
+    if (!ix.positioned() || ix.currentRecNo() != rowRecNo_) return;
+    auto a = std::make_unique<ReadAhead>();
+    const size_t rl = dbf_->recordLength();
+    if (wanted_.empty()) wanted_.assign(rl, 0);
+    a->colAt.assign(rl, -1);
+    a->colAt[0] = 0;  // the deletion flag
+    a->width = 1;
+    const bool whole = aheadWidenings_ >= kAheadMaxWidenings;
+    for (const FieldInfo& f : dbf_->fields()) {
+        if (f.offset == 0 || f.offset + size_t(f.length) > rl || (!whole && !wanted_[f.offset])) continue;
+        a->colAt[f.offset] = int32_t(a->width);
+        a->width += f.length;
+    }
+    size_t limit = std::max<size_t>(kAheadFirstBatch, kAheadBytes / (a->width + sizeof(uint32_t)));
+    if (aheadBatches_ == 0) limit = kAheadFirstBatch;
+    // The record numbers: the index cursor goes along and stays on the batch's last row, which
+    // is where the next ordinary step continues from.
+    const uint32_t count = recCount();
+    a->recs.push_back(rowRecNo_);
+    bool ok = true;
+    while (a->recs.size() < limit) {
+        a->tailError = ix.next(&ok);
+        if (!a->tailError.ok() || !ok) break;
+        const uint32_t r = ix.currentRecNo();
+        if (r == 0 || r > count) break;  // a broken entry: the ordinary step reports it
+        a->recs.push_back(r);
+    }
+    a->data.resize(a->recs.size() * a->width);
+    if (!fillReadAhead(*a).ok()) return;  // the ordinary reads report what is wrong
+    ++aheadBatches_;
+    ahead_ = std::move(a);
+}
+
+Status Table::fillReadAhead(ReadAhead& a) {
+    const size_t n = a.recs.size();
+    const size_t rl = dbf_->recordLength();
+    // Visit the rows in file order: (record, slot) pairs sorted by record, 16 bits a pass.
+    std::vector<uint64_t> order(n), tmp(n);
+    for (size_t i = 0; i < n; ++i) order[i] = (uint64_t(a.recs[i]) << 32) | i;
+    for (int shift = 32; shift < 64; shift += 16) {
+        std::vector<size_t> cnt(1u << 16, 0);
+        for (uint64_t v : order) ++cnt[(v >> shift) & 0xFFFF];
+        size_t sum = 0;
+        for (auto& c : cnt) {
+            const size_t k = c;
+            c = sum;
+            sum += k;
+        }
+        for (uint64_t v : order) tmp[cnt[(v >> shift) & 0xFFFF]++] = v;
+        order.swap(tmp);
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> cols;  // (offset in row, offset kept)
+    for (size_t o = 0; o < rl; ++o)
+        if (a.colAt[o] >= 0) cols.push_back({uint32_t(o), uint32_t(a.colAt[o])});
+    std::vector<uint32_t> lens(cols.size());
+    for (size_t c = 0; c < cols.size(); ++c) {
+        const size_t next = c + 1 < cols.size() ? cols[c + 1].second : a.width;
+        lens[c] = uint32_t(next - cols[c].second);
+    }
+    std::vector<uint8_t> buf;
+    for (size_t i = 0; i < n;) {
+        const uint64_t first = order[i] >> 32;
+        uint64_t last = first;
+        size_t j = i + 1;
+        for (; j < n; ++j) {
+            const uint64_t r = order[j] >> 32;
+            if ((r - last) * rl > kAheadGap || (r - first + 1) * rl > kAheadSpan) break;
+            last = r;
+        }
+        buf.resize(size_t(last - first + 1) * rl);
+        XB_TRY(dbf_->readRows(first - 1, size_t(last - first + 1), buf.data()));
+        for (size_t k = i; k < j; ++k) {
+            const uint8_t* row = &buf[size_t((order[k] >> 32) - first) * rl];
+            uint8_t* dst = &a.data[size_t(uint32_t(order[k])) * a.width];
+            for (size_t c = 0; c < cols.size(); ++c) std::memcpy(dst + cols[c].second, row + cols[c].first, lens[c]);
+        }
+        i = j;
+    }
+    return Status::Ok();
 }
 
 std::string Table::pendingMarker(const std::string& indexPath) { return indexPath + ".pending"; }
@@ -302,6 +447,7 @@ int Table::bottom() { return edge(false); }
 int Table::edge(bool first) {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    newTraversal();
     if (!selected_) {
         if (recCount() == 0) {
             clearRow(true, true);
@@ -320,8 +466,21 @@ int Table::edge(bool first) {
 }
 
 int Table::skip(long n) {
+    if (n == 1 && servedAhead() && !rowChanged_) {
+        if (ahead_->at + 1 < ahead_->recs.size()) {
+            ++ahead_->at;
+            return loadRow(ahead_->recs[ahead_->at]);
+        }
+        if (!ahead_->tailError.ok()) {  // where an ordinary step would have failed
+            const Status e = ahead_->tailError;
+            newTraversal();
+            return fail(e);
+        }
+    }
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    const bool wasAhead = ahead_ != nullptr;
+    dropReadAhead();
     if (rowRecNo_ == 0) {
         // Past the end a step back lands on the last row; before the start nothing moves.
         if (atEof_ && n < 0 && recCount() > 0) {
@@ -369,12 +528,18 @@ int Table::skip(long n) {
         }
         lastGood = ix.currentRecNo();
     }
-    return loadRow(lastGood);
+    if (n != 1) forwardRun_ = 0;
+    else if (forwardRun_ < kAheadWarmup) ++forwardRun_;
+    const int rc = loadRow(lastGood);
+    // Past the warm-up, and at the end of each batch, read the next stretch ahead.
+    if (rc == kOk && forwardRun_ >= kAheadWarmup && (wasAhead || aheadBatches_ == 0)) startReadAhead();
+    return rc;
 }
 
 int Table::go(uint32_t recNo) {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    newTraversal();
     if (recNo < 1 || recNo > recCount()) {
         clearRow(true, false);
         return kEof;
@@ -385,6 +550,7 @@ int Table::go(uint32_t recNo) {
 int Table::seek(std::string_view utf8Key) {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    newTraversal();
     if (!selected_) return fail(Status::error(ErrorKind::BadArgument, path(), "seek needs a selected tag"));
     SeekResult r = SeekResult::Eof;
     s = selected_->index().seek(selected_->expr().seekKey(utf8Key), &r);
@@ -401,6 +567,7 @@ int Table::seek(std::string_view utf8Key) {
 int Table::appendBlank() {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    newTraversal();
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     row_ = dbf_->blankRecord();
     rowLoaded_ = true;
@@ -497,6 +664,7 @@ Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::
 int Table::pack() {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    newTraversal();
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
     if (!s.ok()) return fail(s);
@@ -535,6 +703,7 @@ int Table::pack() {
 int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>& specs) {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
+    newTraversal();
     s = dbf_->flush(false);
     if (!s.ok()) return fail(s);
     const std::string dir = dirName(path());

@@ -139,6 +139,9 @@ public:
         ensureRow();
         return row_.data();
     }
+    // Internal: the bytes of one field of the current row, for reading (from the row, or from
+    // what a scan read ahead).
+    const uint8_t* fieldBytes(const FieldInfo& f);
     void touchRow();
     int fail(const Status& s);
 
@@ -158,6 +161,17 @@ private:
     Status syncCursor();
     Status collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos);
 
+    // Read-ahead for scans in index order. Rows visited one by one in index order lie all over
+    // the file, and one read call per row is what such a scan costs. After a run of single steps
+    // forward the table takes the next stretch of record numbers from the index, reads those rows
+    // in file order (neighbours in one call) and keeps, per row, the bytes of the fields the scan
+    // has been reading. Any change through this table drops it.
+    struct ReadAhead;
+    void startReadAhead();
+    Status fillReadAhead(ReadAhead& a);
+    void dropReadAhead();
+    void newTraversal();  // top, bottom, seek, go: the fields read so far no longer count
+    bool servedAhead() const;
     Library* lib_;
     std::string alias_;
     std::unique_ptr<DbfFile> dbf_;
@@ -174,6 +188,12 @@ private:
     bool indexesPending_ = false;   // markers say the index files are behind the table
     std::vector<std::string> rowKeys_;  // keys of the row as last written, one per tag
     bool atEof_ = false, atBof_ = false;
+
+    std::unique_ptr<ReadAhead> ahead_;
+    uint32_t forwardRun_ = 0;        // single forward steps in index order since the last jump
+    std::vector<uint8_t> wanted_;    // by byte offset: 1 where a field read since then starts
+    int aheadBatches_ = 0;           // batches read in this run
+    int aheadWidenings_ = 0;         // batches dropped for fields they did not hold
 };
 
 }  // namespace xbase

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -265,6 +266,101 @@ TEST_F(TableTest, ManyRandomEditsKeepIndexAndTableInStep) {
         got.push_back({s, t->recNo()});
     }
     EXPECT_EQ(got, expect);
+    t->close();
+    std::vector<CheckVerdict> v;
+    EXPECT_TRUE(checkTable(FileSystem::real(), dir, "AddrBook", true, &v));
+}
+
+// Long scans in index order read rows ahead in file order and keep only the fields the scan
+// reads. Whatever a scan reads, when it starts reading other fields, changes rows or steps
+// back, every value must be the row's as stored and every row must come once, in key order.
+TEST_F(TableTest, LongIndexOrderScansSeeEveryRowAsStoredWhateverTheyRead) {
+    struct Row {
+        std::string first, last, zip;
+        bool christmas = false, deleted = false;
+        long long count = 0;
+    };
+    std::mt19937 rng(21);
+    const int n = 6000;
+    std::vector<Row> model(n + 1);
+    std::vector<std::pair<std::string, std::string>> names;
+    for (int r = 1; r <= n; ++r) {
+        Row& m = model[size_t(r)];
+        m.first = "f" + std::to_string(rng() % 500);
+        m.last = std::string(1, char('A' + rng() % 26)) + std::to_string(rng() % 40);
+        names.push_back({m.first, m.last});
+    }
+    Table* t = makeBook(names);
+    for (int r = 1; r <= n; ++r) {
+        Row& m = model[size_t(r)];
+        ASSERT_EQ(t->go(uint32_t(r)), kOk);
+        m.zip = std::to_string(rng() % 100000);
+        m.christmas = rng() % 2;
+        m.count = r;
+        t->field("Zip")->assign(m.zip);
+        t->field("Christmas")->assignLogical(m.christmas);
+        t->field("Count")->assignInt(m.count);
+    }
+    ASSERT_EQ(t->flush(), kOk);
+    t->selectTag(t->tag("Address"));
+    std::vector<uint32_t> order;
+    for (int r = 1; r <= n; ++r) order.push_back(uint32_t(r));
+    auto key = [&](uint32_t r) {
+        std::string k = model[r].last;
+        k.resize(20, ' ');
+        k += model[r].first;
+        k.resize(40, ' ');
+        std::transform(k.begin(), k.end(), k.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+        return std::make_pair(k, r);
+    };
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    auto trim = [](std::string v) {
+        v.erase(v.find_last_not_of(' ') + 1);
+        return v;
+    };
+
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::vector<uint32_t> seen;
+        int rc = t->top();
+        for (size_t i = 0; rc == kOk; ++i) {
+            const uint32_t r = t->recNo();
+            seen.push_back(r);
+            const Row& m = model[r];
+            ASSERT_EQ(t->field("Christmas")->isTrue(), m.christmas) << "row " << r;
+            ASSERT_EQ(t->deleted(), m.deleted) << "row " << r;
+            // Rounds differ in what else they read: now and then, always from some point on,
+            // or every field.
+            const bool more = round == 0 ? false : round == 1 ? rng() % 10 == 0 : round == 2 ? i > 3000 : true;
+            if (more) {
+                ASSERT_EQ(trim(t->field("Zip")->str()), m.zip) << "row " << r;
+                ASSERT_EQ(t->field("Count")->asInt(), m.count) << "row " << r;
+                if (round >= 3) ASSERT_EQ(trim(t->field("First")->str()), m.first) << "row " << r;
+            }
+            if (round >= 4 && rng() % 400 == 0) {  // change the row under the scan
+                Row& w = model[r];
+                w.zip = std::to_string(rng() % 100000);
+                w.christmas = !w.christmas;
+                t->field("Zip")->assign(w.zip);
+                t->field("Christmas")->assignLogical(w.christmas);
+                if (rng() % 2) {
+                    w.deleted = !w.deleted;
+                    if (w.deleted) t->markDeleted();
+                    else t->recall();
+                }
+            }
+            if (round == 5 && rng() % 700 == 0 && i > 0) {  // a step back and on again
+                ASSERT_EQ(t->skip(-1), kOk);
+                ASSERT_EQ(t->recNo(), seen[i - 1]);
+                ASSERT_EQ(t->field("Christmas")->isTrue(), model[seen[i - 1]].christmas);
+                ASSERT_EQ(t->skip(1), kOk);
+                ASSERT_EQ(t->recNo(), r);
+            }
+            rc = t->skip(1);
+        }
+        ASSERT_EQ(rc, kEof) << lib.lastError().toString();
+        ASSERT_EQ(seen, order);
+    }
     t->close();
     std::vector<CheckVerdict> v;
     EXPECT_TRUE(checkTable(FileSystem::real(), dir, "AddrBook", true, &v));
