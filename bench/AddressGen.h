@@ -25,7 +25,25 @@ enum Col { First, Last, Street, Street2, City, State, Zip, Country, Email, Phone
 struct Gen {
     explicit Gen(uint64_t seed) : s(seed) {}
     uint64_t s;
-    uint32_t next() { s = s * 48271 % 2147483647; return uint32_t(s); }
+    // s * 48271 mod 2^31-1, reduced without a division (2^31 = 1 modulo the prime).
+    uint32_t next() {
+        uint64_t x = s * 48271;
+        x = (x & 0x7FFFFFFF) + (x >> 31);
+        if (x >= 0x7FFFFFFF) x -= 0x7FFFFFFF;
+        s = x;
+        return uint32_t(s);
+    }
+    // Appends v in decimal, zero-padded to at least `width` digits.
+    static void digits(std::string& out, unsigned v, int width) {
+        char buf[12];
+        int n = 0;
+        do {
+            buf[n++] = char('0' + v % 10);
+            v /= 10;
+        } while (v);
+        while (n < width) buf[n++] = '0';
+        while (n) out += buf[--n];
+    }
     int integer(int n) { return int(next() % uint32_t(n)); }
     template <size_t N> const char* pick(const char* const (&a)[N]) { return a[integer(int(N))]; }
 
@@ -40,15 +58,19 @@ struct Gen {
         int y = y0 + integer(years);
         int m = 1 + integer(12);
         int d = 1 + integer(28);
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-        return buf;
+        std::string out;
+        digits(out, unsigned(y), 4);
+        digits(out, unsigned(m), 2);
+        digits(out, unsigned(d), 2);
+        return out;
     }
     std::string phone() {
         int a = 200 + integer(800);
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "(%03d) 555-%04d", a, integer(10000));
-        return buf;
+        std::string out = "(";
+        digits(out, unsigned(a), 3);
+        out += ") 555-";
+        digits(out, unsigned(integer(10000)), 4);
+        return out;
     }
     static std::string lower(std::string s) {
         for (char& c : s) if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -61,15 +83,21 @@ struct Gen {
         int n = 1 + integer(9999);
         const char* st = pick(STREET);
         const char* sx = pick(SUFFIX);
-        r[Street] = std::to_string(n) + " " + st + " " + sx;
-        if (integer(5) == 0) r[Street2] = "Apt " + std::to_string(1 + integer(999));
+        digits(r[Street], unsigned(n), 1);
+        ((r[Street] += ' ') += st) += ' ';
+        r[Street] += sx;
+        if (integer(5) == 0) {
+            r[Street2] = "Apt ";
+            digits(r[Street2], unsigned(1 + integer(999)), 1);
+        }
         r[City] = pick(CITY);
         r[State] = pick(STATE);
-        char zip[8];
-        std::snprintf(zip, sizeof zip, "%05d", integer(100000));
-        r[Zip] = zip;
+        digits(r[Zip], unsigned(integer(100000)), 5);
         r[Country] = pick(COUNTRY);
-        r[Email] = lower(r[First]) + "." + lower(r[Last]) + "@example.com";
+        r[Email] = lower(r[First]);
+        r[Email] += '.';
+        r[Email] += lower(r[Last]);
+        r[Email] += "@example.com";
         r[Phone] = phone();
         if (integer(4) == 0) r[Fax] = phone();
         r[Mobile] = phone();

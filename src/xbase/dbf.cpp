@@ -531,7 +531,8 @@ Status DbfFile::lock(LockKind kind) {
 
 // ---- pack ----
 
-Status DbfFile::pack(std::vector<uint32_t>* kept) {
+Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
+                     const std::function<void(const uint8_t* row, uint32_t recNo)>& visit) {
     XB_TRY(usable(true));
     const std::string tmp = path_ + ".tmp-pack";
     std::unique_ptr<File> out;
@@ -539,28 +540,34 @@ Status DbfFile::pack(std::vector<uint32_t>* kept) {
 
     std::vector<uint32_t> keep;
     std::vector<uint8_t> hdr = headerBytes_;
+    const size_t perRead = std::max<size_t>(1, kAppendChunk / recordLength_);
+    std::vector<uint8_t> in(perRead * recordLength_);
     std::vector<uint8_t> buf;
-    buf.reserve(kAppendChunk + recordLength_);
+    buf.reserve(in.size() + 1);
     auto attempt = [&]() -> Status {
         XB_TRY(out->write(0, hdr.data(), hdr.size()));  // count and date fixed up below
         uint64_t pos = hdr.size();
-        for (uint32_t r = 1; r <= recordCount_; ++r) {
-            const uint8_t* p = nullptr;
-            XB_TRY(recordPtr(r, &p));
-            if (p[0] == kDeleted) continue;
-            buf.insert(buf.end(), p, p + recordLength_);
-            keep.push_back(r);
-            if (buf.size() >= kAppendChunk) {
-                XB_TRY(out->write(pos, buf.data(), buf.size()));
-                pos += buf.size();
-                buf.clear();
+        // Kept rows are gathered in place, a read's worth at a time, and written together.
+        for (uint32_t r = 0; r < recordCount_;) {
+            const size_t k = std::min<size_t>(perRead, recordCount_ - r);
+            XB_TRY(readRows(r, k, in.data()));
+            buf.clear();
+            for (size_t i = 0; i < k; ++i) {
+                const uint8_t* p = &in[i * recordLength_];
+                if (p[0] == kDeleted) continue;
+                buf.insert(buf.end(), p, p + recordLength_);
+                keep.push_back(r + uint32_t(i) + 1);
+                if (visit) visit(p, uint32_t(keep.size()));
             }
+            r += uint32_t(k);
+            XB_TRY(out->write(pos, buf.data(), buf.size()));
+            pos += buf.size();
         }
-        buf.push_back(kEndOfFile);
-        XB_TRY(out->write(pos, buf.data(), buf.size()));
+        const uint8_t end = kEndOfFile;
+        XB_TRY(out->write(pos, &end, 1));
         stampHeader(hdr.data(), uint32_t(keep.size()), today());
         XB_TRY(out->write(0, hdr.data(), kHeaderSize));
-        XB_TRY(out->sync());
+        if (sync) XB_TRY(out->sync());
         return fs_->rename(tmp, path_);
     };
     Status s = attempt();
@@ -571,7 +578,7 @@ Status DbfFile::pack(std::vector<uint32_t>* kept) {
     }
     // The packed file is the table now. A failed directory sync only weakens durability; the
     // caller must carry on with the new numbering, so it is not reported as a failure.
-    fs_->syncDir(dirName(path_));
+    if (sync) fs_->syncDir(dirName(path_));
 
     // Reopen under the table's own name so later errors name the right file; the temporary
     // handle points at the same file and serves if that fails.

@@ -89,8 +89,12 @@ public:
     Status flush(bool sync);
     // Writes a new file holding the rows not marked deleted, syncs it and renames it over this
     // one, then reopens. On failure the table is unchanged. `kept` (may be null) receives the
-    // old record numbers of the kept rows, in their new order.
-    Status pack(std::vector<uint32_t>* kept);
+    // old record numbers of the kept rows, in their new order. `visit` (may be empty) sees each
+    // kept row's bytes with its new record number, in order. With sync the new file is fsynced
+    // before the rename (without, a stopped program still leaves one whole table, but a power
+    // cut may not).
+    Status pack(std::vector<uint32_t>* kept, bool sync = true,
+                const std::function<void(const uint8_t* row, uint32_t recNo)>& visit = {});
     // Flushes and closes. The object is unusable afterwards.
     Status close();
 

@@ -61,7 +61,9 @@ public:
     // Opens tables for reading only (no locks beyond shared, every change refused).
     void setReadOnly(bool v) { readOnly_ = v; }
     bool readOnly() const { return readOnly_; }
-    // flush() also fsyncs the files (default true).
+    // flush() also fsyncs the files, and pack and index builds fsync the files they write before
+    // renaming them into place (default true). Off, a stopped program still leaves whole files
+    // behind, but a power cut may not.
     void setSyncOnFlush(bool v) { syncOnFlush_ = v; }
     bool syncOnFlush() const { return syncOnFlush_; }
 

@@ -1009,7 +1009,7 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
 
 Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                        std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                       std::unique_ptr<NtxIndex>* out) {
+                       std::unique_ptr<NtxIndex>* out, bool sync) {
     out->reset();
     auto bad = [&](const std::string& m) { return Status::error(ErrorKind::BadArgument, path, m); };
     if (layout.keySize < 1 || layout.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
@@ -1170,14 +1170,14 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     h[kHdrDescending] = layout.descending ? 1 : 0;
     std::memcpy(h + kHdrTagName, layout.tagName.data(), layout.tagName.size());
     Status s = f->write(0, h, kPageSize);
-    if (s.ok()) s = f->sync();
+    if (s.ok() && sync) s = f->sync();
     f.reset();
     if (s.ok()) s = fs.rename(tmp, path);
     if (!s.ok()) {
         fs.remove(tmp);
         return s;
     }
-    fs.syncDir(dirName(path));  // the new index is in place; a failed directory sync only weakens durability
+    if (sync) fs.syncDir(dirName(path));  // a failed directory sync only weakens durability
     return open(fs, path, false, out);
 }
 
@@ -1278,7 +1278,10 @@ Status NtxIndex::flush(bool sync) { return impl_->flush(sync); }
 Status NtxIndex::close() {
     if (!impl_->file) return Status::Ok();
     impl_->stack.clear();
-    Status s = impl_->flush(true);
+    // Changes not yet flushed are written and synced; a clean index (its owner flushed it the
+    // way it wanted) is just closed.
+    const bool dirty = !impl_->dirtyList.empty() || impl_->headerDirty;
+    Status s = dirty ? impl_->flush(true) : Status::Ok();
     impl_->file.reset();
     impl_->pages.clear();
     impl_->slabs.clear();

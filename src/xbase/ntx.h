@@ -64,10 +64,11 @@ public:
     // recNos.size() keys of layout.keySize bytes each, in any order; they are sorted by
     // (key, record number) here (unique: the first record of each key only). The file is written
     // under a temporary name, synced and renamed over `path`, so an existing index is replaced
-    // whole or not at all. Max/half follow the usual formula (docs/formats.md 2.4).
+    // whole or not at all. Max/half follow the usual formula (docs/formats.md 2.4). With sync
+    // the file is fsynced before the rename.
     static Status build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                         std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                        std::unique_ptr<NtxIndex>* out);
+                        std::unique_ptr<NtxIndex>* out, bool sync = true);
 
     const NtxHeaderInfo& header() const { return hdr_; }
     const std::string& path() const { return path_; }
@@ -97,6 +98,7 @@ public:
     Status remove(std::string_view key, uint32_t recNo);
     // Writes dirty pages and the header (update counter incremented); with sync, fsyncs.
     Status flush(bool sync);
+    // Writes and syncs changes not yet flushed, then closes.
     Status close();
 
     // Number of entries (walks the tree).

@@ -24,6 +24,7 @@ constexpr size_t kAheadGap = 16u << 10;        // rows this close in the file ar
 constexpr size_t kAheadSpan = 1u << 20;        // most bytes one read call covers
 constexpr int kAheadMissLimit = 16;            // reads of fields a batch lacks before it is redone
 constexpr int kAheadMaxWidenings = 3;          // after that many, batches hold whole rows
+
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -32,11 +33,11 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string trimmed(std::string_view s) {
+std::string_view trimmed(std::string_view s) {
     size_t b = 0, e = s.size();
     while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
     while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return std::string(s.substr(b, e - b));
+    return s.substr(b, e - b);
 }
 
 std::string stem(const std::string& fileName) {
@@ -93,7 +94,7 @@ void Field::assign(std::string_view utf8) {
     switch (info_.type) {
     case 'N':
     case 'F': {
-        std::string t = trimmed(utf8);
+        const std::string_view t = trimmed(utf8);
         if (t.empty()) {
             std::fill(p, p + len, uint8_t(' '));
             return;
@@ -105,20 +106,27 @@ void Field::assign(std::string_view utf8) {
     }
     case 'L': {
         char c = ' ';
-        std::string t = trimmed(utf8);
+        const std::string_view t = trimmed(utf8);
         if (!t.empty()) c = field::isTrue(uint8_t(t[0])) ? 'T' : (t[0] == '?' ? '?' : 'F');
         std::fill(p, p + len, uint8_t(' '));
         if (len > 0) p[0] = uint8_t(c);
         return;
     }
     case 'D': {
-        std::string t = trimmed(utf8);
+        const std::string_view t = trimmed(utf8);
         std::fill(p, p + len, uint8_t(' '));
         bool digits = t.size() == 8 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (digits) std::copy(t.begin(), t.end(), p);
         return;
     }
     default: {
+        // Plain ASCII, the common case, is the same in both encodings.
+        if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return uint8_t(c) < 0x80; })) {
+            const size_t n = std::min(len, utf8.size());
+            std::memcpy(p, utf8.data(), n);
+            std::fill(p + n, p + len, uint8_t(' '));
+            return;
+        }
         std::string b = cp1252::fromUtf8(utf8);
         size_t n = std::min(len, b.size());
         std::copy(b.begin(), b.begin() + long(n), p);
@@ -608,12 +616,19 @@ int Table::flush() {
     return kOk;
 }
 
-Status Table::rebuildIndexes(size_t* rebuilt) {
+Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>* collected) {
     if (rebuilt) *rebuilt = 0;
-    for (auto& t : tags_) {
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        auto& t = tags_[i];
         std::vector<uint8_t> keys;
         std::vector<uint32_t> recNos;
-        XB_TRY(collectKeys(t->expr(), &keys, &recNos));
+        if (collected) {
+            keys = std::move((*collected)[i]);
+            recNos.resize(keys.size() / t->expr().keySize());
+            for (size_t r = 0; r < recNos.size(); ++r) recNos[r] = uint32_t(r + 1);
+        } else {
+            XB_TRY(collectKeys(t->expr(), &keys, &recNos));
+        }
         NtxSpec layout;
         layout.expression = t->index().header().expression;
         layout.keySize = t->expr().keySize();
@@ -624,7 +639,8 @@ Status Table::rebuildIndexes(size_t* rebuilt) {
         const std::string ixPath = t->index().path();
         XB_TRY(t->index().close());
         t->index_.reset();
-        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_));
+        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_,
+                               lib_->syncOnFlush()));
         if (rebuilt) ++*rebuilt;
     }
     return Status::Ok();
@@ -670,13 +686,22 @@ int Table::pack() {
     if (!s.ok()) return fail(s);
     s = markIndexesPending();
     if (!s.ok()) return fail(s);
-    s = dbf_->pack(nullptr);
+    // The keys of the kept rows are taken while they are copied, for the index rebuild.
+    std::vector<std::vector<uint8_t>> keys(tags_.size());
+    for (size_t i = 0; i < tags_.size(); ++i) keys[i].reserve(size_t(dbf_->recordCount()) * tags_[i]->expr().keySize());
+    s = dbf_->pack(nullptr, lib_->syncOnFlush(), [&](const uint8_t* row, uint32_t) {
+        for (size_t i = 0; i < tags_.size(); ++i) {
+            const size_t ks = tags_[i]->expr().keySize();
+            keys[i].resize(keys[i].size() + ks);
+            tags_[i]->expr().evaluateInto(row, keys[i].data() + keys[i].size() - ks);
+        }
+    });
     if (!s.ok()) return fail(s);
     clearRow(false, false);
     std::vector<std::string> oldPaths;
     for (auto& t : tags_) oldPaths.push_back(t->index_ ? t->index().path() : std::string());
     size_t rebuilt = 0;
-    s = rebuildIndexes(&rebuilt);
+    s = rebuildIndexes(&rebuilt, &keys);
     if (!s.ok()) {
         // The rows are renumbered already, so an index not rebuilt points at the wrong rows.
         // Remove such files rather than leave them stale: a missing index is found and rebuilt
@@ -738,7 +763,7 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
                 (void)old->index().close();
                 old->index_.reset();
             }
-        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_);
+        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush());
         if (!s.ok()) return lib_->record(s, kErrCreate);
         if (lib_->fs().exists(pendingMarker(ixPath))) (void)lib_->fs().remove(pendingMarker(ixPath));
         groupText += baseName(ixPath) + "\n";
@@ -762,7 +787,7 @@ Status Table::openGroup(const std::string& groupPath) {
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
-        std::string line = trimmed(text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
+        std::string line(trimmed(std::string_view(text).substr(pos, nl == std::string::npos ? std::string::npos : nl - pos)));
         pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
         if (line.empty() || line[0] == '#') continue;
         if (line.find('/') != std::string::npos || line.find('\0') != std::string::npos)
@@ -795,7 +820,7 @@ Status Table::openGroup(const std::string& groupPath) {
             std::vector<uint8_t> keys;
             std::vector<uint32_t> recNos;
             XB_TRY(collectKeys(t->expr_, &keys, &recNos));
-            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_));
+            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush()));
             XB_TRY(lib_->fs().remove(pendingMarker(ixPath)));
         }
         if (t->expr_.keySize() != t->index_->keySize())

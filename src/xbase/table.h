@@ -157,7 +157,9 @@ private:
     int loadRow(uint32_t recNo);       // makes a row current (its bytes are read lazily)
     void ensureRow() const;            // reads the current row's bytes when not yet read
     void clearRow(bool eof, bool bof);
-    Status rebuildIndexes(size_t* rebuilt = nullptr);  // *rebuilt: tags done before a failure
+    // *rebuilt: tags done before a failure. keys (when given): each tag's keys, in record order,
+    // already collected.
+    Status rebuildIndexes(size_t* rebuilt = nullptr, std::vector<std::vector<uint8_t>>* keys = nullptr);
     Status syncCursor();
     Status collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos);
 

@@ -216,6 +216,41 @@ TEST_F(FaultLoopTest, PackKeepsTableAndIndexWhole) {
                 staleIndexes);
 }
 
+// Pack and index builds sync the files they write before renaming them into place, unless
+// syncs are switched off for the library; either way the result is the same rows and index.
+TEST_F(FaultLoopTest, PackAndBuildsSyncTheirFilesUnlessSyncsAreOff) {
+    makeBook(20);
+    const Rows before = rows();
+    for (const bool sync : {true, false}) {
+        SCOPED_TRACE(sync ? "syncing" : "not syncing");
+        FaultyFileSystem faulty(FileSystem::real());
+        {
+            Library lib(faulty);
+            lib.setDirectory(dir);
+            lib.setSyncOnFlush(sync);
+            lib.setSafety(false);
+            Table* t = lib.open("AddrBook");
+            ASSERT_NE(t, nullptr);
+            faulty.setPlan({});
+            ASSERT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk);
+            const int afterBuild = faulty.syncs();
+            // The group file, a few bytes, is always synced (the file and its directory).
+            if (sync) EXPECT_GE(afterBuild, 3);
+            else EXPECT_EQ(afterBuild, 2);
+            t->selectTag(t->tag("Address"));
+            ASSERT_EQ(t->pack(), kOk);
+            if (sync) EXPECT_GE(faulty.syncs() - afterBuild, 2);  // the table and its index
+            else EXPECT_EQ(faulty.syncs(), afterBuild);
+            ASSERT_EQ(t->close(), kOk);
+        }
+        EXPECT_EQ(checkReport(), "");
+    }
+    Rows kept;
+    for (const auto& r : before)
+        if (r.back() != '*') kept.push_back(r);
+    EXPECT_EQ(rows(), kept);
+}
+
 // A pack whose index rebuild failed used to leave the old index on disk, pointing at rows by
 // their numbers before the pack, and its tag with no index behind it (the next move through it
 // crashed). Now the stale file is removed, the tag dropped, and the table still reads.
