@@ -245,6 +245,7 @@ struct NtxIndex::Impl {
 
     std::vector<uint8_t> clusterBuf;  // pages read together by getPage
     std::vector<uint8_t> scratch;  // gathered items during splits and merges
+    std::vector<uint8_t> shiftBuf;  // the separator moving into a neighbour
     std::vector<uint8_t> itemBuf;  // the item travelling up during an insert
 
     Page* newPage(uint32_t no) {
@@ -667,6 +668,58 @@ struct NtxIndex::Impl {
 
     // --- maintenance ------------------------------------------------------------------------
     // Inserts `it` (child, rec, key) at the position the cursor stack names, splitting upward.
+    // A full leaf with a neighbour (under the same parent) that has room passes one entry over
+    // through the parent instead of splitting: pages stay full, so the tree grows less and
+    // walks and writes have fewer pages to cover. parent's child `ci` is p; `it` belongs at
+    // position pos of p. *moved tells whether it was done.
+    Status shiftToSibling(Page* parent, uint16_t ci, Page* p, uint16_t pos, const std::vector<uint8_t>& it,
+                          bool* moved) {
+        *moved = false;
+        const uint16_t n = keyCount(p);
+        const uint16_t pn = keyCount(parent);
+        std::vector<uint8_t>& up = shiftBuf;
+        up.assign(itemSize, 0);
+        if (ci > 0) {
+            Page* left = nullptr;
+            XB_TRY(getPage(child(parent, ci - 1u), &left));
+            if (isLeaf(left) && keyCount(left) < maxItems && left != p) {
+                // The parent's separator goes down to the end of the left page, the smallest of
+                // p's entries (counting the new one) goes up in its place.
+                std::memcpy(up.data() + kItemRecNo, item(parent, ci - 1u) + kItemRecNo, itemSize - kItemRecNo);
+                insertItem(left, keyCount(left), up.data());
+                if (pos == 0) {
+                    std::memcpy(item(parent, ci - 1u) + kItemRecNo, it.data() + kItemRecNo, itemSize - kItemRecNo);
+                } else {
+                    std::memcpy(item(parent, ci - 1u) + kItemRecNo, item(p, 0) + kItemRecNo, itemSize - kItemRecNo);
+                    removeItem(p, 0);
+                    insertItem(p, uint16_t(pos - 1), it.data());
+                }
+                markDirty(parent);
+                *moved = true;
+                return Status::Ok();
+            }
+        }
+        if (ci < pn) {
+            Page* right = nullptr;
+            XB_TRY(getPage(child(parent, ci + 1u), &right));
+            if (isLeaf(right) && keyCount(right) < maxItems && right != p) {
+                // The separator goes down to the front of the right page, the largest entry up.
+                std::memcpy(up.data() + kItemRecNo, item(parent, ci) + kItemRecNo, itemSize - kItemRecNo);
+                insertItem(right, 0, up.data());
+                if (pos == n) {
+                    std::memcpy(item(parent, ci) + kItemRecNo, it.data() + kItemRecNo, itemSize - kItemRecNo);
+                } else {
+                    std::memcpy(item(parent, ci) + kItemRecNo, item(p, n - 1u) + kItemRecNo, itemSize - kItemRecNo);
+                    removeItem(p, uint16_t(n - 1));
+                    insertItem(p, pos, it.data());
+                }
+                markDirty(parent);
+                *moved = true;
+            }
+        }
+        return Status::Ok();
+    }
+
     Status insertAtPath(std::vector<uint8_t>& it) {
         size_t d = stack.size() - 1;
         uint16_t pos = stack[d].pos;
@@ -676,6 +729,11 @@ struct NtxIndex::Impl {
             if (keyCount(p) < maxItems) {
                 insertItem(p, pos, it.data());
                 return Status::Ok();
+            }
+            if (isLeaf(p) && d > 0) {
+                bool moved = false;
+                XB_TRY(shiftToSibling(stack[d - 1].page, stack[d - 1].pos, p, pos, it, &moved));
+                if (moved) return Status::Ok();
             }
             // Split: keys 0..h-1 go to a new page, key h moves up, keys h+1..max stay here, so
             // the parent's pointer to this page keeps pointing at the higher keys.
