@@ -1,7 +1,5 @@
 #include "ntx.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
 #include <bitset>
@@ -42,28 +40,20 @@ struct Page {
     bool dirty;
 };
 
-// A block of pages from the allocator. Full-size slabs are 2 MB aligned and offered to the
-// kernel as huge pages: a large index is read at random, and fewer TLB misses and page faults
-// make seeks and builds markedly faster.
+// A block of pages from the allocator, 2 MB at most. Slabs are kept to ordinary pages: where
+// memory is handed to the process lazily (virtual machines), a fresh huge page was measured to
+// cost many times what the same memory costs in small pages, and builds and inserts that grow
+// the cache paid for it.
 struct SlabFree {
     void operator()(Page* p) const { std::free(p); }
 };
 using Slab = std::unique_ptr<Page, SlabFree>;
-constexpr size_t kHugeBytes = size_t(2) << 20;
+constexpr size_t kSlabBytes = size_t(2) << 20;
 constexpr uint32_t kReadCluster = 32;          // pages read at once when one is missing
 constexpr size_t kParallelSortMin = 1 << 16;  // keys from which a build sorts on two threads
 
 Slab allocSlab(size_t pages) {
-    const size_t bytes = pages * sizeof(Page);
-    void* mem = nullptr;
-    if (bytes > kHugeBytes / 2) {
-        mem = std::aligned_alloc(kHugeBytes, (bytes + kHugeBytes - 1) / kHugeBytes * kHugeBytes);
-#ifdef MADV_HUGEPAGE
-        if (mem) ::madvise(mem, kHugeBytes, MADV_HUGEPAGE);
-#endif
-    } else {
-        mem = std::malloc(bytes);
-    }
+    void* mem = std::malloc(pages * sizeof(Page));
     if (!mem) throw std::bad_alloc();
     return Slab(static_cast<Page*>(mem));
 }
@@ -250,7 +240,7 @@ struct NtxIndex::Impl {
 
     Page* newPage(uint32_t no) {
         if (slabs.empty() || slabUsed == slabSize) {
-            slabSize = slabs.empty() ? 16 : std::min(slabSize * 2, kHugeBytes / sizeof(Page));
+            slabSize = slabs.empty() ? 16 : std::min(slabSize * 2, kSlabBytes / sizeof(Page));
             slabs.push_back(allocSlab(slabSize));
             slabUsed = 0;
         }
