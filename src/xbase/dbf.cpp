@@ -551,6 +551,9 @@ Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
         for (uint32_t r = 0; r < recordCount_;) {
             const size_t k = std::min<size_t>(perRead, recordCount_ - r);
             XB_TRY(readRows(r, k, in.data()));
+            // The old file goes once the new one is in place: let the memory caching what was
+            // just read serve the new file's pages instead of fresh memory.
+            if (r + k <= fileRecordCount_) file_->releaseCache(headerLength_ + uint64_t(r) * recordLength_, uint64_t(k) * recordLength_);
             buf.clear();
             for (size_t i = 0; i < k; ++i) {
                 const uint8_t* p = &in[i * recordLength_];

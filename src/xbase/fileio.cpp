@@ -60,6 +60,9 @@ public:
         map_ = nullptr;
         mapLen_ = 0;
     }
+    void releaseCache(uint64_t offset, uint64_t length) override {
+        ::posix_fadvise(fd_, off_t(offset), off_t(length), POSIX_FADV_DONTNEED);
+    }
 
     Status read(uint64_t offset, void* buf, size_t n, size_t* got) override {
         size_t done = 0;
@@ -226,6 +229,9 @@ public:
     }
     Status lock(LockKind kind) override { return base_->lock(kind); }
     const std::string& path() const override { return base_->path(); }
+    const uint8_t* mapRead(uint64_t length) override { return base_->mapRead(length); }
+    void unmapRead() override { base_->unmapRead(); }
+    void releaseCache(uint64_t offset, uint64_t length) override { base_->releaseCache(offset, length); }
 
 private:
     std::unique_ptr<File> base_;

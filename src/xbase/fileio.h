@@ -48,6 +48,13 @@ public:
     }
     virtual void unmapRead() {}
 
+    // Tells the system that [offset, offset + length) will not be read again soon, so the memory
+    // caching it may go to other uses (a file about to be replaced). Only a hint.
+    virtual void releaseCache(uint64_t offset, uint64_t length) {
+        (void)offset;
+        (void)length;
+    }
+
     // Convenience: reads exactly n bytes or returns Corrupt ("short read").
     Status readExact(uint64_t offset, void* buf, size_t n);
 };
