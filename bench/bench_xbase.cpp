@@ -160,20 +160,7 @@ void BM_Seek(benchmark::State& state) {
     reportRss(state);
 }
 
-void scanIndexOrder(benchmark::State& state);
-
-void BM_ScanIndexOrder(benchmark::State& state) { scanIndexOrder(state); }
-
-// The same with the whole table mapped into memory: faster, but the process then holds the
-// table's pages (about 400 MB at full size) resident.
-void BM_ScanIndexOrder_Mapped(benchmark::State& state) {
-    const uint64_t old = DbfFile::mapLimit();
-    DbfFile::setMapLimit(UINT64_MAX);
-    scanIndexOrder(state);
-    DbfFile::setMapLimit(old);
-}
-
-void scanIndexOrder(benchmark::State& state) {
+void BM_ScanIndexOrder(benchmark::State& state) {
     // The book plus the 100,000 appended rows (1,100,000 at full size).
     const std::string dir = benchDir() + "/scan";
     static bool made = false;
@@ -254,7 +241,6 @@ BENCHMARK(BM_BuildIndex)->Name("BM_BuildIndex_Synced")->Unit(benchmark::kMillise
 BENCHMARK(BM_Append_Indexed)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Seek)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScanIndexOrder)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_ScanIndexOrder_Mapped)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Pack)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(0);
 BENCHMARK(BM_Pack)->Name("BM_Pack_Synced")->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(1);
 BENCHMARK(BM_FlushOneRowSynced)->Unit(benchmark::kMicrosecond)->Iterations(200);
