@@ -1142,17 +1142,33 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
         fs.remove(tmp);
         return s;
     };
+    // Two buffers: one is written out on a second thread while the other fills.
     const size_t bufPages = 256;
-    std::vector<uint8_t> buf(bufPages * kPageSize);
+    std::vector<uint8_t> bufs[2] = {std::vector<uint8_t>(bufPages * kPageSize), std::vector<uint8_t>(bufPages * kPageSize)};
+    int filling = 0;
+    std::vector<uint8_t>* buf = &bufs[0];
     size_t bufUsed = 0;     // pages in buf
     uint32_t bufFirst = 1;  // page number of buf's first page
     uint32_t numPages = 1;  // page 0 is the header
-    Status ws;
+    Status ws;              // the first failed write
+    std::thread writer;
+    Status writerStatus;
+    auto joinWriter = [&]() {
+        if (!writer.joinable()) return;
+        writer.join();
+        if (ws.ok()) ws = writerStatus;
+    };
     auto flushBuf = [&]() {
+        joinWriter();
         if (bufUsed == 0 || !ws.ok()) return;
-        ws = f->write(uint64_t(bufFirst) * kPageSize, buf.data(), bufUsed * kPageSize);
+        const uint64_t at = uint64_t(bufFirst) * kPageSize;
+        const size_t len = bufUsed * kPageSize;
+        const uint8_t* data = buf->data();
+        writer = std::thread([&writerStatus, &f, at, len, data] { writerStatus = f->write(at, data, len); });
         bufFirst = uint32_t(bufFirst + bufUsed);
         bufUsed = 0;
+        filling ^= 1;
+        buf = &bufs[filling];
     };
     const uint32_t area = itemAreaStart(maxItems);
     std::vector<Page> cur(plan.size());
@@ -1162,7 +1178,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     };
     auto finishPage = [&](Page& p, uint32_t rightChild) {
         le::put32(item(&p, keyCount(&p)) + kItemChild, rightChild);
-        std::memcpy(&buf[bufUsed * kPageSize], p.b, kPageSize);
+        std::memcpy(buf->data() + bufUsed * kPageSize, p.b, kPageSize);
         if (++bufUsed == bufPages) flushBuf();
         return numPages++ * uint32_t(kPageSize);
     };
@@ -1191,12 +1207,16 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
             startPage(p);
             ++lv.curIndex;
             le::put32(it.data() + kItemChild, done);
-            if (L + 1 >= plan.size()) return failed(Status::error(ErrorKind::Corrupt, path, "index build plan overflow"));
+            if (L + 1 >= plan.size()) {
+                joinWriter();
+                return failed(Status::error(ErrorKind::Corrupt, path, "index build plan overflow"));
+            }
         }
     }
     uint32_t root = 0;
     for (size_t L = 0; L < plan.size(); ++L) root = finishPage(cur[L], root);
     flushBuf();
+    joinWriter();
     if (!ws.ok()) return failed(ws);
     keys.clear();
     keys.shrink_to_fit();
