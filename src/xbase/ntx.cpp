@@ -125,26 +125,29 @@ public:
     }
 
 private:
-    // Stable LSD radix sort of a[0, n) by chunk, one byte per pass; passes where every record
-    // has the same byte are skipped.
+    // Stable LSD radix sort of a[0, n) by chunk, 11 bits per pass (six passes; a pass where
+    // every record has the same digit is skipped).
     static void radixByChunk(SortRec* a, SortRec* tmp, size_t n) {
-        std::vector<size_t> counts(8 * 256, 0);
+        constexpr int kBits = 11, kPasses = 6;
+        constexpr size_t kBuckets = size_t(1) << kBits;
+        std::vector<size_t> counts(kPasses * kBuckets, 0);
         for (size_t i = 0; i < n; ++i) {
             const uint64_t c = a[i].chunk;
-            for (size_t b = 0; b < 8; ++b) ++counts[b * 256 + ((c >> (8 * b)) & 0xFF)];
+            for (int b = 0; b < kPasses; ++b) ++counts[size_t(b) * kBuckets + ((c >> (kBits * b)) & (kBuckets - 1))];
         }
         SortRec* src = a;
         SortRec* dst = tmp;
-        for (size_t b = 0; b < 8; ++b) {
-            size_t* cnt = &counts[b * 256];
-            if (cnt[(src[0].chunk >> (8 * b)) & 0xFF] == n) continue;
+        for (int b = 0; b < kPasses; ++b) {
+            size_t* cnt = &counts[size_t(b) * kBuckets];
+            const int shift = kBits * b;
+            if (cnt[(src[0].chunk >> shift) & (kBuckets - 1)] == n) continue;
             size_t sum = 0;
-            for (size_t x = 0; x < 256; ++x) {
+            for (size_t x = 0; x < kBuckets; ++x) {
                 const size_t c = cnt[x];
                 cnt[x] = sum;
                 sum += c;
             }
-            for (size_t i = 0; i < n; ++i) dst[cnt[(src[i].chunk >> (8 * b)) & 0xFF]++] = src[i];
+            for (size_t i = 0; i < n; ++i) dst[cnt[(src[i].chunk >> shift) & (kBuckets - 1)]++] = src[i];
             std::swap(src, dst);
         }
         if (src != a) std::copy(src, src + n, a);
