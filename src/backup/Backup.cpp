@@ -19,6 +19,7 @@
 #include "backup/DriveDirU.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
+#include "data/Schema.h"
 #include "xbase/library.h"
 
 namespace {
@@ -52,6 +53,45 @@ void setStatus(const QString& text) {
 std::string local(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
 QString detail(const xbase::Status& s) { return QString::fromStdString(s.toString()); }
+
+// A restored table arrives without its index: until RestoreFrom has rebuilt it, the index file in
+// the data directory still describes the table that was replaced. Before the copy the index is
+// marked as behind its table, with the marker the engine leaves beside an index it has not
+// brought up to date, so that a program stopped before the rebuild (killed, power lost, the
+// rebuild failing) has the index rebuilt when the table is next opened, and the check reports
+// it, instead of showing the restored rows through the old index. The rebuild removes the marker.
+// *made tells whether this call created it (false when there was one already, or no index).
+xbase::Status markIndexBehind(xbase::FileSystem& fs, const std::string& dataDir,
+                              const QString& tableFile, bool* made) {
+    *made = false;
+    for (const TableSchema& t : DataTables()) {
+        if (t.tag.empty() ||
+            QString::fromStdString(t.fileName).compare(tableFile, Qt::CaseInsensitive) != 0)
+            continue;
+        const std::string index = xbase::resolveName(fs, dataDir, t.tag + ".ntx");
+        // A missing index is rebuilt at start-up; an existing marker stays as it is.
+        if (!fs.exists(index) || fs.exists(index + ".pending")) return xbase::Status::Ok();
+        std::unique_ptr<xbase::File> marker;
+        XB_TRY(fs.open(index + ".pending", xbase::OpenMode::CreateTruncate, &marker));
+        *made = true;
+        xbase::Status s = marker->sync();
+        marker.reset();
+        if (s.ok()) s = fs.syncDir(dataDir);
+        if (!s.ok()) {
+            fs.remove(index + ".pending");
+            *made = false;
+        }
+        return s;
+    }
+    return xbase::Status::Ok();
+}
+
+void unmarkIndex(xbase::FileSystem& fs, const std::string& dataDir, const QString& tableFile) {
+    for (const TableSchema& t : DataTables())
+        if (!t.tag.empty() &&
+            QString::fromStdString(t.fileName).compare(tableFile, Qt::CaseInsensitive) == 0)
+            fs.remove(xbase::resolveName(fs, dataDir, t.tag + ".ntx") + ".pending");
+}
 
 }  // namespace
 
@@ -100,12 +140,34 @@ bool IsOnRemovableVolume(const QString& dir) {
     return false;
 }
 
+namespace {
+// A copy stopped part-way (the program killed, the power cut) leaves its temporary file behind,
+// named ".<target>.part<pid>-<n>". The next copy to the same target removes such files, so that
+// they do not pile up in the data or backup directory.
+void removeStoppedCopies(xbase::FileSystem& fs, const std::string& dir, const std::string& target) {
+    std::vector<std::string> names;
+    if (!fs.listDir(dir.empty() ? "." : dir, &names).ok()) return;
+    const std::string prefix = "." + xbase::baseName(target) + ".part";
+    for (const std::string& n : names) {
+        if (n.size() <= prefix.size() || n.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string rest = n.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        const auto digits = [](const std::string& t) {
+            return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
+        };
+        if (dash != std::string::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1)))
+            fs.remove(xbase::joinPath(dir, n));
+    }
+}
+}  // namespace
+
 xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source,
                            const std::string& target) {
     static std::atomic<int> serial{0};
     std::unique_ptr<xbase::File> in;
     XB_TRY(fs.open(source, xbase::OpenMode::Read, &in));
     const std::string dir = xbase::dirName(target);
+    removeStoppedCopies(fs, dir, target);
     const std::string tmp = xbase::joinPath(
         dir, "." + xbase::baseName(target) + ".part" + std::to_string(::getpid()) + "-" +
                  std::to_string(++serial));
@@ -158,8 +220,12 @@ bool CopyDataFile(bool backup, const QString& dir, const QString& fileName) {
             return false;
         }
 
-        const xbase::Status s = SafeCopyFile(fs, source, target);
+        bool marked = false;
+        xbase::Status s = backup ? xbase::Status::Ok() : markIndexBehind(fs, data, fileName, &marked);
+        if (s.ok()) s = SafeCopyFile(fs, source, target);
         if (s.ok()) return true;
+        // The table in the data directory is the old one still: so is its index.
+        if (marked) unmarkIndex(fs, data, fileName);
         if (backup && s.kind == xbase::ErrorKind::NoSpace) {
             if (!Messages::okCancel(QStringLiteral("Disk Full. Insert another disk.") + fileName))
                 return false;

@@ -43,7 +43,8 @@ bool IsOnRemovableVolume(const QString& dir);
 
 // Copies `source` to `target` through `fs`: a temporary file beside the target, synced, then
 // renamed over it and the directory synced. On failure the temporary file is removed and the
-// target is as it was. The Status names the failing file.
+// target is as it was. Temporary files that earlier copies to the same target left when they
+// were stopped part-way are removed first. The Status names the failing file.
 xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source,
                            const std::string& target);
 

@@ -11,6 +11,7 @@
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include "xbase/check.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -214,6 +215,61 @@ TEST_F(BackupTest, RestoreFromDirectoryWithoutImportLayout) {
     CloseTable(AddrBookTable);
 }
 
+TEST_F(BackupTest, RestoreStoppedBeforeTheReindexLeavesTheIndexesToBeRebuilt) {
+    ASSERT_TRUE(BackupTo(other.path()));  // three names
+    AppendAddressRows(data.dir(), SyntheticRows(40, 9));
+    // The copies go through; putting the rebuilt Address.ntx in place (rename 4, after the three
+    // copies) fails, and the program ends there as it would when stopped at that moment.
+    xbase::Library stopping(faulty);
+    stopping.setDirectory(data.dir());
+    xbase::Library* const previous = LibHandle;
+    LibHandle = &stopping;
+    xbase::FaultyFileSystem::Plan p;
+    p.failRenameAt = 4;
+    faulty.setPlan(p);
+    {
+        FatalExitCatcher fatal;
+        EXPECT_THROW(RestoreFrom(other.path()), FatalExit);
+    }
+    stopping.closeAll();
+    LibHandle = previous;
+    ASSERT_EQ(data.read("AddrBook.dbf"), readAll(there("AddrBook.dbf")));
+
+    // Both indexes still describe the tables that were replaced: each is marked, and the check
+    // says so rather than reporting wrong keys.
+    EXPECT_TRUE(data.exists("Address.ntx.pending"));
+    EXPECT_TRUE(data.exists("Labels.ntx.pending"));
+    std::vector<xbase::CheckVerdict> v;
+    EXPECT_FALSE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "AddrBook", true, &v));
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_NE(v[2].detail.find("unfinished"), std::string::npos) << v[2].detail;
+
+    // The next start opens the restored book in name order through a rebuilt index.
+    OpenAddrBook();
+    int n = 0;
+    for (int rc = LastStatus; rc == xbase::kOk; rc = AddrBookTable->skip()) ++n;
+    EXPECT_EQ(n, 3);
+    CloseTable(AddrBookTable);
+    EXPECT_FALSE(data.exists("Address.ntx.pending"));
+    v.clear();
+    EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "AddrBook", true, &v));
+}
+
+TEST_F(BackupTest, RestoreCopyThatFailsLeavesTheIndexUnmarked) {
+    ASSERT_TRUE(BackupTo(other.path()));
+    AppendAddressRows(data.dir(), SyntheticRows(4, 9));
+    const QByteArray before = data.read("LABELS.dbf");
+    xbase::FaultyFileSystem::Plan p;
+    p.failRenameAt = 1;  // the LABELS copy: nothing is replaced
+    useFaults(p);
+    msgs.setAnswer(false);
+    EXPECT_FALSE(RestoreFrom(other.path()));
+    EXPECT_EQ(data.read("LABELS.dbf"), before);
+    EXPECT_FALSE(data.files().join(',').contains(QStringLiteral(".pending")));
+    std::vector<xbase::CheckVerdict> v;
+    EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "LABELS", true, &v));
+}
+
 TEST_F(BackupTest, RemovableDiskAsksForTheDiskHoldingTheFile) {
     ASSERT_TRUE(BackupTo(other.path()));
     const QByteArray importf = readAll(there("importf.dbf"));
@@ -228,6 +284,22 @@ TEST_F(BackupTest, RemovableDiskAsksForTheDiskHoldingTheFile) {
     EXPECT_TRUE(RestoreFrom(other.path()));
     EXPECT_EQ(prompts, 2);
     Messages::setResponder(nullptr);
+}
+
+TEST_F(BackupTest, CopiesStoppedPartWayDoNotPileUp) {
+    // What copies killed part-way left, and names that only look alike.
+    writeAll(there(".AddrBook.dbf.part123-1"), "half a table");
+    writeAll(there(".AddrBook.dbf.part77-12"), "another half");
+    writeAll(there(".AddrBook.dbf.partial"), "not a copy");
+    writeAll(there(".LABELS.dbf.part5-1"), "half of LABELS");
+    const std::string src = data.filePath("AddrBook.dbf").toStdString();
+    ASSERT_TRUE(SafeCopyFile(xbase::FileSystem::real(), src, there("AddrBook.dbf").toStdString()).ok());
+    EXPECT_EQ(otherFiles(), (QStringList{".AddrBook.dbf.partial", ".LABELS.dbf.part5-1", "AddrBook.dbf"}));
+    // A restore cleans the data directory the same way.
+    ASSERT_TRUE(BackupTo(other.path()));
+    writeAll(data.filePath(".AddrBook.dbf.part9-3"), "half a restore");
+    ASSERT_TRUE(RestoreFrom(other.path()));
+    EXPECT_FALSE(data.files().join(',').contains(QStringLiteral(".part")));
 }
 
 TEST_F(BackupTest, SafeCopyLeavesNothingBehindOnAnyFailure) {
