@@ -3,6 +3,10 @@
 //
 //   merrowby-crashtest run DIR KILLS [SEED]   the harness: KILLS rounds in DIR (created afresh)
 //   merrowby-crashtest child DIR SEED         the worker the harness starts and kills
+//   merrowby-crashtest run-program DIR KILLS [SEED]
+//                                             the same over the program's data set and runs:
+//                                             imports, backups and restores among the changes
+//                                             (crashtest_program.cpp; built with the program)
 //
 // The worker appends, edits, marks and packs away scratch rows, flushes and rebuilds the index
 // of DIR/Book.dbf in a loop. After each append whose flush returned it writes the row's name to
@@ -29,6 +33,10 @@
 
 #include "xbase/check.h"
 #include "xbase/library.h"
+
+#ifdef MERROWBY_CRASHTEST_PROGRAM
+#include "crashtest_program.h"
+#endif
 
 namespace {
 
@@ -211,18 +219,38 @@ int run(const std::string& self, const std::string& dir, int kills, unsigned see
     return c.broken == 0 && c.lost == 0 && c.kills == kills ? 0 : 1;
 }
 
+std::string selfPath() {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return std::string();
+    return std::string(self, size_t(n));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 4 && std::strcmp(argv[1], "run") == 0) {
-        char self[4096];
-        const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-        if (n <= 0) return 2;
-        self[n] = 0;
-        return run(self, argv[2], std::atoi(argv[3]), argc > 4 ? unsigned(std::atoi(argv[4])) : 1u);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const unsigned seed = argc > 4 ? unsigned(std::strtoul(argv[4], nullptr, 10)) : 1u;
+    if (argc >= 4 && argc <= 5 && mode == "run") {
+        const std::string self = selfPath();
+        return self.empty() ? 2 : run(self, argv[2], std::atoi(argv[3]), seed);
     }
-    if (argc == 4 && std::strcmp(argv[1], "child") == 0)
+    if (argc == 4 && mode == "child")
         return child(argv[2], unsigned(std::strtoul(argv[3], nullptr, 10)));
-    std::fprintf(stderr, "usage: merrowby-crashtest run DIR KILLS [SEED] | child DIR SEED\n");
+#ifdef MERROWBY_CRASHTEST_PROGRAM
+    if (argc >= 4 && argc <= 5 && mode == "run-program") {
+        const std::string self = selfPath();
+        return self.empty() ? 2 : crashtest::runProgram(self, argv[2], std::atoi(argv[3]), seed);
+    }
+    if (argc == 5 && mode == "child-program")
+        return crashtest::childProgram(argv[2], unsigned(std::strtoul(argv[3], nullptr, 10)),
+                                       std::atoi(argv[4]));
+#endif
+    std::fprintf(stderr,
+                 "usage: merrowby-crashtest run DIR KILLS [SEED] | child DIR SEED\n"
+#ifdef MERROWBY_CRASHTEST_PROGRAM
+                 "       merrowby-crashtest run-program DIR KILLS [SEED] | child-program DIR SEED ROUND\n"
+#endif
+                 );
     return 2;
 }
