@@ -23,6 +23,10 @@ for t in "${targets[@]}"; do
   case $t in
     fuzz_table) cp -n tests/fixtures/good/*.dbf tests/fixtures/broken/*.dbf "$corpus"/ 2>/dev/null || true ;;
     fuzz_index) cp -n tests/fixtures/good/*.ntx tests/fixtures/broken/*.ntx "$corpus"/ 2>/dev/null || true ;;
+    fuzz_import)
+      # The first byte picks the reader's buffer size and the fields kept; then contact lines.
+      printf '\x07First,Last,Street\r\nZoe,"Young, Jr",1 Elm\nAl,Ames,"2 Oak\n\x1a' > "$corpus/seed-lines"
+      printf '\x0c\xef\xbb\xbfJos\xc3\xa9,M\xc3\xbcller,,,,\r\n\xe9t\xe9,\x80\x81,"a""b"' > "$corpus/seed-encodings" ;;
   esac
   echo "==> $t for ${secs}s"
   if ! "build-fuzz/fuzz/$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
