@@ -34,11 +34,15 @@
 #include "xbase/check.h"
 #include "xbase/library.h"
 
+#include "crashtest_spawn.h"
 #ifdef MERROWBY_CRASHTEST_PROGRAM
 #include "crashtest_program.h"
 #endif
 
 namespace {
+
+using crashtest::RoundEnd;
+using crashtest::startAndKill;
 
 const std::vector<xbase::FieldSpec> kFields = {
     {"First", 'C', 16, 0}, {"Last", 'C', 16, 0}, {"Zip", 'C', 8, 0}};
@@ -134,20 +138,11 @@ int run(const std::string& self, const std::string& dir, int kills, unsigned see
     Counts c;
     for (int round = 1; round <= kills; ++round) {
         const unsigned childSeed = seed * 100000u + unsigned(round);
-        const pid_t pid = ::fork();
-        if (pid < 0) return 2;
-        if (pid == 0) {
-            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            if (fd < 0 || ::dup2(fd, 1) < 0) ::_exit(5);
-            const std::string s = std::to_string(childSeed);
-            ::execl(self.c_str(), self.c_str(), "child", dir.c_str(), s.c_str(), (char*)nullptr);
-            ::_exit(6);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5 + rng() % 120));
-        ::kill(pid, SIGKILL);
         int status = 0;
-        ::waitpid(pid, &status, 0);
-        if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)) {
+        const RoundEnd end = startAndKill(self, log, {"child", dir, std::to_string(childSeed)},
+                                          int(5 + rng() % 120), &status);
+        if (end == RoundEnd::NoStart) return 2;
+        if (end == RoundEnd::EndedByItself) {
             std::fprintf(stderr, "round %d: the worker ended by itself (status %d)\n", round, status);
             ++c.broken;
             continue;

@@ -34,6 +34,7 @@
 // without the mark (the program would open it and show wrong rows).
 
 #include "crashtest_program.h"
+#include "crashtest_spawn.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -660,22 +661,12 @@ int runProgram(const std::string& self, const std::string& dirArg, int kills, un
     Counts c;
     for (int round = 1; round <= kills; ++round) {
         const unsigned childSeed = seed * 100000u + unsigned(round);
-        const pid_t pid = ::fork();
-        if (pid < 0) return 2;
-        if (pid == 0) {
-            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            if (fd < 0 || ::dup2(fd, 1) < 0) ::_exit(5);
-            const std::string s = std::to_string(childSeed), r = std::to_string(round);
-            ::execl(self.c_str(), self.c_str(), "child-program", dir.c_str(), s.c_str(), r.c_str(),
-                    (char*)nullptr);
-            ::_exit(6);
-        }
         // The worker takes some tens of milliseconds to start; kills fall in its start too.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10 + rng() % 400));
-        ::kill(pid, SIGKILL);
         int status = 0;
-        ::waitpid(pid, &status, 0);
-        if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)) {
+        const RoundEnd end = startAndKill(self, log, {"child-program", dir, std::to_string(childSeed), std::to_string(round)},
+                                          int(10 + rng() % 400), &status);
+        if (end == RoundEnd::NoStart) return 2;
+        if (end == RoundEnd::EndedByItself) {
             std::fprintf(stderr, "round %d: the worker ended by itself (status %d)\n", round, status);
             ++c.broken;
             // Its log still counts: what it reported is stored.
