@@ -1139,6 +1139,13 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     // names the root, comes last.
     const std::string tmp = path + ".building";
     std::unique_ptr<File> f;
+    if (fs.exists(path)) {
+        // The index being replaced is not read again: the memory caching it can take the new
+        // file's pages, and the rename has less to let go of.
+        std::unique_ptr<File> old;
+        uint64_t oldSize = 0;
+        if (fs.open(path, OpenMode::Read, &old).ok() && old->size(&oldSize).ok()) old->releaseCache(0, oldSize);
+    }
     XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
     auto failed = [&](Status s) {
         f.reset();
