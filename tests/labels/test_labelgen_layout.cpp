@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include "TestStocks.h"
 #include "data/Globals.h"
 #include "labels/LabelGen.h"
 #include "print/RecordingPrinter.h"
@@ -11,22 +12,6 @@
 namespace {
 
 using Op = RecordingPrinter::Op;
-
-// The 30-per-sheet stock: top 36, left 13.5, bottom 36, 189 x 72 points, gaps 9 and 0, 3 across.
-TLabelRecord ThirtyPerSheet() {
-    TLabelRecord s;
-    s.Name = "30 per sheet";
-    s.TopM = 36;
-    s.LeftM = 13.5;
-    s.BottomM = 36;
-    s.RightM = 13.5;
-    s.Width = 189;
-    s.Height = 72;
-    s.HGap = 9;
-    s.VGap = 0;
-    s.nAcross = 3;
-    return s;
-}
 
 AddressBlock Block(const QString& name) { return {name, "1 Main St", "Dover,  DE  19901", "", ""}; }
 
@@ -286,7 +271,7 @@ TEST(LabelSheet, StocksThatCannotBeLaidOutAreRefused) {
     EXPECT_TRUE(CheckStock(s, printer).contains("not one row"));
     s.Continuous = true;
     EXPECT_TRUE(CheckStock(s, printer).contains("not one row"));
-    EXPECT_TRUE(CheckStock(s, printer).startsWith("The label stock \"30 per sheet\""));
+    EXPECT_TRUE(CheckStock(s, printer).startsWith("The label stock \"" + s.Name + "\""));
 
     // A refused stock never starts a job.
     s = ThirtyPerSheet();

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "TestData.h"
+#include "TestStocks.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/LabelGen.h"
@@ -53,19 +54,6 @@ QStringList NamesDrawn(const RecordingPrinter& p) {
     for (const auto& c : p.textOuts())
         if (!c.text.isEmpty() && !c.text.contains(',') && !c.text.at(0).isDigit()) out << c.text;
     return out;
-}
-
-TLabelRecord ThirtyPerSheet() {
-    TLabelRecord s;
-    s.Name = "30";
-    s.TopM = 36;
-    s.LeftM = 13.5;
-    s.BottomM = 36;
-    s.Width = 189;
-    s.Height = 72;
-    s.HGap = 9;
-    s.nAcross = 3;
-    return s;
 }
 
 // A printer the run owns and destroys; what it saw is copied to `keep` when it goes.

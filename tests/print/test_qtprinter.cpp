@@ -17,6 +17,7 @@
 #include <QThread>
 
 #include "TestData.h"
+#include "TestStocks.h"
 #include "data/Globals.h"
 #include "labels/LabelGen.h"
 #include "print/QtPrinter.h"
@@ -38,20 +39,6 @@ int PdfPages(const QString& pdf) {
     for (const QString& line : info.split('\n'))
         if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
     return -1;
-}
-
-TLabelRecord ThirtyPerSheet() {
-    TLabelRecord s;
-    s.Name = "US Letter 1 x 2-5/8 in, 30 per sheet";
-    s.TopM = 36;
-    s.LeftM = 13.5;
-    s.BottomM = 36;
-    s.RightM = 13.5;
-    s.Width = 189;
-    s.Height = 72;
-    s.HGap = 9;
-    s.nAcross = 3;
-    return s;
 }
 
 AddressBlock Block(const QString& name) {
