@@ -229,7 +229,6 @@ void Table::touchRow() {
 // ---------------------------------------------------------------------------------------------
 // Read-ahead
 
-
 bool Table::servedAhead() const {
     return ahead_ && !rowLoaded_ && rowRecNo_ != 0 && ahead_->at < ahead_->recs.size() &&
            ahead_->recs[ahead_->at] == rowRecNo_;
@@ -303,10 +302,13 @@ void Table::startReadAhead() {
 Status Table::fillReadAhead(ReadAhead& a) {
     const size_t n = a.recs.size();
     const size_t rl = dbf_->recordLength();
-    // Visit the rows in file order: (record, slot) pairs sorted by record, 16 bits a pass.
-    std::vector<uint64_t> order(n), tmp(n);
+    // Visit the rows in file order: (record, slot) pairs sorted by record; a large batch by
+    // radix, 16 bits a pass.
+    std::vector<uint64_t> order(n), tmp;
     for (size_t i = 0; i < n; ++i) order[i] = (uint64_t(a.recs[i]) << 32) | i;
-    for (int shift = 32; shift < 64; shift += 16) {
+    if (n < (1u << 16)) std::sort(order.begin(), order.end());
+    else tmp.resize(n);
+    for (int shift = 32; shift < 64 && !tmp.empty(); shift += 16) {
         std::vector<size_t> cnt(1u << 16, 0);
         for (uint64_t v : order) ++cnt[(v >> shift) & 0xFFFF];
         size_t sum = 0;
