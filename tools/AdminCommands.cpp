@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "backup/AdminBackup.h"
-#include "import/AdminImport.h"
-#include "labels/AdminLabels.h"
-#include "reminders/AdminReminders.h"
+#include "AdminBackup.h"
+#include "AdminImport.h"
+#include "AdminLabels.h"
+#include "AdminReminders.h"
 
 // Each subsystem's command, declared where it is defined. A subsystem adds its line to kCommands.
 struct AdminCommand {

@@ -59,8 +59,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/Messages.h"
 #include "backup/Backup.h"
+#include "data/RunContext.h"
 #include "data/DataLock.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
@@ -81,6 +81,12 @@ namespace fs = std::filesystem;
 using Names = std::set<std::string>;
 
 constexpr uint32_t kBigBook = 3000;
+
+// What the child's backups and restores run in: its library, prompts that log, no pauses.
+RunContext& context() {
+    static RunContext ctx;
+    return ctx;
+}
 
 std::string trim(std::string s) {
     s.erase(s.find_last_not_of(' ') + 1);
@@ -207,9 +213,9 @@ int Worker::pack() {
 }
 
 int Worker::reindex() {
-    ed_.close();
-    RebuildIndexes(false);  // ends the process when it cannot
-    ed_.open();
+    if (!ed_.close()) return fail("close before the reindex");
+    if (!RebuildIndexes(false)) return fail("reindex");
+    if (!ed_.open()) return fail("open after the reindex");
     return 0;
 }
 
@@ -255,7 +261,7 @@ int Worker::import() {
         out << text;
         if (!out.flush()) return fail("write the contact file");
     }
-    ed_.close();
+    if (!ed_.close()) return fail("close before the import");
     const ImportOutcome out = RunImport(QString::fromStdString(contacts_), ImportRec);
     if (!out.error.isEmpty() || !out.bookOpened) {
         std::fprintf(stderr, "child %d: import: %s\n", round_, out.error.toLocal8Bit().constData());
@@ -266,29 +272,29 @@ int Worker::import() {
         return 4;
     }
     if (!report.empty() && !log(report)) return 5;
-    ed_.open();
+    if (!ed_.open()) return fail("open after the import");
     return 0;
 }
 
 int Worker::backup() {
-    ed_.close();
+    if (!ed_.close()) return fail("close before the backup");
     const std::string b = id();
     if (!log("B? " + b + "\n")) return 5;
-    if (!BackupTo(QString::fromStdString(backup_))) return fail("backup");
+    if (!BackupTo(context(), QString::fromStdString(backup_))) return fail("backup");
     if (!log("B " + b + "\n")) return 5;
-    ed_.open();
+    if (!ed_.open()) return fail("open after the backup");
     return 0;
 }
 
 int Worker::restore() {
     for (const char* t : {"LABELS.dbf", "AddrBook.dbf", "importf.dbf"})
         if (!QFileInfo::exists(QString::fromStdString(backup_ + "/" + t))) return 0;  // no backup yet
-    ed_.close();
+    if (!ed_.close()) return fail("close before the restore");
     const std::string r = id();
     if (!log("R? " + r + "\n")) return 5;
-    if (!RestoreFrom(QString::fromStdString(backup_))) return fail("restore");
+    if (!RestoreFrom(context(), QString::fromStdString(backup_))) return fail("restore");
     if (!log("R " + r + "\n")) return 5;
-    ed_.open();
+    if (!ed_.open()) return fail("open after the restore");
     return 0;
 }
 
@@ -298,11 +304,11 @@ int Worker::run() {
         std::fprintf(stderr, "child %d: the data directory is locked\n", round_);
         return 2;
     }
-    RebuildIndexes(true);
-    OpenImportLayout();
+    if (!RebuildIndexes(true)) return fail("rebuild a missing index");
+    if (!OpenImportLayout()) return fail("open the import layout");
     LoadImportLayout();
-    CloseTable(ImportTable);
-    ed_.open();
+    (void)CloseTable(ImportTable);  // read only
+    if (!ed_.open()) return fail("open the address book");
     for (;; ++n_) {
         const unsigned op = rng_() % 100;
         int rc = 0;
@@ -630,17 +636,19 @@ int childProgram(const std::string& dir, unsigned seed, int round) {
     char* argv[] = {arg0, nullptr};
     QCoreApplication app(argc, argv);
 
-    Messages::setResponder([round](Messages::Kind, const QString& text) {
+    static FunctionPrompts prompts;
+    prompts.onInfo = [round](const QString& text) {
         QString oneLine = text;
         oneLine.replace(QLatin1String("\r\n"), QLatin1String(" "));
         std::fprintf(stderr, "child %d: message: %s\n", round, oneLine.toLocal8Bit().constData());
-        return false;
-    });
-    SetBackupStatusSink([](const QString&) {});
-    SetRemovableTest([](const QString&) { return false; });
-    PauseScale = 0;
+    };
     LibHandle = new xbase::Library();
     LibHandle->setDirectory(dir + "/data");
+    RunContext& ctx = context();
+    ctx.lib = LibHandle;
+    ctx.prompts = &prompts;
+    ctx.removable = [](const QString&) { return false; };
+    ctx.pause = [](double) {};
     return Worker(dir, seed, round, logFd).run();
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "AdminCommands.h"
+#include "AdminSession.h"
 #include "data/Schema.h"
 #include "version.h"
 #include "xbase/check.h"
@@ -113,8 +114,9 @@ int cmdDump(const std::string& dir, const std::string& table) {
 }
 
 int cmdReindex(const std::string& dir) {
-    xbase::Library lib;
-    lib.setDirectory(dir);
+    AdminSession session("reindex", QString::fromStdString(dir), AdminSession::Access::Writes);
+    if (!session.begin()) return 1;
+    xbase::Library& lib = session.library();
     lib.setAutoOpen(false);
     lib.setSafety(false);
     lib.setAccessMode(xbase::AccessMode::Exclusive);
@@ -128,7 +130,10 @@ int cmdReindex(const std::string& dir) {
         } else {
             std::printf("rebuilt %s (%u rows)\n", schema.tag.c_str(), t->recCount());
         }
-        lib.closeAll();
+        if (lib.closeAll() < 0) {
+            std::fprintf(stderr, "merrowby-admin: reindex: %s\n", lib.lastError().toString().c_str());
+            ++failures;
+        }
     }
     return failures ? 1 : 0;
 }

@@ -17,6 +17,7 @@
 #include "app/Forms.h"
 #include "app/Messages.h"
 #include "data/Globals.h"
+#include "data/dbFiles.h"
 #include "pages/AddressPage.h"
 #include "pages/OccasionsPage.h"
 #include "pages/SetupPage.h"
@@ -181,8 +182,12 @@ void TQuenlow::FormClose() {
         // An earlier change may not have reached the disk: say so instead of ending silently.
         Messages::info(QString::fromStdString(LibHandle->lastError().toString()), this);
     }
-    LibHandle->closeAll();
-    AddrBookTable = LabelsTable = SettingsTable = ImportTable = nullptr;
+    // Closing writes what is still pending: a failure must not pass in silence.
+    const DataStatus closed = CloseAllTables();
+    if (!closed)
+        Messages::error(QStringLiteral("Unable to write ") + closed.file + QStringLiteral("\r\n") +
+                            closed.detail + QStringLiteral("\r\nThe last change may not have been saved."),
+                        this);
     delete LibHandle;
     LibHandle = nullptr;
 }

@@ -12,15 +12,14 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "labels/LabelFont.h"
+
 class AddressPage;
 class OccasionsPage;
 class SetupPage;
 class QAction;
 class QTabWidget;
 
-// The main window's design font: its face is replaced by the label font's face at start-up.
-inline constexpr const char* kDesignFontFamily = "MS Sans Serif";
-inline constexpr int kDesignFontPoints = 8;
 
 class TQuenlow : public QMainWindow {
     Q_OBJECT
@@ -72,13 +71,6 @@ private:
 // The program version as major.minor.build ("2.0.5"), from the build.
 QString ProgramVersionText();
 
-// LabelFont := the design font ("MS Sans Serif", 8 points) with the stored face (FontName,
-// trimmed) and size (FontSize, when above 0) of SettingsRec.
-void ApplyLabelFontPreference();
-
-// Makes the design font's face, which Linux lacks, render with the nearest installed
-// sans-serif face; the name itself is kept. Returns the face used. Idempotent.
-QString InstallFontSubstitutes();
 
 // The help document opened by "Help": mby.htm in the working directory.
 QString HelpDocumentPath();

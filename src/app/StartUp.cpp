@@ -1,12 +1,12 @@
 // The start-up sequence of the main window, and the helpers it alone uses.
 #include <QFont>
-#include <QFontDatabase>
 #include <QStringList>
 #include <QTabWidget>
 
 #include "app/About.h"
 #include "app/Forms.h"
 #include "app/Main.h"
+#include "app/Fatal.h"
 #include "app/Messages.h"
 #include "data/DataLock.h"
 #include "data/DbUtil.h"
@@ -30,34 +30,6 @@ void setOccasionsMode(Page* p, int mode) {
 
 QString ProgramVersionText() { return QStringLiteral(MERROWBY_VERSION_TEXT); }
 
-QString InstallFontSubstitutes() {
-    static QString face;
-    if (!face.isEmpty()) return face;
-    const QStringList installed = QFontDatabase::families();
-    // Liberation Sans keeps the widths of the usual Windows faces; the others are close enough.
-    for (const char* candidate : {"Liberation Sans", "DejaVu Sans", "Noto Sans", "FreeSans",
-                                  "Nimbus Sans", "Cantarell"}) {
-        if (installed.contains(QString::fromLatin1(candidate), Qt::CaseInsensitive)) {
-            face = QString::fromLatin1(candidate);
-            break;
-        }
-    }
-    if (face.isEmpty()) face = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    const QString design = QString::fromLatin1(kDesignFontFamily);
-    if (!installed.contains(design, Qt::CaseInsensitive) && face != design)
-        QFont::insertSubstitution(design, face);
-    return face;
-}
-
-void ApplyLabelFontPreference() {
-    InstallFontSubstitutes();
-    QFont font(QString::fromLatin1(kDesignFontFamily), kDesignFontPoints);
-    font.setStyleHint(QFont::SansSerif);
-    const QString face = SettingsRec.FontName.trimmed();
-    if (!face.isEmpty()) font.setFamily(face);
-    if (SettingsRec.FontSize > 0) font.setPointSize(SettingsRec.FontSize);
-    LabelFont = font;
-}
 
 void TQuenlow::FormShow() {
     if (formShowRun_) return;
@@ -91,15 +63,15 @@ void TQuenlow::FormShow() {
     ExitTest();
 
     // 5. Missing index files.
-    RebuildIndexes(true);
+    EndUnlessOk(RebuildIndexes(true));
 
     // 6. Caption.
     setWindowTitle(QStringLiteral("Merrowby ") + VersionText + QStringLiteral(" by Brantix"));
 
     // 7. Settings.
-    OpenSettings();
+    EndUnlessOpened(OpenSettings());
     LoadSettings();
-    CloseTable(SettingsTable);
+    (void)CloseTable(SettingsTable);  // read only
 
     // 8, 9. The label font, and the window's own face taken from it at the design size.
     ApplyLabelFontPreference();

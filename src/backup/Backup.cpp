@@ -3,9 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMainWindow>
-#include <QPushButton>
-#include <QStatusBar>
 #include <QStorageInfo>
 #include <unistd.h>
 
@@ -13,10 +10,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "app/Messages.h"
-#include "backup/DriveDirU.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
@@ -24,35 +17,23 @@
 
 namespace {
 
-xbase::FileSystem* g_fs = nullptr;
-std::function<void(const QString&)> g_status;
-std::function<bool(const QString&)> g_removable;
-
+// The tables a backup holds, in the order they are copied.
 const char* const kTables[3] = {"LABELS.dbf", "AddrBook.dbf", "importf.dbf"};
-
-xbase::FileSystem& fileSystem() {
-    if (g_fs) return *g_fs;
-    if (LibHandle) return LibHandle->fs();
-    return xbase::FileSystem::real();
-}
-
-void setStatus(const QString& text) {
-    if (g_status) {
-        g_status(text);
-        return;
-    }
-    if (Quenlow) {
-        if (text.isEmpty())
-            Quenlow->statusBar()->clearMessage();
-        else
-            Quenlow->statusBar()->showMessage(text);
-        Quenlow->statusBar()->repaint();
-    }
-}
 
 std::string local(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
 QString detail(const xbase::Status& s) { return QString::fromStdString(s.toString()); }
+
+bool removable(const RunContext& ctx, const QString& dir) {
+    return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
+}
+
+// The check a copy of `fileName` must pass before it replaces anything.
+SafeCopyCheck tableCheck(const QString& fileName) {
+    const TableSchema* schema = FindTable(local(fileName));
+    if (!schema) return {};
+    return [schema](xbase::FileSystem& fs, const std::string& copy) { return CheckTableFile(fs, copy, *schema); };
+}
 
 // A restored table arrives without its index: until RestoreFrom has rebuilt it, the index file in
 // the data directory still describes the table that was replaced. Before the copy the index is
@@ -95,18 +76,14 @@ void unmarkIndex(xbase::FileSystem& fs, const std::string& dataDir, const QStrin
 
 }  // namespace
 
-void SetBackupFileSystem(xbase::FileSystem* fs) { g_fs = fs; }
-void SetBackupStatusSink(std::function<void(const QString&)> sink) { g_status = std::move(sink); }
-void SetRemovableTest(std::function<bool(const QString&)> test) { g_removable = std::move(test); }
-
 QString NormalizedDirectory(const QString& dir) {
     QString d = dir.trimmed();
     if (!d.endsWith(QLatin1Char('/'))) d += QLatin1Char('/');
     return d;
 }
 
-QString DataDirectory() {
-    const QString dir = LibHandle ? QString::fromStdString(LibHandle->directory()) : QStringLiteral(".");
+QString DataDirectory(const RunContext& ctx) {
+    const QString dir = ctx.lib ? QString::fromStdString(ctx.lib->directory()) : QStringLiteral(".");
     return QDir(dir).absolutePath();
 }
 
@@ -119,7 +96,6 @@ bool SameDirectory(const QString& a, const QString& b) {
 }
 
 bool IsOnRemovableVolume(const QString& dir) {
-    if (g_removable) return g_removable(dir);
     // The directory may be gone with its disk: look at the nearest place that exists.
     QString path = QDir::cleanPath(QDir(dir.trimmed()).absolutePath());
     while (!QFileInfo::exists(path) && path != QLatin1String("/")) path = QFileInfo(path).path();
@@ -161,8 +137,8 @@ void removeStoppedCopies(xbase::FileSystem& fs, const std::string& dir, const st
 }
 }  // namespace
 
-xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source,
-                           const std::string& target) {
+xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source, const std::string& target,
+                           const SafeCopyCheck& check) {
     static std::atomic<int> serial{0};
     std::unique_ptr<xbase::File> in;
     XB_TRY(fs.open(source, xbase::OpenMode::Read, &in));
@@ -188,6 +164,11 @@ xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source,
     if (s.ok()) s = out->sync();
     out.reset();
     in.reset();
+    if (s.ok() && check) {
+        // The copy as it now lies on the disk, not the source: what would replace the target.
+        s = check(fs, tmp);
+        if (!s.ok()) s.file = source;
+    }
     if (s.ok()) s = fs.rename(tmp, target);
     if (!s.ok()) {
         fs.remove(tmp);
@@ -197,10 +178,11 @@ xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source,
     return s;
 }
 
-bool CopyDataFile(bool backup, const QString& dir, const QString& fileName) {
-    xbase::FileSystem& fs = fileSystem();
+bool CopyDataFile(const RunContext& ctx, bool backup, const QString& dir, const QString& fileName) {
+    xbase::FileSystem& fs = ctx.fileSystem();
+    Prompts& ask = *ctx.prompts;
     const QString d = NormalizedDirectory(dir);
-    const std::string data = local(DataDirectory());
+    const std::string data = local(DataDirectory(ctx));
     const std::string name = local(fileName);
     for (;;) {
         // The name as it is spelt where the file already is, in any letter case.
@@ -211,113 +193,128 @@ bool CopyDataFile(bool backup, const QString& dir, const QString& fileName) {
         const QString shownSource = backup ? fileName : d + fileName;
 
         if (!fs.exists(source)) {
-            if (!backup && IsOnRemovableVolume(d)) {
-                if (!Messages::okCancel(QStringLiteral("Insert disk containing ") + fileName)) return false;
+            if (!backup && removable(ctx, d)) {
+                if (!ask.okCancel(QStringLiteral("Insert disk containing ") + fileName)) return false;
                 continue;
             }
-            Messages::info(QStringLiteral("Unable to find ") + shownSource +
-                           QStringLiteral("\r\nFunction Aborted"));
+            ask.info(QStringLiteral("Unable to find ") + shownSource + QStringLiteral("\r\nFunction Aborted"));
             return false;
         }
 
         bool marked = false;
         xbase::Status s = backup ? xbase::Status::Ok() : markIndexBehind(fs, data, fileName, &marked);
-        if (s.ok()) s = SafeCopyFile(fs, source, target);
+        if (s.ok()) s = SafeCopyFile(fs, source, target, tableCheck(fileName));
         if (s.ok()) return true;
         // The table in the data directory is the old one still: so is its index.
         if (marked) unmarkIndex(fs, data, fileName);
+        if (s.kind == xbase::ErrorKind::Corrupt || s.kind == xbase::ErrorKind::Unsupported) {
+            // Trying again copies the same damage: stop, with the file and what is wrong with it.
+            ask.info(shownSource + QStringLiteral(" is damaged and was not copied:\r\n") + detail(s) +
+                     (backup ? QStringLiteral("\r\nThe previous backup of it is kept.")
+                             : QStringLiteral("\r\nThe table in use is kept as it was.")));
+            return false;
+        }
         if (backup && s.kind == xbase::ErrorKind::NoSpace) {
-            if (!Messages::okCancel(QStringLiteral("Disk Full. Insert another disk.") + fileName))
-                return false;
+            if (!ask.okCancel(QStringLiteral("Disk Full. Insert another disk.") + fileName)) return false;
             continue;
         }
         if (backup && s.kind == xbase::ErrorKind::ReadOnly) {
-            if (!Messages::okCancel(QStringLiteral("Disk is Write Protected"))) return false;
+            if (!ask.okCancel(QStringLiteral("Disk is Write Protected"))) return false;
             continue;
         }
         // Any other failure: say what went wrong; the user may try again or stop. The old copy
         // at the target is still whole.
-        if (!Messages::okCancel(QStringLiteral("Unable to copy ") + shownSource +
-                                QStringLiteral("\r\n") + detail(s) +
-                                QStringLiteral("\r\nOK tries again, Cancel stops.")))
+        if (!ask.okCancel(QStringLiteral("Unable to copy ") + shownSource + QStringLiteral("\r\n") + detail(s) +
+                          QStringLiteral("\r\nOK tries again, Cancel stops.")))
             return false;
     }
 }
 
-bool CopyDataFiles(bool backup, const QString& dir, int* copied) {
+bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, int* copied) {
     const QString d = NormalizedDirectory(dir);
     const QString verb = backup ? QStringLiteral("Backing up ") : QStringLiteral("Restoring ");
     if (copied) *copied = 0;
     for (const char* table : kTables) {
         const QString name = QString::fromLatin1(table);
-        setStatus(verb + name);
-        if (!CopyDataFile(backup, d, name)) return false;
+        ctx.prompts->status(verb + name);
+        if (!CopyDataFile(ctx, backup, d, name)) return false;
         if (copied) ++*copied;
     }
     return true;
 }
 
-bool BackupTo(const QString& chosenDir) {
+QString CheckBackupFiles(const RunContext& ctx, const QString& dir) {
+    xbase::FileSystem& fs = ctx.fileSystem();
+    const QString d = NormalizedDirectory(dir);
+    for (const char* table : kTables) {
+        const QString name = QString::fromLatin1(table);
+        const std::string path = xbase::resolveName(fs, local(d), table);
+        if (!fs.exists(path))
+            return QStringLiteral("Unable to find ") + d + name + QStringLiteral("\r\nFunction Aborted");
+        const TableSchema* schema = FindTable(table);
+        const xbase::Status s = schema ? CheckTableFile(fs, path, *schema) : xbase::Status::Ok();
+        if (!s.ok())
+            return d + name + QStringLiteral(" is damaged: ") + QString::fromStdString(s.message) +
+                   QStringLiteral("\r\nNothing was restored; the tables in use are kept as they were.");
+    }
+    return QString();
+}
+
+bool BackupTo(const RunContext& ctx, const QString& chosenDir) {
     if (chosenDir.trimmed().isEmpty()) return false;
-    if (SameDirectory(chosenDir, DataDirectory())) {
-        Messages::info(QStringLiteral("Backup must be to a different drive and/or directory"));
+    LibraryBinding bound(ctx);
+    if (SameDirectory(chosenDir, DataDirectory(ctx))) {
+        ctx.prompts->info(QStringLiteral("Backup must be to a different drive and/or directory"));
         return false;
     }
-    if (!CopyDataFiles(true, chosenDir)) {
-        Messages::info(QStringLiteral("Backup Failed . . Check that disk is not write protected"));
+    if (!CopyDataFiles(ctx, true, chosenDir)) {
+        ctx.prompts->info(QStringLiteral("Backup Failed . . Check that disk is not write protected"));
         return false;
     }
-    setStatus(QStringLiteral("Backup Complete"));
-    Pause(0.00002);
-    setStatus(QString());
+    ctx.prompts->status(QStringLiteral("Backup Complete"));
+    ctx.wait(0.00002);
+    ctx.prompts->status(QString());
     return true;
 }
 
-bool RestoreFrom(const QString& chosenDir) {
+bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
     if (chosenDir.trimmed().isEmpty()) return false;
-    if (SameDirectory(chosenDir, DataDirectory())) {
-        Messages::info(QStringLiteral("Restore must be from a different drive and/or directory"));
+    LibraryBinding bound(ctx);
+    if (SameDirectory(chosenDir, DataDirectory(ctx))) {
+        ctx.prompts->info(QStringLiteral("Restore must be from a different drive and/or directory"));
         return false;
+    }
+    // A backup on a fixed disk is checked whole before anything is replaced. One on removable
+    // disks may span several, asked for one by one: each file is checked as it is copied.
+    if (!removable(ctx, NormalizedDirectory(chosenDir))) {
+        const QString refusal = CheckBackupFiles(ctx, chosenDir);
+        if (!refusal.isEmpty()) {
+            ctx.prompts->info(refusal);
+            return false;
+        }
     }
     int copied = 0;
-    const bool ok = CopyDataFiles(false, chosenDir, &copied);
+    const bool ok = CopyDataFiles(ctx, false, chosenDir, &copied);
+    bool indexed = true;
     if (copied > 0) {
         // Even after a partial restore the indexes must match the tables now in place.
-        setStatus(QStringLiteral("Now reindexing data files"));
-        RebuildIndexes(false);
+        ctx.prompts->status(QStringLiteral("Now reindexing data files"));
+        const DataStatus rebuilt = RebuildIndexes(false);
+        if (!rebuilt) {
+            indexed = false;
+            ctx.prompts->info(QStringLiteral("Unable to rebuild the indexes after the restore:\r\n") +
+                              rebuilt.toString() +
+                              QStringLiteral("\r\nThey are rebuilt when the program next starts."));
+            if (ctx.lib) ctx.lib->errorCode();  // told; the rebuild marker stays for next time
+        }
     }
     if (!ok) {
-        Messages::info(QStringLiteral("Restore Failed . . Check that your disk is not full."));
+        ctx.prompts->info(QStringLiteral("Restore Failed . . Check that your disk is not full."));
         return false;
     }
-    setStatus(QStringLiteral("Restore Complete"));
-    Pause(0.00002);
-    setStatus(QString());
+    if (!indexed) return false;
+    ctx.prompts->status(QStringLiteral("Restore Complete"));
+    ctx.wait(0.00002);
+    ctx.prompts->status(QString());
     return true;
-}
-
-namespace {
-QString chooseDirectory(const QString& caption, const QString& button) {
-    if (!DriveDir) return QString();
-    DriveDir->setWindowTitle(caption);
-    DriveDir->BtnOK->setText(button);
-    DriveDir->refreshVolumes();
-    DriveDir->exec();
-    return ChosenDir;
-}
-}  // namespace
-
-void BackupData1Click() {
-    const QString dir = chooseDirectory(QStringLiteral("Choose Backup Drive & Directory"),
-                                        QStringLiteral("Backup"));
-    if (Quenlow) Quenlow->repaint();
-    BackupTo(dir);
-}
-
-void RestoreData1Click() {
-    const QString dir = chooseDirectory(QStringLiteral("Choose Drive & Directory Containing BACKUP"),
-                                        QStringLiteral("Restore"));
-    if (dir.isEmpty()) return;
-    if (Quenlow) Quenlow->repaint();
-    RestoreFrom(dir);
 }

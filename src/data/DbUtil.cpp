@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 
-#include "app/Messages.h"
 #include "data/Globals.h"
+#include "data/Schema.h"
 #include "data/dbFiles.h"
 #include "xbase/fileio.h"
 #include "xbase/library.h"
@@ -20,14 +20,18 @@ bool fileExists(xbase::FileSystem& fs, const std::string& dir, const char* name)
 // closeAll destroys every open table, so none of the global handles may outlive it.
 void forgetTables() { AddrBookTable = LabelsTable = SettingsTable = ImportTable = nullptr; }
 
-// Opens `baseName` alone, writes its index anew and closes every table. Failures end the program.
-void rebuildOne(const char* baseName, const char* group, const char* tagName, const char* key) {
+// Opens `baseName` alone, writes its index anew and closes every table.
+DataStatus rebuildOne(const char* baseName, const char* group, const char* tagName, const char* key) {
     xbase::Table* t = LibHandle->open(baseName);
     if (!t && !LibHandle->exitTest())
         LibHandle->record(xbase::Status::error(xbase::ErrorKind::IoError,
                                                std::string(baseName) + ".dbf", "cannot open table"),
                           xbase::kErrOpen);
-    ExitTest();
+    if (!t) {
+        LibHandle->closeAll();
+        forgetTables();
+        return LibraryStatus();
+    }
 
     xbase::TagSpec tag;
     tag.name = tagName;
@@ -38,9 +42,13 @@ void rebuildOne(const char* baseName, const char* group, const char* tagName, co
                                                std::string(tagName) + ".ntx",
                                                "cannot write index"),
                           rc);
-    LibHandle->closeAll();
+    const int closed = LibHandle->closeAll();
     forgetTables();
-    ExitTest();
+    if (closed < 0 && !LibHandle->exitTest())
+        LibHandle->record(xbase::Status::error(xbase::ErrorKind::IoError,
+                                               std::string(baseName) + ".dbf", "cannot close"),
+                          closed);
+    return LibraryStatus();
 }
 
 }  // namespace
@@ -50,8 +58,8 @@ bool DataFilesPresent() {
     return fileExists(fs, ".", "AddrBook.dbf") && fileExists(fs, ".", "LABELS.dbf");
 }
 
-void RebuildIndexes(bool onlyIfMissing) {
-    if (!LibHandle) return;
+DataStatus RebuildIndexes(bool onlyIfMissing) {
+    if (!LibHandle) return DataStatus::failure(QStringLiteral("?"), QStringLiteral("no table library"));
     xbase::Library& lib = *LibHandle;
     xbase::FileSystem& fs = lib.fs();
     const std::string& dir = lib.directory();
@@ -62,21 +70,27 @@ void RebuildIndexes(bool onlyIfMissing) {
     lib.setSafety(false);
     lib.setAccessMode(xbase::AccessMode::Exclusive);
 
-    if (!(onlyIfMissing && fileExists(fs, dir, "Address.ntx") && fileExists(fs, dir, "AddrBook.cgp")))
-        rebuildOne("AddrBook", "AddrBook", "Address", "Upper(Last + First)");
-    if (!(onlyIfMissing && fileExists(fs, dir, "Labels.ntx") && fileExists(fs, dir, "LABELS.cgp")))
-        rebuildOne("LABELS", "LABELS", "Labels", "Name");
+    DataStatus s;
+    for (const TableSchema& t : DataTables()) {
+        if (t.group.empty()) continue;
+        if (onlyIfMissing && fileExists(fs, dir, (t.tag + ".ntx").c_str()) &&
+            fileExists(fs, dir, (t.group + ".cgp").c_str()))
+            continue;
+        s = rebuildOne(t.baseName.c_str(), t.group.c_str(), t.tag.c_str(), t.key.c_str());
+        if (!s) break;
+    }
 
     lib.setAutoOpen(true);
     lib.setSafety(true);
     lib.setAccessMode(xbase::AccessMode::Shared);
+    return s;
 }
 
-void ExitTest() {
-    if (!LibHandle || !LibHandle->exitTest()) return;
-    Messages::info(QString::fromStdString(LibHandle->lastError().toString()) +
-                   QStringLiteral("\r\nProgram will now terminate."));
-    ExitProgram(1);
+DataStatus LibraryStatus() {
+    if (!LibHandle || !LibHandle->exitTest()) return DataStatus::Ok();
+    const xbase::Status& e = LibHandle->lastError();
+    return DataStatus::failure(QString::fromStdString(xbase::baseName(e.file)),
+                               QString::fromStdString(e.toString()));
 }
 
 void Pause(double days) {

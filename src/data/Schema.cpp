@@ -1,5 +1,9 @@
 #include "data/Schema.h"
 
+#include <strings.h>
+
+#include <memory>
+
 #include <filesystem>
 #include <system_error>
 
@@ -53,6 +57,27 @@ xbase::Status failure(xbase::Library& lib, const std::string& file, const char* 
 const std::vector<TableSchema>& DataTables() {
     static const std::vector<TableSchema> tables = makeTables();
     return tables;
+}
+
+const TableSchema* FindTable(const std::string& fileName) {
+    for (const TableSchema& t : DataTables())
+        if (strcasecmp(t.fileName.c_str(), fileName.c_str()) == 0) return &t;
+    return nullptr;
+}
+
+xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema) {
+    std::unique_ptr<xbase::DbfFile> dbf;
+    XB_TRY(xbase::DbfFile::open(fs, path, true, &dbf));
+    for (const xbase::FieldSpec& want : schema.fields) {
+        bool found = false;
+        for (const xbase::FieldInfo& have : dbf->fields())
+            if (strcasecmp(have.name.c_str(), want.name.c_str()) == 0 && have.type == want.type) found = true;
+        if (!found)
+            return xbase::Status::error(xbase::ErrorKind::Corrupt, path,
+                                        "not a " + schema.baseName + " table: it has no " + want.name +
+                                            " column of type " + std::string(1, want.type));
+    }
+    return xbase::Status::Ok();
 }
 
 const std::vector<StandardStock>& StandardStocks() {

@@ -25,6 +25,14 @@ struct TableSchema {
 // AddrBook, LABELS, Mrby1, importf, in this order.
 const std::vector<TableSchema>& DataTables();
 
+// The table whose file is `fileName` ("importf.dbf", any letter case), or null.
+const TableSchema* FindTable(const std::string& fileName);
+
+// Checks that `path` holds a whole table of `schema`: a header and field descriptors that parse,
+// a size that holds every row the header counts, and every column of the schema present. The
+// Status (Corrupt) says what is wrong; the file is only read.
+xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema);
+
 // A label stock as CreateDataSet stores it. Dimensions in printer points (72 to the inch).
 struct StandardStock {
     const char* name;

@@ -1,8 +1,5 @@
 #include "data/dbFiles.h"
 
-#include <cstdlib>
-
-#include "app/Messages.h"
 #include "data/Globals.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -14,30 +11,40 @@ constexpr int kTextMax = 59;
 constexpr int kMailMax = 69;
 constexpr int kImpFileMax = 101;
 
-void defaultExit(int code) {
-    if (LibHandle) {
-        LibHandle->closeAll();
-        delete LibHandle;
-        LibHandle = nullptr;
+// The engine's reason for the failure just recorded in the library (cleared), or `fallback`.
+QString engineDetail(const char* fallback) {
+    if (!LibHandle) return QStringLiteral("no table library");
+    const std::string text = LibHandle->lastError().ok() ? std::string() : LibHandle->lastError().toString();
+    LibHandle->errorCode();
+    return text.empty() ? QString::fromLatin1(fallback) : QString::fromStdString(text);
+}
+
+// Opens a table through LibHandle; a failure names `fileName`.
+DataStatus openTable(const char* baseName, const char* fileName, xbase::Table** out) {
+    *out = nullptr;
+    if (!LibHandle) return DataStatus::failure(QString::fromLatin1(fileName), QStringLiteral("no table library"));
+    LibHandle->errorCode();  // a failure left over from earlier is not this open's
+    xbase::Table* t = LibHandle->open(baseName);
+    if (!t || LibHandle->exitTest()) {
+        const DataStatus s = DataStatus::failure(QString::fromLatin1(fileName), engineDetail("cannot open"));
+        if (t) t->close();
+        return s;
     }
-    AddrBookTable = LabelsTable = SettingsTable = ImportTable = nullptr;
-    std::exit(code);
+    *out = t;
+    return DataStatus::Ok();
 }
 
-FatalExitHandler exitHandler = &defaultExit;
-
-// Opens a table through LibHandle; any failure is fatal and names `fileName`.
-xbase::Table* openOrDie(const char* baseName, const char* fileName) {
-    xbase::Table* t = LibHandle ? LibHandle->open(baseName) : nullptr;
-    const bool failed = LibHandle ? LibHandle->errorCode() < 0 : true;
-    if (!t || failed) FatalOpenError(QString::fromLatin1(fileName));
-    return t;
-}
-
-void selectTagOrDie(xbase::Table* t, const char* tagName, const char* fileName) {
+DataStatus selectTag(xbase::Table*& t, const char* tagName, const char* fileName) {
     xbase::Tag* tag = t->tag(tagName);
-    t->selectTag(tag);
-    if (!tag || LibHandle->errorCode() < 0) FatalOpenError(QString::fromLatin1(fileName));
+    if (tag) t->selectTag(tag);
+    if (!tag || LibHandle->exitTest()) {
+        const DataStatus s = DataStatus::failure(QString::fromLatin1(fileName),
+                                                 engineDetail("the index is missing"));
+        t->close();
+        t = nullptr;
+        return s;
+    }
+    return DataStatus::Ok();
 }
 
 // Field access by column name (letter case ignored). A column the table lacks reads as blank and
@@ -87,49 +94,78 @@ bool allDigits(const QString& s) {
 
 // --- open -----------------------------------------------------------------------------------
 
-bool OpenAddrBook() {
-    AddrBookTable = openOrDie("AddrBook", "AddrBook.DBF");
-    selectTagOrDie(AddrBookTable, "Address", "Address.Ntx");
-    LastStatus = AddrBookTable->top();
-    return true;
+namespace {
+DataStatus openIndexed(const char* baseName, const char* fileName, const char* tagName,
+                       const char* indexFile, xbase::Table*& global) {
+    xbase::Table* t = nullptr;
+    DataStatus s = openTable(baseName, fileName, &t);
+    if (s) s = selectTag(t, tagName, indexFile);
+    global = t;
+    LastStatus = t ? t->top() : -1;
+    return s;
+}
+}  // namespace
+
+DataStatus OpenAddrBook() {
+    return openIndexed("AddrBook", "AddrBook.DBF", "Address", "Address.Ntx", AddrBookTable);
 }
 
-bool OpenLabels() {
-    LabelsTable = openOrDie("LABELS", "LABELS.DBF");
-    selectTagOrDie(LabelsTable, "Labels", "Labels.Ntx");
-    LastStatus = LabelsTable->top();
-    return true;
-}
+DataStatus OpenLabels() { return openIndexed("LABELS", "LABELS.DBF", "Labels", "Labels.Ntx", LabelsTable); }
 
 namespace {
 // The settings and import layout tables have no index: open them alone.
-xbase::Table* openWithoutIndex(const char* baseName, const char* fileName) {
+DataStatus openWithoutIndex(const char* baseName, const char* fileName, xbase::Table*& global) {
     if (LibHandle) LibHandle->setAutoOpen(false);
     struct Restore {
         ~Restore() {
             if (LibHandle) LibHandle->setAutoOpen(true);
         }
     } restore;
-    return openOrDie(baseName, fileName);
+    xbase::Table* t = nullptr;
+    const DataStatus s = openTable(baseName, fileName, &t);
+    global = t;
+    LastStatus = t ? t->top() : -1;
+    return s;
+}
+
+// The name messages give a table's file.
+QString shownName(xbase::Table* t) {
+    if (t == AddrBookTable) return QStringLiteral("AddrBook.DBF");
+    if (t == LabelsTable) return QStringLiteral("LABELS.DBF");
+    if (t == SettingsTable) return QStringLiteral("Mrby1.DBF");
+    if (t == ImportTable) return QStringLiteral("importf.dbf");
+    return QString::fromStdString(t->alias()) + QStringLiteral(".dbf");
 }
 }  // namespace
 
-bool OpenSettings() {
-    SettingsTable = openWithoutIndex("Mrby1", "Mrby1.DBF");
-    LastStatus = SettingsTable->top();
-    return true;
-}
+DataStatus OpenSettings() { return openWithoutIndex("Mrby1", "Mrby1.DBF", SettingsTable); }
 
-bool OpenImportLayout() {
-    ImportTable = openWithoutIndex("importf", "importf.dbf");
-    LastStatus = ImportTable->top();
-    return true;
-}
+DataStatus OpenImportLayout() { return openWithoutIndex("importf", "importf.dbf", ImportTable); }
 
-void CloseTable(xbase::Table*& table) {
-    if (!table) return;
-    table->close();
+DataStatus CloseTable(xbase::Table*& table) {
+    if (!table) return DataStatus::Ok();
+    const QString name = shownName(table);
+    const int rc = table->close();
     table = nullptr;
+    if (rc < 0) return DataStatus::failure(name, engineDetail("cannot write"));
+    return DataStatus::Ok();
+}
+
+DataStatus CloseAllTables() {
+    DataStatus first;
+    for (xbase::Table** t : {&AddrBookTable, &LabelsTable, &SettingsTable, &ImportTable}) {
+        const DataStatus s = CloseTable(*t);
+        if (first && !s) first = s;
+    }
+    if (LibHandle && LibHandle->closeAll() < 0 && first)
+        first = DataStatus::failure(QStringLiteral("?"), engineDetail("cannot write"));
+    return first;
+}
+
+DataStatus FlushTable(xbase::Table* table) {
+    if (!table) return DataStatus::Ok();
+    if (table->flush() < 0) return DataStatus::failure(shownName(table), engineDetail("cannot write"));
+    return DataStatus::Ok();
 }
 
 // --- address book ---------------------------------------------------------------------------
@@ -298,25 +334,14 @@ void StoreImportLayout() {
     putText(t, "ImpFile", r.ImpFile, kImpFileMax);
 }
 
-// --- fatal errors ---------------------------------------------------------------------------
-
-void FatalOpenError(const QString& fileName) {
-    Messages::info(QStringLiteral("Unable to open file ") + fileName + QStringLiteral("\r\n") +
-                   QStringLiteral("Program will now terminate."));
-    ExitProgram(1);
-}
-
-void SetFatalExitHandler(FatalExitHandler handler) {
-    exitHandler = handler ? handler : &defaultExit;
-}
-
-void ExitProgram(int code) {
-    exitHandler(code);
-    // A handler that returns still ends the process: callers rely on never coming back.
-    defaultExit(code);
-}
-
 // --- conversions ----------------------------------------------------------------------------
+
+QString TrimText(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && text.at(b).unicode() <= ' ') ++b;
+    while (e > b && text.at(e - 1).unicode() <= ' ') --e;
+    return text.mid(b, e - b);
+}
 
 QString DateToField(const QDate& date) {
     if (!date.isValid() || ZeroDate.daysTo(date) <= 0) return QString();

@@ -4,21 +4,24 @@
 // copies the current row into its in-memory record (Globals.h); a store copies the record back
 // into the current row. Callers move, append, flush and close themselves.
 //
-// A table that cannot be opened is fatal: FatalOpenError shows "Unable to open file <name>" and
-// ends the process. The open routines therefore only ever return true.
+// A table that cannot be opened is reported, never fatal here: the open routines return a
+// DataStatus naming the file ("AddrBook.DBF", "Address.Ntx", ...) and leave the table's handle
+// null. The windows turn a failure into the fatal "Unable to open file" ending (app/Fatal.h).
 
 #include <QDate>
 #include <QString>
+
+#include "data/DataStatus.h"
 
 namespace xbase {
 class Field;
 class Table;
 }  // namespace xbase
 
-bool OpenAddrBook();      // AddrBook with tag Address selected, at the first row
-bool OpenLabels();        // LABELS with tag Labels selected, at the first row
-bool OpenSettings();      // Mrby1, no index, at its row
-bool OpenImportLayout();  // importf, no index, at its row
+DataStatus OpenAddrBook();      // AddrBook with tag Address selected, at the first row
+DataStatus OpenLabels();        // LABELS with tag Labels selected, at the first row
+DataStatus OpenSettings();      // Mrby1, no index, at its row
+DataStatus OpenImportLayout();  // importf, no index, at its row
 
 void LoadAddrRec();
 void StoreAddrRec();
@@ -30,17 +33,16 @@ void LoadImportLayout();
 void StoreImportLayout();
 
 // Closes a table opened by the routines above and clears its global handle (null is fine).
-void CloseTable(xbase::Table*& table);
-
-// Shows "Unable to open file " + fileName + "\r\n" + "Program will now terminate." and ends the
-// process (through the handler below).
-[[noreturn]] void FatalOpenError(const QString& fileName);
-// How the process ends after a fatal error; tests replace it with one that throws.
-using FatalExitHandler = void (*)(int code);
-void SetFatalExitHandler(FatalExitHandler handler);
-[[noreturn]] void ExitProgram(int code);
+// Closing writes a pending row: a failure names the table's file and the engine's reason.
+DataStatus CloseTable(xbase::Table*& table);
+// Closes the four tables (those open) and every other table of LibHandle, then clears the
+// handles; the first failure is reported, every table is closed all the same.
+DataStatus CloseAllTables();
+// Writes the current table's pending row and header; the failure as CloseTable reports it.
+DataStatus FlushTable(xbase::Table* table);
 
 // Conversions.
+QString TrimText(const QString& text);         // without leading and trailing blanks and controls
 QString DateToField(const QDate& date);        // "yyyymmdd" for a date after ZeroDate, else ""
 QDate FieldToDate(const QString& text);        // the date in the text, or ZeroDate
 bool FlagFromField(xbase::Field* field);       // true when the logical column is true

@@ -358,7 +358,12 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
         return out;
     }
 
-    OpenAddrBook();
+    out.opened = OpenAddrBook();
+    if (!out.opened) {
+        out.error = QStringLiteral("Unable to open file ") + out.opened.file + QStringLiteral("\r\n") +
+                    out.opened.detail;
+        return out;
+    }
     out.bookOpened = true;
     ImportFieldSplitter split(HighestPosition(layout));
     ImportLineReader reader(source);
@@ -390,11 +395,9 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
         out.error = QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString();
     file.close();
 
-    const int rc = AddrBookTable->close();
-    AddrBookTable = nullptr;
-    if (rc < 0 && out.error.isEmpty())
-        out.error = QStringLiteral("Unable to write the address book.\r\n") +
-                    QString::fromStdString(LibHandle->lastError().toString());
+    const DataStatus closed = CloseTable(AddrBookTable);
+    if (!closed && out.error.isEmpty())
+        out.error = QStringLiteral("Unable to write the address book.\r\n") + closed.detail;
     LibHandle->errorCode();  // the run has reported it; later calls start clean
     return out;
 }

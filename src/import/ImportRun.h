@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "data/DataStatus.h"
 #include "data/Globals.h"
 
 // One field of an import line. Only its first kHeadBytes bytes are kept; what the blanks around
@@ -126,6 +127,7 @@ int HighestPosition(const TImportRecord& layout);
 struct ImportOutcome {
     bool fileFound = false;   // false: no file under that name; nothing was done
     bool bookOpened = false;  // AddrBook was opened (false when the file could not be read)
+    DataStatus opened;        // why AddrBook could not be opened (error says so too)
     int namesAdded = 0;
     QString error;            // empty on success; else what stopped the run (rows added stay)
 };
@@ -137,7 +139,7 @@ struct ImportOptions {
 };
 
 // Imports `path` (relative to the working directory or absolute) into AddrBook under `layout`:
-// opens AddrBook through OpenAddrBook (which ends the program when it cannot), appends one row
+// opens AddrBook through OpenAddrBook (a failure is reported in `opened` and `error`), appends one row
 // per line with a last name of two characters or more, and closes AddrBook. Never changes an
 // existing row. A read error or a failed append stops the run with `error` set; the rows
 // appended before stay. Requires LibHandle; AddrBook must not be open.

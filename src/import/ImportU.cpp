@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QGuiApplication>
 
+#include "app/Fatal.h"
 #include "app/Messages.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -184,8 +185,6 @@ bool TImport::SaveLayout() {
     r.ImpFile = Edit13->text().trimmed();
     ImportRec = r;
     StoreImportLayout();
-    // Written at once, so the layout survives whatever the run meets.
-    if (ImportTable) ImportTable->flush();
     return true;
 }
 
@@ -199,12 +198,16 @@ void TImport::BtnImportClick() {
         Messages::info(QStringLiteral("Unable to import. Error found in Layout Specification"), this);
         return;
     }
+    // Written at once, so the layout survives whatever the run meets; an import whose layout
+    // could not be kept does not start.
+    if (!WriteSucceeded(FlushTable(ImportTable), this)) return;
     ImportOptions options;
     options.status = [this](const QString& text) { setStatus(text); };
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const ImportOutcome out = RunImport(ImportRec.ImpFile, ImportRec, options);
     QGuiApplication::restoreOverrideCursor();
     if (!out.fileFound) return;
+    EndUnlessOpened(out.opened);
     setStatus(QString());
     if (!out.error.isEmpty()) Messages::error(out.error, this);
     if (out.bookOpened) Messages::info(NamesAddedText(out.namesAdded), this);

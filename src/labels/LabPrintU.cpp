@@ -1,5 +1,6 @@
 #include "labels/LabPrintU.h"
 
+#include "app/Fatal.h"
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -233,9 +234,10 @@ void TLabPrint::BtnOKClick() {
         MaskEdit2Exit();
         if (LabelRec.Name != SettingsRec.LabID) {
             SettingsRec.LabID = LabelRec.Name;
-            OpenSettings();
+            EndUnlessOpened(OpenSettings());
             StoreSettings();
-            CloseTable(SettingsTable);
+            // The run goes on: only the choice offered next time is lost.
+            WriteSucceeded(CloseTable(SettingsTable), this);
         }
         PrintOptionsCancelled = false;
         accept();

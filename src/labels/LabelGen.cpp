@@ -1,6 +1,5 @@
 #include "labels/LabelGen.h"
 
-#include <QApplication>
 #include <cmath>
 
 #include "data/dbFiles.h"
@@ -9,13 +8,6 @@
 #include "xbase/table.h"
 
 // --- address block ----------------------------------------------------------------------------
-
-QString TrimText(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text.at(b).unicode() <= ' ') ++b;
-    while (e > b && text.at(e - 1).unicode() <= ' ') --e;
-    return text.mid(b, e - b);
-}
 
 AddressBlock BuildAddressBlock(const TAddressRecord& rec) {
     AddressBlock line;
@@ -157,22 +149,29 @@ bool LabelSheet::BeginLabelJob() {
     return true;
 }
 
+bool LabelSheet::nextPage() {
+    if (printer_.newPage()) return true;
+    failure_ = QStringLiteral("The printer could not start a new page; the print job was abandoned.");
+    printer_.abortDoc();
+    return false;
+}
+
 void LabelSheet::PrintLabelRow() {
-    if (failed_) return;
+    if (failed()) return;
     if (!MetricsReady && !BeginLabelJob()) {
-        failed_ = true;
+        failure_ = QStringLiteral("The printer could not start the print job.");
         return;
     }
     if (!geo_.continuous && CurRow > geo_.rowsPerPage) {
         CurRow = 1;
-        printer_.newPage();
+        if (!nextPage()) return;
     }
     int y = (CurRow - 1) * (geo_.height + geo_.vGap) + geo_.top;
     if (geo_.continuous && y + geo_.height > geo_.printableHeight) {
         // Continuous stock has no page break of its own, but a device that prints in pages
         // would cut off a row that runs past its page: carry on at the top of the next one.
         CurRow = 1;
-        printer_.newPage();
+        if (!nextPage()) return;
         y = geo_.top;
     }
     const int pitchX = geo_.width + geo_.hGap;
@@ -185,8 +184,10 @@ void LabelSheet::PrintLabelRow() {
 
 bool LabelSheet::finish(bool pending) {
     if (pending) PrintLabelRow();
-    if (LabelsPlaced && MetricsReady) printer_.endDoc();
-    return !failed_;
+    if (LabelsPlaced && MetricsReady && !failed() && !printer_.endDoc())
+        failure_ = QStringLiteral("The printer could not finish the print job; the labels may "
+                                  "not all have been printed.");
+    return !failed();
 }
 
 // --- the run without windows ------------------------------------------------------------------
@@ -197,7 +198,7 @@ LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& fon
 
 bool LabelRun::end(bool pending) {
     if (!sheet_.finish(pending)) {
-        error_ = QStringLiteral("The printer could not start the print job.");
+        error_ = sheet_.failure();
         return false;
     }
     return true;
@@ -208,7 +209,11 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
         error_ = refusal_;
         return false;
     }
-    OpenAddrBook();
+    opened_ = OpenAddrBook();
+    if (!opened_) {
+        error_ = QStringLiteral("Unable to open file ") + opened_.file;
+        return false;
+    }
     bool pending = false;
     while (LastStatus == 0 && !sheet_.failed()) {
         LoadAddrRec();
@@ -222,7 +227,8 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
         }
         LastStatus = AddrBookTable->skip();
     }
-    CloseTable(AddrBookTable);
+    // Nothing was written to the book: a failed close loses nothing the run needs.
+    (void)CloseTable(AddrBookTable);
     return end(pending);
 }
 
@@ -242,16 +248,21 @@ bool LabelRun::printRecords(const QVector<int>& recNos) {
     return end(pending);
 }
 
-int CountRecipients(int n, const QDate& from, const QDate& to) {
-    OpenAddrBook();
+int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+    const DataStatus s = OpenAddrBook();
+    if (opened) *opened = s;
+    if (!s) return 0;
     int count = 0;
     while (LastStatus == 0) {
         LoadAddrRec();
         count += LabelsFor(AddressRec, n, from, to);
         LastStatus = AddrBookTable->skip();
     }
-    CloseTable(AddrBookTable);
+    (void)CloseTable(AddrBookTable);  // read only
     return count;
 }
 
-int CountRecipients(int n) { return CountRecipients(n, SpanStart, SpanEnd); }
+int CountRecipients(int n, DataStatus* opened) { return CountRecipients(n, SpanStart, SpanEnd, opened); }
+
+const char* const kNoStockMessage =
+    "Label Stock has not been defined. Choose Setup - Labels to define label stock.";

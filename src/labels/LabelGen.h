@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "data/Globals.h"
+#include "data/dbFiles.h"  // TrimText
 
 class Printer;
 
@@ -35,8 +36,6 @@ class Printer;
 
 using AddressBlock = std::array<QString, 5>;
 
-// `text` without leading and trailing blanks and control characters.
-QString TrimText(const QString& text);
 
 // The five lines of a label: name; street; second street line; city, state; country. The zip
 // code goes after the last non-empty line (after two blanks), or alone on the next line behind
@@ -94,20 +93,24 @@ public:
     // printer cannot start a job.
     bool BeginLabelJob();
     // Ends the run: prints a partly filled row (when `pending`) and ends the job when a label
-    // was placed. Returns false when the printer could not start the job.
+    // was placed. Returns false when the printer could not start the job, open a page or end
+    // the job (failure() says which; a job broken part-way is abandoned).
     bool finish(bool pending);
 
     int curColumn() const { return CurColumn; }
     int curRow() const { return CurRow; }
     bool labelsPlaced() const { return LabelsPlaced; }
     bool metricsReady() const { return MetricsReady; }
-    bool failed() const { return failed_; }
+    bool failed() const { return !failure_.isEmpty(); }
+    QString failure() const { return failure_; }
     const LabelGeometry& geometry() const { return geo_; }
     const QFont& fittedFont() const { return fitted_; }
     int lineHeight() const { return lineHeight_; }
     long long labelCount() const { return labels_; }
 
 private:
+    bool nextPage();
+
     Printer& printer_;
     TLabelRecord stock_;
     QFont font_;
@@ -119,7 +122,7 @@ private:
     int CurRow = 1;
     bool LabelsPlaced = false;
     bool MetricsReady = false;
-    bool failed_ = false;
+    QString failure_;  // empty while the job goes well
     long long labels_ = 0;
     std::vector<AddressBlock> RowBuffer;  // one block per column
 };
@@ -138,7 +141,8 @@ public:
 
     // Occasion 1 to 8: opens AddrBook, places a label for every qualifying entry in name order
     // (for 8, each dated entry within from..to), prints the last row, ends the job, closes
-    // AddrBook. False with error() set when the stock was refused or the job did not start.
+    // AddrBook. False with error() set when the stock was refused, AddrBook could not be opened
+    // (opened() tells which file and why), or the job failed.
     bool printOccasion(int occasion, const QDate& from, const QDate& to);
     // The records of `recNos`, in order, a label for each; AddrBook must be open.
     bool printRecords(const QVector<int>& recNos);
@@ -146,6 +150,7 @@ public:
     long long labelsPlaced() const { return sheet_.labelCount(); }
     const LabelSheet& sheet() const { return sheet_; }
     QString error() const { return error_; }
+    const DataStatus& opened() const { return opened_; }
 
 private:
     bool end(bool pending);
@@ -153,13 +158,15 @@ private:
     QString refusal_;
     LabelSheet sheet_;
     QString error_;
+    DataStatus opened_;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
-// the dated entries within from..to). Opens and closes AddrBook.
-int CountRecipients(int n, const QDate& from, const QDate& to);
+// the dated entries within from..to). Opens and closes AddrBook; when it cannot be opened the
+// count is 0 and *opened (when given) says why.
+int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened = nullptr);
 // The same over the shared span (SpanStart..SpanEnd).
-int CountRecipients(int n);
+int CountRecipients(int n, DataStatus* opened = nullptr);
 
 // --- the interactive runs ---------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/Forms.h"
+#include "app/Fatal.h"
 #include "app/Messages.h"
 #include "data/dbFiles.h"
 #include "labels/LabPrintU.h"
@@ -12,8 +13,6 @@
 #include "print/QtPrinter.h"
 #include "reminders/DateSpanU.h"
 
-const char* const kNoStockMessage =
-    "Label Stock has not been defined. Choose Setup - Labels to define label stock.";
 
 LabelRunUi DefaultLabelRunUi() {
     LabelRunUi ui;
@@ -36,7 +35,7 @@ LabelRunUi DefaultLabelRunUi() {
         LabSel->setCount(count);
         LabSel->exec();
     };
-    ui.makePrinter = []() -> std::unique_ptr<Printer> { return std::make_unique<QtPrinter>(); };
+    ui.makePrinter = []() -> std::unique_ptr<Printer> { return std::make_unique<QtPrinter>(&WindowPrompts()); };
     return ui;
 }
 
@@ -72,10 +71,10 @@ bool startPosition(const LabelRunUi& ui, int* column, int* row) {
 
 // Opens LABELS; with no stock in it tells the user and closes it again.
 bool labelStockDefined() {
-    OpenLabels();
+    EndUnlessOpened(OpenLabels());
     if (LastStatus == 0) return true;
     Messages::info(QString::fromLatin1(kNoStockMessage));
-    CloseTable(LabelsTable);
+    (void)CloseTable(LabelsTable);  // nothing was changed in it
     return false;
 }
 
@@ -99,6 +98,7 @@ long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int star
         BusyCursor busy;
         ok = run.printOccasion(n, SpanStart, SpanEnd);
     }
+    EndUnlessOpened(run.opened());
     if (!ok) Messages::error(run.error());
     return run.labelsPlaced();
 }
@@ -114,10 +114,12 @@ void OccasionLabelRun(int n) {
         ui.askSpan();
         if (SpanCancelled) return;
     }
-    LabelCount = CountRecipients(n);
+    DataStatus opened;
+    LabelCount = CountRecipients(n, &opened);
+    EndUnlessOpened(opened);
     if (!labelStockDefined()) return;
     ui.askPrintOptions();
-    CloseTable(LabelsTable);
+    (void)CloseTable(LabelsTable);  // read only here; the options dialog stores through Mrby1
     if (PrintOptionsCancelled) return;
     int column, row;
     if (!startPosition(ui, &column, &row)) return;
@@ -127,7 +129,7 @@ void OccasionLabelRun(int n) {
 
 void SelectedLabelRun() {
     const LabelRunUi ui = currentUi();
-    OpenAddrBook();
+    EndUnlessOpened(OpenAddrBook());
     ui.fillSelection();
     LabelCount = 0;
     SelectionList.clear();
@@ -140,11 +142,11 @@ void SelectedLabelRun() {
             SelectionList.append(ChosenRecNo);
         }
     }
-    const auto done = [] { CloseTable(AddrBookTable); };
+    const auto done = [] { (void)CloseTable(AddrBookTable); };  // read only
     if (LabelCount == 0) return done();
     if (!labelStockDefined()) return done();
     ui.askPrintOptions();
-    CloseTable(LabelsTable);
+    (void)CloseTable(LabelsTable);
     int column, row;
     if (PrintOptionsCancelled || !startPosition(ui, &column, &row)) return done();
 

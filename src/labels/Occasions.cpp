@@ -2,6 +2,20 @@
 
 #include "data/Globals.h"
 
+const std::array<const char*, 8> ReminderTitles{
+    "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",
+    "Thanksgiving", "Christmas / Chanukah", "Birthday, Etc"};
+
+void SetDefaultSpan(const QDate& today) {
+    SpanStart = QDate(today.year(), today.month(), 1);
+    // Thirty-one days on always lands in the next month; step back into this one.
+    QDate end = SpanStart.addDays(31);
+    while (end.month() != SpanStart.month()) end = end.addDays(-1);
+    SpanEnd = end;
+}
+
+void SetDefaultSpan() { SetDefaultSpan(QDate::currentDate()); }
+
 bool HolidayFlag(const TAddressRecord& rec, int occasion) {
     switch (occasion) {
     case 1: return rec.Valentine;

@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QString>
+#include <array>
 
 struct TAddressRecord;
 
@@ -32,3 +33,15 @@ int DatedEntries(const TAddressRecord& rec, DatedEntry out[4]);
 
 // Number of labels `rec` gives for an occasion 1 to 8 within the span (0 to 4 for occasion 8).
 int LabelsFor(const TAddressRecord& rec, int occasion, const QDate& spanStart, const QDate& spanEnd);
+
+// The occasion text of reminder run r (1 to 8) is ReminderTitles[r - 1].
+extern const std::array<const char*, 8> ReminderTitles;
+
+// The date span of occasion 8 (SpanStart..SpanEnd, Globals.h) := the first to the last day of
+// the month of `today` (the system clock's date by default).
+void SetDefaultSpan();
+void SetDefaultSpan(const QDate& today);
+
+// The message shown when the end day of a span lies before its start day.
+inline constexpr const char* kSpanOrderMessage =
+    "Ending date must be greater than or equal to starting date.";

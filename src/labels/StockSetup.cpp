@@ -1,5 +1,6 @@
 #include "labels/StockSetup.h"
 
+#include "app/Fatal.h"
 #include <QPushButton>
 
 #include "app/Forms.h"
@@ -21,7 +22,7 @@ bool ChooseStock(bool* newStock) {
 }
 
 void LabelStock1Click() {
-    OpenLabels();
+    EndUnlessOpened(OpenLabels());
     CurrentStockRecNo = (LastStatus == xbase::kOk && LabelsTable)
                             ? static_cast<int>(LabelsTable->recNo())
                             : -1;
@@ -29,5 +30,5 @@ void LabelStock1Click() {
     while (ChooseStock(&newStock)) {
         if (!newStock) LabelDef->exec();  // edit the chosen stock, then back to the picker
     }
-    CloseTable(LabelsTable);
+    WriteSucceeded(CloseTable(LabelsTable));
 }

@@ -21,9 +21,9 @@ const xbase::FieldInfo* fieldInfo(xbase::Table* table, const char* name) {
 
 }  // namespace
 
-void AddressBookEditor::open() { OpenAddrBook(); }
+DataStatus AddressBookEditor::open() { return OpenAddrBook(); }
 
-void AddressBookEditor::close() { CloseTable(AddrBookTable); }
+DataStatus AddressBookEditor::close() { return CloseTable(AddrBookTable); }
 
 bool AddressBookEditor::isOpen() const { return AddrBookTable != nullptr; }
 

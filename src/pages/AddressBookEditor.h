@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "pages/AddressListModel.h"
+#include "data/DataStatus.h"
 
 class AddressBookEditor {
 public:
@@ -21,10 +22,10 @@ public:
     // The upper-cased, trimmed seek text last acted on.
     QString AddrSeekText;
 
-    // Opens AddrBook with its Address tag at the first row (a failed open ends the program).
-    void open();
-    // Closes AddrBook; nothing happens when it is not open.
-    void close();
+    // Opens AddrBook with its Address tag at the first row; a failure says which file and why.
+    DataStatus open();
+    // Closes AddrBook, writing a pending row; nothing happens when it is not open.
+    DataStatus close();
     bool isOpen() const;
 
     // Reads the record number, surname and first name of every row in index order (rows marked

@@ -1,5 +1,6 @@
 #include "pages/AddressPage.h"
 
+#include "app/Fatal.h"
 #include <QApplication>
 #include <algorithm>
 #include <iterator>
@@ -310,7 +311,7 @@ void AddressPage::SaveEditor() {
 
 void AddressPage::TabSheet2Show() {
     if (editor_.isOpen()) TabSheet2Hide();  // shown twice: never hold two handles on the book
-    editor_.open();
+    EndUnlessOpened(editor_.open());
     BusyCursor busy;
     editor_.CurrentAddrRecNo = -1;
     EditorLoading = true;
@@ -324,7 +325,7 @@ void AddressPage::TabSheet2Hide() {
     // The main window moves the focus off the page first, which saves through Edit1Exit; this
     // catches a change that is still pending however the page came to be hidden.
     if (EditorChanged && editor_.isOpen()) SaveEditor();
-    editor_.close();
+    WriteSucceeded(editor_.close(), this);
 }
 
 void AddressPage::StringGrid2Click() {

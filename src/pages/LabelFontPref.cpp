@@ -1,5 +1,6 @@
 #include "pages/LabelFontPref.h"
 
+#include "app/Fatal.h"
 #include <QFontDialog>
 #include <QFontInfo>
 #include <cmath>
@@ -34,11 +35,11 @@ void Preferences1Click(QWidget* parent) {
     const QFont chosen = chooser()(LabelFont, parent);
     LabelFont = chosen;
 
-    OpenSettings();
+    EndUnlessOpened(OpenSettings());
     // Start from the row as stored, so the other settings are written back unchanged.
     if (LastStatus == 0) LoadSettings();
     SettingsRec.FontName = chosen.family();
     SettingsRec.FontSize = StoredPointSize(chosen);
     StoreSettings();
-    CloseTable(SettingsTable);
+    WriteSucceeded(CloseTable(SettingsTable), parent);
 }

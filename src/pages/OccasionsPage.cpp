@@ -20,9 +20,6 @@ const std::array<const char*, 9> LabelRows{
 const std::array<const char*, 8> ReminderRows{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",
     "Thanksgiving", "Christmas / Chanukah", "Birthday, Etc"};
-const std::array<const char*, 8> ReminderTitles{
-    "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",
-    "Thanksgiving", "Christmas / Chanukah", "Birthday, Etc"};
 
 namespace {
 

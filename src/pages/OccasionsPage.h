@@ -12,6 +12,8 @@
 #include <array>
 #include <functional>
 
+#include "labels/Occasions.h"  // ReminderTitles
+
 class QButtonGroup;
 class QFrame;
 class QTableWidget;
@@ -20,8 +22,6 @@ class QToolButton;
 // The texts of the occasions list; row r of a list is entry [r - 1]. Equal texts, separate tables.
 extern const std::array<const char*, 9> LabelRows;
 extern const std::array<const char*, 8> ReminderRows;
-// The occasion text handed to the reminder run for occasion r is ReminderTitles[r - 1].
-extern const std::array<const char*, 8> ReminderTitles;
 
 inline constexpr int OccasionsLabelMode = 1;
 inline constexpr int OccasionsReminderMode = 2;

@@ -1,11 +1,12 @@
 #include "pages/SetupPage.h"
 
+#include "app/Fatal.h"
 #include <QIcon>
 #include <QPainter>
 #include <QPushButton>
 
 #include "app/Forms.h"
-#include "backup/Backup.h"
+#include "backup/BackupUi.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -28,9 +29,9 @@ QPushButton* glyphButton(const QString& caption, const QString& glyph, const QRe
 }  // namespace
 
 void ImportAddresses1Click() {
-    OpenImportLayout();
+    EndUnlessOpened(OpenImportLayout());
     if (Import) Import->exec();
-    CloseTable(ImportTable);
+    WriteSucceeded(CloseTable(ImportTable));
 }
 
 SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
@@ -81,7 +82,7 @@ void SetupPage::paintEvent(QPaintEvent*) {
 
 void SetupPage::BackupData1Click() { ::BackupData1Click(); }
 void SetupPage::RestoreData1Click() { ::RestoreData1Click(); }
-void SetupPage::ReindexData1Click() { RebuildIndexes(false); }
+void SetupPage::ReindexData1Click() { EndUnlessOk(RebuildIndexes(false)); }
 void SetupPage::ImportAddresses1Click() { ::ImportAddresses1Click(); }
 void SetupPage::LabelStock1Click() { ::LabelStock1Click(); }
 void SetupPage::Preferences1Click() { ::Preferences1Click(window()); }

@@ -19,8 +19,11 @@ public:
 
     // Starts a print job (the first page is open). False when the job cannot start.
     virtual bool beginDoc(const QString& title) = 0;
-    virtual void newPage() = 0;
-    virtual void endDoc() = 0;
+    // Ends the page and opens the next one. False when the device refused (the job is then
+    // broken: the caller abandons it).
+    virtual bool newPage() = 0;
+    // Ends the job; false when what was printed did not reach the device or file whole.
+    virtual bool endDoc() = 0;
     // Abandons the job (nothing printed where the device allows it).
     virtual void abortDoc() = 0;
 
@@ -39,7 +42,7 @@ public:
     virtual void textOut(int x, int y, const QString& text) = 0;
 
     // Prints a whole rich-text document across pages, filling the printable area (no margins of
-    // its own), as one job with the given title. False when the job cannot start.
+    // its own), as one job with the given title. False when the job cannot start or finish.
     virtual bool printDocument(QTextDocument& doc, const QString& title) = 0;
 
     // Where the output went when it went to a file (PDF fallback), else empty.

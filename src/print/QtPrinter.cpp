@@ -1,19 +1,16 @@
 #include "print/QtPrinter.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QMainWindow>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QStatusBar>
 #include <QTextDocument>
 #include <QTextFrame>
 
-#include "app/Messages.h"
+#include "data/RunContext.h"
 
 namespace {
 
@@ -33,7 +30,7 @@ QString fallbackFileName(const QString& title) {
 
 }  // namespace
 
-QtPrinter::QtPrinter() {
+QtPrinter::QtPrinter(Prompts* prompts) : prompts_(prompts) {
     QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
         const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
@@ -48,14 +45,14 @@ QtPrinter::QtPrinter() {
     }
 }
 
-QtPrinter::QtPrinter(FallbackTag) {
+QtPrinter::QtPrinter(FallbackTag, Prompts* prompts) : prompts_(prompts) {
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     pdf_ = fallback_ = true;
     setUpPdf();
 }
 
-std::unique_ptr<QtPrinter> QtPrinter::fallbackPdf() {
-    return std::unique_ptr<QtPrinter>(new QtPrinter(FallbackTag{}));
+std::unique_ptr<QtPrinter> QtPrinter::fallbackPdf(Prompts* prompts) {
+    return std::unique_ptr<QtPrinter>(new QtPrinter(FallbackTag{}, prompts));
 }
 
 QtPrinter::QtPrinter(PdfTag, const QString& file) : file_(file) {
@@ -138,15 +135,16 @@ bool QtPrinter::beginDoc(const QString& title) {
     return true;
 }
 
-void QtPrinter::newPage() {
-    if (painter_ && painter_->isActive()) printer_->newPage();
+bool QtPrinter::newPage() {
+    return painter_ && painter_->isActive() && printer_->newPage();
 }
 
-void QtPrinter::endDoc() {
-    if (!painter_) return;
-    painter_->end();
+bool QtPrinter::endDoc() {
+    if (!painter_) return false;
+    const bool ended = painter_->end();
     painter_.reset();
-    if (fallback_) tellWhereTheFileWent();
+    if (ended && fallback_) tellWhereTheFileWent();
+    return ended;
 }
 
 void QtPrinter::abortDoc() {
@@ -160,13 +158,9 @@ void QtPrinter::tellWhereTheFileWent() const {
     const QString text = QStringLiteral("No printer is set up on this system. The output was "
                                         "saved as a PDF file:\r\n") +
                          QDir::toNativeSeparators(file_);
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* main = qobject_cast<QMainWindow*>(w)) {
-            main->statusBar()->showMessage(text.section(QStringLiteral("\r\n"), 0, 0) + ' ' +
-                                           QDir::toNativeSeparators(file_));
-            break;
-        }
-    Messages::info(text);
+    if (!prompts_) return;
+    prompts_->status(text.section(QStringLiteral("\r\n"), 0, 0) + ' ' + QDir::toNativeSeparators(file_));
+    prompts_->info(text);
 }
 
 bool QtPrinter::printDocument(QTextDocument& doc, const QString& title) {
@@ -183,12 +177,14 @@ bool QtPrinter::printDocument(QTextDocument& doc, const QString& title) {
     copy->rootFrame()->setFrameFormat(frame);
     const int pages = std::max(1, copy->pageCount());
     for (int i = 0; i < pages; ++i) {
-        if (i > 0) printer_->newPage();
+        if (i > 0 && !printer_->newPage()) {
+            abortDoc();
+            return false;
+        }
         painter_->save();
         painter_->translate(0, -i * page.height());
         copy->drawContents(painter_.get(), QRectF(0, i * page.height(), page.width(), page.height()));
         painter_->restore();
     }
-    endDoc();
-    return true;
+    return endDoc();
 }

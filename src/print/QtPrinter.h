@@ -19,16 +19,18 @@
 
 #include "print/Printer.h"
 
+class Prompts;
 class QPainter;
 class QPrinter;
 
 class QtPrinter : public Printer {
 public:
-    QtPrinter();
+    // `prompts` (may be null) is told where the output went when it had to go to a PDF file.
+    explicit QtPrinter(Prompts* prompts = nullptr);
     ~QtPrinter() override;
     static std::unique_ptr<QtPrinter> toPdf(const QString& pdfFile);
     // What QtPrinter() becomes on a system without printers (also for tests on systems with one).
-    static std::unique_ptr<QtPrinter> fallbackPdf();
+    static std::unique_ptr<QtPrinter> fallbackPdf(Prompts* prompts = nullptr);
 
     // True when this printer writes a PDF file because the system has no printer.
     bool isFallback() const { return fallback_; }
@@ -36,8 +38,8 @@ public:
     QString printerName() const;
 
     bool beginDoc(const QString& title) override;
-    void newPage() override;
-    void endDoc() override;
+    bool newPage() override;
+    bool endDoc() override;
     void abortDoc() override;
     int dpiX() const override;
     int dpiY() const override;
@@ -55,7 +57,7 @@ private:
     struct PdfTag {};
     struct FallbackTag {};
     QtPrinter(PdfTag, const QString& file);
-    explicit QtPrinter(FallbackTag);
+    QtPrinter(FallbackTag, Prompts* prompts);
     void setUpPdf();
     const QFontMetricsF& metrics() const;
     void tellWhereTheFileWent() const;
@@ -67,4 +69,5 @@ private:
     bool pdf_ = false;       // writing a file (by request or for want of a printer)
     bool fallback_ = false;  // ... for want of a printer
     QString file_;
+    Prompts* prompts_ = nullptr;
 };

@@ -41,15 +41,19 @@ bool RecordingPrinter::beginDoc(const QString& title) {
     return true;
 }
 
-void RecordingPrinter::newPage() {
+bool RecordingPrinter::newPage() {
+    if (failPage_ > 0 && page_ + 1 == failPage_) return false;
     ++page_;
     record(makeCall(Op::NewPage));
+    return true;
 }
 
-void RecordingPrinter::endDoc() {
+bool RecordingPrinter::endDoc() {
+    if (failEnd_) return false;
     record(makeCall(Op::EndDoc));
     inJob_ = false;
     ++jobsEnded_;
+    return true;
 }
 
 void RecordingPrinter::abortDoc() {

@@ -39,6 +39,9 @@ public:
     void setMetrics(double charWidthEm, double lineHeightEm);
     // Makes the next beginDoc fail, as a printer that cannot start a job would.
     void setFailBegin(bool fail) { failBegin_ = fail; }
+    // Makes newPage fail when it would open page n (0: never), and endDoc fail.
+    void setFailPage(int n) { failPage_ = n; }
+    void setFailEnd(bool fail) { failEnd_ = fail; }
     // Keep only the counters, not the calls (for long runs).
     void setKeepCalls(bool keep) { keepCalls_ = keep; }
 
@@ -51,8 +54,8 @@ public:
     bool inJob() const { return inJob_; }
 
     bool beginDoc(const QString& title) override;
-    void newPage() override;
-    void endDoc() override;
+    bool newPage() override;
+    bool endDoc() override;
     void abortDoc() override;
     int dpiX() const override { return g_.dpiX; }
     int dpiY() const override { return g_.dpiY; }
@@ -78,6 +81,8 @@ private:
     std::vector<Call> calls_;
     bool keepCalls_ = true;
     bool failBegin_ = false;
+    int failPage_ = 0;
+    bool failEnd_ = false;
     bool inJob_ = false;
     int page_ = 0;
     int jobsBegun_ = 0;

@@ -11,16 +11,6 @@
 #include "app/Messages.h"
 #include "data/Globals.h"
 
-void SetDefaultSpan(const QDate& today) {
-    SpanStart = QDate(today.year(), today.month(), 1);
-    // Thirty-one days on always lands in the next month; step back into this one.
-    QDate end = SpanStart.addDays(31);
-    while (end.month() != SpanStart.month()) end = end.addDays(-1);
-    SpanEnd = end;
-}
-
-void SetDefaultSpan() { SetDefaultSpan(QDate::currentDate()); }
-
 namespace {
 
 QLabel* boldLabel(const QString& text, QWidget* parent) {

@@ -14,17 +14,12 @@
 #include <QDate>
 #include <QDialog>
 
+#include "labels/Occasions.h"  // SetDefaultSpan, kSpanOrderMessage
+
 class QDateEdit;
 class QLabel;
 class QPushButton;
 
-// Span := first to last day of the month of `today` (the system clock's date by default).
-void SetDefaultSpan();
-void SetDefaultSpan(const QDate& today);
-
-// The message shown when the end day lies before the start day.
-inline constexpr const char* kSpanOrderMessage =
-    "Ending date must be greater than or equal to starting date.";
 
 class TDateSpan : public QDialog {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "app/Fatal.h"
 #include "app/Messages.h"
 #include "print/Printer.h"
 #include "print/QtPrinter.h"
@@ -21,7 +22,7 @@ ReportPrinterFactory& printerFactory() {
 
 std::unique_ptr<Printer> makeReportPrinter() {
     if (printerFactory()) return printerFactory()();
-    return std::make_unique<QtPrinter>();
+    return std::make_unique<QtPrinter>(&WindowPrompts());
 }
 
 }  // namespace

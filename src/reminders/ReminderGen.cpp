@@ -1,38 +1,27 @@
 #include "reminders/ReminderGen.h"
 
-#include <QApplication>
 #include <QHash>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "app/Forms.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/Occasions.h"
-#include "reminders/DateSpanU.h"
-#include "reminders/ReReportU.h"
 #include "xbase/table.h"
 
 QString ReminderHeading(const QString& occasionText) {
     return QLatin1Char('\t') + occasionText + QLatin1String(" Reminders");
 }
 
-QString TrimBlanks(const QString& text) {
-    qsizetype from = 0, to = text.size();
-    while (from < to && text.at(from).unicode() <= 0x20) ++from;
-    while (to > from && text.at(to - 1).unicode() <= 0x20) --to;
-    return text.mid(from, to - from);
-}
-
 QString HolidayEntryLine(const TAddressRecord& rec) {
     QString line;
     line.reserve(rec.First.size() + rec.Last.size() + 4);
     line += QLatin1Char('\t');
-    line += TrimBlanks(rec.First);
+    line += TrimText(rec.First);
     line += QLatin1Char(' ');
-    line += TrimBlanks(rec.Last);
+    line += TrimText(rec.Last);
     line += QLatin1Char(' ');
     return line;
 }
@@ -128,11 +117,11 @@ void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& span
     appendLines(rec, occasion, spanStart, spanEnd, out, dates);
 }
 
-QStringList CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
-                                 const QLocale& locale) {
-    QStringList lines;
+DataStatus CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
+                                QStringList& lines, const QLocale& locale) {
     DateTexts dates(locale);
-    OpenAddrBook();
+    const DataStatus opened = OpenAddrBook();
+    if (!opened) return opened;
     const ReminderColumns columns(AddrBookTable);
     TAddressRecord rec;
     while (LastStatus == 0) {
@@ -142,8 +131,8 @@ QStringList CollectReminderLines(int occasion, const QDate& spanStart, const QDa
         }
         LastStatus = AddrBookTable->skip(1);
     }
-    CloseTable(AddrBookTable);
-    return lines;
+    (void)CloseTable(AddrBookTable);  // read only
+    return DataStatus::Ok();
 }
 
 void WriteReminderReport(QTextDocument& doc, const QString& occasionText,
@@ -184,22 +173,4 @@ QString ReminderReportText(const QString& occasionText, const QStringList& lines
         text += QLatin1Char('\n');
     }
     return text;
-}
-
-void ReminderRun(int occasion, const QString& title) {
-    if (occasion < 1 || occasion > OccasionDated) return;
-    if (occasion == OccasionDated) {
-        if (!DateSpan) DateSpan = new TDateSpan();
-        SetDefaultSpan();
-        DateSpan->exec();
-        if (SpanCancelled) return;
-    }
-    if (!REReport) REReport = new TREReport();
-
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QStringList lines = CollectReminderLines(occasion, SpanStart, SpanEnd);
-    WriteReminderReport(*REReport->document(), title, lines);
-    QApplication::restoreOverrideCursor();
-
-    REReport->ShowModal();
 }

@@ -6,7 +6,7 @@
 // address book in name order, choosing rows by the rules of labels/Occasions.h, the same ones the
 // label run uses), writes them under the heading into the viewer's document with
 // WriteReminderReport and shows the viewer modally. The admin tool makes the same report as plain
-// text with ReminderReportText. Nothing here but ReminderRun touches a window.
+// text with ReminderReportText. Only ReminderRun (ReminderRunUi.cpp, with the windows) shows any.
 //
 // Report lines (TAB = one tab character):
 //     TAB <occasion text> " Reminders"                       bold italic
@@ -20,6 +20,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "data/DataStatus.h"
+#include "data/dbFiles.h"  // TrimText
+
 struct TAddressRecord;
 struct DatedEntry;
 class QTextDocument;
@@ -27,8 +30,6 @@ class QTextDocument;
 // "\t" + occasionText + " Reminders".
 QString ReminderHeading(const QString& occasionText);
 
-// `text` without leading and trailing blanks and control characters.
-QString TrimBlanks(const QString& text);
 
 // One holiday entry line for `rec`: TAB, first, " ", last, " " (names trimmed).
 QString HolidayEntryLine(const TAddressRecord& rec);
@@ -43,12 +44,13 @@ QString DatedEntryLine(const TAddressRecord& rec, const DatedEntry& entry,
 void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& spanStart,
                       const QDate& spanEnd, QStringList& out, const QLocale& locale = QLocale());
 
-// Opens the address book (OpenAddrBook: name order, fatal when it cannot be opened), appends the
-// lines of every row until a skip leaves no row current, and closes it again. Rows are read
+// Opens the address book (OpenAddrBook: name order), appends to `lines` the lines of every row
+// until a skip leaves no row current, and closes it again. A book that cannot be opened is
+// reported and gives no lines. Rows are read
 // with the record loader's conversions, but only the columns a line needs (the shared AddressRec
 // is not touched), which keeps a run over a large book quick.
-QStringList CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
-                                 const QLocale& locale = QLocale());
+DataStatus CollectReminderLines(int occasion, const QDate& spanStart, const QDate& spanEnd,
+                                QStringList& lines, const QLocale& locale = QLocale());
 
 // Replaces the content of `doc` with the report: the heading in bold italic, the spacer line and
 // the entry lines in the document's regular face. Text typed after the last line comes out

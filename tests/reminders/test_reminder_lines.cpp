@@ -118,9 +118,9 @@ TEST(ReminderLines, NamesAreTrimmedAndTheSeparatorAlwaysWritten) {
     EXPECT_EQ(HolidayEntryLine(person("  Ann", " \tSmith\x01")), "\tAnn Smith ");
     // Blanks inside a name stay.
     EXPECT_EQ(HolidayEntryLine(person("Mary Ann", "Van Dyke")), "\tMary Ann Van Dyke ");
-    EXPECT_EQ(TrimBlanks(QString()), QString());
-    EXPECT_EQ(TrimBlanks("\x02\x1f  "), QString());
-    EXPECT_EQ(TrimBlanks(QString::fromUtf8("  Zoë ")), QString::fromUtf8("Zoë"));
+    EXPECT_EQ(TrimText(QString()), QString());
+    EXPECT_EQ(TrimText("\x02\x1f  "), QString());
+    EXPECT_EQ(TrimText(QString::fromUtf8("  Zoë ")), QString::fromUtf8("Zoë"));
 }
 
 TEST(ReminderDocument, HeadingBoldItalicThenSpacerThenRegularLines) {

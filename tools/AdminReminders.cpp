@@ -1,18 +1,14 @@
-#include "reminders/AdminReminders.h"
+#include "AdminReminders.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 
-#include "app/Messages.h"
+#include "AdminSession.h"
 #include "data/Globals.h"
-#include "data/dbFiles.h"
 #include "labels/Occasions.h"
-#include "pages/OccasionsPage.h"
-#include "reminders/DateSpanU.h"
 #include "reminders/ReminderGen.h"
-#include "xbase/library.h"
 
 namespace {
 
@@ -73,32 +69,10 @@ int AdminReminders(const QStringList& args) {
         SpanEnd = to;
     }
 
-    // The data routines tell of a table that cannot be opened through a message box and end the
-    // process; here the message goes to standard error.
-    Messages::setResponder([](Messages::Kind, const QString& text) {
-        QString oneLine = text;
-        oneLine.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        std::fprintf(stderr, "merrowby-admin: reminders: %s\n", oneLine.toLocal8Bit().constData());
-        return false;
-    });
-    // A fatal open error ends the process through the data routines' exit path, which deletes
-    // LibHandle: so the library lives on the heap, and the caller's handle comes back on any way
-    // out of this scope.
-    struct UseLibrary {
-        xbase::Library* previous = LibHandle;
-        explicit UseLibrary(const QString& dir) {
-            LibHandle = new xbase::Library();
-            LibHandle->setDirectory(QDir::toNativeSeparators(dir).toStdString());
-            LibHandle->setReadOnly(true);
-        }
-        ~UseLibrary() {
-            if (LibHandle != previous) delete LibHandle;
-            LibHandle = previous;
-            Messages::setResponder(nullptr);
-        }
-    } use(dir);
-
-    const QStringList lines = CollectReminderLines(occasion, SpanStart, SpanEnd);
+    AdminSession session("reminders", dir, AdminSession::Access::ReadOnly);
+    QStringList lines;
+    const DataStatus opened = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
+    if (!opened) return session.fail(opened);
     const QString text =
         ReminderReportText(QString::fromUtf8(ReminderTitles[occasion - 1]), lines);
     const QByteArray out = text.toUtf8();

@@ -1,18 +1,17 @@
-#include "labels/AdminLabels.h"
+#include "AdminLabels.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 
-#include "app/Main.h"
-#include "app/Messages.h"
+#include "AdminSession.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include "labels/LabelFont.h"
 #include "labels/LabelGen.h"
 #include "labels/Occasions.h"
 #include "print/QtPrinter.h"
-#include "reminders/DateSpanU.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -30,9 +29,11 @@ bool fileIn(const QString& dir, const QString& name) {
 }
 
 // Loads into LabelRec the stock named `name` (ends trimmed; exact, else ignoring letter case),
-// or with no name the stock SettingsRec.LabID names, else the first. False when none matches.
-bool loadStock(const QString& name) {
-    OpenLabels();
+// or with no name the stock SettingsRec.LabID names, else the first. False when none matches
+// (*opened tells when LABELS could not be opened).
+bool loadStock(const QString& name, DataStatus* opened) {
+    *opened = OpenLabels();
+    if (!*opened) return false;
     const QString wanted = TrimText(name.isEmpty() ? SettingsRec.LabID : name);
     bool found = false, foundLoose = false;
     TLabelRecord first, loose;
@@ -45,7 +46,7 @@ bool loadStock(const QString& name) {
         else if (!foundLoose && stored.compare(wanted, Qt::CaseInsensitive) == 0)
             loose = LabelRec, foundLoose = true;
     }
-    CloseTable(LabelsTable);
+    (void)CloseTable(LabelsTable);  // read only
     if (found) return true;
     if (foundLoose) return LabelRec = loose, true;
     if (name.isEmpty() && haveFirst) return LabelRec = first, true;
@@ -123,50 +124,38 @@ int AdminLabels(const QStringList& args) {
         SpanEnd = to;
     }
 
-    // The data routines report a table that cannot be opened in a message box and end the
-    // process; here the message goes to standard error.
-    Messages::setResponder([](Messages::Kind, const QString& text) {
-        QString oneLine = text;
-        oneLine.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        say(1, oneLine);
-        return false;
-    });
-    xbase::Library* previous = LibHandle;
-    xbase::Library lib;
-    lib.setDirectory(QDir::toNativeSeparators(dir).toStdString());
-    lib.setReadOnly(true);
-    LibHandle = &lib;
-    const auto done = [&](int code) {
-        LibHandle = previous;
-        Messages::setResponder(nullptr);
-        return code;
-    };
+    // Reads only: the program may be open on the same book.
+    AdminSession session("labels", dir, AdminSession::Access::ReadOnly);
 
     if (fileIn(dir, QStringLiteral("Mrby1.dbf"))) {
-        OpenSettings();
+        const DataStatus settings = OpenSettings();
+        if (!settings) return session.fail(settings);
         if (LastStatus == 0) LoadSettings();
-        CloseTable(SettingsTable);
+        (void)CloseTable(SettingsTable);  // read only
     }
     ApplyLabelFontPreference();
-    if (!loadStock(stockGiven ? stockName : QString())) {
-        return done(say(1, stockGiven ? QStringLiteral("no label stock named ") + stockName
+    DataStatus stocks;
+    if (!loadStock(stockGiven ? stockName : QString(), &stocks)) {
+        if (!stocks) return session.fail(stocks);
+        return (say(1, stockGiven ? QStringLiteral("no label stock named ") + stockName
                                       : QString::fromLatin1(kNoStockMessage)));
     }
     if (startColumn > LabelRec.nAcross && LabelRec.nAcross >= 1)
-        return done(usageError(QStringLiteral("the stock has %1 labels across; --start column %2 "
+        return (usageError(QStringLiteral("the stock has %1 labels across; --start column %2 "
                                               "is beyond it")
                                    .arg(LabelRec.nAcross)
                                    .arg(startColumn)));
 
     std::unique_ptr<QtPrinter> printer = QtPrinter::toPdf(QFileInfo(pdf).absoluteFilePath());
     LabelRun run(*printer, LabelRec, LabelFont, startColumn, startRow);
-    if (!run.refusal().isEmpty()) return done(say(1, run.refusal()));
+    if (!run.refusal().isEmpty()) return (say(1, run.refusal()));
     const bool ok = run.printOccasion(occasion, SpanStart, SpanEnd);
-    if (!ok) return done(say(1, run.error() + QStringLiteral(" (") + pdf + QLatin1Char(')')));
+    if (!run.opened()) return session.fail(run.opened());
+    if (!ok) return (say(1, run.error() + QStringLiteral(" (") + pdf + QLatin1Char(')')));
     if (run.labelsPlaced() == 0)
         std::printf("no labels for occasion %d; no file written\n", occasion);
     else
         std::printf("%lld labels written to %s\n", run.labelsPlaced(), pdf.toLocal8Bit().constData());
     std::fflush(stdout);
-    return done(0);
+    return (0);
 }

@@ -1,0 +1,38 @@
+#include "backup/BackupUi.h"
+
+#include <QPushButton>
+
+#include "app/Fatal.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "backup/Backup.h"
+#include "backup/DriveDirU.h"
+#include "data/Globals.h"
+
+namespace {
+
+QString chooseDirectory(const QString& caption, const QString& button) {
+    if (!DriveDir) return QString();
+    DriveDir->setWindowTitle(caption);
+    DriveDir->BtnOK->setText(button);
+    DriveDir->refreshVolumes();
+    DriveDir->exec();
+    return ChosenDir;
+}
+
+}  // namespace
+
+void BackupData1Click() {
+    const QString dir = chooseDirectory(QStringLiteral("Choose Backup Drive & Directory"),
+                                        QStringLiteral("Backup"));
+    if (Quenlow) Quenlow->repaint();
+    BackupTo(ProgramContext(), dir);
+}
+
+void RestoreData1Click() {
+    const QString dir = chooseDirectory(QStringLiteral("Choose Drive & Directory Containing BACKUP"),
+                                        QStringLiteral("Restore"));
+    if (dir.isEmpty()) return;
+    if (Quenlow) Quenlow->repaint();
+    RestoreFrom(ProgramContext(), dir);
+}

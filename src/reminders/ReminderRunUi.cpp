@@ -1,0 +1,30 @@
+// The reminder run started from the occasions page: the span dialog, the report, the viewer.
+#include <QApplication>
+
+#include "app/Fatal.h"
+#include "app/Forms.h"
+#include "data/Globals.h"
+#include "labels/Occasions.h"
+#include "reminders/DateSpanU.h"
+#include "reminders/ReReportU.h"
+#include "reminders/ReminderGen.h"
+
+void ReminderRun(int occasion, const QString& title) {
+    if (occasion < 1 || occasion > OccasionDated) return;
+    if (occasion == OccasionDated) {
+        if (!DateSpan) DateSpan = new TDateSpan();
+        SetDefaultSpan();
+        DateSpan->exec();
+        if (SpanCancelled) return;
+    }
+    if (!REReport) REReport = new TREReport();
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QStringList lines;
+    const DataStatus opened = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
+    QApplication::restoreOverrideCursor();
+    EndUnlessOpened(opened);
+    WriteReminderReport(*REReport->document(), title, lines);
+
+    REReport->ShowModal();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// One admin command's hold on a data directory: a library of its own on the directory (bound to
+// LibHandle for the data routines while the command runs), prompts that print to standard error
+// and answer every question "Cancel", and for commands that write, the data-directory lock that
+// the program also holds, so that one writer at a time works on a book.
+//
+// Every message is one line: "merrowby-admin: <command>: <text>".
+
+#include <QString>
+#include <memory>
+
+#include "data/DataStatus.h"
+#include "data/RunContext.h"
+
+namespace xbase {
+class Library;
+}
+
+class AdminSession {
+public:
+    enum class Access { ReadOnly, Writes };
+
+    AdminSession(const char* command, const QString& dir, Access access);
+    // Closes every table still open (a failure is printed) and puts LibHandle back.
+    ~AdminSession();
+    AdminSession(const AdminSession&) = delete;
+    AdminSession& operator=(const AdminSession&) = delete;
+
+    // Takes the lock when the command writes. False (and the reason printed) when the program or
+    // another command holds it, or it cannot be taken.
+    bool begin();
+
+    RunContext& context() { return ctx_; }
+    xbase::Library& library() { return *lib_; }
+
+    // Prints `text` (line breaks become blanks) and returns `code`.
+    int fail(const QString& text, int code = 1) const;
+    // The same for a data routine's failure ("Unable to open file AddrBook.DBF: ...").
+    int fail(const DataStatus& s, const QString& what = QStringLiteral("Unable to open file "), int code = 1) const;
+    // Prints a status or progress line on standard output (status texts) or error (progress).
+    void say(const QString& text) const;
+
+    // Closes every table; a failure is printed and returned as 1, else 0.
+    int finish();
+
+private:
+    const char* command_;
+    QString dir_;
+    Access access_;
+    std::unique_ptr<xbase::Library> lib_;
+    FunctionPrompts prompts_;
+    RunContext ctx_;
+    xbase::Library* previous_;
+    bool locked_ = false;
+    bool finished_ = false;
+};
