@@ -18,6 +18,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "app/Fatal.h"
 #include "AddressGen.h"
 #include "BenchBook.h"
 #include "data/Globals.h"

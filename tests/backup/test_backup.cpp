@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
+#include <map>
 
 #include "TestData.h"
 #include "backup/Backup.h"
@@ -35,18 +37,16 @@ protected:
     ScopedLibrary lib{data.path()};
     MessageLog msgs;
     QTemporaryDir other;
-    QStringList status;
+    TestPrompts prompts;
+    QStringList& status = prompts.statusLines();
     xbase::FaultyFileSystem faulty{xbase::FileSystem::real()};
+    RunContext ctx;
 
     void SetUp() override {
-        PauseScale = 0;
-        SetBackupStatusSink([this](const QString& t) { status << t; });
-        SetRemovableTest([](const QString&) { return false; });
-    }
-    void TearDown() override {
-        SetBackupStatusSink(nullptr);
-        SetRemovableTest(nullptr);
-        SetBackupFileSystem(nullptr);
+        ctx.lib = LibHandle;
+        ctx.prompts = &prompts;
+        ctx.removable = [](const QString&) { return false; };
+        ctx.pause = [](double) {};
     }
     QString there(const QString& name) const { return other.path() + QLatin1Char('/') + name; }
     QStringList otherFiles() const {
@@ -54,14 +54,14 @@ protected:
     }
     void useFaults(const xbase::FaultyFileSystem::Plan& p) {
         faulty.setPlan(p);
-        SetBackupFileSystem(&faulty);
+        ctx.fs = &faulty;
     }
 };
 
 }  // namespace
 
 TEST_F(BackupTest, BackupCopiesTheThreeTablesWithStatusTexts) {
-    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_TRUE(BackupTo(ctx, other.path()));
     for (const QString& t : kTables) EXPECT_EQ(readAll(there(t)), data.read(t)) << t.toStdString();
     EXPECT_EQ(otherFiles(), (QStringList{"AddrBook.dbf", "LABELS.dbf", "importf.dbf"}));
     EXPECT_EQ(status, (QStringList{"Backing up LABELS.dbf", "Backing up AddrBook.dbf",
@@ -72,9 +72,9 @@ TEST_F(BackupTest, BackupCopiesTheThreeTablesWithStatusTexts) {
 TEST_F(BackupTest, TrailingBlanksAndMissingSeparatorGiveTheSameTargets) {
     EXPECT_EQ(NormalizedDirectory(QStringLiteral("  /b/c  ")), QStringLiteral("/b/c/"));
     EXPECT_EQ(NormalizedDirectory(QStringLiteral("/b/c/")), QStringLiteral("/b/c/"));
-    EXPECT_TRUE(BackupTo(QStringLiteral("  ") + other.path() + QStringLiteral("  ")));
+    EXPECT_TRUE(BackupTo(ctx, QStringLiteral("  ") + other.path() + QStringLiteral("  ")));
     const QStringList first = otherFiles();
-    EXPECT_TRUE(BackupTo(other.path() + QStringLiteral("/")));
+    EXPECT_TRUE(BackupTo(ctx, other.path() + QStringLiteral("/")));
     EXPECT_EQ(otherFiles(), first);
     EXPECT_EQ(first.size(), 3);
 }
@@ -83,10 +83,10 @@ TEST_F(BackupTest, SameDirectoryIsRefusedInAnySpelling) {
     for (const QString& d : {data.path(), data.path() + "/", " " + data.path() + " ",
                              data.path() + "/./"}) {
         msgs.clear();
-        EXPECT_FALSE(BackupTo(d));
+        EXPECT_FALSE(BackupTo(ctx, d));
         EXPECT_EQ(msgs.texts(), QStringList{"Backup must be to a different drive and/or directory"});
         msgs.clear();
-        EXPECT_FALSE(RestoreFrom(d));
+        EXPECT_FALSE(RestoreFrom(ctx, d));
         EXPECT_EQ(msgs.texts(), QStringList{"Restore must be from a different drive and/or directory"});
     }
 }
@@ -95,7 +95,7 @@ TEST_F(BackupTest, ExistingBackupIsReplaced) {
     for (const QString& t : kTables) writeAll(there(t), "older copy");
     writeAll(there("ADDRBOOK.DBF"), "older copy, other spelling");
     QFile::remove(there("AddrBook.dbf"));
-    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_TRUE(BackupTo(ctx, other.path()));
     EXPECT_EQ(readAll(there("LABELS.dbf")), data.read("LABELS.dbf"));
     EXPECT_EQ(readAll(there("ADDRBOOK.DBF")), data.read("AddrBook.dbf"));
     EXPECT_EQ(otherFiles().size(), 3);
@@ -107,7 +107,7 @@ TEST_F(BackupTest, FullDiskPromptsWithTheNameAndResumesOnOk) {
     p.failWriteAt = 2;
     p.writeError = xbase::ErrorKind::NoSpace;
     useFaults(p);
-    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_TRUE(BackupTo(ctx, other.path()));
     EXPECT_EQ(msgs.texts(), QStringList{"Disk Full. Insert another disk.AddrBook.dbf"});
     EXPECT_EQ(faulty.writes(), 4);  // LABELS once, AddrBook twice, importf once
     for (const QString& t : kTables) EXPECT_EQ(readAll(there(t)), data.read(t));
@@ -121,7 +121,7 @@ TEST_F(BackupTest, CancelAtFullDiskFailsAndKeepsTheOldBackup) {
     p.sticky = true;
     useFaults(p);
     msgs.setAnswer(false);
-    EXPECT_FALSE(BackupTo(other.path()));
+    EXPECT_FALSE(BackupTo(ctx, other.path()));
     EXPECT_EQ(msgs.texts(), (QStringList{"Disk Full. Insert another disk.AddrBook.dbf",
                                          "Backup Failed . . Check that disk is not write protected"}));
     EXPECT_EQ(readAll(there("AddrBook.dbf")), QByteArray("the previous backup"));
@@ -137,7 +137,7 @@ TEST_F(BackupTest, WriteProtectedDiskPrompts) {
     p.writeError = xbase::ErrorKind::ReadOnly;
     useFaults(p);
     msgs.setAnswer(false);
-    EXPECT_FALSE(BackupTo(other.path()));
+    EXPECT_FALSE(BackupTo(ctx, other.path()));
     EXPECT_EQ(msgs.texts(), (QStringList{"Disk is Write Protected",
                                          "Backup Failed . . Check that disk is not write protected"}));
 }
@@ -152,7 +152,7 @@ TEST_F(BackupTest, NoBackupLostWhenACopyFailsAtAnyStep) {
         useFaults(p);
         msgs.clear();
         msgs.setAnswer(false);
-        EXPECT_FALSE(BackupTo(other.path()));
+        EXPECT_FALSE(BackupTo(ctx, other.path()));
         ASSERT_EQ(msgs.texts().size(), 2);
         EXPECT_TRUE(msgs.texts()[0].startsWith(QStringLiteral("Unable to copy AddrBook.dbf\r\n")));
         EXPECT_EQ(readAll(there("AddrBook.dbf")), QByteArray("the previous backup"));
@@ -164,24 +164,24 @@ TEST_F(BackupTest, NoBackupLostWhenACopyFailsAtAnyStep) {
     useFaults(p);
     msgs.clear();
     msgs.setAnswer(true);
-    EXPECT_TRUE(BackupTo(other.path()));
+    EXPECT_TRUE(BackupTo(ctx, other.path()));
     EXPECT_EQ(readAll(there("AddrBook.dbf")), data.read("AddrBook.dbf"));
 }
 
 TEST_F(BackupTest, MissingTableDuringBackupAborts) {
     ASSERT_TRUE(data.remove(QStringLiteral("importf.dbf")));
-    EXPECT_FALSE(BackupTo(other.path()));
+    EXPECT_FALSE(BackupTo(ctx, other.path()));
     EXPECT_EQ(msgs.texts(), (QStringList{"Unable to find importf.dbf\r\nFunction Aborted",
                                          "Backup Failed . . Check that disk is not write protected"}));
 }
 
 TEST_F(BackupTest, RestoreReplacesTablesAndRebuildsIndexes) {
-    ASSERT_TRUE(BackupTo(other.path()));
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
     const QByteArray saved = data.read("AddrBook.dbf");
     AppendAddressRows(data.dir(), SyntheticRows(4, 9));
     ASSERT_NE(data.read("AddrBook.dbf"), saved);
     status.clear();
-    EXPECT_TRUE(RestoreFrom(other.path()));
+    EXPECT_TRUE(RestoreFrom(ctx, other.path()));
     EXPECT_EQ(data.read("AddrBook.dbf"), saved);
     EXPECT_EQ(status, (QStringList{"Restoring LABELS.dbf", "Restoring AddrBook.dbf",
                                    "Restoring importf.dbf", "Now reindexing data files",
@@ -195,28 +195,58 @@ TEST_F(BackupTest, RestoreReplacesTablesAndRebuildsIndexes) {
     CloseTable(AddrBookTable);
 }
 
-TEST_F(BackupTest, RestoreFromDirectoryWithoutImportLayout) {
-    ASSERT_TRUE(BackupTo(other.path()));
-    QFile::remove(there("importf.dbf"));
+// A backup table that is missing, cut short or not a table at all: the restore stops before it
+// replaces anything, every live table stays byte for byte as it was, and the message names the
+// file and what is wrong with it.
+TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
     AppendAddressRows(data.dir(), SyntheticRows(4, 9));
-    const QByteArray importBefore = data.read("importf.dbf");
-    EXPECT_FALSE(RestoreFrom(other.path()));
-    const QString src = NormalizedDirectory(other.path()) + QStringLiteral("importf.dbf");
-    EXPECT_EQ(msgs.texts(), (QStringList{"Unable to find " + src + "\r\nFunction Aborted",
-                                         "Restore Failed . . Check that your disk is not full."}));
-    EXPECT_EQ(data.read("AddrBook.dbf"), readAll(there("AddrBook.dbf")));
-    EXPECT_EQ(data.read("importf.dbf"), importBefore);
-    // The two restored tables got their indexes rebuilt all the same.
-    EXPECT_TRUE(status.contains(QStringLiteral("Now reindexing data files")));
-    OpenAddrBook();
-    int n = 0;
-    for (int rc = LastStatus; rc == xbase::kOk; rc = AddrBookTable->skip()) ++n;
-    EXPECT_EQ(n, 3);
-    CloseTable(AddrBookTable);
+    const QStringList live = data.files();
+    std::map<QString, QByteArray> before;
+    for (const QString& f : live) before[f] = data.read(f);
+    std::map<QString, QByteArray> good;
+    for (const QString& t : kTables) good[t] = readAll(there(t));
+
+    struct Damage {
+        const char* what;
+        std::function<void(const QString& path)> apply;
+        const char* told;  // part of the message
+    };
+    const std::vector<Damage> damages = {
+        {"missing", [](const QString& path) { QFile::remove(path); }, "Unable to find"},
+        {"truncated", [](const QString& path) {
+             QByteArray b = readAll(path);
+             writeAll(path, b.left(b.size() - 10));  // the last row cut short
+         }, "truncated"},
+        {"bad header", [](const QString& path) {
+             QByteArray b = readAll(path);
+             b[8] = char(0x07);  // header length inside the first descriptor
+             b[9] = 0;
+             writeAll(path, b);
+         }, "is damaged"},
+        {"garbage", [](const QString& path) { writeAll(path, QByteArray(40, '\x5a')); }, "is damaged"},
+        {"another table", [&](const QString& path) { writeAll(path, good.at("importf.dbf")); }, "not a"},
+    };
+    for (const QString& table : kTables) {
+        for (const Damage& d : damages) {
+            if (table == QLatin1String("importf.dbf") && QString::fromLatin1(d.what) == "another table") continue;
+            SCOPED_TRACE(table.toStdString() + ": " + d.what);
+            for (const QString& t : kTables) writeAll(there(t), good.at(t));
+            d.apply(there(table));
+            msgs.clear();
+            status.clear();
+            EXPECT_FALSE(RestoreFrom(ctx, other.path()));
+            ASSERT_EQ(msgs.texts().size(), 1u) << msgs.texts().join('|').toStdString();
+            EXPECT_TRUE(msgs.texts()[0].contains(table)) << msgs.texts()[0].toStdString();
+            EXPECT_TRUE(msgs.texts()[0].contains(QLatin1String(d.told))) << msgs.texts()[0].toStdString();
+            EXPECT_EQ(data.files(), live);
+            for (const QString& f : live) EXPECT_EQ(data.read(f), before[f]) << f.toStdString();
+        }
+    }
 }
 
 TEST_F(BackupTest, RestoreStoppedBeforeTheReindexLeavesTheIndexesToBeRebuilt) {
-    ASSERT_TRUE(BackupTo(other.path()));  // three names
+    ASSERT_TRUE(BackupTo(ctx, other.path()));  // three names
     AppendAddressRows(data.dir(), SyntheticRows(40, 9));
     // The copies go through; putting the rebuilt Address.ntx in place (rename 4, after the three
     // copies) fails, and the program ends there as it would when stopped at that moment.
@@ -227,10 +257,11 @@ TEST_F(BackupTest, RestoreStoppedBeforeTheReindexLeavesTheIndexesToBeRebuilt) {
     xbase::FaultyFileSystem::Plan p;
     p.failRenameAt = 4;
     faulty.setPlan(p);
-    {
-        FatalExitCatcher fatal;
-        EXPECT_THROW(RestoreFrom(other.path()), FatalExit);
-    }
+    ctx.lib = &stopping;
+    // The failed rebuild is told, not fatal; the tables restored stay.
+    EXPECT_FALSE(RestoreFrom(ctx, other.path()));
+    ASSERT_FALSE(msgs.texts().isEmpty());
+    EXPECT_TRUE(msgs.texts().back().startsWith("Unable to rebuild the indexes")) << msgs.texts().back().toStdString();
     stopping.closeAll();
     LibHandle = previous;
     ASSERT_EQ(data.read("AddrBook.dbf"), readAll(there("AddrBook.dbf")));
@@ -256,14 +287,14 @@ TEST_F(BackupTest, RestoreStoppedBeforeTheReindexLeavesTheIndexesToBeRebuilt) {
 }
 
 TEST_F(BackupTest, RestoreCopyThatFailsLeavesTheIndexUnmarked) {
-    ASSERT_TRUE(BackupTo(other.path()));
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
     AppendAddressRows(data.dir(), SyntheticRows(4, 9));
     const QByteArray before = data.read("LABELS.dbf");
     xbase::FaultyFileSystem::Plan p;
     p.failRenameAt = 1;  // the LABELS copy: nothing is replaced
     useFaults(p);
     msgs.setAnswer(false);
-    EXPECT_FALSE(RestoreFrom(other.path()));
+    EXPECT_FALSE(RestoreFrom(ctx, other.path()));
     EXPECT_EQ(data.read("LABELS.dbf"), before);
     EXPECT_FALSE(data.files().join(',').contains(QStringLiteral(".pending")));
     std::vector<xbase::CheckVerdict> v;
@@ -271,17 +302,17 @@ TEST_F(BackupTest, RestoreCopyThatFailsLeavesTheIndexUnmarked) {
 }
 
 TEST_F(BackupTest, RemovableDiskAsksForTheDiskHoldingTheFile) {
-    ASSERT_TRUE(BackupTo(other.path()));
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
     const QByteArray importf = readAll(there("importf.dbf"));
     QFile::remove(there("importf.dbf"));
-    SetRemovableTest([](const QString&) { return true; });
+    ctx.removable = ([](const QString&) { return true; });
     int prompts = 0;
     Messages::setResponder([&](Messages::Kind, const QString& text) {
         EXPECT_EQ(text, QStringLiteral("Insert disk containing importf.dbf"));
         if (++prompts == 2) writeAll(there("importf.dbf"), importf);  // the user finds the disk
         return true;
     });
-    EXPECT_TRUE(RestoreFrom(other.path()));
+    EXPECT_TRUE(RestoreFrom(ctx, other.path()));
     EXPECT_EQ(prompts, 2);
     Messages::setResponder(nullptr);
 }
@@ -296,9 +327,9 @@ TEST_F(BackupTest, CopiesStoppedPartWayDoNotPileUp) {
     ASSERT_TRUE(SafeCopyFile(xbase::FileSystem::real(), src, there("AddrBook.dbf").toStdString()).ok());
     EXPECT_EQ(otherFiles(), (QStringList{".AddrBook.dbf.partial", ".LABELS.dbf.part5-1", "AddrBook.dbf"}));
     // A restore cleans the data directory the same way.
-    ASSERT_TRUE(BackupTo(other.path()));
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
     writeAll(data.filePath(".AddrBook.dbf.part9-3"), "half a restore");
-    ASSERT_TRUE(RestoreFrom(other.path()));
+    ASSERT_TRUE(RestoreFrom(ctx, other.path()));
     EXPECT_FALSE(data.files().join(',').contains(QStringLiteral(".part")));
 }
 

@@ -22,7 +22,7 @@ TEST(BrokenTableOpen, EveryBrokenAddressBookGivesTheFatalOpenMessage) {
         ScopedLibrary lib(data.path());
         FatalExitCatcher fatal;
         MessageLog msgs;
-        EXPECT_THROW(OpenAddrBook(), FatalExit);
+        EXPECT_THROW(EndUnlessOpened(OpenAddrBook()), FatalExit);
         ASSERT_EQ(msgs.texts().size(), 1);
         EXPECT_TRUE(msgs.texts().front().startsWith(QStringLiteral("Unable to open file AddrBook"),
                                                      Qt::CaseInsensitive))

@@ -46,45 +46,54 @@ protected:
     }
 };
 
-// --- fatal open errors ----------------------------------------------------------------------
+// --- open failures ----------------------------------------------------------------------------
 
-TEST_F(DataDirTest, MissingSettingsTableIsFatalAndNamesIt) {
+// A table that cannot be opened is reported with the file's name and no handle; nothing is shown
+// and the records are untouched. The window edge turns the report into the fatal ending.
+TEST_F(DataDirTest, OpenFailuresAreReportedNamingTheFile) {
+    struct Case {
+        const char* remove;    // file removed first (or null)
+        const char* garble;    // file overwritten with text first (or null)
+        DataStatus (*open)();
+        xbase::Table** handle;
+        QStringList names;     // acceptable file names in the report
+    };
+    const std::vector<Case> cases = {
+        {"Mrby1.dbf", nullptr, &OpenSettings, &SettingsTable, {"Mrby1.DBF"}},
+        {nullptr, "Mrby1.dbf", &OpenSettings, &SettingsTable, {"Mrby1.DBF"}},
+        {"importf.dbf", nullptr, &OpenImportLayout, &ImportTable, {"importf.dbf"}},
+        {"LABELS.dbf", nullptr, &OpenLabels, &LabelsTable, {"LABELS.DBF"}},
+        // Either the table with its group cannot open, or the tag is missing: both are named.
+        {"Address.ntx", nullptr, &OpenAddrBook, &AddrBookTable, {"AddrBook.DBF", "Address.Ntx"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.remove ? c.remove : c.garble);
+        TestDataDir fresh{3};
+        ScopedLibrary freshLib{fresh.path()};
+        if (c.remove) ASSERT_TRUE(fresh.remove(QString::fromLatin1(c.remove)));
+        if (c.garble) {
+            QFile f(fresh.filePath(QString::fromLatin1(c.garble)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("this is not a table");
+        }
+        SettingsRec.FontSize = 77;
+        const DataStatus s = c.open();
+        EXPECT_FALSE(s);
+        EXPECT_TRUE(c.names.contains(s.file)) << s.toString().toStdString();
+        EXPECT_EQ(*c.handle, nullptr);
+        EXPECT_NE(LastStatus, 0);
+        EXPECT_EQ(SettingsRec.FontSize, 77);   // records untouched
+        EXPECT_TRUE(LibHandle->autoOpen());    // the library is back in its normal state
+        EXPECT_TRUE(msgs.texts().isEmpty());
+        EXPECT_FALSE(LibHandle->exitTest());   // told once, by the report, not again later
+    }
+}
+
+TEST_F(DataDirTest, WindowEdgeEndsTheProgramOnAFailedOpen) {
     ASSERT_TRUE(data.remove(QStringLiteral("Mrby1.dbf")));
-    SettingsRec.FontSize = 77;
-    EXPECT_THROW(OpenSettings(), FatalExit);
+    EXPECT_THROW(EndUnlessOpened(OpenSettings()), FatalExit);
     EXPECT_EQ(msgs.texts(), QStringList{QStringLiteral("Unable to open file Mrby1.DBF") + kTerminate});
     EXPECT_EQ(msgs.entries().front().kind, Messages::Kind::Info);
-    EXPECT_EQ(SettingsRec.FontSize, 77);  // records untouched
-    EXPECT_TRUE(LibHandle->autoOpen());   // the library is back in its normal state
-}
-
-TEST_F(DataDirTest, UnreadableTablesAreFatal) {
-    // A settings table that is not a table at all.
-    {
-        QFile f(data.filePath(QStringLiteral("Mrby1.dbf")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("this is not a table");
-    }
-    EXPECT_THROW(OpenSettings(), FatalExit);
-    ASSERT_TRUE(data.remove(QStringLiteral("importf.dbf")));
-    EXPECT_THROW(OpenImportLayout(), FatalExit);
-    ASSERT_TRUE(data.remove(QStringLiteral("LABELS.dbf")));
-    EXPECT_THROW(OpenLabels(), FatalExit);
-    EXPECT_EQ(msgs.texts(),
-              (QStringList{QStringLiteral("Unable to open file Mrby1.DBF") + kTerminate,
-                           QStringLiteral("Unable to open file importf.dbf") + kTerminate,
-                           QStringLiteral("Unable to open file LABELS.DBF") + kTerminate}));
-}
-
-TEST_F(DataDirTest, MissingAddressIndexIsFatal) {
-    ASSERT_TRUE(data.remove(QStringLiteral("Address.ntx")));
-    EXPECT_THROW(OpenAddrBook(), FatalExit);
-    ASSERT_EQ(msgs.texts().size(), 1);
-    // Either the table with its group cannot open, or the tag is missing: both are named.
-    const QString m = msgs.texts().front();
-    EXPECT_TRUE(m == QStringLiteral("Unable to open file AddrBook.DBF") + kTerminate ||
-                m == QStringLiteral("Unable to open file Address.Ntx") + kTerminate)
-        << m.toStdString();
 }
 
 TEST_F(DataDirTest, OpenRoutinesPositionOnTheFirstRow) {
@@ -219,24 +228,29 @@ TEST(RebuildEmpty, EmptyTablesGetEmptyValidIndexes) {
     EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
-TEST_F(DataDirTest, RebuildOfAMissingTableEndsTheProgramNamingTheFile) {
+TEST_F(DataDirTest, RebuildFailuresAreReportedNamingTheFile) {
+    {
+        // Another handle keeps the address book open: the exclusive rebuild cannot have it.
+        xbase::Library other;
+        other.setDirectory(data.dir());
+        ASSERT_NE(other.open("AddrBook"), nullptr);
+        const DataStatus s = RebuildIndexes(false);
+        EXPECT_FALSE(s);
+        EXPECT_TRUE(s.toString().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive)) << s.toString().toStdString();
+        other.closeAll();
+        LibHandle->errorCode();
+    }
     ASSERT_TRUE(data.remove(QStringLiteral("AddrBook.dbf")));
     ASSERT_TRUE(data.remove(QStringLiteral("Address.ntx")));
-    EXPECT_THROW(RebuildIndexes(true), FatalExit);
+    const DataStatus s = RebuildIndexes(true);
+    EXPECT_FALSE(s);
+    EXPECT_TRUE(s.toString().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive)) << s.toString().toStdString();
+    EXPECT_TRUE(msgs.texts().isEmpty());
+    // At the window edge the same failure ends the program with its description.
+    EXPECT_THROW(EndUnlessOk(RebuildIndexes(true)), FatalExit);
     ASSERT_EQ(msgs.texts().size(), 1);
-    EXPECT_TRUE(msgs.texts().front().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive))
-        << msgs.texts().front().toStdString();
+    EXPECT_TRUE(msgs.texts().front().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive));
     EXPECT_TRUE(msgs.texts().front().endsWith(kTerminate));
-}
-
-TEST_F(DataDirTest, RebuildWhileAnotherProgramHoldsTheTableEndsCleanly) {
-    // Another handle keeps the address book open: the exclusive rebuild cannot have it.
-    xbase::Library other;
-    other.setDirectory(data.dir());
-    ASSERT_NE(other.open("AddrBook"), nullptr);
-    EXPECT_THROW(RebuildIndexes(false), FatalExit);
-    EXPECT_EQ(msgs.texts().size(), 1);
-    other.closeAll();
 }
 
 }  // namespace

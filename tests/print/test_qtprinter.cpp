@@ -163,7 +163,10 @@ TEST(QtPrinterPdf, WithoutAPrinterTheRunGoesToAPdfAndTheUserIsTold) {
     main.show();
     QString file;
     {
-        auto p = QtPrinter::fallbackPdf();
+        FunctionPrompts prompts;
+        prompts.onInfo = [](const QString& text) { Messages::info(text); };
+        prompts.onStatus = [&main](const QString& text) { main.statusBar()->showMessage(text); };
+        auto p = QtPrinter::fallbackPdf(&prompts);
         EXPECT_TRUE(p->isFallback());
         LabelSheet sheet(*p, ThirtyPerSheet(), LabelFace(10), 1, 1, "Merrowby labels");
         ASSERT_TRUE(sheet.finish(sheet.PlaceLabel(Block("Nobody Lost"))));

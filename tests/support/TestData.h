@@ -26,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "app/Fatal.h"
 #include "app/Messages.h"
+#include "data/RunContext.h"
 
 // Lets GoogleTest print QStrings readably in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -116,4 +118,17 @@ public:
 private:
     std::vector<Entry> entries_;
     bool answer_;
+};
+
+// Prompts for a run under test: messages and questions go through Messages (so a MessageLog
+// records and answers them, as it does the windows' boxes), status texts into `status`.
+class TestPrompts : public Prompts {
+public:
+    void info(const QString& text) override { Messages::info(text); }
+    bool okCancel(const QString& text) override { return Messages::okCancel(text); }
+    void status(const QString& text) override { statusLines() << text; }
+    QStringList& statusLines() { return status_; }
+
+private:
+    QStringList status_;
 };
