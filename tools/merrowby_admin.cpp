@@ -120,6 +120,15 @@ int cmdReindex(const std::string& dir) {
     lib.setAutoOpen(false);
     lib.setSafety(false);
     lib.setAccessMode(xbase::AccessMode::Exclusive);
+    // Every table is looked at before any index is written: a damaged table stops the command
+    // with nothing changed.
+    for (const TableSchema& schema : DataTables()) {
+        if (schema.group.empty()) continue;
+        const std::string path = xbase::resolveName(lib.fs(), dir, schema.fileName);
+        const xbase::Status s = CheckTableFile(lib.fs(), path, schema);
+        if (!s.ok())
+            return session.fail(QString::fromStdString(s.toString()) + QStringLiteral("; no index was rebuilt"));
+    }
     int failures = 0;
     for (const TableSchema& schema : DataTables()) {
         if (schema.group.empty()) continue;
