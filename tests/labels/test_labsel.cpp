@@ -44,7 +44,7 @@ protected:
 }  // namespace
 
 TEST_F(LabSelTest, GridListsTheBookInNameOrder) {
-    QAbstractItemModelTester tester(dlg.model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(dlg.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(dlg.model()->rowCount(), 40);
     EXPECT_EQ(dlg.model()->headerData(0, Qt::Horizontal).toString(), "Last");
     EXPECT_EQ(dlg.model()->headerData(1, Qt::Horizontal).toString(), "First");
