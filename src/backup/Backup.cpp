@@ -147,35 +147,24 @@ xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source, con
     const std::string tmp = xbase::joinPath(
         dir, "." + xbase::baseName(target) + ".part" + std::to_string(::getpid()) + "-" +
                  std::to_string(++serial));
-    std::unique_ptr<xbase::File> out;
-    XB_TRY(fs.open(tmp, xbase::OpenMode::CreateTruncate, &out));
-
-    xbase::Status s;
-    std::vector<char> buf(1 << 20);
-    uint64_t offset = 0;
-    for (;;) {
-        size_t got = 0;
-        s = in->read(offset, buf.data(), buf.size(), &got);
-        if (!s.ok() || got == 0) break;
-        s = out->write(offset, buf.data(), got);
-        if (!s.ok()) break;
-        offset += got;
-    }
-    if (s.ok()) s = out->sync();
-    out.reset();
-    in.reset();
-    if (s.ok() && check) {
-        // The copy as it now lies on the disk, not the source: what would replace the target.
-        s = check(fs, tmp);
+    const auto copy = [&](xbase::File& out) {
+        std::vector<char> buf(1 << 20);
+        for (uint64_t offset = 0;;) {
+            size_t got = 0;
+            XB_TRY(in->read(offset, buf.data(), buf.size(), &got));
+            if (got == 0) return xbase::Status::Ok();
+            XB_TRY(out.write(offset, buf.data(), got));
+            offset += got;
+        }
+    };
+    // The copy as it lies on the disk, not the source, is what would replace the target.
+    const auto verify = [&]() {
+        if (!check) return xbase::Status::Ok();
+        xbase::Status s = check(fs, tmp);
         if (!s.ok()) s.file = source;
-    }
-    if (s.ok()) s = fs.rename(tmp, target);
-    if (!s.ok()) {
-        fs.remove(tmp);
         return s;
-    }
-    fs.syncDir(dir.empty() ? "." : dir);
-    return s;
+    };
+    return xbase::replaceFile(fs, target, tmp, true, copy, verify);
 }
 
 bool CopyDataFile(const RunContext& ctx, bool backup, const QString& dir, const QString& fileName) {

@@ -536,7 +536,6 @@ Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
     XB_TRY(usable(true));
     const std::string tmp = path_ + ".tmp-pack";
     std::unique_ptr<File> out;
-    XB_TRY(fs_->open(tmp, OpenMode::CreateTruncate, &out));
 
     std::vector<uint32_t> keep;
     std::vector<uint8_t> hdr = headerBytes_;
@@ -544,8 +543,8 @@ Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
     std::vector<uint8_t> in(perRead * recordLength_);
     std::vector<uint8_t> buf;
     buf.reserve(in.size() + 1);
-    auto attempt = [&]() -> Status {
-        XB_TRY(out->write(0, hdr.data(), hdr.size()));  // count and date fixed up below
+    auto write = [&](File& o) -> Status {
+        XB_TRY(o.write(0, hdr.data(), hdr.size()));  // count and date fixed up below
         uint64_t pos = hdr.size();
         // Kept rows are gathered in place, a read's worth at a time, and written together.
         for (uint32_t r = 0; r < recordCount_;) {
@@ -563,25 +562,17 @@ Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
                 if (visit) visit(p, uint32_t(keep.size()));
             }
             r += uint32_t(k);
-            XB_TRY(out->write(pos, buf.data(), buf.size()));
+            XB_TRY(o.write(pos, buf.data(), buf.size()));
             pos += buf.size();
         }
         const uint8_t end = kEndOfFile;
-        XB_TRY(out->write(pos, &end, 1));
+        XB_TRY(o.write(pos, &end, 1));
         stampHeader(hdr.data(), uint32_t(keep.size()), today());
-        XB_TRY(out->write(0, hdr.data(), kHeaderSize));
-        if (sync) XB_TRY(out->sync());
-        return fs_->rename(tmp, path_);
+        XB_TRY(o.write(0, hdr.data(), kHeaderSize));
+        return Status::Ok();
     };
-    Status s = attempt();
-    if (!s.ok()) {
-        out.reset();
-        fs_->remove(tmp);
-        return s;
-    }
-    // The packed file is the table now. A failed directory sync only weakens durability; the
-    // caller must carry on with the new numbering, so it is not reported as a failure.
-    if (sync) fs_->syncDir(dirName(path_));
+    // Once in place the packed file is the table; the caller carries on with the new numbering.
+    XB_TRY(replaceFile(*fs_, path_, tmp, sync, write, {}, &out));
 
     // Reopen under the table's own name so later errors name the right file; the temporary
     // handle points at the same file and serves if that fails.

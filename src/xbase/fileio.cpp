@@ -301,22 +301,31 @@ std::string resolveName(FileSystem& fs, const std::string& dir, const std::strin
     return asked;
 }
 
-Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes) {
-    const std::string tmp = target + ".tmp-write";
+Status replaceFile(FileSystem& fs, const std::string& target, const std::string& tmp, bool sync,
+                   const std::function<Status(File& out)>& write, const std::function<Status()>& verify,
+                   std::unique_ptr<File>* keep) {
     std::unique_ptr<File> f;
     XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
-    Status s = f->write(0, bytes.data(), bytes.size());
-    if (s.ok()) s = f->sync();
-    f.reset();
+    Status s = write(*f);
+    if (s.ok() && sync) s = f->sync();
+    if (s.ok() && verify) s = verify();
+    if (!keep) f.reset();
     if (s.ok()) s = fs.rename(tmp, target);
     if (!s.ok()) {
+        f.reset();
         fs.remove(tmp);
         return s;
     }
     // The new contents are in place now, so reporting a failure would mislead the caller into
     // thinking the old file is still there; a directory sync that fails only weakens durability.
-    fs.syncDir(dirName(target));
+    if (sync) fs.syncDir(dirName(target).empty() ? "." : dirName(target));
+    if (keep) *keep = std::move(f);
     return Status::Ok();
+}
+
+Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes) {
+    return replaceFile(fs, target, target + ".tmp-write", true,
+                       [&](File& f) { return f.write(0, bytes.data(), bytes.size()); });
 }
 
 Status readWholeFile(FileSystem& fs, const std::string& path, std::string* out) {

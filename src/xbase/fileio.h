@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,9 +86,16 @@ std::string baseName(const std::string& path);
 // so that a new file takes the spelling asked for. An exact match wins over a case-folded one.
 std::string resolveName(FileSystem& fs, const std::string& dir, const std::string& name);
 
-// Replaces `target` safely with `bytes`: writes a temporary file beside it, syncs it, renames it
-// over the target and syncs the directory. On failure the old target is untouched and the
-// temporary file is removed.
+// Writes `target` anew without ever leaving it half written, the one way every file of a data set
+// is replaced: `write` fills the temporary file `tmp` (beside the target), which is synced (when
+// `sync`), checked by `verify` (when given), renamed over the target, and the directory synced.
+// On any failure the temporary file is removed and the target is as it was. `keep` (may be null)
+// receives the open temporary file, which is the target's now.
+Status replaceFile(FileSystem& fs, const std::string& target, const std::string& tmp, bool sync,
+                   const std::function<Status(File& out)>& write,
+                   const std::function<Status()>& verify = {}, std::unique_ptr<File>* keep = nullptr);
+
+// Replaces `target` with `bytes` through replaceFile, synced.
 Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes);
 
 // Reads a whole (small) file.
