@@ -287,8 +287,8 @@ int Worker::backup() {
 }
 
 int Worker::restore() {
-    for (const char* t : {"LABELS.dbf", "AddrBook.dbf", "importf.dbf"})
-        if (!QFileInfo::exists(QString::fromStdString(backup_ + "/" + t))) return 0;  // no backup yet
+    for (const TableSchema* t : BackupTables())
+        if (!QFileInfo::exists(QString::fromStdString(backup_ + "/" + t->fileName))) return 0;  // no backup yet
     if (!ed_.close()) return fail("close before the restore");
     const std::string r = id();
     if (!log("R? " + r + "\n")) return 5;

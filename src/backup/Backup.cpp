@@ -17,9 +17,6 @@
 
 namespace {
 
-// The tables a backup holds, in the order they are copied.
-const char* const kTables[3] = {"LABELS.dbf", "AddrBook.dbf", "importf.dbf"};
-
 std::string local(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
 QString detail(const xbase::Status& s) { return QString::fromStdString(s.toString()); }
@@ -223,8 +220,8 @@ bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, int* 
     const QString d = NormalizedDirectory(dir);
     const QString verb = backup ? QStringLiteral("Backing up ") : QStringLiteral("Restoring ");
     if (copied) *copied = 0;
-    for (const char* table : kTables) {
-        const QString name = QString::fromLatin1(table);
+    for (const TableSchema* table : BackupTables()) {
+        const QString name = QString::fromStdString(table->fileName);
         ctx.prompts->status(verb + name);
         if (!CopyDataFile(ctx, backup, d, name)) return false;
         if (copied) ++*copied;
@@ -235,13 +232,12 @@ bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, int* 
 QString CheckBackupFiles(const RunContext& ctx, const QString& dir) {
     xbase::FileSystem& fs = ctx.fileSystem();
     const QString d = NormalizedDirectory(dir);
-    for (const char* table : kTables) {
-        const QString name = QString::fromLatin1(table);
-        const std::string path = xbase::resolveName(fs, local(d), table);
+    for (const TableSchema* table : BackupTables()) {
+        const QString name = QString::fromStdString(table->fileName);
+        const std::string path = xbase::resolveName(fs, local(d), table->fileName);
         if (!fs.exists(path))
             return QStringLiteral("Unable to find ") + d + name + QStringLiteral("\r\nFunction Aborted");
-        const TableSchema* schema = FindTable(table);
-        const xbase::Status s = schema ? CheckTableFile(fs, path, *schema) : xbase::Status::Ok();
+        const xbase::Status s = CheckTableFile(fs, path, *table);
         if (!s.ok())
             return d + name + QStringLiteral(" is damaged: ") + QString::fromStdString(s.message) +
                    QStringLiteral("\r\nNothing was restored; the tables in use are kept as they were.");

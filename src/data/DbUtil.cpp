@@ -55,7 +55,8 @@ DataStatus rebuildOne(const char* baseName, const char* group, const char* tagNa
 
 bool DataFilesPresent() {
     xbase::FileSystem& fs = xbase::FileSystem::real();
-    return fileExists(fs, ".", "AddrBook.dbf") && fileExists(fs, ".", "LABELS.dbf");
+    const auto& t = DataTables();  // AddrBook, LABELS first
+    return fileExists(fs, ".", t[0].fileName.c_str()) && fileExists(fs, ".", t[1].fileName.c_str());
 }
 
 DataStatus RebuildIndexes(bool onlyIfMissing) {

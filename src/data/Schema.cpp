@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <memory>
 
 #include <filesystem>
@@ -43,6 +44,17 @@ std::vector<TableSchema> makeTables() {
         imp.push_back(N(n, 2, 0));
     imp.push_back(C("ImpFile", 101));
     t.push_back({"importf", "importf.dbf", imp, "", "", ""});
+    const struct {
+        const char* shown;
+        const char* index;
+        int backup;
+    } extra[] = {{"AddrBook.DBF", "Address.Ntx", 2}, {"LABELS.DBF", "Labels.Ntx", 1},
+                 {"Mrby1.DBF", "", 0}, {"importf.dbf", "", 3}};
+    for (size_t i = 0; i < t.size(); ++i) {
+        t[i].shownName = extra[i].shown;
+        t[i].shownIndex = extra[i].index;
+        t[i].backupOrder = extra[i].backup;
+    }
     return t;
 }
 
@@ -57,6 +69,15 @@ xbase::Status failure(xbase::Library& lib, const std::string& file, const char* 
 const std::vector<TableSchema>& DataTables() {
     static const std::vector<TableSchema> tables = makeTables();
     return tables;
+}
+
+std::vector<const TableSchema*> BackupTables() {
+    std::vector<const TableSchema*> out;
+    for (const TableSchema& t : DataTables())
+        if (t.backupOrder > 0) out.push_back(&t);
+    std::sort(out.begin(), out.end(),
+              [](const TableSchema* a, const TableSchema* b) { return a->backupOrder < b->backupOrder; });
+    return out;
 }
 
 const TableSchema* FindTable(const std::string& fileName) {

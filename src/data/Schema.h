@@ -20,6 +20,11 @@ struct TableSchema {
     std::string group;                    // "AddrBook"
     std::string tag;                      // "Address" (also the .ntx base name)
     std::string key;                      // "Upper(Last + First)"
+    // How the program's messages spell the table's and the index's files ("AddrBook.DBF",
+    // "Address.Ntx"), and where the table comes in a backup (1 first; 0: not backed up).
+    std::string shownName;
+    std::string shownIndex;
+    int backupOrder = 0;
 };
 
 // AddrBook, LABELS, Mrby1, importf, in this order.
@@ -27,6 +32,8 @@ const std::vector<TableSchema>& DataTables();
 
 // The table whose file is `fileName` ("importf.dbf", any letter case), or null.
 const TableSchema* FindTable(const std::string& fileName);
+// The tables a backup holds, in the order they are copied: LABELS, AddrBook, importf.
+std::vector<const TableSchema*> BackupTables();
 
 // Checks that `path` holds a whole table of `schema`: a header and field descriptors that parse,
 // a size that holds every row the header counts, and every column of the schema present. The

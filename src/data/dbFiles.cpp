@@ -1,6 +1,9 @@
 #include "data/dbFiles.h"
 
+#include <strings.h>
+
 #include "data/Globals.h"
+#include "data/Schema.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -104,13 +107,16 @@ DataStatus openIndexed(const char* baseName, const char* fileName, const char* t
     LastStatus = t ? t->top() : -1;
     return s;
 }
+
+DataStatus openIndexed(const TableSchema& t, xbase::Table*& global) {
+    return openIndexed(t.baseName.c_str(), t.shownName.c_str(), t.tag.c_str(), t.shownIndex.c_str(), global);
+}
+const TableSchema& table(size_t i) { return DataTables()[i]; }  // AddrBook, LABELS, Mrby1, importf
 }  // namespace
 
-DataStatus OpenAddrBook() {
-    return openIndexed("AddrBook", "AddrBook.DBF", "Address", "Address.Ntx", AddrBookTable);
-}
+DataStatus OpenAddrBook() { return openIndexed(table(0), AddrBookTable); }
 
-DataStatus OpenLabels() { return openIndexed("LABELS", "LABELS.DBF", "Labels", "Labels.Ntx", LabelsTable); }
+DataStatus OpenLabels() { return openIndexed(table(1), LabelsTable); }
 
 namespace {
 // The settings and import layout tables have no index: open them alone.
@@ -130,17 +136,19 @@ DataStatus openWithoutIndex(const char* baseName, const char* fileName, xbase::T
 
 // The name messages give a table's file.
 QString shownName(xbase::Table* t) {
-    if (t == AddrBookTable) return QStringLiteral("AddrBook.DBF");
-    if (t == LabelsTable) return QStringLiteral("LABELS.DBF");
-    if (t == SettingsTable) return QStringLiteral("Mrby1.DBF");
-    if (t == ImportTable) return QStringLiteral("importf.dbf");
+    for (const TableSchema& s : DataTables())
+        if (strcasecmp(s.baseName.c_str(), t->alias().c_str()) == 0) return QString::fromStdString(s.shownName);
     return QString::fromStdString(t->alias()) + QStringLiteral(".dbf");
 }
 }  // namespace
 
-DataStatus OpenSettings() { return openWithoutIndex("Mrby1", "Mrby1.DBF", SettingsTable); }
+DataStatus OpenSettings() {
+    return openWithoutIndex(table(2).baseName.c_str(), table(2).shownName.c_str(), SettingsTable);
+}
 
-DataStatus OpenImportLayout() { return openWithoutIndex("importf", "importf.dbf", ImportTable); }
+DataStatus OpenImportLayout() {
+    return openWithoutIndex(table(3).baseName.c_str(), table(3).shownName.c_str(), ImportTable);
+}
 
 DataStatus CloseTable(xbase::Table*& table) {
     if (!table) return DataStatus::Ok();
