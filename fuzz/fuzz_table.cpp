@@ -1,6 +1,6 @@
 // libFuzzer target: a table file from arbitrary bytes, opened and walked. Every row is read and
 // every field turned to text; the engine must answer with an error code, never crash or hang.
-// The first byte picks whether the bytes follow a valid header (so the fuzzer reaches the rows).
+// The seeds are whole tables, so that mutations of them reach the rows.
 #include <unistd.h>
 
 #include <cstddef>
