@@ -16,6 +16,7 @@ int errorCodeFor(const Status& s) {
     case ErrorKind::Exists: return kErrExists;
     case ErrorKind::BadArgument: return kErrArgument;
     case ErrorKind::Unsupported: return kErrOpen;
+    case ErrorKind::NoResources: return kErrRead;
     }
     return kErrRead;
 }
