@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 #include "xbase/cp1252.h"
+#include "xbase/helper_thread.h"
 #include "xbase/library.h"
 
 namespace xbase {
@@ -652,26 +652,33 @@ Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::
     const uint32_t n = dbf_->recordCount();
     const size_t ks = expr.keySize();
     const size_t rl = dbf_->recordLength();
+    keys->clear();
+    keys->reserve(size_t(n) * ks);
+    adviseLargeArray(keys->data(), size_t(n) * ks);
     keys->resize(size_t(n) * ks);
     recNos->resize(n);
     for (uint32_t r = 0; r < n; ++r) (*recNos)[r] = r + 1;
-    // Rows are read a block at a time; a large table in two halves on two threads.
+    // Rows are read a block at a time; a large table in two halves, the second on a helper thread.
     auto work = [&](uint32_t from, uint32_t to, Status* st) {
-        const size_t perRead = std::max<size_t>(1, kKeyReadBytes / rl);
-        std::vector<uint8_t> buf(perRead * rl);
-        for (uint32_t r = from; r < to;) {
-            const size_t k = std::min<size_t>(to - r, perRead);
-            *st = dbf_->readRows(r, k, buf.data());
-            if (!st->ok()) return;
-            for (size_t i = 0; i < k; ++i) expr.evaluateInto(&buf[i * rl], &(*keys)[(r + i) * ks]);
-            r += uint32_t(k);
-        }
+        *st = guarded(path(), [&] {
+            const size_t perRead = std::max<size_t>(1, kKeyReadBytes / rl);
+            std::vector<uint8_t> buf(perRead * rl);
+            for (uint32_t r = from; r < to;) {
+                const size_t k = std::min<size_t>(to - r, perRead);
+                XB_TRY(dbf_->readRows(r, k, buf.data()));
+                for (size_t i = 0; i < k; ++i) expr.evaluateInto(&buf[i * rl], &(*keys)[(r + i) * ks]);
+                r += uint32_t(k);
+            }
+            return Status::Ok();
+        });
     };
     Status first, second;
     if (n >= kParallelKeysMin) {
-        std::thread other(work, n / 2, n, &second);
+        auto other = [&] { work(n / 2, n, &second); };
+        HelperThread helper;
+        helper.run(other);
         work(0, n / 2, &first);
-        other.join();
+        helper.join();
     } else {
         work(0, n, &first);
     }
