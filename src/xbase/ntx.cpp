@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include "helper_thread.h"
 #include "le.h"
 #include "ntx_format.h"
 
@@ -50,7 +49,6 @@ struct SlabFree {
 using Slab = std::unique_ptr<Page, SlabFree>;
 constexpr size_t kSlabBytes = size_t(2) << 20;
 constexpr uint32_t kReadCluster = 32;          // pages read at once when one is missing
-constexpr size_t kParallelSortMin = 1 << 16;  // keys from which a build sorts on two threads
 
 Slab allocSlab(size_t pages) {
     void* mem = std::malloc(pages * sizeof(Page));
@@ -106,20 +104,6 @@ public:
     // Sorts v[0, n); tmp has room for n records.
     void sort(SortRec* v, SortRec* tmp, size_t n) { sortRange(v, tmp, 0, n, 0); }
 
-    // Merges the sorted runs a[0, na) and b[0, nb) into out.
-    void merge(const SortRec* a, size_t na, const SortRec* b, size_t nb, SortRec* out) const {
-        size_t i = 0, j = 0, o = 0;
-        while (i < na && j < nb) {
-            if (i + 8 < na) __builtin_prefetch(keys_ + size_t(a[i + 8].idx) * keySize_);
-            if (j + 8 < nb) __builtin_prefetch(keys_ + size_t(b[j + 8].idx) * keySize_);
-            out[o++] = less(b[j], a[i]) ? b[j++] : a[i++];
-        }
-        while (i < na) out[o++] = a[i++];
-        while (j < nb) out[o++] = b[j++];
-    }
-
-    bool less(const SortRec& x, const SortRec& y) const { return lessFrom(x, y, 0); }
-
 private:
     // (key, record number) order of two entries whose keys agree before byte `off`. Eight bytes
     // are compared at a time as big-endian numbers: a memcmp call per pair cost more than the
@@ -169,7 +153,8 @@ private:
                 std::sort(v + lo, v + hi, [](const SortRec& a, const SortRec& b) { return a.rec < b.rec; });
                 return;
             }
-            if (hi - lo <= 16) {  // small runs: compare whole keys
+            if (hi - lo <= 16) {  // small runs: compare whole keys, all fetched at once
+                for (size_t i = lo; i < hi; ++i) __builtin_prefetch(keys_ + size_t(v[i].idx) * keySize_ + off);
                 std::sort(v + lo, v + hi, [this, off](const SortRec& a, const SortRec& b) { return lessFrom(a, b, off); });
                 return;
             }
@@ -1080,8 +1065,9 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     const uint16_t maxItems = maxItemsFor(layout.keySize);
     const uint16_t half = uint16_t(maxItems / 2);
 
-    // Sort (key, record number): large sets in two halves, the second on a helper thread, then
-    // merged. The record arrays are not cleared first: every slot is written before it is read.
+    // Sort (key, record number) on this thread: a second one gained little over the merge it
+    // then needs, and nothing when the other core is busy. The record arrays are not cleared
+    // first: every slot is written before it is read.
     const size_t count = recNos.size();
     std::unique_ptr<SortRec[]> order(new SortRec[count]);
     adviseLargeArray(order.get(), count * sizeof(SortRec));
@@ -1089,21 +1075,9 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     recNos.clear();
     recNos.shrink_to_fit();
     {
-        KeySorter sorter(keys.data(), ks, layout.descending);
         std::unique_ptr<SortRec[]> tmp(new SortRec[count]);
         adviseLargeArray(tmp.get(), count * sizeof(SortRec));
-        if (count >= kParallelSortMin) {
-            const size_t h = count / 2;
-            auto second = [&] { sorter.sort(order.get() + h, tmp.get() + h, count - h); };
-            HelperThread helper;
-            helper.run(second);
-            sorter.sort(order.get(), tmp.get(), h);
-            helper.join();
-            sorter.merge(order.get(), h, order.get() + h, count - h, tmp.get());
-            order.swap(tmp);
-        } else {
-            sorter.sort(order.get(), tmp.get(), count);
-        }
+        KeySorter(keys.data(), ks, layout.descending).sort(order.get(), tmp.get(), count);
     }
     size_t entries = count;
     if (layout.unique && entries) {
