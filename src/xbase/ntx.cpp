@@ -1010,7 +1010,7 @@ Status parseHeader(const std::string& path, const uint8_t* h, uint64_t fileSize,
 }  // namespace
 
 Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
-                      std::unique_ptr<NtxIndex>* out) {
+                      std::unique_ptr<NtxIndex>* out) try {
     out->reset();
     std::unique_ptr<File> f;
     XB_TRY(fs.open(path, readOnly ? OpenMode::Read : OpenMode::ReadWrite, &f));
@@ -1046,11 +1046,13 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
     XB_TRY(m.getPage(m.root, &r));
     *out = std::move(ix);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path);
 }
 
 Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                        std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                       std::unique_ptr<NtxIndex>* out, bool sync) {
+                       std::unique_ptr<NtxIndex>* out, bool sync) try {
     out->reset();
     auto bad = [&](const std::string& m) { return Status::error(ErrorKind::BadArgument, path, m); };
     if (layout.keySize < 1 || layout.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
@@ -1123,6 +1125,11 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     // through one buffer, written each time it fills. A leaf is laid out in the buffer where it
     // will stay; the page being filled on each upper level is held aside and copied in when
     // done. The header, which names the root, comes last.
+    // Memory first, so that running out of it leaves no file behind.
+    constexpr size_t kWritePages = 4096;  // 4 MB a write
+    std::unique_ptr<uint8_t[]> wbuf(new uint8_t[kWritePages * kPageSize]);
+    adviseLargeArray(wbuf.get(), kWritePages * kPageSize);
+    std::vector<uint8_t> upper(plan.size() * kPageSize);  // level L >= 1 at L * kPageSize
     const std::string tmp = path + ".building";
     std::unique_ptr<File> f;
     if (fs.exists(path)) {
@@ -1132,16 +1139,25 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
         uint64_t oldSize = 0;
         if (fs.open(path, OpenMode::Read, &old).ok() && old->size(&oldSize).ok()) old->releaseCache(0, oldSize);
     }
+    // An exception on its way out (memory gone part-way) must not leave the file behind either.
+    struct Leftover {
+        FileSystem& fs;
+        const std::string& name;
+        bool keep = false;
+        ~Leftover() {
+            if (keep) return;
+            try {
+                (void)fs.remove(name);
+            } catch (...) {
+            }
+        }
+    } leftover{fs, tmp};
     XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
     auto failed = [&](Status s) {
         f.reset();
         fs.remove(tmp);
         return s;
     };
-    constexpr size_t kWritePages = 4096;  // 4 MB a write
-    std::unique_ptr<uint8_t[]> wbuf(new uint8_t[kWritePages * kPageSize]);
-    adviseLargeArray(wbuf.get(), kWritePages * kPageSize);
-    std::vector<uint8_t> upper(plan.size() * kPageSize);  // level L >= 1 at L * kPageSize
     size_t used = 0;                  // finished pages in out
     uint64_t outAt = kPageSize;       // file offset of wbuf[0]; page 0 is the header
     uint32_t numPages = 1;
@@ -1241,17 +1257,17 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     if (s.ok() && sync) s = f->sync();
     f.reset();
     if (s.ok()) s = fs.rename(tmp, path);
-    if (!s.ok()) {
-        fs.remove(tmp);
-        return s;
-    }
+    if (!s.ok()) return s;
+    leftover.keep = true;
     if (sync) fs.syncDir(dirName(path));  // a failed directory sync only weakens durability
     return open(fs, path, false, out);
+} catch (...) {
+    return caughtFailure(path);
 }
 
 // --- cursor ----------------------------------------------------------------------------------
 
-Status NtxIndex::first(bool* ok) {
+Status NtxIndex::first(bool* ok) try {
     *ok = false;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     impl_->stack.clear();
@@ -1261,9 +1277,11 @@ Status NtxIndex::first(bool* ok) {
     if (!s.ok()) impl_->stack.clear();
     *ok = s.ok() && !empty;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::last(bool* ok) {
+Status NtxIndex::last(bool* ok) try {
     *ok = false;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     impl_->stack.clear();
@@ -1273,12 +1291,14 @@ Status NtxIndex::last(bool* ok) {
     if (!s.ok()) impl_->stack.clear();
     *ok = s.ok() && !empty;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::next(bool* ok) { return impl_->next(ok); }
-Status NtxIndex::prev(bool* ok) { return impl_->prev(ok); }
+Status NtxIndex::next(bool* ok) try { return impl_->next(ok); } catch (...) { return caughtFailure(path_); }
+Status NtxIndex::prev(bool* ok) try { return impl_->prev(ok); } catch (...) { return caughtFailure(path_); }
 
-Status NtxIndex::seek(std::string_view prefix, SeekResult* result) {
+Status NtxIndex::seek(std::string_view prefix, SeekResult* result) try {
     *result = SeekResult::Eof;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     const size_t len = std::min<size_t>(prefix.size(), impl_->keySize);
@@ -1288,9 +1308,11 @@ Status NtxIndex::seek(std::string_view prefix, SeekResult* result) {
     const auto& t = impl_->stack.back();
     *result = std::memcmp(keyOf(t.page, t.pos), pre, len) == 0 ? SeekResult::Found : SeekResult::After;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) {
+Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) try {
     *found = false;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     if (key.size() != impl_->keySize) {
@@ -1298,6 +1320,8 @@ Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) {
         return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
     }
     return impl_->seekEntry(reinterpret_cast<const uint8_t*>(key.data()), recNo, found);
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 bool NtxIndex::positioned() const { return impl_ && !impl_->stack.empty(); }
@@ -1316,7 +1340,7 @@ std::string_view NtxIndex::currentKey() const {
 
 // --- maintenance -----------------------------------------------------------------------------
 
-Status NtxIndex::insert(std::string_view key, uint32_t recNo) {
+Status NtxIndex::insert(std::string_view key, uint32_t recNo) try {
     impl_->stack.clear();
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     if (impl_->readOnly) return Status::error(ErrorKind::ReadOnly, path_, "index is open read-only");
@@ -1324,9 +1348,11 @@ Status NtxIndex::insert(std::string_view key, uint32_t recNo) {
         return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
     }
     return impl_->insert(reinterpret_cast<const uint8_t*>(key.data()), recNo);
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::remove(std::string_view key, uint32_t recNo) {
+Status NtxIndex::remove(std::string_view key, uint32_t recNo) try {
     impl_->stack.clear();
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     if (impl_->readOnly) return Status::error(ErrorKind::ReadOnly, path_, "index is open read-only");
@@ -1339,11 +1365,13 @@ Status NtxIndex::remove(std::string_view key, uint32_t recNo) {
     Status s = impl_->removeCurrent();
     impl_->stack.clear();
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::flush(bool sync) { return impl_->flush(sync); }
+Status NtxIndex::flush(bool sync) try { return impl_->flush(sync); } catch (...) { return caughtFailure(path_); }
 
-Status NtxIndex::close() {
+Status NtxIndex::close() try {
     if (!impl_->file) return Status::Ok();
     impl_->stack.clear();
     // Changes not yet flushed are written and synced; a clean index (its owner flushed it the
@@ -1355,9 +1383,11 @@ Status NtxIndex::close() {
     impl_->slabs.clear();
     impl_->dirtyList.clear();
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::count(uint64_t* n) {
+Status NtxIndex::count(uint64_t* n) try {
     *n = 0;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     Impl::Check c;
@@ -1366,10 +1396,12 @@ Status NtxIndex::count(uint64_t* n) {
     XB_TRY(impl_->walk(impl_->root, 0, true, c));
     *n = c.entries;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 Status NtxIndex::verify(const std::function<void(std::string_view key, uint32_t recNo)>& visit,
-                        std::string* detail) {
+                        std::string* detail) try {
     if (detail) detail->clear();
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     Impl::Check c;
@@ -1378,6 +1410,8 @@ Status NtxIndex::verify(const std::function<void(std::string_view key, uint32_t 
     Status s = impl_->walk(impl_->root, 0, true, c);
     if (!s.ok() && detail) *detail = s.message;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 }  // namespace xbase
