@@ -77,7 +77,7 @@ bool checkIndex(FileSystem& fs, DbfFile& dbf, const std::string& ixPath, std::ve
 }  // namespace
 
 bool checkTable(FileSystem& fs, const std::string& dir, const std::string& baseName, bool withIndexes,
-                std::vector<CheckVerdict>* out) {
+                std::vector<CheckVerdict>* out) try {
     const std::string path = resolveName(fs, dir, baseName + ".dbf");
     CheckVerdict v;
     v.file = path;
@@ -142,6 +142,13 @@ bool checkTable(FileSystem& fs, const std::string& dir, const std::string& baseN
         ok = checkIndex(fs, *dbf, ixPath, out) && ok;
     }
     return ok;
+} catch (...) {
+    // Out of memory part-way: the check did not finish, which is a fault to report.
+    try {
+        out->push_back({baseName, false, caughtFailure(baseName).toString()});
+    } catch (...) {
+    }
+    return false;
 }
 
 }  // namespace xbase

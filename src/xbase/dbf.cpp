@@ -257,7 +257,7 @@ Status DbfFile::load() {
     return Status::Ok();
 }
 
-Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std::unique_ptr<DbfFile>* out) {
+Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std::unique_ptr<DbfFile>* out) try {
     std::unique_ptr<DbfFile> d(new DbfFile());
     d->fs_ = &fs;
     d->path_ = path;
@@ -270,9 +270,11 @@ Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std
     }
     *out = std::move(d);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path);
 }
 
-Status DbfFile::inspect(FileSystem& fs, const std::string& path, std::string* detail) {
+Status DbfFile::inspect(FileSystem& fs, const std::string& path, std::string* detail) try {
     std::unique_ptr<DbfFile> d;
     Status s = open(fs, path, true, &d);
     if (!s.ok()) {
@@ -299,12 +301,14 @@ Status DbfFile::inspect(FileSystem& fs, const std::string& path, std::string* de
     }
     *detail = r;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path);
 }
 
 // ---- creating ----
 
 Status DbfFile::create(FileSystem& fs, const std::string& path, const std::vector<FieldSpec>& fields, bool overwrite,
-                       std::unique_ptr<DbfFile>* out) {
+                       std::unique_ptr<DbfFile>* out) try {
     std::vector<FieldSpec> specs;
     XB_TRY(validateSchema(fields, path, &specs));
 
@@ -349,6 +353,8 @@ Status DbfFile::create(FileSystem& fs, const std::string& path, const std::vecto
     }
     *out = std::move(d);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path);
 }
 
 // ---- records ----
@@ -363,7 +369,7 @@ Status DbfFile::loadRows(uint64_t first, uint64_t count) {
     return Status::Ok();
 }
 
-Status DbfFile::readRows(uint64_t first, size_t count, uint8_t* buf) const {
+Status DbfFile::readRows(uint64_t first, size_t count, uint8_t* buf) const try {
     XB_TRY(usable(false));
     if (first + count > recordCount_)
         return fail(ErrorKind::BadArgument, "rows " + std::to_string(first + 1) + "-" +
@@ -377,9 +383,11 @@ Status DbfFile::readRows(uint64_t first, size_t count, uint8_t* buf) const {
                     size_t(count - inFile) * recordLength_);
     }
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) {
+Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) try {
     XB_TRY(usable(false));
     if (recNo == 0 || recNo > recordCount_)
         return fail(ErrorKind::BadArgument, "record " + std::to_string(recNo) + " out of range 1-" +
@@ -405,6 +413,8 @@ Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) {
     }
     *out = block_.data() + (idx - blockStart_) * recordLength_;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 namespace {
@@ -433,14 +443,16 @@ const uint8_t* DbfFile::mappedRow(uint64_t idx) {
     return map_ + headerLength_ + idx * recordLength_;
 }
 
-Status DbfFile::readRecord(uint32_t recNo, uint8_t* buf) {
+Status DbfFile::readRecord(uint32_t recNo, uint8_t* buf) try {
     const uint8_t* p = nullptr;
     XB_TRY(recordPtr(recNo, &p));
     std::memcpy(buf, p, recordLength_);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status DbfFile::writeRecord(uint32_t recNo, const uint8_t* buf) {
+Status DbfFile::writeRecord(uint32_t recNo, const uint8_t* buf) try {
     XB_TRY(usable(true));
     if (recNo == 0 || recNo > recordCount_)
         return fail(ErrorKind::BadArgument, "record " + std::to_string(recNo) + " out of range 1-" +
@@ -455,9 +467,11 @@ Status DbfFile::writeRecord(uint32_t recNo, const uint8_t* buf) {
     if (blockStart_ != UINT64_MAX && idx >= blockStart_ && idx < blockStart_ + blockLen_)
         std::memcpy(block_.data() + (idx - blockStart_) * recordLength_, buf, recordLength_);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status DbfFile::appendRecord(const uint8_t* buf, uint32_t* recNo) {
+Status DbfFile::appendRecord(const uint8_t* buf, uint32_t* recNo) try {
     XB_TRY(usable(true));
     if (recordCount_ == UINT32_MAX) return fail(ErrorKind::BadArgument, "table is full");
     if (pending_.capacity() == 0) pending_.reserve(kAppendChunk + recordLength_);
@@ -475,6 +489,8 @@ Status DbfFile::appendRecord(const uint8_t* buf, uint32_t* recNo) {
         }
     }
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 Status DbfFile::writePending() {
@@ -491,7 +507,7 @@ Status DbfFile::writeHeader() {
     return file_->write(0, headerBytes_.data(), kHeaderSize);
 }
 
-Status DbfFile::flush(bool sync) {
+Status DbfFile::flush(bool sync) try {
     XB_TRY(usable(false));
     if (readOnly_ || !headerDirty_) return Status::Ok();
     const bool hadPending = !pending_.empty();
@@ -508,9 +524,11 @@ Status DbfFile::flush(bool sync) {
     if (sync) XB_TRY(file_->sync());
     headerDirty_ = false;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status DbfFile::close() {
+Status DbfFile::close() try {
     if (!file_) return Status::Ok();
     Status s = flush(false);
     dropMap();
@@ -520,19 +538,23 @@ Status DbfFile::close() {
     block_.clear();
     blockStart_ = UINT64_MAX;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status DbfFile::lock(LockKind kind) {
+Status DbfFile::lock(LockKind kind) try {
     XB_TRY(usable(false));
     XB_TRY(file_->lock(kind));
     lockKind_ = kind;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 // ---- pack ----
 
 Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
-                     const std::function<void(const uint8_t* row, uint32_t recNo)>& visit) {
+                     const std::function<void(const uint8_t* row, uint32_t recNo)>& visit) try {
     XB_TRY(usable(true));
     const std::string tmp = path_ + ".tmp-pack";
     std::unique_ptr<File> out;
@@ -590,6 +612,8 @@ Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
     headerDirty_ = false;
     if (kept) *kept = std::move(keep);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 // ---- field codecs ----

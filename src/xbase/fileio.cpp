@@ -251,6 +251,13 @@ bool equalsFolded(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+void adviseLargeArray(void* p, size_t bytes) {
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHuge - 1);
+    if (to > from) (void)::madvise(reinterpret_cast<void*>(from), size_t(to - from), MADV_HUGEPAGE);
+}
+
 FileSystem& FileSystem::real() {
     static RealFileSystem fs;
     return fs;

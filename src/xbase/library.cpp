@@ -16,6 +16,7 @@ int errorCodeFor(const Status& s) {
     case ErrorKind::Exists: return kErrExists;
     case ErrorKind::BadArgument: return kErrArgument;
     case ErrorKind::Unsupported: return kErrOpen;
+    case ErrorKind::NoResources: return kErrRead;
     }
     return kErrRead;
 }
@@ -25,7 +26,14 @@ Library::Library(FileSystem& fs) : fs_(&fs) {}
 Library::~Library() { closeAll(); }
 
 int Library::record(const Status& s, int code) {
-    last_ = s;
+    try {
+        last_ = s;
+    } catch (...) {
+        // No memory for a copy of the message: keep what fits without one.
+        last_ = Status();
+        last_.kind = s.kind;
+        last_.sysErrno = s.sysErrno;
+    }
     code_ = code != 0 ? code : errorCodeFor(s);
     return code_;
 }
@@ -51,7 +59,7 @@ void Library::forget(Table* t) {
     if (it != tables_.end()) tables_.erase(it);
 }
 
-Table* Library::open(const std::string& baseName) {
+Table* Library::open(const std::string& baseName) try {
     const std::string path = pathFor(baseName + ".dbf");
     if (!fs_->exists(path)) {
         record(Status::error(ErrorKind::NotFound, path, "table file not found"), kErrOpen);
@@ -84,9 +92,12 @@ Table* Library::open(const std::string& baseName) {
     }
     tables_.push_back(std::move(t));
     return tables_.back().get();
+} catch (...) {
+    record(caughtFailure(baseName), kErrOpen);
+    return nullptr;
 }
 
-Table* Library::create(const std::string& baseName, const std::vector<FieldSpec>& fields) {
+Table* Library::create(const std::string& baseName, const std::vector<FieldSpec>& fields) try {
     const std::string path = pathFor(baseName + ".dbf");
     std::unique_ptr<DbfFile> dbf;
     Status s = DbfFile::create(*fs_, path, fields, !safety_, &dbf);
@@ -101,15 +112,20 @@ Table* Library::create(const std::string& baseName, const std::vector<FieldSpec>
     }
     tables_.push_back(std::unique_ptr<Table>(new Table(this, baseName, std::move(dbf))));
     return tables_.back().get();
+} catch (...) {
+    record(caughtFailure(baseName), kErrCreate);
+    return nullptr;
 }
 
-int Library::closeAll() {
+int Library::closeAll() try {
     int first = 0;
     while (!tables_.empty()) {
         int rc = tables_.back()->close();  // removes itself from tables_
         if (rc < 0 && first == 0) first = rc;
     }
     return first;
+} catch (...) {
+    return record(caughtFailure(dir_));
 }
 
 }  // namespace xbase

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "le.h"
 #include "ntx_format.h"
@@ -50,7 +49,6 @@ struct SlabFree {
 using Slab = std::unique_ptr<Page, SlabFree>;
 constexpr size_t kSlabBytes = size_t(2) << 20;
 constexpr uint32_t kReadCluster = 32;          // pages read at once when one is missing
-constexpr size_t kParallelSortMin = 1 << 16;  // keys from which a build sorts on two threads
 
 Slab allocSlab(size_t pages) {
     void* mem = std::malloc(pages * sizeof(Page));
@@ -106,25 +104,21 @@ public:
     // Sorts v[0, n); tmp has room for n records.
     void sort(SortRec* v, SortRec* tmp, size_t n) { sortRange(v, tmp, 0, n, 0); }
 
-    // Merges the sorted runs a[0, na) and b[0, nb) into out.
-    void merge(const SortRec* a, size_t na, const SortRec* b, size_t nb, SortRec* out) const {
-        size_t i = 0, j = 0, o = 0;
-        while (i < na && j < nb) {
-            if (i + 8 < na) __builtin_prefetch(keys_ + size_t(a[i + 8].idx) * keySize_);
-            if (j + 8 < nb) __builtin_prefetch(keys_ + size_t(b[j + 8].idx) * keySize_);
-            out[o++] = less(b[j], a[i]) ? b[j++] : a[i++];
-        }
-        while (i < na) out[o++] = a[i++];
-        while (j < nb) out[o++] = b[j++];
-    }
-
-    bool less(const SortRec& x, const SortRec& y) const {
-        int c = std::memcmp(keys_ + size_t(x.idx) * keySize_, keys_ + size_t(y.idx) * keySize_, keySize_);
-        if (descending_) c = -c;
-        return c != 0 ? c < 0 : x.rec < y.rec;
-    }
-
 private:
+    // (key, record number) order of two entries whose keys agree before byte `off`. Eight bytes
+    // are compared at a time as big-endian numbers: a memcmp call per pair cost more than the
+    // comparison itself on keys this short.
+    bool lessFrom(const SortRec& x, const SortRec& y, size_t off) const {
+        const uint8_t* a = keys_ + size_t(x.idx) * keySize_;
+        const uint8_t* b = keys_ + size_t(y.idx) * keySize_;
+        for (; off < keySize_; off += 8) {
+            const size_t n = std::min<size_t>(8, keySize_ - off);
+            const uint64_t ca = chunkAt(a + off, n), cb = chunkAt(b + off, n);
+            if (ca != cb) return descending_ ? ca > cb : ca < cb;
+        }
+        return x.rec < y.rec;
+    }
+
     // Stable LSD radix sort of a[0, n) by chunk, 11 bits per pass (six passes; a pass where
     // every record has the same digit is skipped).
     static void radixByChunk(SortRec* a, SortRec* tmp, size_t n) {
@@ -159,13 +153,9 @@ private:
                 std::sort(v + lo, v + hi, [](const SortRec& a, const SortRec& b) { return a.rec < b.rec; });
                 return;
             }
-            if (hi - lo <= 16) {  // small runs: compare whole keys
-                std::sort(v + lo, v + hi, [this, off](const SortRec& a, const SortRec& b) {
-                    int c = std::memcmp(keys_ + size_t(a.idx) * keySize_ + off,
-                                        keys_ + size_t(b.idx) * keySize_ + off, keySize_ - off);
-                    if (descending_) c = -c;
-                    return c != 0 ? c < 0 : a.rec < b.rec;
-                });
+            if (hi - lo <= 16) {  // small runs: compare whole keys, all fetched at once
+                for (size_t i = lo; i < hi; ++i) __builtin_prefetch(keys_ + size_t(v[i].idx) * keySize_ + off);
+                std::sort(v + lo, v + hi, [this, off](const SortRec& a, const SortRec& b) { return lessFrom(a, b, off); });
                 return;
             }
             const size_t n = std::min<size_t>(8, keySize_ - off);
@@ -1020,7 +1010,7 @@ Status parseHeader(const std::string& path, const uint8_t* h, uint64_t fileSize,
 }  // namespace
 
 Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
-                      std::unique_ptr<NtxIndex>* out) {
+                      std::unique_ptr<NtxIndex>* out) try {
     out->reset();
     std::unique_ptr<File> f;
     XB_TRY(fs.open(path, readOnly ? OpenMode::Read : OpenMode::ReadWrite, &f));
@@ -1056,11 +1046,13 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
     XB_TRY(m.getPage(m.root, &r));
     *out = std::move(ix);
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path);
 }
 
 Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                        std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                       std::unique_ptr<NtxIndex>* out, bool sync) {
+                       std::unique_ptr<NtxIndex>* out, bool sync) try {
     out->reset();
     auto bad = [&](const std::string& m) { return Status::error(ErrorKind::BadArgument, path, m); };
     if (layout.keySize < 1 || layout.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
@@ -1075,34 +1067,29 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     const uint16_t maxItems = maxItemsFor(layout.keySize);
     const uint16_t half = uint16_t(maxItems / 2);
 
-    // Sort (key, record number): large sets in two halves on two threads, then merged.
-    std::vector<SortRec> order(recNos.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = {0, recNos[i], uint32_t(i)};
+    // Sort (key, record number) on this thread: a second one gained little over the merge it
+    // then needs, and nothing when the other core is busy. The record arrays are not cleared
+    // first: every slot is written before it is read.
+    const size_t count = recNos.size();
+    std::unique_ptr<SortRec[]> order(new SortRec[count]);
+    adviseLargeArray(order.get(), count * sizeof(SortRec));
+    for (size_t i = 0; i < count; ++i) order[i] = {0, recNos[i], uint32_t(i)};
     recNos.clear();
     recNos.shrink_to_fit();
     {
-        KeySorter sorter(keys.data(), ks, layout.descending);
-        std::vector<SortRec> tmp(order.size());
-        const size_t n = order.size();
-        if (n >= kParallelSortMin) {
-            const size_t h = n / 2;
-            std::thread second([&] { sorter.sort(order.data() + h, tmp.data() + h, n - h); });
-            sorter.sort(order.data(), tmp.data(), h);
-            second.join();
-            sorter.merge(order.data(), h, order.data() + h, n - h, tmp.data());
-            order.swap(tmp);
-        } else {
-            sorter.sort(order.data(), tmp.data(), n);
-        }
+        std::unique_ptr<SortRec[]> tmp(new SortRec[count]);
+        adviseLargeArray(tmp.get(), count * sizeof(SortRec));
+        KeySorter(keys.data(), ks, layout.descending).sort(order.get(), tmp.get(), count);
     }
-    if (layout.unique && !order.empty()) {
+    size_t entries = count;
+    if (layout.unique && entries) {
         size_t w = 1;
-        for (size_t i = 1; i < order.size(); ++i) {
+        for (size_t i = 1; i < entries; ++i) {
             if (std::memcmp(&keys[size_t(order[i].idx) * ks], &keys[size_t(order[w - 1].idx) * ks], ks) != 0) {
                 order[w++] = order[i];
             }
         }
-        order.resize(w);
+        entries = w;
     }
 
     // Plan each level: pages filled left to right with max keys, the next entry going up as a
@@ -1122,7 +1109,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     };
     std::vector<LevelPlan> plan;
     {
-        size_t e = order.size();
+        size_t e = entries;
         for (;;) {
             if (e <= maxItems) {
                 plan.push_back({e, 1});
@@ -1135,8 +1122,14 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     }
 
     // Write beside the target. Pages are numbered when finished, so they go out in page order
-    // through a buffer; only the page being filled on each level is held. The header, which
-    // names the root, comes last.
+    // through one buffer, written each time it fills. A leaf is laid out in the buffer where it
+    // will stay; the page being filled on each upper level is held aside and copied in when
+    // done. The header, which names the root, comes last.
+    // Memory first, so that running out of it leaves no file behind.
+    constexpr size_t kWritePages = 4096;  // 4 MB a write
+    std::unique_ptr<uint8_t[]> wbuf(new uint8_t[kWritePages * kPageSize]);
+    adviseLargeArray(wbuf.get(), kWritePages * kPageSize);
+    std::vector<uint8_t> upper(plan.size() * kPageSize);  // level L >= 1 at L * kPageSize
     const std::string tmp = path + ".building";
     std::unique_ptr<File> f;
     if (fs.exists(path)) {
@@ -1146,92 +1139,105 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
         uint64_t oldSize = 0;
         if (fs.open(path, OpenMode::Read, &old).ok() && old->size(&oldSize).ok()) old->releaseCache(0, oldSize);
     }
+    // An exception on its way out (memory gone part-way) must not leave the file behind either.
+    struct Leftover {
+        FileSystem& fs;
+        const std::string& name;
+        bool keep = false;
+        ~Leftover() {
+            if (keep) return;
+            try {
+                (void)fs.remove(name);
+            } catch (...) {
+            }
+        }
+    } leftover{fs, tmp};
     XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
     auto failed = [&](Status s) {
         f.reset();
         fs.remove(tmp);
         return s;
     };
-    // Two buffers: one is written out on a second thread while the other fills.
-    const size_t bufPages = 256;
-    std::vector<uint8_t> bufs[2] = {std::vector<uint8_t>(bufPages * kPageSize), std::vector<uint8_t>(bufPages * kPageSize)};
-    int filling = 0;
-    std::vector<uint8_t>* buf = &bufs[0];
-    size_t bufUsed = 0;     // pages in buf
-    uint32_t bufFirst = 1;  // page number of buf's first page
-    uint32_t numPages = 1;  // page 0 is the header
-    Status ws;              // the first failed write
-    std::thread writer;
-    Status writerStatus;
-    auto joinWriter = [&]() {
-        if (!writer.joinable()) return;
-        writer.join();
-        if (ws.ok()) ws = writerStatus;
-    };
-    auto flushBuf = [&]() {
-        joinWriter();
-        if (bufUsed == 0 || !ws.ok()) return;
-        const uint64_t at = uint64_t(bufFirst) * kPageSize;
-        const size_t len = bufUsed * kPageSize;
-        const uint8_t* data = buf->data();
-        writer = std::thread([&writerStatus, &f, at, len, data] { writerStatus = f->write(at, data, len); });
-        bufFirst = uint32_t(bufFirst + bufUsed);
-        bufUsed = 0;
-        filling ^= 1;
-        buf = &bufs[filling];
+    size_t used = 0;                  // finished pages in out
+    uint64_t outAt = kPageSize;       // file offset of wbuf[0]; page 0 is the header
+    uint32_t numPages = 1;
+    Status ws;                        // the first failed write
+    // The page at wbuf[used] is finished: numbers it, writing the buffer out when full.
+    auto emit = [&]() -> uint32_t {
+        const uint32_t at = numPages++ * uint32_t(kPageSize);
+        if (++used == kWritePages) {
+            if (ws.ok()) ws = f->write(outAt, wbuf.get(), used * kPageSize);
+            outAt += used * kPageSize;
+            used = 0;
+        }
+        return at;
     };
     const uint32_t area = itemAreaStart(maxItems);
-    std::vector<Page> cur(plan.size());
-    auto startPage = [&](Page& p) {
-        std::memset(p.b, 0, kPageSize);
-        for (size_t i = 0; i <= maxItems; ++i) setSlot(&p, i, uint16_t(area + i * itemSize));
+    auto itemAt = [&](uint8_t* pg, size_t i) { return pg + area + i * itemSize; };
+    auto keysIn = [](const uint8_t* pg) { return le::get16(pg + kPageCount); };
+    auto startPage = [&](uint8_t* pg) {
+        std::memset(pg, 0, kPageSize);
+        for (size_t i = 0; i <= maxItems; ++i) le::put16(pg + kPageOffsets + 2 * i, uint16_t(area + i * itemSize));
     };
-    auto finishPage = [&](Page& p, uint32_t rightChild) {
-        le::put32(item(&p, keyCount(&p)) + kItemChild, rightChild);
-        std::memcpy(buf->data() + bufUsed * kPageSize, p.b, kPageSize);
-        if (++bufUsed == bufPages) flushBuf();
-        return numPages++ * uint32_t(kPageSize);
-    };
-    for (auto& p : cur) startPage(p);
+    uint8_t* leaf = wbuf.get();
+    startPage(leaf);
+    for (size_t L = 1; L < plan.size(); ++L) startPage(&upper[L * kPageSize]);
 
-    std::vector<uint8_t> it(itemSize);
-    for (size_t e = 0; e < order.size() && ws.ok(); ++e) {
-        if (e + 32 < order.size()) {
+    uint8_t it[kItemOverhead + kMaxKeySize];  // the entry going up as a separator
+    for (size_t e = 0; e < entries && ws.ok(); ++e) {
+        if (e + 32 < entries) {
             const uint8_t* ahead = &keys[size_t(order[e + 32].idx) * ks];
             __builtin_prefetch(ahead);
             __builtin_prefetch(ahead + ks - 1);
         }
-        le::put32(it.data() + kItemChild, 0);
-        le::put32(it.data() + kItemRecNo, order[e].rec);
-        std::memcpy(it.data() + kItemKey, &keys[size_t(order[e].idx) * ks], ks);
-        for (size_t L = 0;; ++L) {
+        const uint8_t* key = &keys[size_t(order[e].idx) * ks];
+        const uint16_t n = keysIn(leaf);
+        if (n < plan[0].target(plan[0].curIndex, maxItems, half)) {
+            uint8_t* d = itemAt(leaf, n);  // child pointer stays 0
+            le::put32(d + kItemRecNo, order[e].rec);
+            std::memcpy(d + kItemKey, key, ks);
+            le::put16(leaf + kPageCount, uint16_t(n + 1));
+            continue;
+        }
+        le::put32(it + kItemChild, emit());
+        ++plan[0].curIndex;
+        le::put32(it + kItemRecNo, order[e].rec);
+        std::memcpy(it + kItemKey, key, ks);
+        for (size_t L = 1;; ++L) {
+            if (L >= plan.size()) return failed(Status::error(ErrorKind::Corrupt, path, "index build plan overflow"));
             LevelPlan& lv = plan[L];
-            Page& p = cur[L];
-            const uint16_t n = keyCount(&p);
-            if (n < lv.target(lv.curIndex, maxItems, half)) {
-                std::memcpy(item(&p, n), it.data(), itemSize);
-                setCount(&p, uint16_t(n + 1));
+            uint8_t* p = &upper[L * kPageSize];
+            const uint16_t m = keysIn(p);
+            if (m < lv.target(lv.curIndex, maxItems, half)) {
+                std::memcpy(itemAt(p, m), it, itemSize);
+                le::put16(p + kPageCount, uint16_t(m + 1));
                 break;
             }
-            const uint32_t done = finishPage(p, le::get32(it.data() + kItemChild));
+            le::put32(itemAt(p, m) + kItemChild, le::get32(it + kItemChild));
+            std::memcpy(wbuf.get() + used * kPageSize, p, kPageSize);
+            le::put32(it + kItemChild, emit());
             startPage(p);
             ++lv.curIndex;
-            le::put32(it.data() + kItemChild, done);
-            if (L + 1 >= plan.size()) {
-                joinWriter();
-                return failed(Status::error(ErrorKind::Corrupt, path, "index build plan overflow"));
-            }
         }
+        leaf = wbuf.get() + used * kPageSize;
+        startPage(leaf);
     }
     uint32_t root = 0;
-    for (size_t L = 0; L < plan.size(); ++L) root = finishPage(cur[L], root);
-    flushBuf();
-    joinWriter();
+    if (ws.ok()) {
+        root = emit();  // the last leaf, in place
+        for (size_t L = 1; L < plan.size(); ++L) {
+            uint8_t* p = &upper[L * kPageSize];
+            le::put32(itemAt(p, keysIn(p)) + kItemChild, root);
+            std::memcpy(wbuf.get() + used * kPageSize, p, kPageSize);
+            root = emit();
+        }
+        if (used && ws.ok()) ws = f->write(outAt, wbuf.get(), used * kPageSize);
+    }
     if (!ws.ok()) return failed(ws);
+    wbuf.reset();
     keys.clear();
     keys.shrink_to_fit();
-    order.clear();
-    order.shrink_to_fit();
+    order.reset();
 
     uint8_t h[kPageSize] = {};
     le::put16(h + kHdrSignature, kSigStandard);
@@ -1251,17 +1257,17 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     if (s.ok() && sync) s = f->sync();
     f.reset();
     if (s.ok()) s = fs.rename(tmp, path);
-    if (!s.ok()) {
-        fs.remove(tmp);
-        return s;
-    }
+    if (!s.ok()) return s;
+    leftover.keep = true;
     if (sync) fs.syncDir(dirName(path));  // a failed directory sync only weakens durability
     return open(fs, path, false, out);
+} catch (...) {
+    return caughtFailure(path);
 }
 
 // --- cursor ----------------------------------------------------------------------------------
 
-Status NtxIndex::first(bool* ok) {
+Status NtxIndex::first(bool* ok) try {
     *ok = false;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     impl_->stack.clear();
@@ -1271,9 +1277,11 @@ Status NtxIndex::first(bool* ok) {
     if (!s.ok()) impl_->stack.clear();
     *ok = s.ok() && !empty;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::last(bool* ok) {
+Status NtxIndex::last(bool* ok) try {
     *ok = false;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     impl_->stack.clear();
@@ -1283,12 +1291,14 @@ Status NtxIndex::last(bool* ok) {
     if (!s.ok()) impl_->stack.clear();
     *ok = s.ok() && !empty;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::next(bool* ok) { return impl_->next(ok); }
-Status NtxIndex::prev(bool* ok) { return impl_->prev(ok); }
+Status NtxIndex::next(bool* ok) try { return impl_->next(ok); } catch (...) { return caughtFailure(path_); }
+Status NtxIndex::prev(bool* ok) try { return impl_->prev(ok); } catch (...) { return caughtFailure(path_); }
 
-Status NtxIndex::seek(std::string_view prefix, SeekResult* result) {
+Status NtxIndex::seek(std::string_view prefix, SeekResult* result) try {
     *result = SeekResult::Eof;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     const size_t len = std::min<size_t>(prefix.size(), impl_->keySize);
@@ -1298,9 +1308,11 @@ Status NtxIndex::seek(std::string_view prefix, SeekResult* result) {
     const auto& t = impl_->stack.back();
     *result = std::memcmp(keyOf(t.page, t.pos), pre, len) == 0 ? SeekResult::Found : SeekResult::After;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) {
+Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) try {
     *found = false;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     if (key.size() != impl_->keySize) {
@@ -1308,6 +1320,8 @@ Status NtxIndex::seekEntry(std::string_view key, uint32_t recNo, bool* found) {
         return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
     }
     return impl_->seekEntry(reinterpret_cast<const uint8_t*>(key.data()), recNo, found);
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 bool NtxIndex::positioned() const { return impl_ && !impl_->stack.empty(); }
@@ -1326,7 +1340,7 @@ std::string_view NtxIndex::currentKey() const {
 
 // --- maintenance -----------------------------------------------------------------------------
 
-Status NtxIndex::insert(std::string_view key, uint32_t recNo) {
+Status NtxIndex::insert(std::string_view key, uint32_t recNo) try {
     impl_->stack.clear();
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     if (impl_->readOnly) return Status::error(ErrorKind::ReadOnly, path_, "index is open read-only");
@@ -1334,9 +1348,11 @@ Status NtxIndex::insert(std::string_view key, uint32_t recNo) {
         return Status::error(ErrorKind::BadArgument, path_, "key length differs from the index key size");
     }
     return impl_->insert(reinterpret_cast<const uint8_t*>(key.data()), recNo);
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::remove(std::string_view key, uint32_t recNo) {
+Status NtxIndex::remove(std::string_view key, uint32_t recNo) try {
     impl_->stack.clear();
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     if (impl_->readOnly) return Status::error(ErrorKind::ReadOnly, path_, "index is open read-only");
@@ -1349,11 +1365,13 @@ Status NtxIndex::remove(std::string_view key, uint32_t recNo) {
     Status s = impl_->removeCurrent();
     impl_->stack.clear();
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::flush(bool sync) { return impl_->flush(sync); }
+Status NtxIndex::flush(bool sync) try { return impl_->flush(sync); } catch (...) { return caughtFailure(path_); }
 
-Status NtxIndex::close() {
+Status NtxIndex::close() try {
     if (!impl_->file) return Status::Ok();
     impl_->stack.clear();
     // Changes not yet flushed are written and synced; a clean index (its owner flushed it the
@@ -1365,9 +1383,11 @@ Status NtxIndex::close() {
     impl_->slabs.clear();
     impl_->dirtyList.clear();
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
-Status NtxIndex::count(uint64_t* n) {
+Status NtxIndex::count(uint64_t* n) try {
     *n = 0;
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     Impl::Check c;
@@ -1376,10 +1396,12 @@ Status NtxIndex::count(uint64_t* n) {
     XB_TRY(impl_->walk(impl_->root, 0, true, c));
     *n = c.entries;
     return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 Status NtxIndex::verify(const std::function<void(std::string_view key, uint32_t recNo)>& visit,
-                        std::string* detail) {
+                        std::string* detail) try {
     if (detail) detail->clear();
     if (!impl_->file) return Status::error(ErrorKind::BadArgument, path_, "index is closed");
     Impl::Check c;
@@ -1388,6 +1410,8 @@ Status NtxIndex::verify(const std::function<void(std::string_view key, uint32_t 
     Status s = impl_->walk(impl_->root, 0, true, c);
     if (!s.ok() && detail) *detail = s.message;
     return s;
+} catch (...) {
+    return caughtFailure(path_);
 }
 
 }  // namespace xbase

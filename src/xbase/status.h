@@ -21,6 +21,7 @@ enum class ErrorKind {
     Exists,       // refusing to overwrite (safety on)
     BadArgument,  // caller error: unknown field, bad value, no current row
     Unsupported,  // valid file of a kind we do not handle (memo, large-file NTX, ...)
+    NoResources,  // memory ran out, or a system limit on threads was reached
 };
 
 const char* kindName(ErrorKind k);
@@ -46,6 +47,23 @@ struct Status {
     // "Corrupt: AddrBook.dbf: header length does not match field count"
     std::string toString() const;
 };
+
+// For use inside a catch block: the exception being handled (bad_alloc, system_error from a
+// thread start, ...) as a NoResources status. Never throws; when even the message cannot be
+// made, the status carries the kind alone.
+Status caughtFailure(std::string_view file) noexcept;
+
+// Runs f, which returns a Status, and hands back its result; an exception escaping f comes back
+// as caughtFailure(file). The engine's public calls are wrapped in this so that nothing throws
+// out of them.
+template <class F>
+Status guarded(std::string_view file, F&& f) noexcept {
+    try {
+        return f();
+    } catch (...) {
+        return caughtFailure(file);
+    }
+}
 
 // Evaluates `expr` (a Status) and returns it from the enclosing function when it is an error.
 #define XB_TRY(expr)                                     \

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 #include "xbase/cp1252.h"
+#include "xbase/helper_thread.h"
 #include "xbase/library.h"
 
 namespace xbase {
@@ -60,9 +60,12 @@ struct Table::ReadAhead {
 // ---------------------------------------------------------------------------------------------
 // Field
 
-std::string Field::str() const {
+std::string Field::str() const try {
     if (!table_->hasRow()) return {};
     return cp1252::toUtf8(std::string_view(reinterpret_cast<const char*>(table_->fieldBytes(info_)), info_.length));
+} catch (...) {
+    table_->fail(caughtFailure(table_->path()));
+    return {};
 }
 
 double Field::asDouble() const {
@@ -79,7 +82,7 @@ bool Field::isTrue() const {
     return field::isTrue(table_->fieldBytes(info_)[0]);
 }
 
-void Field::assign(std::string_view utf8) {
+void Field::assign(std::string_view utf8) try {
     if (!table_->hasRow()) {
         table_->fail(Status::error(ErrorKind::BadArgument, table_->path(), "no current row to assign " + info_.name));
         return;
@@ -134,9 +137,11 @@ void Field::assign(std::string_view utf8) {
         return;
     }
     }
+} catch (...) {
+    table_->fail(caughtFailure(table_->path()));
 }
 
-void Field::assignDouble(double v) {
+void Field::assignDouble(double v) try {
     if (info_.type == 'N' || info_.type == 'F') {
         if (!table_->hasRow()) {
             table_->fail(Status::error(ErrorKind::BadArgument, table_->path(), "no current row to assign " + info_.name));
@@ -150,6 +155,8 @@ void Field::assignDouble(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", int(info_.decimals), v);
     assign(buf);
+} catch (...) {
+    table_->fail(caughtFailure(table_->path()));
 }
 
 void Field::assignInt(long long v) { assignDouble(double(v)); }
@@ -454,7 +461,7 @@ int Table::top() { return edge(true); }
 
 int Table::bottom() { return edge(false); }
 
-int Table::edge(bool first) {
+int Table::edge(bool first) try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
@@ -473,9 +480,11 @@ int Table::edge(bool first) {
         return kEof;
     }
     return loadRow(selected_->index().currentRecNo());
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::skip(long n) {
+int Table::skip(long n) try {
     if (n == 1 && servedAhead() && !rowChanged_) {
         if (ahead_->at + 1 < ahead_->recs.size()) {
             ++ahead_->at;
@@ -544,9 +553,11 @@ int Table::skip(long n) {
     // Past the warm-up, and at the end of each batch, read the next stretch ahead.
     if (rc == kOk && forwardRun_ >= kAheadWarmup && (wasAhead || aheadBatches_ == 0)) startReadAhead();
     return rc;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::go(uint32_t recNo) {
+int Table::go(uint32_t recNo) try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
@@ -555,9 +566,11 @@ int Table::go(uint32_t recNo) {
         return kEof;
     }
     return loadRow(recNo);
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::seek(std::string_view utf8Key) {
+int Table::seek(std::string_view utf8Key) try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
@@ -572,9 +585,11 @@ int Table::seek(std::string_view utf8Key) {
     int rc = loadRow(selected_->index().currentRecNo());
     if (rc != kOk) return rc;
     return r == SeekResult::Found ? kOk : kAfter;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::appendBlank() {
+int Table::appendBlank() try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
@@ -587,23 +602,29 @@ int Table::appendBlank() {
     rowChanged_ = true;
     atEof_ = atBof_ = false;
     return kOk;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::markDeleted() {
+int Table::markDeleted() try {
     if (rowRecNo_ == 0) return fail(Status::error(ErrorKind::BadArgument, path(), "no current row to delete"));
     touchRow();
     row_[0] = '*';
     return kOk;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::recall() {
+int Table::recall() try {
     if (rowRecNo_ == 0) return fail(Status::error(ErrorKind::BadArgument, path(), "no current row to recall"));
     touchRow();
     row_[0] = ' ';
     return kOk;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::flush() {
+int Table::flush() try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     if (dbf_->readOnly()) return kOk;
@@ -616,6 +637,8 @@ int Table::flush() {
     }
     clearIndexesPending();
     return kOk;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
 Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>* collected) {
@@ -652,26 +675,33 @@ Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::
     const uint32_t n = dbf_->recordCount();
     const size_t ks = expr.keySize();
     const size_t rl = dbf_->recordLength();
+    keys->clear();
+    keys->reserve(size_t(n) * ks);
+    adviseLargeArray(keys->data(), size_t(n) * ks);
     keys->resize(size_t(n) * ks);
     recNos->resize(n);
     for (uint32_t r = 0; r < n; ++r) (*recNos)[r] = r + 1;
-    // Rows are read a block at a time; a large table in two halves on two threads.
+    // Rows are read a block at a time; a large table in two halves, the second on a helper thread.
     auto work = [&](uint32_t from, uint32_t to, Status* st) {
-        const size_t perRead = std::max<size_t>(1, kKeyReadBytes / rl);
-        std::vector<uint8_t> buf(perRead * rl);
-        for (uint32_t r = from; r < to;) {
-            const size_t k = std::min<size_t>(to - r, perRead);
-            *st = dbf_->readRows(r, k, buf.data());
-            if (!st->ok()) return;
-            for (size_t i = 0; i < k; ++i) expr.evaluateInto(&buf[i * rl], &(*keys)[(r + i) * ks]);
-            r += uint32_t(k);
-        }
+        *st = guarded(path(), [&] {
+            const size_t perRead = std::max<size_t>(1, kKeyReadBytes / rl);
+            std::vector<uint8_t> buf(perRead * rl);
+            for (uint32_t r = from; r < to;) {
+                const size_t k = std::min<size_t>(to - r, perRead);
+                XB_TRY(dbf_->readRows(r, k, buf.data()));
+                for (size_t i = 0; i < k; ++i) expr.evaluateInto(&buf[i * rl], &(*keys)[(r + i) * ks]);
+                r += uint32_t(k);
+            }
+            return Status::Ok();
+        });
     };
     Status first, second;
     if (n >= kParallelKeysMin) {
-        std::thread other(work, n / 2, n, &second);
+        auto other = [&] { work(n / 2, n, &second); };
+        HelperThread helper;
+        helper.run(other);
         work(0, n / 2, &first);
-        other.join();
+        helper.join();
     } else {
         work(0, n, &first);
     }
@@ -679,7 +709,7 @@ Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::
     return second;
 }
 
-int Table::pack() {
+int Table::pack() try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
@@ -725,9 +755,11 @@ int Table::pack() {
     }
     clearIndexesPending();
     return kOk;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
-int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>& specs) {
+int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>& specs) try {
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
@@ -780,6 +812,8 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     tags_ = std::move(made);
     selected_ = nullptr;
     return kOk;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
 Status Table::openGroup(const std::string& groupPath) {
@@ -836,7 +870,7 @@ Status Table::openGroup(const std::string& groupPath) {
     return Status::Ok();
 }
 
-int Table::close() {
+int Table::close() try {
     Status first = writeRow();
     if (!dbf_->readOnly()) {
         const bool sync = lib_->syncOnFlush();
@@ -862,6 +896,8 @@ int Table::close() {
     int rc = first.ok() ? kOk : lib->record(first);
     lib->forget(this);  // destroys this table
     return rc;
+} catch (...) {
+    return fail(caughtFailure(path()));
 }
 
 }  // namespace xbase

@@ -239,11 +239,11 @@ TEST_F(NtxTest, UniqueIndexKeepsTheFirstRecordOfEachKey) {
     ntxtest::expectSameAsModel(*ix, expect, rng);
 }
 
-// Large sets are sorted in two halves and merged. Keys that tie on their first bytes and then
-// differ late, exact duplicates across both halves, and both directions must all come out in
-// (key, record) order, and a unique index must keep the lowest record of each key.
+// Large sets go through the radix passes and the runs of tied prefixes. Keys that tie on their
+// first bytes and then differ late, exact duplicates far apart, and both directions must all come
+// out in (key, record) order, and a unique index must keep the lowest record of each key.
 TEST_F(NtxTest, LargeBuildsSortAcrossBothHalvesLikeTheModel) {
-    const uint32_t n = 70000;  // above the size sorted on two threads
+    const uint32_t n = 70000;  // well above the size sorted with radix passes
     std::mt19937 rng(11);
     for (const bool descending : {false, true}) {
         for (const bool unique : {false, true}) {
