@@ -28,8 +28,12 @@ QString decodeValue(const QByteArray& b, bool utf8) {
     return utf8 ? QString::fromUtf8(b) : fromWindows1252(b);
 }
 
+// No column is wider than this; longer values are cut before they are kept.
+constexpr qsizetype kMostValueChars = 1024;
+
 // Control characters inside a value (line breaks of a street, a stray tab) become blanks.
 QString clean(QString s) {
+    if (s.size() > kMostValueChars) s.truncate(kMostValueChars);
     for (QChar& c : s)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
     return s.trimmed();
