@@ -605,7 +605,7 @@ QString* textField(TAddressRecord& r, Col c) {
 TAddressRecord csvContact(const QStringList& row, const std::vector<Mapped>& map) {
     TAddressRecord r;
     auto cell = [&row](int i) { return clean(row.value(i)); };
-    // The address of the first group that has any part of one.
+    // The address of the first group that has any of its fields filled.
     int group = -1;
     for (int g = 0; g < 3 && group < 0; ++g)
         for (const Mapped& m : map)
@@ -726,7 +726,7 @@ ContactParse ParseContacts(const QByteArray& bytes) {
         out.error = QStringLiteral("The file is empty.");
         return out;
     }
-    // Text has no NUL and few other control characters in its first part.
+    // Text has no NUL and few other control characters in its first 4,096 characters.
     const QStringView probe = QStringView(text).left(4096);
     int controls = 0;
     for (QChar c : probe) {
