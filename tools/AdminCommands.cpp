@@ -3,6 +3,7 @@
 #include <string>
 
 #include "AdminBackup.h"
+#include "AdminContacts.h"
 #include "AdminImport.h"
 #include "AdminLabels.h"
 #include "AdminReminders.h"
@@ -19,6 +20,7 @@ static const AdminCommand kCommands[] = {
     {"reminders", false, AdminReminders, kAdminRemindersUsage},
     {"labels", true, AdminLabels, kAdminLabelsUsage},
     {"import", false, AdminImport, kAdminImportUsage},
+    {"export", false, AdminExport, kAdminExportUsage},
     {"backup", false, AdminBackup, kAdminBackupUsage},
     {"restore", false, AdminRestore, kAdminRestoreUsage},
     {nullptr, false, nullptr, nullptr},

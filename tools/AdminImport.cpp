@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "AdminContacts.h"
 #include "AdminSession.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -13,6 +14,7 @@ int AdminImport(const QStringList& args) {
         std::fprintf(stderr, "merrowby-admin: import: %s\n", text.toLocal8Bit().constData());
         return code;
     };
+    if (args.contains(QStringLiteral("--detect"))) return AdminImportDetected(args);
     if (args.size() != 2) return usageError(QStringLiteral("usage: ") + QLatin1String(kAdminImportUsage), 2);
     const QString dir = args.at(0), file = args.at(1);
     if (!QFileInfo(dir).isDir()) return usageError(QStringLiteral("no such directory: ") + dir, 2);

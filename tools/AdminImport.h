@@ -4,6 +4,8 @@
 //
 //   merrowby-admin import DIR FILE
 //
+// With --detect the file is read as a vCard or header-row CSV file instead (AdminContacts.h).
+//
 // Prints "N Names Added" on standard output, progress and problems on standard error.
 
 #include <QStringList>
@@ -12,4 +14,4 @@
 // before stay), 2 for bad arguments.
 int AdminImport(const QStringList& args);
 
-inline constexpr const char* kAdminImportUsage = "merrowby-admin import DIR FILE";
+inline constexpr const char* kAdminImportUsage = "merrowby-admin import DIR FILE [--detect [--add-duplicates]]";

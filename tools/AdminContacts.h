@@ -1,0 +1,20 @@
+#pragma once
+// The admin tool's contact commands beside the positional import:
+//
+//   merrowby-admin export DIR --format vcard|csv [--occasion N [--from DATE --to DATE]] FILE
+//       the whole book, or occasion N's recipients (occasion 8 within the span, this month by
+//       default), to FILE in name order; prints "N Contacts Exported"
+//   merrowby-admin import DIR FILE --detect [--add-duplicates]
+//       a vCard or header-row CSV file, recognised by its contents; duplicates of rows already
+//       there are skipped unless --add-duplicates; prints the counts
+//
+// Both return 0 on success, 1 when the run failed, 2 for bad arguments.
+
+#include <QStringList>
+
+int AdminExport(const QStringList& args);
+// `args` as `import` got them, "--detect" among them.
+int AdminImportDetected(const QStringList& args);
+
+inline constexpr const char* kAdminExportUsage =
+    "merrowby-admin export DIR --format vcard|csv [--occasion N [--from DATE --to DATE]] FILE";
