@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLinearGradient>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTableWidget>
@@ -244,6 +246,8 @@ void OccasionsPage::SBRemindClick() {
 
 void OccasionsPage::StringGrid1Click(int row) {
     if (row < 1 || row >= StringGrid1->rowCount()) return;
+    // What the last run left in the status bar (where its PDF went) is not this run's.
+    if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
     if (mode_ == OccasionsLabelMode) {
         if (labelRun_) labelRun_(row);
     } else if (mode_ == OccasionsReminderMode) {

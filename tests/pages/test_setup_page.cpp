@@ -151,12 +151,12 @@ TEST_F(SetupPageTest, FontDialogOpensOnThePlainStyleAndOkWithoutChangeKeepsTheSt
         if (!QFontDatabase::families().contains(QString::fromLatin1(face))) continue;
         SCOPED_TRACE(face);
         ++tried;
-        OpenSettings();
+        ASSERT_TRUE(OpenSettings());
         LoadSettings();
         SettingsRec.FontName = QString::fromLatin1(face);
         SettingsRec.FontSize = 14;
         StoreSettings();
-        CloseTable(SettingsTable);
+        ASSERT_TRUE(CloseTable(SettingsTable));
         const QFont stored = fontAfterRestart();
 
         // Qt's own dialog, answered with OK as soon as it is up.
