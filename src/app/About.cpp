@@ -1,6 +1,10 @@
 #include "app/About.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWindow>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -74,6 +78,7 @@ void TAboutForm::reject() {
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {
+    painted_ = false;
     EShow();
     if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         QRect r = frameGeometry();
@@ -92,7 +97,20 @@ void TAboutForm::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
+void TAboutForm::waitUntilPainted(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!(painted_ && windowHandle() && windowHandle()->isExposed()) && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        if (!painted_) QThread::msleep(1);
+    }
+    // Flush the painted picture to the screen before the caller blocks.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void TAboutForm::paintEvent(QPaintEvent*) {
+    // Painted once the window is up; the flag lets start-up wait for it.
+    if (windowHandle() && windowHandle()->isExposed()) painted_ = true;
     // Vertical gradient from black to blue in 128 bands.
     QPainter p(this);
     const int h = height();

@@ -24,8 +24,16 @@ public slots:
     void LMDButton1Click();
     void reject() override;  // Escape: ignored while a splash
 
+public:
+    // Processes events (no user input) until the box has been painted on screen since it was
+    // last shown, or `ms` milliseconds have passed.
+    void waitUntilPainted(int ms);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;  // the gradient fill (LMDFill1)
+
+private:
+    bool painted_ = false;
 };

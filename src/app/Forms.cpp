@@ -4,6 +4,7 @@
 
 #include "app/About.h"
 #include "app/Main.h"
+#include "app/WheelGuard.h"
 #include "backup/DriveDirU.h"
 #include "import/ImportU.h"
 #include "labels/LabPrintU.h"
@@ -40,6 +41,7 @@ void CreateForms() {
     if (created) return;
     created = true;
     LoadResources();
+    InstallWheelGuard();
     // The main window first; the dialogs belong to it, so they stay on top of it and go with it.
     auto* main = new TQuenlow();
     Quenlow = main;

@@ -132,6 +132,8 @@ TQuenlow::TQuenlow(QWidget* parent) : QMainWindow(parent) {
     PageControl1->addTab(TabSheet3, QIcon(QStringLiteral(":/tab_setup.png")),
                          QStringLiteral("Setup && Maintenance"));
     PageControl1->setCurrentIndex(0);
+    connect(TabSheet2, &AddressPage::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(PageControl1, &QTabWidget::currentChanged, this, &TQuenlow::PageControl1Change);
 }
 

@@ -43,6 +43,8 @@ void TQuenlow::FormShow() {
     if (AboutForm) {
         AboutForm->show();
         AboutForm->repaint();
+        // The pause below blocks painting: let the window system map the box and paint it first.
+        AboutForm->waitUntilPainted(1000);
     }
 
     // 3. The data files must be in the working directory; nothing is created or touched if not.

@@ -13,9 +13,12 @@
 
 #include "app/Fatal.h"
 #include "app/Messages.h"
+#include "app/TextFit.h"
 #include "data/Globals.h"
+#include "data/Schema.h"
 #include "data/dbFiles.h"
 #include "import/ImportRun.h"
+#include "xbase/cp1252.h"
 #include "xbase/table.h"
 
 namespace {
@@ -166,13 +169,46 @@ void TImport::EditExit(int n) {
     if (!IsInteger(e->text())) e->setText(QStringLiteral("0"));
 }
 
+// Characters the layout's file name column holds (its width in the open table, otherwise as a
+// new data set makes it).
+static int ImportFileNameWidth() {
+    if (ImportTable)
+        if (xbase::Field* f = ImportTable->field("ImpFile")) return f->length();
+    if (const TableSchema* t = FindTable("importf.dbf"))
+        for (const xbase::FieldSpec& f : t->fields)
+            if (f.name == "ImpFile") return f.length;
+    return 0;
+}
+
+QString ImportFileNameProblem(const QString& name) {
+    const int width = ImportFileNameWidth();
+    const QString lost = UnstorableCharacters(name);
+    if (!lost.isEmpty())
+        return QStringLiteral("The import file name holds characters the import layout cannot "
+                              "keep (") + lost + QStringLiteral("):\r\n") + name +
+               QStringLiteral("\r\nPlease rename the file or choose another one.");
+    if (width > 0 && xbase::cp1252::fromUtf8(name.toStdString()).size() > static_cast<size_t>(width))
+        return QStringLiteral("The import file name is longer than the ") + QString::number(width) +
+               QStringLiteral(" characters the import layout can keep:\r\n") + name +
+               QStringLiteral("\r\nPlease move the file to a shorter path or choose another one.");
+    return QString();
+}
+
 void TImport::BtnIFileClick() {
     const QString saved = QDir::currentPath();
-    const QString name = chooser()(this, Edit13->text().trimmed());
-    Edit13->setText(name);
-    ImportRec.ImpFile = name;
+    const QString previous = Edit13->text().trimmed();
+    const QString name = chooser()(this, previous);
     if (!QDir::setCurrent(saved))
         Messages::error(QStringLiteral("Unable to return to the folder ") + saved, this);
+    // A name cut or changed on storing would import once and then name another file or none.
+    const QString problem = ImportFileNameProblem(name.trimmed());
+    if (!problem.isEmpty()) {
+        Messages::info(problem, this);
+        Edit13->setText(previous);
+        return;
+    }
+    Edit13->setText(name);
+    ImportRec.ImpFile = name;
 }
 
 bool TImport::SaveLayout() {

@@ -5,9 +5,9 @@
 // page's "Import Contacts" (ImportAddresses1Click), which keeps the import layout table open
 // while it shows.
 //
-// The layout reaches the table only when Import is pressed; Exit stores nothing. The import
-// file name is kept in full in memory, so a file chosen in the file dialog imports from its
-// full path even when the table's column holds less of it.
+// The layout reaches the table only when Import is pressed; Exit stores nothing. A file name
+// that the layout's column cannot hold as it is (too long, or with characters outside
+// Windows-1252) is refused when chosen, with a message; the previous name stays.
 
 #include <QDialog>
 #include <QString>
@@ -17,6 +17,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QFrame;
+
+// The message for an import file name the layout cannot keep as it is; empty when it can.
+QString ImportFileNameProblem(const QString& name);
 
 class TImport : public QDialog {
     Q_OBJECT

@@ -1,7 +1,9 @@
 #include "labels/LabPrintU.h"
 
 #include "app/Fatal.h"
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,9 +135,17 @@ void TLabPrint::FormShow() {
     while (LastStatus == xbase::kOk) {
         LoadLabelRec();
         if (LabelRec.Name == SettingsRec.LabID) preselect = ComboBox1->count();  // last match wins
-        ComboBox1->addItem(LabelRec.Name);
+        // Names are kept blank-padded; shown padded, the list would cut them in the middle.
+        ComboBox1->addItem(TrimControls(LabelRec.Name));
         LastStatus = LabelsTable->skip(1);
     }
+    // The open list as wide as its longest name, however narrow the box.
+    QAbstractItemView* list = ComboBox1->view();
+    int widest = 0;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        widest = std::max(widest, list->sizeHintForIndex(ComboBox1->model()->index(i, 0)).width());
+    list->setMinimumWidth(widest + 2 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? preselect : -1);
     ShowNameStart();
 

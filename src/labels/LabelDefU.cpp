@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "app/Messages.h"
+#include "app/TextFit.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/MaskField.h"
@@ -86,6 +87,7 @@ TLabelDef::TLabelDef(QWidget* parent) : QDialog(parent) {
     caption(QStringLiteral("Label Name"), 16, 14, 90);
     Edit1 = new QLineEdit(this);
     Edit1->setMaxLength(40);
+    Edit1->setValidator(new StorableTextValidator(Edit1));  // LABELS holds Windows-1252 only
     Edit1->setGeometry(112, 14, 297, 21);
 
     auto* note = new QLabel(QStringLiteral("Label Dimensions are defined in printer points where "
@@ -122,8 +124,12 @@ TLabelDef::TLabelDef(QWidget* parent) : QDialog(parent) {
     BtnSave->setGeometry(112, 260, 81, 27);
     BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     BtnCancel->setGeometry(232, 260, 81, 27);
+    // No default button: Enter moves on through the form, and only a button of its own saves.
+    BtnSave->setAutoDefault(false);
+    BtnCancel->setAutoDefault(false);
 
     Edit1->installEventFilter(this);
+    CheckBox1->installEventFilter(this);
     connect(BtnSave, &QPushButton::clicked, this, &TLabelDef::BtnSaveClick);
     connect(BtnCancel, &QPushButton::clicked, this, &TLabelDef::BtnCancelClick);
 }

@@ -16,8 +16,10 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 
 #include "app/Messages.h"
+#include "app/TextFit.h"
 #include "data/Globals.h"
 
 namespace {
@@ -214,7 +216,13 @@ bool AddressPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         // A popup (the calendar) or another window taking the keyboard is not leaving the control.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) Edit1Exit();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            // A click on a name is on its way: the list must still be the one the user clicked
+            // when it arrives, so the rebuild after the save waits until it has been handled.
+            rebuildLater_ = reason == Qt::MouseFocusReason && QApplication::focusWidget() == list_;
+            Edit1Exit();
+            rebuildLater_ = false;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -274,6 +282,7 @@ void AddressPage::LoadEditor() {
     for (int i = 0; i < 11; ++i) checks_[i]->setChecked(flags[i]);
     EditorLoading = false;
     EditorChanged = false;
+    addPending_ = false;
 }
 
 void AddressPage::SaveEditor() {
@@ -292,16 +301,33 @@ void AddressPage::SaveEditor() {
                        &r.Christmas, &r.Other1,   &r.Other2};
     for (int i = 0; i < 11; ++i) *flags[i] = checks_[i]->isChecked();
 
+    const bool adding = editor_.CurrentAddrRecNo <= 0;
     switch (editor_.save()) {
-    case AddressBookEditor::SaveResult::Saved:
-        FillNameList();
+    case AddressBookEditor::SaveResult::Saved: {
+        addPending_ = false;
+        QString lost;
+        for (int i = 0; i < 12; ++i) lost += UnstorableCharacters(*texts[i]);
+        lost = UnstorableCharacters(lost);  // each once
+        if (!lost.isEmpty()) emit statusMessage(ReplacedCharactersText(lost));
+        if (rebuildLater_) {
+            // Record numbers do not change on a save, so the old list still leads to the right
+            // records; the rebuild then selects whichever one the click made current.
+            QTimer::singleShot(0, this, [this] {
+                if (editor_.isOpen()) FillNameList();
+            });
+        } else {
+            FillNameList();
+        }
         break;
+    }
     case AddressBookEditor::SaveResult::AppendFailed:
-        // EditorChanged stays set: the next exit from a control tries again.
-        Messages::info(QStringLiteral("Unable to add record at this time"), this);
-        break;
     case AddressBookEditor::SaveResult::WriteFailed:
-        Messages::info(QStringLiteral("Unable to save record at this time"), this);
+        // EditorChanged stays set: the next exit from a control tries again. A new person whose
+        // row could not be written is still not added, however far the append got.
+        if (adding) addPending_ = true;
+        Messages::info(adding || addPending_ ? QStringLiteral("Unable to add record at this time")
+                                             : QStringLiteral("Unable to save record at this time"),
+                       this);
         break;
     }
     saving_ = false;

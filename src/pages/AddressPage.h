@@ -49,6 +49,10 @@ public:
     AddressListModel* listModel() const { return model_; }
     QTableView* nameList() const { return list_; }
 
+signals:
+    // A text for the main window's status bar (characters the book cannot hold, for one).
+    void statusMessage(const QString& text);
+
 public slots:
     void TabSheet2Show();    // page shown: open the table, fill the list, load the first name
     void TabSheet2Hide();    // page hidden: save a pending change, close the table
@@ -83,4 +87,6 @@ private:
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection
     bool saving_ = false;
+    bool rebuildLater_ = false;
+    bool addPending_ = false;    // a new person's first save failed; not saved since  // a save is made on the way to a click on the names list
 };

@@ -1,12 +1,44 @@
 #include "pages/LabelFontPref.h"
 
 #include "app/Fatal.h"
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <cmath>
 
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include "labels/LabelFont.h"
+
+namespace {
+
+// Words faces use in the names of their narrow and wide styles.
+bool namesAWidth(const QString& style) {
+    for (const char* w : {"Condensed", "Narrow", "Compressed", "Expanded", "Extended", "Wide"})
+        if (style.contains(QLatin1String(w), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
+// A font of regular weight, upright, normal width, and nothing added.
+bool isPlain(const QFont& f) {
+    return f.weight() == QFont::Normal && f.style() == QFont::StyleNormal && !f.underline() &&
+           !f.strikeOut() && !namesAWidth(f.styleName()) &&
+           (f.stretch() == QFont::AnyStretch || f.stretch() == QFont::Unstretched);
+}
+
+}  // namespace
+
+QString PlainStyleName(const QString& family) {
+    QString found;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::weight(family, style) != QFont::Normal) continue;
+        if (QFontDatabase::italic(family, style) || namesAWidth(style)) continue;
+        for (const char* usual : {"Regular", "Normal", "Book", "Roman", "Plain"})
+            if (style.compare(QLatin1String(usual), Qt::CaseInsensitive) == 0) return style;
+        if (found.isEmpty()) found = style;
+    }
+    return found;
+}
 
 namespace {
 
@@ -32,8 +64,26 @@ int StoredPointSize(const QFont& font) {
 }
 
 void Preferences1Click(QWidget* parent) {
-    const QFont chosen = chooser()(LabelFont, parent);
-    LabelFont = chosen;
+    // Without a style name the dialog looks for one called Normal or Regular and otherwise
+    // takes the face's first style, which may be condensed or italic: name the plain one.
+    QFont offered = LabelFont;
+    if (offered.styleName().isEmpty() && isPlain(offered)) {
+        const QString plain = PlainStyleName(offered.family());
+        if (!plain.isEmpty()) offered.setStyleName(plain);
+    }
+    const QFont chosen = chooser()(offered, parent);
+    if (isPlain(chosen)) {
+        // The plain style is what a restart gives for the face and size, so take it as that:
+        // the style name would only pick among the face's files by a name they may share.
+        QFont font(QString::fromLatin1(kDesignFontFamily), kDesignFontPoints);
+        font.setStyleHint(QFont::SansSerif);
+        font.setFamily(chosen.family());
+        const int points = StoredPointSize(chosen);
+        if (points > 0) font.setPointSize(points);
+        LabelFont = font;
+    } else {
+        LabelFont = chosen;
+    }
 
     EndUnlessOpened(OpenSettings());
     // Start from the row as stored, so the other settings are written back unchanged.

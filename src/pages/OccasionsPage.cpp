@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLinearGradient>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTableWidget>
@@ -31,8 +33,9 @@ QStringList rowTexts(const std::array<const char*, N>& rows) {
 }
 
 // The occasions list. Row 0 is the fixed title row: the cursor never goes there and a press on
-// it does nothing. A mouse click on a row, a keyboard move onto a row, and Enter or Space on the
-// current row each report that row as chosen, so the row already selected can be run again.
+// it does nothing. A mouse click on a row, a keyboard move onto a row, and Space on the current
+// row each report that row as chosen, so the row already selected can be run again. Return and
+// Enter start nothing: one pressed too many after closing a run's message would start another.
 class OccasionsGrid : public QTableWidget {
 public:
     using QTableWidget::QTableWidget;
@@ -67,6 +70,8 @@ protected:
         switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            event->accept();
+            return;
         case Qt::Key_Space:
             if (before >= 1 && chosen) chosen(before);
             event->accept();
@@ -241,6 +246,8 @@ void OccasionsPage::SBRemindClick() {
 
 void OccasionsPage::StringGrid1Click(int row) {
     if (row < 1 || row >= StringGrid1->rowCount()) return;
+    // What the last run left in the status bar (where its PDF went) is not this run's.
+    if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
     if (mode_ == OccasionsLabelMode) {
         if (labelRun_) labelRun_(row);
     } else if (mode_ == OccasionsReminderMode) {

@@ -114,23 +114,42 @@ TEST_F(ImportDialogTest, ImportStoresLayoutEvenWithoutFileAndSaysNothing) {
     EXPECT_EQ(s.fMobile, 3);
 }
 
-TEST_F(ImportDialogTest, LongPathImportsInFullAndCountIsShown) {
-    QString sub = data.path();
-    for (int i = 0; i < 4; ++i) {
-        sub += QStringLiteral("/a-rather-long-folder-name-for-testing-%1").arg(i);
-        ASSERT_TRUE(QDir().mkpath(sub));
-    }
-    QFile f(sub + QStringLiteral("/contacts.csv"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Ann,Lee\nBob,Ray\n");
-    f.close();
-    const QString path = f.fileName();
-    ASSERT_GT(path.size(), 101);
-    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+TEST_F(ImportDialogTest, FileNameTheLayoutCannotKeepIsRefusedAndThePreviousNameKept) {
+    const QString good = csv(QStringLiteral("contacts.csv"), "Ann,Lee\nBob,Ray\n");
+    QString offered = good;
+    TImport::setFileChooser([&](QWidget*, const QString&) { return offered; });
     QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    ASSERT_EQ(dlg.Edit13->text(), good);
+
+    const int width = 101;  // the ImpFile column
+    const struct {
+        QString name;
+        bool kept;
+    } cases[] = {
+        {QLatin1Char('/') + QString(width - 1, u'a'), true},
+        {QLatin1Char('/') + QString(width, u'a'), false},
+        {QString::fromUtf8("/tmp/\u0141\u00f3d\u017a.csv"), false},
+        {QString::fromUtf8("/tmp/Z\u00fcrich.csv"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        msgs.clear();
+        offered = c.name;
+        QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+        EXPECT_EQ(dlg.Edit13->text(), c.kept ? c.name : good);
+        if (c.kept) {
+            EXPECT_TRUE(msgs.texts().isEmpty());
+            offered = good;
+            QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+        } else {
+            ASSERT_EQ(msgs.texts().size(), 1);
+            EXPECT_TRUE(msgs.texts()[0].contains(c.name));
+        }
+    }
+
+    // Import goes on with the name kept, and stores it whole.
+    msgs.clear();
     QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
     EXPECT_EQ(msgs.texts(), QStringList{"2 Names Added  "});
-    EXPECT_TRUE(dlg.StatusBar1->text().isEmpty());
-    EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(stored().ImpFile, path.left(stored().ImpFile.size()));
+    EXPECT_EQ(stored().ImpFile, good);
 }

@@ -1,6 +1,7 @@
 // The label definition dialog, driven through its widgets, on a fresh data set.
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -22,6 +23,14 @@ QString Format(const QString& text, bool* ok, QString* error) {
     QString result;
     *ok = FormatNumberText(text, "%8.3f", &result, error);
     return result;
+}
+
+// Types `text` a character at a time, letters QTest cannot name included.
+void typeText(QWidget* w, const QString& text) {
+    for (char32_t c : text.toUcs4()) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUcs4(&c, 1));
+        QApplication::sendEvent(w, &press);
+    }
 }
 
 void ShowActive(QWidget* w) {
@@ -200,21 +209,36 @@ TEST_F(LabelDefTest, LeavingAFieldThatIsNoNumberReportsItAndKeepsTheText) {
     EXPECT_TRUE(messages.entries().empty());
 }
 
-TEST_F(LabelDefTest, EnterMovesToTheNextControlInEveryTextField) {
+TEST_F(LabelDefTest, EnterMovesOnThroughTheFieldsAndTheCheckBoxAndNeverSaves) {
     CurrentStockRecNo = 0;
     ShowActive(def);
     QWidget* order[] = {def->nameField(),     def->numberField(0), def->numberField(1),
                         def->numberField(2),  def->numberField(3), def->numberField(4),
                         def->numberField(5),  def->numberField(6), def->numberField(7),
-                        def->acrossField(),   def->continuousBox()};
-    def->nameField()->setFocus(Qt::OtherFocusReason);
-    for (size_t i = 0; i + 1 < std::size(order); ++i) {
-        ASSERT_EQ(QApplication::focusWidget(), order[i]) << i;
-        QTest::keyClick(order[i], Qt::Key_Return);
+                        def->acrossField(),   def->continuousBox(), def->saveButton()};
+    Fill(QStringLiteral("Stepped through"));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        def->nameField()->setFocus(Qt::OtherFocusReason);
+        for (size_t i = 0; i + 1 < std::size(order); ++i) {
+            ASSERT_EQ(QApplication::focusWidget(), order[i]) << i;
+            QTest::keyClick(order[i], key);
+        }
+        EXPECT_EQ(QApplication::focusWidget(), def->saveButton());
+        QTest::keyClick(def->saveButton(), key);  // not a default button either
+        EXPECT_TRUE(def->isVisible());  // Enter never saved or closed the dialog
+        EXPECT_EQ(LabelsTable->recCount(), 6u);
     }
-    EXPECT_EQ(QApplication::focusWidget(), order[std::size(order) - 1]);
-    EXPECT_TRUE(def->isVisible());  // Enter never saved or closed the dialog
-    EXPECT_EQ(LabelsTable->recCount(), 6u);
+    QTest::keyClick(def->saveButton(), Qt::Key_Space);  // the button itself saves
+    EXPECT_EQ(def->result(), QDialog::Accepted);
+    EXPECT_EQ(LabelsTable->recCount(), 7u);
+}
+
+TEST_F(LabelDefTest, NameRefusesCharactersLabelsCannotHold) {
+    CurrentStockRecNo = 0;
+    ShowActive(def);
+    def->nameField()->setFocus(Qt::OtherFocusReason);
+    typeText(def->nameField(), QString::fromUtf8("Z\u00fcrich \u0141\u00f3d\u017a \u20ac"));
+    EXPECT_EQ(def->nameField()->text(), QString::fromUtf8("Z\u00fcrich \u00f3d \u20ac"));
 }
 
 TEST_F(LabelDefTest, SavingANewStockAppendsItAndReportsItsRecordNumber) {

@@ -1,4 +1,5 @@
 // The label print options dialog, driven through its widgets, on a fresh data set.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -59,14 +60,24 @@ TEST_F(LabPrintTest, ShowsTheCountTheStocksAndStartsAtColumnOneRowOne) {
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Print Labels"));
     EXPECT_EQ(dlg->countLabel()->text(), QStringLiteral("There are 12 labels it this report "));
     ASSERT_EQ(dlg->stockBox()->count(), 6);
-    EXPECT_EQ(dlg->stockBox()->itemText(0), StockName(4));
-    EXPECT_EQ(dlg->stockBox()->itemText(5), StockName(3));
+    EXPECT_EQ(dlg->stockBox()->itemText(0), StockName(4).trimmed());  // shown without padding
+    EXPECT_EQ(dlg->stockBox()->itemText(5), StockName(3).trimmed());
     EXPECT_EQ(dlg->stockBox()->currentIndex(), 0);  // blank LabID names no stock
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
     EXPECT_EQ(dlg->startRowText(), QStringLiteral("1"));
     EXPECT_TRUE(PrintOptionsCancelled);
     EXPECT_EQ(LabelRec.Name, StockName(4));  // the preselected stock is loaded
     EXPECT_EQ(QApplication::focusWidget(), dlg->columnField());
+
+    // Every name reads in full in the open list, however narrow the box.
+    dlg->stockBox()->showPopup();
+    QAbstractItemView* list = dlg->stockBox()->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    for (int i = 0; i < dlg->stockBox()->count(); ++i) {
+        const QModelIndex at = list->model()->index(i, 0);
+        EXPECT_LE(list->sizeHintForIndex(at).width(), list->viewport()->width()) << i;
+    }
+    dlg->stockBox()->hidePopup();
 
     // A run of nothing still shows its count.
     dlg->hide();
@@ -81,7 +92,7 @@ TEST_F(LabPrintTest, PreselectsTheLastStockWhoseStoredNameIsLabIDExactly) {
     SettingsRec.LabID = Padded(QStringLiteral("Twin"));
     ShowActive(dlg);
     EXPECT_EQ(dlg->stockBox()->currentIndex(), 4);  // both between "Continuous" and "US"
-    EXPECT_EQ(dlg->stockBox()->itemText(3), Padded(QStringLiteral("Twin")));
+    EXPECT_EQ(dlg->stockBox()->itemText(3), QStringLiteral("Twin"));
     EXPECT_EQ(LabelRec.nAcross, 4);
     dlg->hide();
 

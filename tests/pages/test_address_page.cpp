@@ -3,7 +3,11 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
+#include <QSpinBox>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,9 +21,11 @@
 
 #include "TestData.h"
 #include "app/Messages.h"
+#include "app/WheelGuard.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "pages/AddressPage.h"
+#include "xbase/fileio.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -453,6 +459,131 @@ TEST_F(AddressPageTest, ChoosingAnotherNameSavesThePendingChangeFirst) {
     const auto rows = book();
     EXPECT_EQ(trimmed(rows[0].street), "9 Elm Rd");
     EXPECT_EQ(trimmed(rows[1].street), "");
+}
+
+// Types `text` a character at a time, letters QTest cannot name included.
+void typeText(QWidget* w, const QString& text) {
+    for (char32_t c : text.toUcs4()) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUcs4(&c, 1));
+        QApplication::sendEvent(w, &press);
+    }
+}
+
+// Three notches of the wheel over a control, as the mouse sends them.
+void wheel(QWidget* w) {
+    for (int i = 0; i < 3; ++i) {
+        const QPointF at(w->width() / 4.0, w->height() / 2.0);
+        QWheelEvent ev(at, w->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                       Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &ev);
+    }
+    QApplication::processEvents();
+}
+
+TEST_F(AddressPageTest, WheelChangesAPickerOnlyWhileItHasTheFocus) {
+    InstallWheelGuard();
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    for (int i = 1; i <= 4; ++i) {
+        SCOPED_TRACE(i);
+        QDateEdit* d = picker(i);
+        enter(d);
+        d->setDate(QDate(1997, 3, 7));
+        leave();
+        ASSERT_FALSE(page.EditorChanged);
+        EXPECT_NE(d->focusPolicy() & Qt::WheelFocus, Qt::WheelFocus);  // the wheel takes no focus
+        wheel(d);
+        EXPECT_EQ(d->date(), QDate(1997, 3, 7));
+        EXPECT_FALSE(page.EditorChanged);
+        chooseRow(0);  // what a click on a name would save
+        const Row r = book()[0];
+        const std::string stored[4] = {r.birthdate, r.annavdate, r.other1date, r.other2date};
+        EXPECT_EQ(stored[i - 1], "19970307");
+        enter(d);
+        wheel(d);
+        EXPECT_NE(d->date(), QDate(1997, 3, 7));  // focused, it takes the wheel
+        leave();
+    }
+
+    // The same for the spin boxes and drop-downs of the dialogs.
+    QSpinBox spin(&page);
+    spin.setRange(0, 10);
+    QComboBox combo(&page);
+    combo.addItems({"a", "b", "c", "d"});
+    spin.show();
+    combo.show();
+    wheel(&spin);
+    wheel(&combo);
+    EXPECT_EQ(spin.value(), 0);
+    EXPECT_EQ(combo.currentIndex(), 0);
+    EXPECT_NE(combo.focusPolicy() & Qt::WheelFocus, Qt::WheelFocus);
+}
+
+TEST_F(AddressPageTest, ClickOnANameRightAfterARenameLoadsTheNameClicked) {
+    addNames(kFive);
+    AddressPage& page = showPage();
+    ASSERT_EQ(edit(2)->text(), "Adams");
+    enter(edit(2));
+    edit(2)->clear();
+    QTest::keyClicks(edit(2), "Young");  // moves to the end of the list once saved
+    chooseRow(1);                         // Brown, without leaving the box first
+    EXPECT_EQ(edit(2)->text(), "Brown");
+    EXPECT_EQ(page.listModel()->data(page.listModel()->index(selectedRow(), 0)).toString().trimmed(),
+              "Brown");
+    EXPECT_EQ(lastNames(), (std::vector<std::string>{"Brown", "Clark", "Dunn", "Evans", "Young"}));
+}
+
+TEST_F(AddressPageTest, FailedFirstSaveOfANewPersonSaysAddWhicheverWriteFails) {
+    lib_.reset();
+    xbase::Library* const previous = LibHandle;
+    for (int n = 1; n <= 50; ++n) {
+        SCOPED_TRACE("write " + std::to_string(n) + " fails");
+        xbase::FaultyFileSystem faulty{xbase::FileSystem::real()};
+        auto* lib = new xbase::Library(faulty);
+        lib->setDirectory(data_.dir());
+        LibHandle = lib;
+        showPage();
+        clickNew();
+        type(edit(2), "Keep");
+        messages_.clear();
+        xbase::FaultyFileSystem::Plan plan;
+        plan.failWriteAt = n;
+        faulty.setPlan(plan);
+        leave();
+        const bool failed = faulty.failures() > 0;
+        const QStringList told = messages_.texts();
+        faulty.setPlan({});
+        page_->TabSheet2Hide();
+        delete page_;
+        page_ = nullptr;
+        (void)CloseAllTables();
+        delete lib;
+        LibHandle = previous;
+        if (!failed) {
+            EXPECT_TRUE(told.isEmpty()) << told.join('|').toStdString();
+            EXPECT_GT(n, 1) << "the save wrote nothing";
+            return;
+        }
+        EXPECT_EQ(told, QStringList{"Unable to add record at this time"});
+    }
+    ADD_FAILURE() << "the save never ran without a failure";
+}
+
+TEST_F(AddressPageTest, CharactersTheBookCannotHoldAreNamedInTheStatusBar) {
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    QStringList status;
+    QObject::connect(&page, &AddressPage::statusMessage, [&](const QString& t) { status << t; });
+    enter(edit(5));
+    typeText(edit(5), QString::fromUtf8("Z\u00fcrich \u0141\u00f3d\u017a \u20ac"));
+    leave();
+    EXPECT_EQ(QString::fromStdString(trimmed(book()[0].city)), QString::fromUtf8("Z\u00fcrich ?\u00f3d? \u20ac"));
+    ASSERT_EQ(status.size(), 1);
+    EXPECT_TRUE(status[0].endsWith(QString::fromUtf8(": \u0141 \u017a"))) << status[0].toStdString();
+
+    type(edit(4), QStringLiteral("Flat 2"));  // nothing lost: nothing said
+    leave();
+    EXPECT_EQ(status.size(), 1);
 }
 
 }  // namespace

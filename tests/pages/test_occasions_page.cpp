@@ -162,7 +162,9 @@ TEST_F(OccasionsPageTest, KeyboardMovesStartTheRowMovedTo) {
     QTest::keyClick(g, Qt::Key_Down);  // to row 2
     QTest::keyClick(g, Qt::Key_Up);    // back to row 1
     QTest::keyClick(g, Qt::Key_Up);    // the title row is not a stop: nothing happens
-    QTest::keyClick(g, Qt::Key_Return);  // run the current row again
+    QTest::keyClick(g, Qt::Key_Space);   // run the current row again
+    QTest::keyClick(g, Qt::Key_Return);  // Return and Enter start nothing
+    QTest::keyClick(g, Qt::Key_Enter);
     QTest::keyClick(g, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(runs, (std::vector<Started>{{'R', 2, "Mother's Day"},
                                           {'R', 1, "Valentines Day"},

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -140,4 +143,45 @@ TEST_F(SetupPageTest, CancelledFontDialogStoresWhatWasInForceAndKeepsOtherSettin
     EXPECT_EQ(after.family(), QStringLiteral("Arial"));
     EXPECT_EQ(after.pointSize(), 12);
     EXPECT_EQ(SettingsRec.LabID.trimmed(), QStringLiteral("Avery 5160"));
+}
+
+TEST_F(SetupPageTest, FontDialogOpensOnThePlainStyleAndOkWithoutChangeKeepsTheStoredFont) {
+    int tried = 0;
+    for (const char* face : {"DejaVu Serif", "DejaVu Sans", "Liberation Sans"}) {
+        if (!QFontDatabase::families().contains(QString::fromLatin1(face))) continue;
+        SCOPED_TRACE(face);
+        ++tried;
+        ASSERT_TRUE(OpenSettings());
+        LoadSettings();
+        SettingsRec.FontName = QString::fromLatin1(face);
+        SettingsRec.FontSize = 14;
+        StoreSettings();
+        ASSERT_TRUE(CloseTable(SettingsTable));
+        const QFont stored = fontAfterRestart();
+
+        // Qt's own dialog, answered with OK as soon as it is up.
+        SetFontChooser(nullptr);
+        QString shown;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dlg = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+            if (!dlg) return;
+            shown = dlg->currentFont().styleName();
+            dlg->accept();
+        });
+        poll.start(10);
+        QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
+        poll.stop();
+
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_FALSE(QFontDatabase::italic(QString::fromLatin1(face), shown)) << shown.toStdString();
+        EXPECT_EQ(QFontDatabase::weight(QString::fromLatin1(face), shown), QFont::Normal);
+        EXPECT_FALSE(shown.contains(QLatin1String("Condensed"))) << shown.toStdString();
+        EXPECT_EQ(LabelFont, stored);
+        const QFontInfo used(LabelFont);
+        EXPECT_EQ(used.family(), QString::fromLatin1(face));
+        EXPECT_FALSE(used.italic());
+        EXPECT_FALSE(used.styleName().contains(QLatin1String("Condensed"))) << used.styleName().toStdString();
+    }
+    if (tried == 0) GTEST_SKIP() << "none of the faces is installed";
 }
