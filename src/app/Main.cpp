@@ -36,7 +36,8 @@ const QColor kLightGreen(0xC0, 0xDC, 0xC0);
 class PageTabBar : public QTabBar {
 public:
     explicit PageTabBar(QWidget* parent) : QTabBar(parent) {
-        QFont f = font();
+        // Only the weight: the captions take the window's face when start-up changes it.
+        QFont f;
         f.setBold(true);
         setFont(f);
         setIconSize(QSize(kTabIcon, kTabIcon));

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include "app/Messages.h"
+#include "app/Fitting.h"
 #include "app/TextFit.h"
 #include "data/Globals.h"
 
@@ -122,7 +123,8 @@ void AddressPage::buildControls() {
         {"Mobile", 228},
     };
     for (const auto& c : captions)
-        label(QString::fromLatin1(c.text), 283, c.y, 150, Qt::AlignRight, true);
+        captions_.push_back({label(QString::fromLatin1(c.text), 283, c.y, 150, Qt::AlignRight, true),
+                             QString::fromLatin1(c.text), c.y});
     for (int i = 0; i < 12; ++i) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
@@ -137,7 +139,9 @@ void AddressPage::buildControls() {
     const int rowsY[4] = {272, 304, 336, 368};
     const struct { int box; const char* text; } dated[4] = {
         {1, "Birthday"}, {2, "Anniversary"}, {10, "Other 1"}, {11, "Other 2"}};
-    auto makeCheck = [&](int number, const QString& text, int x, int y, int w) {
+    // Each check box may grow into the free room on its right (up to `room` pixels in all).
+    auto makeCheck = [&](int number, const QString& text, int x, int y, int w, int room) {
+        checkTexts_[number - 1] = {text, w, room};
         auto* c = new QCheckBox(text, this);
         c->setObjectName(QStringLiteral("CheckBox%1").arg(number));
         c->setGeometry(x, y, w, 21);
@@ -150,7 +154,7 @@ void AddressPage::buildControls() {
     };
     const QString format = pickerFormat();
     for (int i = 0; i < 4; ++i) {
-        makeCheck(dated[i].box, QString::fromLatin1(dated[i].text), 328, rowsY[i], 86);
+        makeCheck(dated[i].box, QString::fromLatin1(dated[i].text), 328, rowsY[i], 86, 86);
         auto* d = new QDateEdit(this);
         d->setObjectName(QStringLiteral("DateTimePicker%1").arg(i + 1));
         d->setGeometry(416, rowsY[i], 110, 21);
@@ -164,13 +168,15 @@ void AddressPage::buildControls() {
     }
 
     // Occasions: two columns.
-    const struct { int box; const char* text; int x, y; } occasions[] = {
-        {3, "Valentines", 536, 272},  {4, "Mother's Day", 536, 304},
-        {5, "Father's Day", 536, 336}, {6, "Easter/Passover", 536, 368},
-        {7, "Halloween", 640, 272},   {8, "Thanksgiving", 640, 304},
-        {9, "Christmas/", 640, 336},
+    // The left column reaches the right one; "Easter/Passover" reaches the "Chanukah" line.
+    const struct { int box; const char* text; int x, y, room; } occasions[] = {
+        {3, "Valentines", 536, 272, 102},  {4, "Mother's Day", 536, 304, 102},
+        {5, "Father's Day", 536, 336, 102}, {6, "Easter/Passover", 536, 368, 120},
+        {7, "Halloween", 640, 272, 97},    {8, "Thanksgiving", 640, 304, 97},
+        {9, "Christmas/", 640, 336, 97},
     };
-    for (const auto& o : occasions) makeCheck(o.box, QString::fromLatin1(o.text), o.x, o.y, 100);
+    for (const auto& o : occasions)
+        makeCheck(o.box, QString::fromLatin1(o.text), o.x, o.y, 100, o.room);
     label(QStringLiteral("Chanukah"), 658, 352, 70, Qt::AlignLeft, false);
 
     newButton_ = new QPushButton(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New"), this);
@@ -191,6 +197,18 @@ void AddressPage::buildControls() {
                         checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
                         newButton_, deleteButton_};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    fitTexts();
+}
+
+void AddressPage::fitTexts() {
+    if (captions_.empty()) return;  // still being built
+    // Captions end at x = 433 and stay clear of the names list and its scroll bar.
+    const int left = std::max(283, list_->geometry().right() + 1 + 4);
+    // A caption that needs two lines grows into the free room: the first upwards, the others down.
+    for (const Caption& c : captions_)
+        FitCaption(c.label, c.text, left, 433, c.y, 21, &c != &captions_.front());
+    for (int i = 0; i < 11; ++i)
+        if (checks_[i]) FitButtonText(checks_[i], checkTexts_[i].text, checkTexts_[i].width, checkTexts_[i].room);
 }
 
 void AddressPage::bindControl(QWidget* w) { w->installEventFilter(this); }
@@ -201,6 +219,8 @@ void AddressPage::applyFontMetrics() {
     rowHeight_ = fm.height() + 8;
     list_->verticalHeader()->setDefaultSectionSize(rowHeight_);
     list_->horizontalHeader()->setFixedHeight(rowHeight_);
+    // The header keeps the face it was first painted with unless it is told again.
+    list_->horizontalHeader()->setFont(font());
     list_->setColumnWidth(AddressListModel::LastColumn, 20 * letterB_);
     list_->setColumnWidth(AddressListModel::FirstColumn, 20 * letterB_);
     layoutList(model_->rowCount());
@@ -232,6 +252,7 @@ void AddressPage::layoutList(int records) {
     const int width = (records > 10 ? 43 : 40) * letterB_;
     // Eleven rows (the header and ten names), each with its grid line.
     list_->setGeometry(8, 16, width + frame, 11 * rowHeight_ + frame);
+    fitTexts();
 }
 
 void AddressPage::selectRow(int row) {

@@ -12,6 +12,7 @@
 // these object names.
 
 #include <QWidget>
+#include <vector>
 
 #include "pages/AddressBookEditor.h"
 #include "pages/AddressListModel.h"
@@ -72,6 +73,7 @@ private:
     void bindControl(QWidget* w);
     void applyFontMetrics();  // list sizes from the letter "B" and the line height of the font
     void layoutList(int records);
+    void fitTexts();  // captions clear of the list, check box texts whole or elided with a tooltip
     void selectRow(int row);
 
     AddressBookEditor editor_;
@@ -81,6 +83,10 @@ private:
     QLineEdit* edits_[12] = {};
     QDateEdit* pickers_[4] = {};
     QCheckBox* checks_[11] = {};  // CheckBox1 .. CheckBox11
+    struct Caption { QLabel* label; QString text; int y; };
+    std::vector<Caption> captions_;  // the right-aligned captions of the boxes
+    struct CheckText { QString text; int width, room; };
+    CheckText checkTexts_[11];       // designed width and the room free to its right
     QPushButton* newButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
     int letterB_ = 7;      // width of "B" in the page font

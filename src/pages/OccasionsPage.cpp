@@ -105,7 +105,8 @@ QToolButton* modeButton(const QString& caption, const QString& glyph, QWidget* p
         b->setIcon(icon);
         b->setIconSize(QSize(32, 32));
     }
-    QFont f = b->font();
+    // Only the weight is set, so the caption follows the window's face.
+    QFont f;
     f.setBold(true);
     b->setFont(f);
     b->setFocusPolicy(Qt::StrongFocus);
@@ -156,7 +157,7 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     StringGrid1->setTabKeyNavigation(false);
-    QFont bold = StringGrid1->font();
+    QFont bold;
     bold.setBold(true);
     StringGrid1->setFont(bold);
     grid->chosen = [this](int row) { StringGrid1Click(row); };

@@ -203,6 +203,12 @@ TEST_F(StartUpTest, StoredFontPreferenceSetsTheLabelFontAndTheWindowFace) {
     EXPECT_EQ(LabelFont.pointSize(), 13);
     EXPECT_EQ(w.font().family(), QStringLiteral("DejaVu Serif"));
     EXPECT_EQ(w.font().pointSize(), 8);
+    // Every control of the window shows that face: tab captions, list header, boxes.
+    for (const QWidget* child : w.findChildren<QWidget*>())
+        if (!child->isWindow())
+            EXPECT_EQ(child->font().family(), QStringLiteral("DejaVu Serif"))
+                << child->metaObject()->className() << " in "
+                << child->parentWidget()->metaObject()->className();
     // The row itself keeps its padding.
     EXPECT_EQ(SettingsRec.FontName, QStringLiteral("  DejaVu Serif").leftJustified(30));
 

@@ -24,6 +24,9 @@
 #include "app/WheelGuard.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include <QLabel>
+
+#include "app/Fitting.h"
 #include "pages/AddressPage.h"
 #include "xbase/fileio.h"
 #include "xbase/library.h"
@@ -446,6 +449,44 @@ TEST_F(AddressPageTest, NamesListLayout) {
     ASSERT_NE(b2, b);
     EXPECT_EQ(list->columnWidth(0), 20 * b2);
     EXPECT_GE(list->width(), 43 * b2);
+}
+
+// With a wider face than the design's, and the scroll bar showing, no control lies over another
+// and every caption and check box shows its whole text (or elides it with the text as tooltip).
+TEST_F(AddressPageTest, NothingOverlapsAndEveryTextShowsWhole) {
+    std::vector<Name> eleven;
+    for (char c = 'A'; c < 'A' + 11; ++c) eleven.push_back({std::string(1, c) + "name", "x"});
+    addNames(eleven);
+    AddressPage& page = showPage();
+    for (const char* face : {"DejaVu Sans", "DejaVu Serif", "Liberation Sans"}) {
+        SCOPED_TRACE(face);
+        page.setFont(QFont(QString::fromLatin1(face), 8));
+        QApplication::processEvents();
+        const QList<QWidget*> controls = page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* a : controls) {
+            if (auto* l = qobject_cast<QLabel*>(a)) {
+                // The caption's text as built: the label reads it back with its line breaks.
+                QString whole = l->toolTip().isEmpty() ? l->text().replace('\n', ' ') : l->toolTip();
+                EXPECT_TRUE(ShowsWholeText(l, whole)) << whole.toStdString();
+            }
+            if (auto* c = qobject_cast<QCheckBox*>(a)) {
+                const QString whole = c->toolTip().isEmpty() ? c->text() : c->toolTip();
+                EXPECT_TRUE(ShowsWholeText(c, whole)) << whole.toStdString();
+            }
+            for (QWidget* b : controls) {
+                if (a >= b) continue;
+                // "Chanukah" is the second line of the "Christmas/" check box's caption.
+                const bool chanukah = (a->objectName() == "CheckBox9" || b->objectName() == "CheckBox9") &&
+                                      (qobject_cast<QLabel*>(a) || qobject_cast<QLabel*>(b));
+                // The boxes of the street and city rows share their edge pixel by design.
+                const QRect both = a->geometry().intersected(b->geometry());
+                if (!chanukah)
+                    EXPECT_FALSE(both.width() > 1 && both.height() > 1)
+                        << a->metaObject()->className() << " " << a->objectName().toStdString() << " / "
+                        << b->metaObject()->className() << " " << b->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(AddressPageTest, ChoosingAnotherNameSavesThePendingChangeFirst) {

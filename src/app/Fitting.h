@@ -1,0 +1,28 @@
+#pragma once
+// Texts that keep their designed places whatever face the desktop substitutes. The windows are
+// laid out in pixels for an 8-point face; a wider face may need more room than a control was
+// given. These grow the control into room that is free, wrap a caption onto a second line, and as
+// a last resort elide the text and put the whole of it in the tooltip, so nothing is cut off.
+
+#include <QString>
+
+class QAbstractButton;
+class QLabel;
+
+// Gives the check box or button at least `designedWidth` and as much more as its text needs, up
+// to `maxWidth`; a text that still does not fit is elided, with the whole text as its tooltip.
+// `text` is the full caption (the button's own text may already be elided from an earlier call).
+void FitButtonText(QAbstractButton* button, const QString& text, int designedWidth, int maxWidth);
+
+// Places a caption that ends at `right` and may begin no further left than `left`, centred on a
+// row of `rowHeight` pixels at `rowY`. A caption too long for one line is broken at its blanks
+// onto more lines: with `growDown` its first line stays on the row and the others go below,
+// otherwise its last line stays on the row and the others go above. A word that cannot fit is
+// elided, with the whole text as the tooltip.
+void FitCaption(QLabel* label, const QString& text, int left, int right, int rowY, int rowHeight,
+                bool growDown);
+
+// True when the control shows its whole text: the text fits in its geometry, or it is elided
+// and the tooltip holds the whole text.
+bool ShowsWholeText(const QAbstractButton* button, const QString& text);
+bool ShowsWholeText(const QLabel* label, const QString& text);
