@@ -1,4 +1,5 @@
 #include "app/About.h"
+#include "app/Placement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -80,11 +81,7 @@ void TAboutForm::reject() {
 void TAboutForm::showEvent(QShowEvent* event) {
     painted_ = false;
     EShow();
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect r = frameGeometry();
-        r.moveCenter(screen->availableGeometry().center());
-        move(r.topLeft());
-    }
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -30,31 +30,33 @@ QString shown(const QString& text) {
 
 void setResponder(Responder r) { responder() = std::move(r); }
 
-void info(const QString& text, QWidget* parent) {
-    if (responder()) {
-        responder()(Kind::Info, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, boxTitle(), shown(text), QMessageBox::Ok, ownerFor(parent));
-    box.exec();
-}
+namespace {
 
-bool okCancel(const QString& text, QWidget* parent) {
-    if (responder()) return responder()(Kind::OkCancel, text);
-    QMessageBox box(QMessageBox::Question, boxTitle(), shown(text), QMessageBox::Ok | QMessageBox::Cancel,
-                    ownerFor(parent));
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Cancel);
+// Shows a box with OK (and Cancel when asked); true when OK was chosen.
+bool show(Kind kind, const QString& text, QWidget* parent) {
+    if (responder()) return responder()(kind, text);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (kind) {
+    case Kind::Info:
+    case Kind::OkCancel: icon = QMessageBox::Information; break;
+    case Kind::Plain: icon = QMessageBox::NoIcon; break;
+    case Kind::Error: icon = QMessageBox::Critical; break;
+    }
+    const bool choice = kind == Kind::OkCancel;
+    QMessageBox box(icon, boxTitle(), shown(text),
+                    choice ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, ownerFor(parent));
+    if (choice) {
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+    }
     return box.exec() == QMessageBox::Ok;
 }
 
-void error(const QString& text, QWidget* parent) {
-    if (responder()) {
-        responder()(Kind::Error, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, boxTitle(), shown(text), QMessageBox::Ok, ownerFor(parent));
-    box.exec();
-}
+}  // namespace
+
+void info(const QString& text, QWidget* parent) { (void)show(Kind::Info, text, parent); }
+void plain(const QString& text, QWidget* parent) { (void)show(Kind::Plain, text, parent); }
+bool okCancel(const QString& text, QWidget* parent) { return show(Kind::OkCancel, text, parent); }
+void error(const QString& text, QWidget* parent) { (void)show(Kind::Error, text, parent); }
 
 }  // namespace Messages

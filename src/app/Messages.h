@@ -9,11 +9,13 @@ class QWidget;
 
 namespace Messages {
 
-enum class Kind { Info, OkCancel, Error };
+enum class Kind { Info, Plain, OkCancel, Error };
 
 // Information box with one OK button.
 void info(const QString& text, QWidget* parent = nullptr);
-// Box with OK and Cancel; true when OK was chosen.
+// Plain box (no icon) with one OK button.
+void plain(const QString& text, QWidget* parent = nullptr);
+// Information box with OK and Cancel; true when OK was chosen.
 bool okCancel(const QString& text, QWidget* parent = nullptr);
 // The application's general error report (for example a number that does not convert).
 void error(const QString& text, QWidget* parent = nullptr);

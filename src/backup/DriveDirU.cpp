@@ -1,5 +1,7 @@
 #include "backup/DriveDirU.h"
+#include "app/Placement.h"
 
+#include <QShowEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
@@ -173,8 +175,8 @@ bool TDriveDir::setCurrentDirectory(const QString& dir) {
 }
 
 void TDriveDir::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     FormShow();
     FormActivate();
 }

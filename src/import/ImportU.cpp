@@ -1,5 +1,7 @@
 #include "import/ImportU.h"
+#include "app/Placement.h"
 
+#include <QShowEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -144,8 +146,8 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
 }
 
 void TImport::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     FormShow();
 }
 
@@ -231,7 +233,7 @@ void TImport::setStatus(const QString& text) {
 
 void TImport::BtnImportClick() {
     if (!SaveLayout()) {
-        Messages::info(QStringLiteral("Unable to import. Error found in Layout Specification"), this);
+        Messages::plain(QStringLiteral("Unable to import. Error found in Layout Specification"), this);
         return;
     }
     // Written at once, so the layout survives whatever the run meets; an import whose layout
@@ -246,7 +248,7 @@ void TImport::BtnImportClick() {
     EndUnlessOpened(out.opened);
     setStatus(QString());
     if (!out.error.isEmpty()) Messages::error(out.error, this);
-    if (out.bookOpened) Messages::info(NamesAddedText(out.namesAdded), this);
+    if (out.bookOpened) Messages::plain(NamesAddedText(out.namesAdded), this);
 }
 
 void TImport::BtnExitClick() { reject(); }

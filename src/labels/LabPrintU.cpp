@@ -1,4 +1,5 @@
 #include "labels/LabPrintU.h"
+#include "app/Placement.h"
 
 #include "app/Fatal.h"
 #include <QAbstractItemView>
@@ -121,6 +122,7 @@ QString TLabPrint::startRowText() const {
 }
 
 void TLabPrint::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

@@ -1,4 +1,5 @@
 #include "labels/LabSelU.h"
+#include "app/Placement.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -158,6 +159,7 @@ int TLabSel::currentRow() const {
 }
 
 void TLabSel::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

@@ -1,4 +1,5 @@
 #include "labels/LabelDefU.h"
+#include "app/Placement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -135,6 +136,7 @@ TLabelDef::TLabelDef(QWidget* parent) : QDialog(parent) {
 }
 
 void TLabelDef::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

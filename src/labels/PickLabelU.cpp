@@ -1,4 +1,5 @@
 #include "labels/PickLabelU.h"
+#include "app/Placement.h"
 
 #include <QListWidget>
 #include <QPalette>
@@ -35,6 +36,7 @@ TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
 }
 
 void TPickLab::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

@@ -346,9 +346,9 @@ void AddressPage::SaveEditor() {
         // EditorChanged stays set: the next exit from a control tries again. A new person whose
         // row could not be written is still not added, however far the append got.
         if (adding) addPending_ = true;
-        Messages::info(adding || addPending_ ? QStringLiteral("Unable to add record at this time")
-                                             : QStringLiteral("Unable to save record at this time"),
-                       this);
+        Messages::plain(adding || addPending_ ? QStringLiteral("Unable to add record at this time")
+                                              : QStringLiteral("Unable to save record at this time"),
+                        this);
         break;
     }
     saving_ = false;

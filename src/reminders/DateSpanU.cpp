@@ -1,4 +1,5 @@
 #include "reminders/DateSpanU.h"
+#include "app/Placement.h"
 
 #include <QDateEdit>
 #include <QKeyEvent>
@@ -88,6 +89,7 @@ TDateSpan::TDateSpan(QWidget* parent) : QDialog(parent) {
 }
 
 void TDateSpan::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }
@@ -104,7 +106,7 @@ void TDateSpan::BtnOKClick() {
     const QDate s = DateTimePicker1->date();
     const QDate e = DateTimePicker2->date();
     if (e < s) {
-        Messages::info(QString::fromLatin1(kSpanOrderMessage), this);
+        Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
         return;
     }
     SpanStart = s;

@@ -3,6 +3,9 @@
 #include <QDesktopServices>
 #include <QMenuBar>
 #include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <functional>
 #include <QPushButton>
 #include <QFileInfo>
 #include <QStatusBar>
@@ -16,6 +19,8 @@
 #include "app/About.h"
 #include "app/Forms.h"
 #include "app/Main.h"
+#include "app/Messages.h"
+#include "data/dbFiles.h"
 #include "backup/DriveDirU.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
@@ -205,6 +210,56 @@ TEST(ZForms, CreatedOnceInOrder) {
     CreateForms();
     EXPECT_EQ(Quenlow, main);
     EXPECT_EQ(AboutForm, about);
+}
+
+// Every dialog comes up in the middle of the screen each time it opens, wherever it was left.
+TEST(ZForms, DialogsAreCentredEveryTimeTheyOpen) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    TestDataDir data(3);
+    ScopedLibrary lib(data.path());
+    ScopedCurrentDir cwd(data.path());
+    MessageLog messages;
+    CreateForms();
+    ASSERT_TRUE(OpenLabels());  // the stock dialogs are shown with the stocks open
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    QDialog* const dialogs[] = {PickLab, LabPrint, Import, DateSpan, LabSel, LabelDef, DriveDir};
+    for (QDialog* d : dialogs) {
+        SCOPED_TRACE(d->metaObject()->className());
+        for (int showing = 0; showing < 2; ++showing) {
+            d->move(10 + 40 * showing, 10);
+            d->show();
+            QApplication::processEvents();
+            EXPECT_LE((d->geometry().center() - centre).manhattanLength(), 2);
+            d->hide();
+        }
+    }
+    (void)CloseTable(LabelsTable);
+}
+
+// Boxes show the kind of icon their kind of message calls for.
+TEST(MessageBoxes, EachKindHasItsIcon) {
+    const struct {
+        const char* what;
+        std::function<void()> show;
+        QMessageBox::Icon icon;
+    } cases[] = {
+        {"info", [] { Messages::info("i"); }, QMessageBox::Information},
+        {"plain", [] { Messages::plain("p"); }, QMessageBox::NoIcon},
+        {"ok/cancel", [] { (void)Messages::okCancel("o"); }, QMessageBox::Information},
+        {"error", [] { Messages::error("e"); }, QMessageBox::Critical},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QMessageBox::Icon seen = QMessageBox::Warning;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen = box->icon();
+            box->accept();
+        });
+        c.show();
+        EXPECT_EQ(seen, c.icon);
+    }
 }
 
 }  // namespace

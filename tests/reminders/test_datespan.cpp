@@ -37,8 +37,9 @@ TEST(DefaultSpan, RunsFromTheFirstToTheLastDayOfTheMonth) {
 class DateSpanDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        Messages::setResponder([this](Messages::Kind, const QString& text) {
+        Messages::setResponder([this](Messages::Kind kind, const QString& text) {
             messages << text;
+            kinds.push_back(kind);
             return true;
         });
         SpanStart = QDate(2026, 3, 1);
@@ -61,6 +62,7 @@ protected:
 
     TDateSpan dlg;
     QStringList messages;
+    std::vector<Messages::Kind> kinds;
     bool stillOpen = false;
 };
 
@@ -91,6 +93,7 @@ TEST_F(DateSpanDialog, EndBeforeStartIsRefusedAndTheDialogStaysOpen) {
     });
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(messages, QStringList{"Ending date must be greater than or equal to starting date."});
+    EXPECT_EQ(kinds, std::vector<Messages::Kind>{Messages::Kind::Plain});
     EXPECT_TRUE(SpanCancelled);
     EXPECT_EQ(SpanStart, QDate(2026, 3, 1));
     EXPECT_EQ(SpanEnd, QDate(2026, 3, 31));
