@@ -348,7 +348,7 @@ TEST_F(ContactRunTest, LineOfFiftyMegabytesIsCutToItsColumn) {
 }
 
 TEST(ContactExport, RoundTripGivesTheSameRows) {
-    TestDataDir book(2000);
+    TestDataDir book(10000);
     for (ExportFormat format : {ExportFormat::VCard, ExportFormat::Csv}) {
         SCOPED_TRACE(format == ExportFormat::VCard ? "vcard" : "csv");
         const QString file = book.path() + (format == ExportFormat::VCard ? "/out.vcf" : "/out.csv");
@@ -359,14 +359,14 @@ TEST(ContactExport, RoundTripGivesTheSameRows) {
             o.format = format;
             const ExportOutcome out = ExportContacts(file, o);
             ASSERT_TRUE(out.error.isEmpty()) << out.error.toStdString();
-            EXPECT_EQ(out.written, 2000);
+            EXPECT_EQ(out.written, 10000);
             for (const auto& r : bookRows()) original.push_back(rowText(r));
         }
         TestDataDir empty;
         ScopedLibrary lib(empty.path());
         const DetectedImportOutcome in = RunDetectedImport(file);
         ASSERT_TRUE(in.error.isEmpty()) << in.error.toStdString();
-        EXPECT_EQ(in.added + in.duplicatesSkipped, 2000);
+        EXPECT_EQ(in.added + in.duplicatesSkipped, 10000);
         std::vector<std::string> copy;
         for (const auto& r : bookRows()) copy.push_back(rowText(r));
         std::sort(original.begin(), original.end());
