@@ -168,6 +168,13 @@ glyph import 24 \
   -strokewidth 3 -draw "line 48,40 78,40" -draw "line 48,52 78,52" -draw "line 48,76 78,76" \
   -strokewidth 5 -fill "$GREEN" -draw "polygon 4,56 30,56 30,44 52,64 30,84 30,72 4,72"
 
+# The import page with its arrow leaving on the right.
+glyph export 24 \
+  -fill "$PAPER" -draw "polygon 8,6 42,6 60,24 60,90 8,90" \
+  -fill "$GREY" -draw "polygon 42,6 42,24 60,24" \
+  -strokewidth 3 -draw "line 20,40 48,40" -draw "line 20,52 48,52" -draw "line 20,76 48,76" \
+  -strokewidth 5 -fill "$BLUE" -draw "polygon 44,56 70,56 70,44 92,64 70,84 70,72 44,72"
+
 glyph label_def 24 \
   -fill "$GOLD" -draw "polygon 8,20 62,20 88,46 62,72 8,72" \
   -fill "$PAPER" -draw "circle 66,46 66,53" \

@@ -815,6 +815,48 @@ QString DuplicateKey(const TAddressRecord& rec) {
 
 // --- the run ----------------------------------------------------------------------------------
 
+namespace {
+
+// The duplicate keys of the rows of the open AddrBook; `error` says why the scan stopped short.
+QSet<QString> BookKeys(QString& error) {
+    QSet<QString> known;
+    int rc = AddrBookTable->top();
+    for (; rc == xbase::kOk; rc = AddrBookTable->skip()) {
+        if (AddrBookTable->deleted()) continue;
+        LoadAddrRec();
+        known.insert(DuplicateKey(AddressRec));
+    }
+    if (rc == xbase::kError)
+        error = QStringLiteral("Unable to read the address book.\r\n") +
+                QString::fromStdString(LibHandle->lastError().toString());
+    return known;
+}
+
+}  // namespace
+
+int CountDuplicates(const ContactParse& parsed) {
+    if (!OpenAddrBook()) {
+        LibHandle->errorCode();
+        return -1;
+    }
+    QString error;
+    QSet<QString> known = BookKeys(error);
+    const DataStatus closed = CloseTable(AddrBookTable);
+    LibHandle->errorCode();
+    if (!error.isEmpty() || !closed) return -1;
+    int n = 0;
+    for (TAddressRecord rec : parsed.contacts) {
+        FitToAddrBook(rec);
+        if (!HasUsableLastName(rec)) continue;
+        const QString key = DuplicateKey(rec);
+        if (known.contains(key))
+            ++n;
+        else
+            known.insert(key);
+    }
+    return n;
+}
+
 DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImportOptions& options) {
     DetectedImportOutcome out;
     if (path.isEmpty() || !QFileInfo(path).isFile()) return out;
@@ -833,16 +875,7 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
         return out;
     }
     out.bookOpened = true;
-    QSet<QString> known;
-    int rc = AddrBookTable->top();
-    for (; rc == xbase::kOk; rc = AddrBookTable->skip()) {
-        if (AddrBookTable->deleted()) continue;
-        LoadAddrRec();
-        known.insert(DuplicateKey(AddressRec));
-    }
-    if (rc == xbase::kError)
-        out.error = QStringLiteral("Unable to read the address book.\r\n") +
-                    QString::fromStdString(LibHandle->lastError().toString());
+    QSet<QString> known = BookKeys(out.error);
 
     const int total = int(parsed.contacts.size());
     for (int i = 0; i < total && out.error.isEmpty(); ++i) {

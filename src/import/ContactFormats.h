@@ -65,6 +65,11 @@ QString DuplicateKey(const TAddressRecord& rec);
 
 enum class DuplicatePolicy { Skip, Add };
 
+// How many usable contacts of `parsed` repeat a row already in AddrBook, or a contact earlier in
+// the file: the ones the run would skip by default. -1 when the book cannot be read. Requires
+// LibHandle; AddrBook must not be open.
+int CountDuplicates(const ContactParse& parsed);
+
 struct DetectedImportOptions {
     DuplicatePolicy duplicates = DuplicatePolicy::Skip;
     // Called before each contact is stored (done so far, total to go through) and once at the end;

@@ -19,6 +19,7 @@
 #include "data/Globals.h"
 #include "data/Schema.h"
 #include "data/dbFiles.h"
+#include "import/DetectU.h"
 #include "import/ImportRun.h"
 #include "xbase/cp1252.h"
 #include "xbase/table.h"
@@ -128,6 +129,12 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
     BtnExit->setGeometry(216, 318, 97, 29);
     BtnExit->setAutoDefault(false);
     BtnIFile->setAutoDefault(false);
+    BtnDetect = new QPushButton(QString::fromUtf8("Detect\u2026"), this);
+    BtnDetect->setObjectName(QStringLiteral("BtnDetect"));
+    BtnDetect->setToolTip(QStringLiteral("Read a vCard file, or a CSV file with a header row, "
+                                         "and show what it holds before importing it"));
+    BtnDetect->setGeometry(320, 318, 89, 29);
+    BtnDetect->setAutoDefault(false);
 
     StatusBar1 = new QLabel(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -137,12 +144,13 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
 
     QWidget* order[] = {edits_[0], edits_[1], edits_[2],  edits_[3],  edits_[4], edits_[5],
                         edits_[6], edits_[7], edits_[8],  edits_[9],  edits_[10], edits_[11],
-                        Edit13,    BtnImport, BtnExit,    BtnIFile};
+                        Edit13,    BtnImport, BtnExit,    BtnDetect, BtnIFile};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
     connect(BtnIFile, &QPushButton::clicked, this, &TImport::BtnIFileClick);
     connect(BtnImport, &QPushButton::clicked, this, &TImport::BtnImportClick);
     connect(BtnExit, &QPushButton::clicked, this, &TImport::BtnExitClick);
+    connect(BtnDetect, &QPushButton::clicked, this, &TImport::BtnDetectClick);
 }
 
 void TImport::showEvent(QShowEvent* event) {
@@ -252,3 +260,12 @@ void TImport::BtnImportClick() {
 }
 
 void TImport::BtnExitClick() { reject(); }
+
+void TImport::BtnDetectClick() {
+    if (Edit13->text().trimmed().isEmpty()) BtnIFileClick();
+    const QString path = Edit13->text().trimmed();
+    if (path.isEmpty()) return;
+    setStatus(QStringLiteral("Reading ") + path);
+    DetectAndImport(path, this);
+    setStatus(QString());
+}

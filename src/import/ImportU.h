@@ -8,6 +8,9 @@
 // The layout reaches the table only when Import is pressed; Exit stores nothing. A file name
 // that the layout's column cannot hold as it is (too long, or with characters outside
 // Windows-1252) is refused when chosen, with a message; the previous name stays.
+//
+// "Detect…" reads the chosen file as a vCard or header-row file instead (DetectU.h); it leaves
+// the layout as it is.
 
 #include <QDialog>
 #include <QString>
@@ -40,6 +43,7 @@ public:
     QPushButton* BtnIFile = nullptr;
     QPushButton* BtnImport = nullptr;
     QPushButton* BtnExit = nullptr;
+    QPushButton* BtnDetect = nullptr;  // "Detect…": a vCard or header file, read by its own rules
     QLabel* StatusBar1 = nullptr;
     QFrame* Panel1 = nullptr;
 
@@ -50,6 +54,7 @@ public slots:
     void BtnIFileClick();
     void BtnImportClick();
     void BtnExitClick();
+    void BtnDetectClick();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -117,8 +117,11 @@ void TLabSel::placeControls() {
     StringGrid1->setColumnWidth(0, 20 * w);
     StringGrid1->setColumnWidth(1, 20 * w);
     StringGrid1->setColumnWidth(2, 24 * w);
+    // The 11 pixels are the grid lines under the 11 rows. A table view draws a row's line inside
+    // the row, so its rows are one pixel taller than the text rows, and exactly 11 fit.
     const int rowHeight = StringGrid1->verticalHeader()->defaultSectionSize();
-    StringGrid1->horizontalHeader()->setFixedHeight(rowHeight);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(rowHeight + 1);
+    StringGrid1->horizontalHeader()->setFixedHeight(rowHeight + 1);
     const int frame = 2 * StringGrid1->frameWidth();
     const int gridWidth = 67 * w;
     const int gridHeight = 11 * rowHeight + 11 + frame;

@@ -1,6 +1,8 @@
 #include "pages/AddressPage.h"
 
+#include "app/DatePicker.h"
 #include "app/Fatal.h"
+#include "app/FocusMark.h"
 #include <QApplication>
 #include <algorithm>
 #include <iterator>
@@ -93,6 +95,7 @@ void AddressPage::buildControls() {
     list_->horizontalHeader()->setSectionsClickable(false);
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->setColumnHidden(AddressListModel::RecNoColumn, true);
+    new FocusMark(list_);  // the table style shows no focus of its own
     applyFontMetrics();
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex&, const QModelIndex&) {
@@ -155,7 +158,7 @@ void AddressPage::buildControls() {
     const QString format = pickerFormat();
     for (int i = 0; i < 4; ++i) {
         makeCheck(dated[i].box, QString::fromLatin1(dated[i].text), 328, rowsY[i], 86, 86);
-        auto* d = new QDateEdit(this);
+        auto* d = new DatePicker(this);
         d->setObjectName(QStringLiteral("DateTimePicker%1").arg(i + 1));
         d->setGeometry(416, rowsY[i], 110, 21);
         d->setCalendarPopup(true);

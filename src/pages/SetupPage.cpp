@@ -10,6 +10,7 @@
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include "import/ExportU.h"
 #include "import/ImportU.h"
 #include "labels/StockSetup.h"
 #include "pages/LabelFontPref.h"
@@ -52,6 +53,9 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
                            "LMDButton4", "LMDButton5", "LMDButton6"};
     QPushButton* buttons[] = {LMDButton1, LMDButton2, LMDButton3, LMDButton4, LMDButton5, LMDButton6};
     for (int i = 0; i < 6; ++i) buttons[i]->setObjectName(QString::fromLatin1(names[i]));
+    BtnExport = glyphButton(QString::fromUtf8("Export Contacts\u2026"), QStringLiteral(":/export.png"),
+                            QRect(288, 264, 161, 57), this);
+    BtnExport->setObjectName(QStringLiteral("BtnExport"));
 
     connect(LMDButton1, &QPushButton::clicked, this, &SetupPage::BackupData1Click);
     connect(LMDButton2, &QPushButton::clicked, this, &SetupPage::RestoreData1Click);
@@ -59,6 +63,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     connect(LMDButton4, &QPushButton::clicked, this, &SetupPage::ImportAddresses1Click);
     connect(LMDButton5, &QPushButton::clicked, this, &SetupPage::LabelStock1Click);
     connect(LMDButton6, &QPushButton::clicked, this, &SetupPage::Preferences1Click);
+    connect(BtnExport, &QPushButton::clicked, this, &SetupPage::ExportContacts1Click);
 }
 
 void SetupPage::paintEvent(QPaintEvent*) {
@@ -86,3 +91,4 @@ void SetupPage::ReindexData1Click() { EndUnlessOk(RebuildIndexes(false)); }
 void SetupPage::ImportAddresses1Click() { ::ImportAddresses1Click(); }
 void SetupPage::LabelStock1Click() { ::LabelStock1Click(); }
 void SetupPage::Preferences1Click() { ::Preferences1Click(window()); }
+void SetupPage::ExportContacts1Click() { ::ExportContacts1Click(window()); }

@@ -3,7 +3,8 @@
 // blue-to-black gradient. Backup and Restore copy the data tables (backup/Backup.h), Reindex
 // rebuilds both indexes silently, Import Contacts opens the import dialog, Edit Label
 // Definition runs the label-stock setup loop (labels/StockSetup.h), and Choose Label Font sets
-// the label font (LabelFontPref.h).
+// the label font (LabelFontPref.h). Export Contacts writes the book out as vCard or CSV
+// (import/ExportU.h).
 //
 // The address book's table is closed while this page is in front, so the work started here
 // finds no table open.
@@ -23,6 +24,7 @@ public:
     QPushButton* LMDButton4 = nullptr;  // "Import Contacts"
     QPushButton* LMDButton5 = nullptr;  // "Edit Label Definition"
     QPushButton* LMDButton6 = nullptr;  // "Choose Label Font"
+    QPushButton* BtnExport = nullptr;   // "Export Contacts…", below Import Contacts
 
 public slots:
     void BackupData1Click();
@@ -31,6 +33,7 @@ public slots:
     void ImportAddresses1Click();
     void LabelStock1Click();
     void Preferences1Click();
+    void ExportContacts1Click();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,4 +1,5 @@
 #include "reminders/DateSpanU.h"
+#include "app/DatePicker.h"
 #include "app/Placement.h"
 
 #include <QDateEdit>
@@ -23,7 +24,7 @@ QLabel* boldLabel(const QString& text, QWidget* parent) {
 }
 
 QDateEdit* datePicker(QWidget* parent) {
-    auto* picker = new QDateEdit(parent);
+    auto* picker = new DatePicker(parent);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     // The whole range a stored date can hold, the zero date included.

@@ -55,6 +55,9 @@ TEST_F(LabSelTest, GridListsTheBookInNameOrder) {
     EXPECT_EQ(dlg.grid()->columnWidth(0), 20 * w);
     EXPECT_EQ(dlg.grid()->columnWidth(2), 24 * w);
     EXPECT_EQ(dlg.grid()->width(), 67 * w);
+    // Eleven whole rows, the header one of them, and no sliver of a twelfth.
+    const int client = dlg.grid()->height() - 2 * dlg.grid()->frameWidth();
+    EXPECT_EQ(dlg.grid()->horizontalHeader()->height() + 10 * dlg.grid()->rowHeight(0), client);
 
     // Rows follow the index; the cells are the stored texts and the record number.
     int row = 0;

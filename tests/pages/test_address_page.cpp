@@ -630,3 +630,35 @@ TEST_F(AddressPageTest, CharactersTheBookCannotHoldAreNamedInTheStatusBar) {
 }
 
 }  // namespace
+
+TEST_F(AddressPageTest, OneTabLeavesADatePickerAndArrowsStepItsParts) {
+    addNames({{"Brown", "Bob"}});
+    AddressPage& page = showPage();
+    page.activateWindow();
+    QDateEdit* d = picker(1);
+    d->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(d->hasFocus());
+    const int first = d->currentSectionIndex();
+    QTest::keyClick(d, Qt::Key_Right);
+    EXPECT_EQ(d->currentSectionIndex(), first + 1);
+    QTest::keyClick(d, Qt::Key_Left);
+    EXPECT_EQ(d->currentSectionIndex(), first);
+    QTest::keyClick(d, Qt::Key_Left);  // stays in the first part
+    EXPECT_EQ(d->currentSectionIndex(), first);
+
+    QTest::keyClick(d, Qt::Key_Tab);
+    EXPECT_FALSE(d->hasFocus());
+    QWidget* next = QApplication::focusWidget();
+    QTest::keyClick(next, Qt::Key_Backtab);
+    EXPECT_TRUE(d->hasFocus());
+    QTest::keyClick(d, Qt::Key_Backtab);
+    EXPECT_FALSE(d->hasFocus());
+
+    // The names list marks its focus.
+    QWidget* mark = page.nameList()->findChild<QWidget*>(QStringLiteral("FocusMark"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_FALSE(mark->isVisible());
+    page.nameList()->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_EQ(mark->geometry(), page.nameList()->rect());
+}

@@ -56,9 +56,10 @@ TEST_F(SetupPageTest, ButtonsAtTheirPlaces) {
         {page.LMDButton4, "Import Contacts", {288, 176, 161, 57}},
         {page.LMDButton5, "Edit Label Definition", {504, 256, 161, 49}},
         {page.LMDButton6, "Choose Label Font", {504, 104, 161, 49}},
+        {page.BtnExport, "Export Contacts\u2026", {288, 264, 161, 57}},
     };
     for (const auto& e : expect) {
-        EXPECT_EQ(e.b->text(), QString::fromLatin1(e.caption));
+        EXPECT_EQ(e.b->text(), QString::fromUtf8(e.caption));
         EXPECT_EQ(e.b->geometry(), e.at) << e.caption;
         EXPECT_FALSE(e.b->icon().isNull()) << e.caption;
     }
