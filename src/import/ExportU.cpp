@@ -77,7 +77,9 @@ TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     span->addWidget(new QLabel(QStringLiteral("to"), this));
     span->addWidget(SpanTo);
     span->addStretch(1);
-    form->addRow(QStringLiteral("&Dates from:"), span);
+    auto* spanLabel = new QLabel(QStringLiteral("&Dates from:"), this);
+    spanLabel->setBuddy(SpanFrom);
+    form->addRow(spanLabel, span);
 
     auto* formats = new QHBoxLayout;
     AsVCard = new QRadioButton(QStringLiteral("&vCard 4.0"), this);
@@ -100,7 +102,9 @@ TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     BtnBrowse->setAutoDefault(false);
     file->addWidget(FileName, 1);
     file->addWidget(BtnBrowse);
-    form->addRow(QStringLiteral("&File:"), file);
+    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    fileLabel->setBuddy(FileName);
+    form->addRow(fileLabel, file);
     top->addLayout(form);
 
     auto* buttons = new QDialogButtonBox(this);
