@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbfread python3-dbf
   cups printer-driver-cups-pdf poppler-utils
-  xvfb xdotool imagemagick fonts-dejavu-core
+  xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
 )
 

@@ -18,5 +18,9 @@ void DatePicker::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Escape) {  // the dialog's cancel, not the box's
+        event->ignore();
+        return;
+    }
     QDateEdit::keyPressEvent(event);
 }

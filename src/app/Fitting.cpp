@@ -1,8 +1,16 @@
 #include "app/Fitting.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTextDocument>
 #include <QStringList>
 #include <algorithm>
 
@@ -84,4 +92,119 @@ bool ShowsWholeText(const QLabel* l, const QString& text) {
     const QFontMetrics fm(l->font());
     const QRect need = fm.boundingRect(QRect(0, 0, 10000, 10000), 0, l->text());
     return need.width() <= l->width() && need.height() <= l->height();
+}
+
+namespace {
+
+void tipIfCut(QComboBox* box) {
+    QStyleOptionComboBox opt;
+    opt.initFrom(box);
+    opt.editable = box->isEditable();
+    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+    const QString text = box->currentText();
+    box->setToolTip(QFontMetrics(box->font()).horizontalAdvance(text) > field.width() ? text : QString());
+}
+
+}  // namespace
+
+void FitComboEntries(QComboBox* box) {
+    QAbstractItemView* list = box->view();
+    int widest = 0;
+    // The list may not have taken the box's font yet; measure in both.
+    const QFontMetrics fm(box->font());
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max({widest, list->sizeHintForIndex(box->model()->index(i, 0)).width(),
+                           fm.horizontalAdvance(box->itemText(i)) + 8});
+    list->setMinimumWidth(widest + 2 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
+    if (!box->property("fitsEntries").toBool()) {
+        box->setProperty("fitsEntries", true);
+        QObject::connect(box, &QComboBox::currentTextChanged, box, [box] { tipIfCut(box); });
+    }
+    tipIfCut(box);
+}
+
+namespace {
+
+QString nameOf(const QWidget* w) {
+    return QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') +
+           (w->objectName().isEmpty() ? QStringLiteral("(unnamed)") : w->objectName());
+}
+
+bool elidedWithTip(const QString& shown, const QString& tip) {
+    return !tip.isEmpty() && shown != tip && shown.contains(QChar(0x2026));
+}
+
+// What a label's text needs, in its own font: the bounding box of its lines, or for rich text
+// the laid-out document.
+QSize labelNeeds(const QLabel* l) {
+    const int pad = 2 * (l->margin() + l->frameWidth()) + (l->indent() > 0 ? l->indent() : 0);
+    if (l->textFormat() == Qt::RichText || (l->textFormat() == Qt::AutoText && Qt::mightBeRichText(l->text()))) {
+        QTextDocument doc;
+        doc.setDefaultFont(l->font());
+        doc.setDocumentMargin(0);
+        doc.setHtml(l->text());
+        if (l->wordWrap()) doc.setTextWidth(std::max(1, l->width() - pad));
+        return doc.size().toSize() + QSize(pad, pad);
+    }
+    const QFontMetrics fm(l->font());
+    int flags = 0;
+    if (l->wordWrap()) flags |= Qt::TextWordWrap;
+    const int room = l->wordWrap() ? std::max(1, l->width() - pad) : 100000;
+    QString text = l->text();
+    text.remove(QLatin1Char('&'));  // a mnemonic marker takes no room (a "&&" shows as one)
+    const QRect r = fm.boundingRect(QRect(0, 0, room, 100000), flags, text);
+    // Fonts draw a little outside their advance at the ends; a pixel either side is not a cut.
+    return QSize(r.width() - 2 + pad, r.height() + pad);
+}
+
+}  // namespace
+
+QStringList CutTexts(const QWidget* root) {
+    QStringList cut;
+    QList<const QWidget*> all{root};
+    for (const QWidget* w : root->findChildren<QWidget*>()) all << w;
+    for (const QWidget* w : all) {
+        if (!w->isVisibleTo(root->window()) && w != root) continue;
+        if (w->window() != root->window()) continue;  // another window's controls are its own
+        const QFontMetrics fm(w->font());
+        if (const auto* l = qobject_cast<const QLabel*>(w)) {
+            if (l->text().isEmpty() || elidedWithTip(l->text(), l->toolTip())) continue;
+            const QSize need = labelNeeds(l);
+            if (need.width() > l->width() || need.height() > l->height())
+                cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
+                           .arg(nameOf(l), l->text()).arg(need.width()).arg(need.height())
+                           .arg(l->width()).arg(l->height());
+        } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
+            if (b->text().isEmpty() || elidedWithTip(b->text(), b->toolTip())) continue;
+            const QSize hint = b->sizeHint();
+            // Push buttons get their style's generous padding in the hint; what must fit is the
+            // text and the icon.
+            int need = hint.width();
+            if (!qobject_cast<const QCheckBox*>(b) && !qobject_cast<const QRadioButton*>(b)) {
+                QString text = b->text();
+                text.remove(QLatin1Char('&'));
+                need = fm.horizontalAdvance(text) + (b->icon().isNull() ? 0 : b->iconSize().width() + 4) + 8;
+            }
+            if (need > b->width() || fm.height() > b->height())
+                cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
+                           .arg(nameOf(b), b->text()).arg(need).arg(fm.height()).arg(b->width()).arg(b->height());
+        } else if (const auto* g = qobject_cast<const QGroupBox*>(w)) {
+            if (!g->title().isEmpty() && fm.horizontalAdvance(g->title()) + 16 > g->width())
+                cut << QStringLiteral("%1 \"%2\": wider than its box").arg(nameOf(g), g->title());
+        } else if (const auto* c = qobject_cast<const QComboBox*>(w)) {
+            QStyleOptionComboBox opt;
+            opt.initFrom(c);
+            opt.editable = c->isEditable();
+            const QRect field = c->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, c);
+            const QString current = c->currentText();
+            if (!current.isEmpty() && fm.horizontalAdvance(current) > field.width() && c->toolTip() != current)
+                cut << QStringLiteral("%1 \"%2\": wider than its box, and no tooltip").arg(nameOf(c), current);
+            const int listRoom = std::max(c->width(), c->view()->minimumWidth()) - 8;
+            for (int i = 0; i < c->count(); ++i)
+                if (fm.horizontalAdvance(c->itemText(i)) > listRoom)
+                    cut << QStringLiteral("%1 entry \"%2\": wider than the open list").arg(nameOf(c), c->itemText(i));
+        }
+    }
+    return cut;
 }

@@ -5,9 +5,12 @@
 // a last resort elide the text and put the whole of it in the tooltip, so nothing is cut off.
 
 #include <QString>
+#include <QStringList>
 
 class QAbstractButton;
+class QComboBox;
 class QLabel;
+class QWidget;
 
 // Gives the check box or button at least `designedWidth` and as much more as its text needs, up
 // to `maxWidth`; a text that still does not fit is elided, with the whole text as its tooltip.
@@ -26,3 +29,15 @@ void FitCaption(QLabel* label, const QString& text, int left, int right, int row
 // and the tooltip holds the whole text.
 bool ShowsWholeText(const QAbstractButton* button, const QString& text);
 bool ShowsWholeText(const QLabel* label, const QString& text);
+
+// Makes the open list of a drop-down as wide as its widest entry, however narrow the box, and
+// keeps the whole current entry in the box's tooltip whenever the box is too narrow for it. Call
+// again after the entries change.
+void FitComboEntries(QComboBox* box);
+
+// Every text of the visible labels, buttons, check boxes, radio buttons, group boxes and
+// drop-downs under `root` (itself included) that is cut off: wider or taller than its control
+// and not elided with the whole text as the tooltip; for a drop-down, a current entry wider
+// than its box without a tooltip, or an entry wider than the open list. One line per text,
+// naming the control.
+QStringList CutTexts(const QWidget* root);

@@ -1,4 +1,5 @@
 #include "backup/DriveDirU.h"
+#include "app/Fitting.h"
 #include "app/Placement.h"
 
 #include <QShowEvent>
@@ -131,6 +132,7 @@ void TDriveDir::refreshVolumes() {
         if (volumes_[i].rootPath == keep) found = i;
     }
     if (found >= 0) DriveComboBox1->setCurrentIndex(found);
+    FitComboEntries(DriveComboBox1);
 }
 
 void TDriveDir::showVolume(int index) {

@@ -1,4 +1,5 @@
 #include "labels/LabPrintU.h"
+#include "app/Fitting.h"
 #include "app/Placement.h"
 
 #include "app/Fatal.h"
@@ -141,14 +142,8 @@ void TLabPrint::FormShow() {
         ComboBox1->addItem(TrimControls(LabelRec.Name));
         LastStatus = LabelsTable->skip(1);
     }
-    // The open list as wide as its longest name, however narrow the box.
-    QAbstractItemView* list = ComboBox1->view();
-    int widest = 0;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        widest = std::max(widest, list->sizeHintForIndex(ComboBox1->model()->index(i, 0)).width());
-    list->setMinimumWidth(widest + 2 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
-                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? preselect : -1);
+    FitComboEntries(ComboBox1);  // the open list as wide as its longest name, however narrow the box
     ShowNameStart();
 
     MaskEdit1->setFieldText(QStringLiteral("1"));

@@ -10,11 +10,19 @@ QString InstallFontSubstitutes() {
     static QString face;
     if (!face.isEmpty()) return face;
     const QStringList installed = QFontDatabase::families();
-    // Liberation Sans keeps the widths of the usual Windows faces; the others are close enough.
-    for (const char* candidate : {"Liberation Sans", "DejaVu Sans", "Noto Sans", "FreeSans",
-                                  "Nimbus Sans", "Cantarell"}) {
-        if (installed.contains(QString::fromLatin1(candidate), Qt::CaseInsensitive)) {
-            face = QString::fromLatin1(candidate);
+    // The design face is a Windows sans serif with Arial's widths at 8 points. Liberation Sans and
+    // Arimo are drawn to Arial's metrics, so the designed sizes hold their texts as they did;
+    // Nimbus Sans (Helvetica's metrics) comes close; the wider DejaVu and Noto faces make the
+    // windows fit their texts (app/Fitting.h). MERROWBY_SANS_FACE names a face to try first.
+    QStringList candidates{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                           QStringLiteral("Nimbus Sans"),     QStringLiteral("DejaVu Sans"),
+                           QStringLiteral("Noto Sans"),       QStringLiteral("FreeSans"),
+                           QStringLiteral("Cantarell")};
+    const QString wanted = qEnvironmentVariable("MERROWBY_SANS_FACE").trimmed();
+    if (!wanted.isEmpty()) candidates.prepend(wanted);
+    for (const QString& candidate : candidates) {
+        if (installed.contains(candidate, Qt::CaseInsensitive)) {
+            face = candidate;
             break;
         }
     }

@@ -150,6 +150,7 @@ void AddressPage::buildControls() {
         c->setGeometry(x, y, w, 21);
         c->setAutoFillBackground(true);
         c->setPalette(pal);
+        c->setBackgroundRole(QPalette::Window);  // a button's own role would fill it grey
         // A tick that is never saved would be lost, so "Birthday" takes the bindings of the others.
         connect(c, &QCheckBox::clicked, this, [this] { Edit1Change(); });
         bindControl(c);
@@ -182,12 +183,12 @@ void AddressPage::buildControls() {
         makeCheck(o.box, QString::fromLatin1(o.text), o.x, o.y, 100, o.room);
     label(QStringLiteral("Chanukah"), 658, 352, 70, Qt::AlignLeft, false);
 
-    newButton_ = new QPushButton(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New"), this);
+    newButton_ = new QPushButton(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("&New"), this);
     newButton_->setObjectName(QStringLiteral("LMDButton7"));
     newButton_->setGeometry(272, 408, 75, 25);
     connect(newButton_, &QPushButton::clicked, this, [this] { LMDButton7Click(); });
     deleteButton_ = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon),
-                                    QStringLiteral("Delete"), this);
+                                    QStringLiteral("&Delete"), this);
     deleteButton_->setObjectName(QStringLiteral("LMDButton8"));
     deleteButton_->setGeometry(368, 408, 75, 25);
     connect(deleteButton_, &QPushButton::clicked, this, [this] { LMDButton8Click(); });

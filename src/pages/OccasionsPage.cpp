@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "app/FocusMark.h"
 #include "labels/LabelGen.h"
 #include "reminders/ReminderGen.h"
 
@@ -119,11 +120,11 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TabSheet1"));
     resize(737, 437);
 
-    SBLabels = modeButton(QStringLiteral("Print Labels"), QStringLiteral(":/print_labels.png"), this);
+    SBLabels = modeButton(QStringLiteral("Print &Labels"), QStringLiteral(":/print_labels.png"), this);
     SBLabels->setObjectName(QStringLiteral("SBLabels"));
     SBLabels->setGeometry(72, 112, 145, 65);
     SBRemind =
-        modeButton(QStringLiteral("Print Reminders"), QStringLiteral(":/print_reminders.png"), this);
+        modeButton(QStringLiteral("Print &Reminders"), QStringLiteral(":/print_reminders.png"), this);
     SBRemind->setObjectName(QStringLiteral("SBRemind"));
     SBRemind->setGeometry(72, 192, 145, 65);
     group_ = new QButtonGroup(this);
@@ -145,6 +146,7 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     auto* grid = new OccasionsGrid(this);
     StringGrid1 = grid;
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    new FocusMark(StringGrid1);  // the list shows no focus of its own
     StringGrid1->setColumnCount(1);
     StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->hide();

@@ -37,23 +37,23 @@ void ImportAddresses1Click() {
 
 SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     setMinimumSize(737, 437);
-    LMDButton1 = glyphButton(QStringLiteral("Backup"), QStringLiteral(":/backup.png"),
+    LMDButton1 = glyphButton(QStringLiteral("&Backup"), QStringLiteral(":/backup.png"),
                              QRect(64, 72, 161, 41), this);
-    LMDButton2 = glyphButton(QStringLiteral("Restore"), QStringLiteral(":/restore.png"),
+    LMDButton2 = glyphButton(QStringLiteral("&Restore"), QStringLiteral(":/restore.png"),
                              QRect(64, 184, 161, 41), this);
-    LMDButton3 = glyphButton(QStringLiteral("Reindex"), QStringLiteral(":/reindex.png"),
+    LMDButton3 = glyphButton(QStringLiteral("Re&index"), QStringLiteral(":/reindex.png"),
                              QRect(64, 304, 161, 41), this);
-    LMDButton4 = glyphButton(QStringLiteral("Import Contacts"), QStringLiteral(":/import.png"),
+    LMDButton4 = glyphButton(QStringLiteral("&Import Contacts"), QStringLiteral(":/import.png"),
                              QRect(288, 176, 161, 57), this);
-    LMDButton5 = glyphButton(QStringLiteral("Edit Label Definition"), QStringLiteral(":/label_def.png"),
+    LMDButton5 = glyphButton(QStringLiteral("&Edit Label Definition"), QStringLiteral(":/label_def.png"),
                              QRect(504, 256, 161, 49), this);
-    LMDButton6 = glyphButton(QStringLiteral("Choose Label Font"), QStringLiteral(":/font.png"),
+    LMDButton6 = glyphButton(QStringLiteral("&Choose Label Font"), QStringLiteral(":/font.png"),
                              QRect(504, 104, 161, 49), this);
     const char* names[] = {"LMDButton1", "LMDButton2", "LMDButton3",
                            "LMDButton4", "LMDButton5", "LMDButton6"};
     QPushButton* buttons[] = {LMDButton1, LMDButton2, LMDButton3, LMDButton4, LMDButton5, LMDButton6};
     for (int i = 0; i < 6; ++i) buttons[i]->setObjectName(QString::fromLatin1(names[i]));
-    BtnExport = glyphButton(QString::fromUtf8("Export Contacts\u2026"), QStringLiteral(":/export.png"),
+    BtnExport = glyphButton(QString::fromUtf8("E&xport Contacts\u2026"), QStringLiteral(":/export.png"),
                             QRect(288, 264, 161, 57), this);
     BtnExport->setObjectName(QStringLiteral("BtnExport"));
 

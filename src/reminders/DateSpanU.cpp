@@ -1,5 +1,6 @@
 #include "reminders/DateSpanU.h"
 #include "app/DatePicker.h"
+#include "app/Fitting.h"
 #include "app/Placement.h"
 
 #include <QDateEdit>
@@ -53,6 +54,8 @@ TDateSpan::TDateSpan(QWidget* parent) : QDialog(parent) {
                        "events."),
         this);
     Label1->setGeometry(16, 16, 476, 20);
+    // A face wider than the design's breaks the line in two, above the date pickers.
+    FitCaption(Label1, Label1->text(), 16, 492, 16, 20, true);
 
     Label2 = boldLabel(QStringLiteral("From"), this);
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

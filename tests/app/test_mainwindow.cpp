@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -233,6 +234,36 @@ TEST(ZForms, DialogsAreCentredEveryTimeTheyOpen) {
             d->hide();
         }
     }
+    (void)CloseTable(LabelsTable);
+}
+
+// Escape leaves every dialog that has a way out, as its cancel does. (The date span dialog is
+// designed without a cancel key.)
+TEST(ZForms, EscapeClosesEveryDialogWithAWayOut) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    TestDataDir data(3);
+    ScopedLibrary lib(data.path());
+    ScopedCurrentDir cwd(data.path());
+    MessageLog messages;
+    CreateForms();
+    ASSERT_TRUE(OpenLabels());
+    ASSERT_TRUE(OpenImportLayout());
+    ASSERT_TRUE(OpenAddrBook());
+    LabSel->FillGrid();
+    QDialog* const dialogs[] = {PickLab, LabPrint, Import, LabSel, LabelDef, DriveDir};
+    for (QDialog* d : dialogs) {
+        SCOPED_TRACE(d->metaObject()->className());
+        d->show();
+        QApplication::processEvents();
+        QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : d;
+        QTest::keyClick(focus, Qt::Key_Escape);
+        QApplication::processEvents();
+        EXPECT_FALSE(d->isVisible());
+        EXPECT_EQ(d->result(), QDialog::Rejected);
+        d->hide();
+    }
+    (void)CloseTable(AddrBookTable);
+    (void)CloseTable(ImportTable);
     (void)CloseTable(LabelsTable);
 }
 

@@ -662,3 +662,15 @@ TEST_F(AddressPageTest, OneTabLeavesADatePickerAndArrowsStepItsParts) {
     EXPECT_TRUE(mark->isVisible());
     EXPECT_EQ(mark->geometry(), page.nameList()->rect());
 }
+
+TEST_F(AddressPageTest, CheckBoxesShowThePageColour) {
+    AddressPage& page = showPage();
+    for (int n = 1; n <= 11; ++n) {
+        auto* c = page.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n));
+        ASSERT_NE(c, nullptr);
+        const QImage shot = c->grab().toImage();
+        // The far right, past the caption, is background only.
+        EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() / 2), page.palette().color(QPalette::Window))
+            << c->text().toStdString();
+    }
+}

@@ -50,13 +50,13 @@ TEST_F(SetupPageTest, ButtonsAtTheirPlaces) {
         const char* caption;
         QRect at;
     } expect[] = {
-        {page.LMDButton1, "Backup", {64, 72, 161, 41}},
-        {page.LMDButton2, "Restore", {64, 184, 161, 41}},
-        {page.LMDButton3, "Reindex", {64, 304, 161, 41}},
-        {page.LMDButton4, "Import Contacts", {288, 176, 161, 57}},
-        {page.LMDButton5, "Edit Label Definition", {504, 256, 161, 49}},
-        {page.LMDButton6, "Choose Label Font", {504, 104, 161, 49}},
-        {page.BtnExport, "Export Contacts\u2026", {288, 264, 161, 57}},
+        {page.LMDButton1, "&Backup", {64, 72, 161, 41}},
+        {page.LMDButton2, "&Restore", {64, 184, 161, 41}},
+        {page.LMDButton3, "Re&index", {64, 304, 161, 41}},
+        {page.LMDButton4, "&Import Contacts", {288, 176, 161, 57}},
+        {page.LMDButton5, "&Edit Label Definition", {504, 256, 161, 49}},
+        {page.LMDButton6, "&Choose Label Font", {504, 104, 161, 49}},
+        {page.BtnExport, "E&xport Contacts\u2026", {288, 264, 161, 57}},
     };
     for (const auto& e : expect) {
         EXPECT_EQ(e.b->text(), QString::fromUtf8(e.caption));

@@ -1,0 +1,106 @@
+// Every window shows its whole texts with the face this desktop has: nothing is cut at a
+// control's edge unless it is elided with the whole text in its tooltip. The suite runs this
+// again at twice the scale (QT_SCALE_FACTOR=2) and with another face (MERROWBY_SANS_FACE).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTabWidget>
+
+#include "TestData.h"
+#include "app/About.h"
+#include "app/Fitting.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "backup/DriveDirU.h"
+#include "data/dbFiles.h"
+#include "import/DetectU.h"
+#include "import/ExportU.h"
+#include "import/ImportU.h"
+#include "labels/LabPrintU.h"
+#include "labels/LabelFont.h"
+#include "labels/LabSelU.h"
+#include "labels/LabelDefU.h"
+#include "labels/PickLabelU.h"
+#include "reminders/DateSpanU.h"
+#include "reminders/ReReportU.h"
+
+namespace {
+
+std::string joined(const QStringList& lines) { return lines.join(QLatin1Char('\n')).toStdString(); }
+
+}  // namespace
+
+TEST(WholeTexts, TheCheckFindsACaptionLongerThanItsControl) {
+    QWidget w;
+    auto* label = new QLabel(QStringLiteral("Short"), &w);
+    auto* box = new QCheckBox(QStringLiteral("Tick"), &w);
+    label->setGeometry(0, 0, 200, 30);
+    box->setGeometry(0, 40, 200, 30);
+    w.show();
+    EXPECT_TRUE(CutTexts(&w).isEmpty()) << joined(CutTexts(&w));
+    label->setText(QStringLiteral("A caption far too long for the room it was given"));
+    box->setText(QStringLiteral("A check box caption far too long for its box"));
+    label->resize(60, 30);
+    box->resize(60, 30);
+    EXPECT_EQ(CutTexts(&w).size(), 2) << joined(CutTexts(&w));
+    FitButtonText(box, box->text(), 60, 60);  // elided with the whole text as its tooltip
+    EXPECT_EQ(CutTexts(&w).size(), 1) << joined(CutTexts(&w));
+}
+
+TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    TestDataDir data(12);
+    ScopedLibrary lib(data.path());
+    ScopedCurrentDir cwd(data.path());
+    MessageLog messages;
+    const QString face = qEnvironmentVariable("MERROWBY_SANS_FACE");
+    if (!face.isEmpty()) ASSERT_EQ(InstallFontSubstitutes(), face);  // the run is in the face asked for
+    CreateForms();
+
+    Quenlow->show();
+    QApplication::processEvents();
+    for (int page = 0; page < Quenlow->pageControl()->count(); ++page) {
+        Quenlow->pageControl()->setCurrentIndex(page);
+        QApplication::processEvents();
+        SCOPED_TRACE(Quenlow->pageControl()->tabText(page).toStdString());
+        EXPECT_TRUE(CutTexts(Quenlow).isEmpty()) << joined(CutTexts(Quenlow));
+    }
+    Quenlow->pageControl()->setCurrentIndex(2);  // the book is closed while the setup page shows
+    QApplication::processEvents();
+
+    ASSERT_TRUE(OpenLabels());
+    ASSERT_TRUE(OpenImportLayout());
+    ASSERT_TRUE(OpenAddrBook());
+    LabSel->FillGrid();
+    QDialog* const dialogs[] = {AboutForm, PickLab, LabPrint, Import, DateSpan, LabSel, LabelDef, DriveDir};
+    for (QDialog* d : dialogs) {
+        SCOPED_TRACE(d->metaObject()->className());
+        d->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(CutTexts(d).isEmpty()) << joined(CutTexts(d));
+        d->hide();
+    }
+    (void)CloseTable(AddrBookTable);
+    (void)CloseTable(ImportTable);
+    (void)CloseTable(LabelsTable);
+
+    TExportContacts exporter;
+    ContactParse parsed;
+    parsed.format = ContactFormat::HeaderCsv;
+    parsed.mapping << QStringLiteral("Family Name -> Last");
+    TAddressRecord r;
+    r.Last = QStringLiteral("Brandt");
+    parsed.contacts.push_back(r);
+    TDetectImport detect(QStringLiteral("/tmp/contacts.csv"), parsed, 0);
+    QDialog* const own[] = {&exporter, &detect};
+    for (QDialog* d : own) {
+        SCOPED_TRACE(d->metaObject()->className());
+        d->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(CutTexts(d).isEmpty()) << joined(CutTexts(d));
+        d->hide();
+    }
+    Quenlow->hide();
+}
