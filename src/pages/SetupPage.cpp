@@ -41,7 +41,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
                              QRect(64, 72, 161, 41), this);
     LMDButton2 = glyphButton(QStringLiteral("&Restore"), QStringLiteral(":/restore.png"),
                              QRect(64, 184, 161, 41), this);
-    LMDButton3 = glyphButton(QStringLiteral("Re&index"), QStringLiteral(":/reindex.png"),
+    LMDButton3 = glyphButton(QStringLiteral("Rei&ndex"), QStringLiteral(":/reindex.png"),
                              QRect(64, 304, 161, 41), this);
     LMDButton4 = glyphButton(QStringLiteral("&Import Contacts"), QStringLiteral(":/import.png"),
                              QRect(288, 176, 161, 57), this);

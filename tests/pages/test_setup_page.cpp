@@ -52,7 +52,7 @@ TEST_F(SetupPageTest, ButtonsAtTheirPlaces) {
     } expect[] = {
         {page.LMDButton1, "&Backup", {64, 72, 161, 41}},
         {page.LMDButton2, "&Restore", {64, 184, 161, 41}},
-        {page.LMDButton3, "Re&index", {64, 304, 161, 41}},
+        {page.LMDButton3, "Rei&ndex", {64, 304, 161, 41}},
         {page.LMDButton4, "&Import Contacts", {288, 176, 161, 57}},
         {page.LMDButton5, "&Edit Label Definition", {504, 256, 161, 49}},
         {page.LMDButton6, "&Choose Label Font", {504, 104, 161, 49}},
