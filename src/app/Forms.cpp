@@ -1,4 +1,5 @@
 #include "app/Forms.h"
+#include "labels/LabelFont.h"
 
 #include <QtGlobal>
 
@@ -42,6 +43,8 @@ void CreateForms() {
     created = true;
     LoadResources();
     InstallWheelGuard();
+    // Before any window measures a text: a face resolved once is kept for the whole run.
+    InstallFontSubstitutes();
     // The main window first; the dialogs belong to it, so they stay on top of it and go with it.
     auto* main = new TQuenlow();
     Quenlow = main;

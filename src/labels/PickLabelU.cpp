@@ -52,6 +52,8 @@ void TPickLab::FormShow() {
         if (static_cast<int>(LabelsTable->recNo()) == CurrentStockRecNo)
             preselect = ListBox1->count();
         ListBox1->addItem(entry);
+        // The list is narrower than the longest names; the tooltip shows the whole of one.
+        ListBox1->item(ListBox1->count() - 1)->setToolTip(entry.simplified());
         LastStatus = LabelsTable->skip(1);
     }
     if (ListBox1->count() > 0) ListBox1->setCurrentRow(preselect >= 0 ? preselect : 0);
