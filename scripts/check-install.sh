@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Test: installing a build puts the programs, the desktop entry, both icon sizes and the user
-# guide where a desktop looks for them.
+# Test: installing a build puts the programs, the desktop entry, the icon in every size of the
+# icon theme, the AppStream description and the user guide where a desktop looks for them.
 #   check-install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -8,27 +8,41 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp" >/dev/null
 status=0
+fail() { echo "FAIL: $*" >&2; status=1; }
+
+sizes=(16 24 32 48 64 128 256 512)
+metainfo=share/metainfo/com.brantix.merrowby.metainfo.xml
 for f in bin/merrowby bin/merrowby-admin share/applications/merrowby.desktop \
-         share/icons/hicolor/256x256/apps/merrowby.png share/icons/hicolor/32x32/apps/merrowby.png \
-         share/doc/merrowby/mby.htm; do
-  [[ -s $tmp/$f ]] || { echo "FAIL: $f not installed" >&2; status=1; }
+         share/doc/merrowby/mby.htm "$metainfo"; do
+  [[ -s $tmp/$f ]] || fail "$f not installed"
 done
 for f in bin/merrowby bin/merrowby-admin; do
-  [[ ! -e $tmp/$f || -x $tmp/$f ]] || { echo "FAIL: $f is not executable" >&2; status=1; }
+  [[ ! -e $tmp/$f || -x $tmp/$f ]] || fail "$f is not executable"
 done
 # The desktop entry must name the installed program and the installed icon.
 desktop=$tmp/share/applications/merrowby.desktop
 if [[ -f $desktop ]]; then
-  grep -q '^Exec=.*exec merrowby"$' "$desktop" || { echo "FAIL: Exec does not start merrowby" >&2; status=1; }
-  grep -q '^Icon=merrowby$' "$desktop" || { echo "FAIL: Icon is not merrowby" >&2; status=1; }
+  grep -q '^Exec=.*exec merrowby"$' "$desktop" || fail "Exec does not start merrowby"
+  grep -q '^Icon=merrowby$' "$desktop" || fail "Icon is not merrowby"
 fi
-for size in 256 32; do
+for size in "${sizes[@]}"; do
   png=$tmp/share/icons/hicolor/${size}x${size}/apps/merrowby.png
+  [[ -s $png ]] || { fail "${size}px icon not installed"; continue; }
   # PNG width and height are the big-endian words at bytes 16 and 20.
-  if [[ -f $png ]]; then
-    dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')
-    [[ $dims == "${size}x${size}" ]] || { echo "FAIL: ${size}px icon is $dims" >&2; status=1; }
-  fi
+  dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')
+  [[ $dims == "${size}x${size}" ]] || fail "${size}px icon is $dims"
 done
+# The description passes the validator of the AppStream tools, which also looks for the desktop
+# entry it names and that entry's icon in the installed tree.
+if [[ -f $tmp/$metainfo ]]; then
+  if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$tmp/$metainfo" >"$tmp/validate.log" 2>&1 ||
+      { cat "$tmp/validate.log" >&2; fail "metainfo does not validate"; }
+    appstreamcli validate-tree --no-net "$tmp" >"$tmp/validate.log" 2>&1 ||
+      { cat "$tmp/validate.log" >&2; fail "installed tree does not validate"; }
+  else
+    echo "check-install: appstreamcli missing, metainfo not validated" >&2
+  fi
+fi
 ((status == 0)) && echo "install OK"
 exit $status

@@ -12,6 +12,7 @@ PACKAGES=(
   cups printer-driver-cups-pdf poppler-utils
   xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
+  appstream dpkg-dev openbox
 )
 
 missing=()

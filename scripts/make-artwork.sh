@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Draws Merrowby's artwork into resources/: the About box title picture, the program icon,
-# the three page-tab icons and the button glyphs. The PNGs are kept in the repository;
+# Draws Merrowby's artwork into resources/: the About box title picture, the program icon in
+# the sizes a desktop's icon theme asks for, the three page-tab icons and the button glyphs.
+# Every picture the program shows also gets a NAME@2x.png twice its size, which Qt picks on
+# screens scaled to 200 %. The PNGs are kept in the repository;
 # run this only to redraw them (needs ImageMagick and the URW base fonts that Debian's
 # ghostscript brings along).
 #
-# Small pictures are drawn four times larger and scaled down, which gives smooth edges.
+# Small pictures are drawn four times larger and scaled down, which gives smooth edges; the
+# 2x versions are scaled down from the same drawing.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../resources"
 
@@ -25,12 +28,14 @@ RED='#d33a2c'
 GOLD='#e6a92a'
 GREY='#b8c0c9'
 
-# glyph NAME SIZE DRAW...: draws on a 4×SIZE transparent canvas, scales to SIZE×SIZE.
+# glyph NAME SIZE DRAW...: draws on a 4×SIZE transparent canvas, scales it to SIZE×SIZE
+# for NAME.png and to 2×SIZE for NAME@2x.png.
 glyph() {
   local name=$1 size=$2
   shift 2
-  local big=$((size * 4))
+  local big=$((size * 4)) double=$((size * 2))
   convert -size ${big}x${big} xc:none -strokewidth 5 -stroke "$INK" "$@" \
+    \( +clone -filter Lanczos -resize ${double}x${double} -strip -write "PNG32:$name@2x.png" +delete \) \
     -filter Lanczos -resize ${size}x${size} -strip "PNG32:$name.png"
 }
 
@@ -49,29 +54,41 @@ gear() {
     print s }'
 }
 
-# --- About box title: 210 × 240 on black, which the About box lets its gradient show through.
-convert -size 210x240 xc:black \
-  \( -size 210x240 xc:none \
-     -fill '#f3ead2' -stroke '#c9a74a' -strokewidth 2 -draw "roundrectangle 58,14 152,74 4,4" \
-     -fill none -draw "polyline 59,16 105,50 151,16" \
-     -strokewidth 1.5 -draw "line 59,73 95,43" -draw "line 151,73 115,43" \
-     -stroke none -fill '#c8102e' \
-     -draw "translate 105,50 circle -5,-3 -5,2 circle 5,-3 5,2 polygon -10,-1 10,-1 0,10" \
-  \) -composite \
-  \( -size 210x76 xc:none -font "$URW/Z003-MediumItalic.otf" -pointsize 52 -gravity center \
-     -fill '#ffd86b' -annotate +0+0 'Merrowby' +gravity \) -geometry +0+84 -composite \
-  -stroke '#c9a74a' -strokewidth 1 -draw "line 36,164 174,164" \
-  -stroke none -fill '#ffd86b' -draw "polygon 105,160 109,164 105,168 101,164" \
-  -gravity north -font "$URW/C059-Italic.otf" -pointsize 12 -fill '#cfe0ff' \
-  -annotate +0+172 'the greeting card organiser' +gravity \
-  -fill none -stroke '#ffd86b' -strokewidth 1.5 -draw "circle 60,220 60,210" \
-  -stroke none -fill '#ffd86b' -font "$URW/C059-Bold.otf" -pointsize 14 \
-  -gravity center -annotate -45+100 'B' +gravity \
-  -fill white -font "$URW/URWGothic-Demi.otf" -pointsize 14 \
-  -gravity northwest -annotate +78+212 'B R A N T I X' +gravity \
-  -colors 256 -strip PNG8:about_title.png
+# --- About box title: 210 × 240 on black, which the About box lets its gradient show through;
+# about_title SCALE FILE draws it SCALE times larger, every length multiplied by SCALE.
+about_title() {
+  local k=$1
+  # x LENGTHS: the text with every number in it multiplied by the scale.
+  x() { perl -pe "s/(\\d+(?:\\.\\d+)?)/\$1*$k/ge" <<<"$1"; }
+  convert -size "$(x 210x240)" xc:black \
+    \( -size "$(x 210x240)" xc:none \
+       -fill '#f3ead2' -stroke '#c9a74a' -strokewidth "$(x 2)" -draw "$(x 'roundrectangle 58,14 152,74 4,4')" \
+       -fill none -draw "$(x 'polyline 59,16 105,50 151,16')" \
+       -strokewidth "$(x 1.5)" -draw "$(x 'line 59,73 95,43')" -draw "$(x 'line 151,73 115,43')" \
+       -stroke none -fill '#c8102e' \
+       -draw "$(x 'translate 105,50 circle -5,-3 -5,2 circle 5,-3 5,2 polygon -10,-1 10,-1 0,10')" \
+    \) -composite \
+    \( -size "$(x 210x76)" xc:none -font "$URW/Z003-MediumItalic.otf" -pointsize "$(x 52)" -gravity center \
+       -fill '#ffd86b' -annotate +0+0 'Merrowby' +gravity \) -geometry "$(x +0+84)" -composite \
+    -stroke '#c9a74a' -strokewidth "$(x 1)" -draw "$(x 'line 36,164 174,164')" \
+    -stroke none -fill '#ffd86b' -draw "$(x 'polygon 105,160 109,164 105,168 101,164')" \
+    -gravity north -font "$URW/C059-Italic.otf" -pointsize "$(x 12)" -fill '#cfe0ff' \
+    -annotate "$(x +0+172)" 'the greeting card organiser' +gravity \
+    -fill none -stroke '#ffd86b' -strokewidth "$(x 1.5)" -draw "$(x 'circle 60,220 60,210')" \
+    -stroke none -fill '#ffd86b' -font "$URW/C059-Bold.otf" -pointsize "$(x 14)" \
+    -gravity center -annotate "$(x -45+100)" 'B' +gravity \
+    -fill white -font "$URW/URWGothic-Demi.otf" -pointsize "$(x 14)" \
+    -gravity northwest -annotate "$(x +78+212)" 'B R A N T I X' +gravity \
+    -colors 256 -strip "PNG8:$2"
+}
+about_title 1 about_title.png
+about_title 2 about_title@2x.png
 
-# --- Program icon: a sealed envelope on a blue tile, 256 and 32 pixels.
+# --- Program icon: a sealed envelope on a blue tile, drawn at 1024 pixels and scaled to the
+# icon theme's sizes: merrowby.png is the 256 one, merrowby_N.png the others (the 32 one from
+# the 256 one). The 2x versions of the two the program shows are aliases in resources.qrc.
+master=$(mktemp --suffix=.miff)
+trap 'rm -f "$master"' EXIT
 convert -size 1024x1024 xc:none \
   \( -size 944x944 gradient:'#0b1f4d'-'#2f74d6' \
      \( -size 944x944 xc:black -fill white -draw "roundrectangle 0,0 943,943 180,180" \) \
@@ -81,8 +98,12 @@ convert -size 1024x1024 xc:none \
   -strokewidth 22 -draw "line 182,748 430,520" -draw "line 842,748 594,520" \
   -stroke none -fill '#c8102e' \
   -draw "translate 512,540 circle -44,-26 -44,16 circle 44,-26 44,16 polygon -84,-8 84,-8 0,92" \
-  -filter Lanczos -resize 256x256 -strip PNG32:merrowby.png
+  "MIFF:$master"
+convert "$master" -filter Lanczos -resize 256x256 -strip PNG32:merrowby.png
 convert merrowby.png -filter Lanczos -resize 32x32 -strip PNG32:merrowby_32.png
+for size in 16 24 48 64 128 512; do
+  convert "$master" -filter Lanczos -resize ${size}x${size} -strip "PNG32:merrowby_$size.png"
+done
 
 # --- Page-tab icons, 32 × 32.
 glyph tab_address 32 \

@@ -24,9 +24,16 @@ constexpr int kClientHeight = 298;
 constexpr int kGradientSteps = 128;
 
 // The title picture is drawn transparently: its background colour (that of the bottom-left
-// pixel, black in our artwork) lets the gradient through.
-QPixmap transparentPicture(const QString& path) {
-    QImage img(path);
+// pixel, black in our artwork) lets the gradient through. On a screen of more than one device
+// pixel per pixel the picture drawn at twice the size (NAME@2x.png) is taken when there is one.
+QPixmap transparentPicture(const QString& path, qreal devicePixelRatio) {
+    QImage img;
+    if (devicePixelRatio > 1.0) {
+        QString twice = path;
+        img.load(twice.insert(twice.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x")));
+        if (!img.isNull()) img.setDevicePixelRatio(2.0);
+    }
+    if (img.isNull()) img.load(path);
     if (img.isNull()) return {};
     if (!img.hasAlphaChannel()) {
         const QRgb key = img.pixel(0, img.height() - 1);
@@ -55,7 +62,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(88, 8, 210, 240);
     Image1->setAttribute(Qt::WA_TranslucentBackground);
-    Image1->setPixmap(transparentPicture(QStringLiteral(":/about_title.png")));
+    Image1->setPixmap(transparentPicture(QStringLiteral(":/about_title.png"), devicePixelRatioF()));
     Image1->setScaledContents(true);
 
     LMDButton1 = new QPushButton(QStringLiteral("OK"), this);

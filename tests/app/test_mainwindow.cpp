@@ -1,6 +1,8 @@
 // The main window's frame, its menus, the About box and the program's windows.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDirIterator>
+#include <QImage>
 #include <QMenuBar>
 #include <QLabel>
 #include <QMessageBox>
@@ -167,6 +169,21 @@ TEST(AboutBox, SplashHasNoButtonAndCannotBeClosed) {
                 if (shot.pixelColor(x, y).red() > 100) ++drawn;
         EXPECT_GT(drawn, 100);
     }
+}
+
+// Screens scaled to 200 % take NAME@2x.png in place of NAME.png; a picture without one, or with
+// one of the wrong size, shows blurred there.
+TEST(Artwork, EveryPictureHasOneTwiceItsSize) {
+    int pictures = 0;
+    for (QDirIterator it(QStringLiteral(":/"), {QStringLiteral("*.png")}, QDir::Files); it.hasNext();) {
+        const QString path = it.next();
+        if (path.contains(QStringLiteral("@2x"))) continue;
+        ++pictures;
+        const QString twice = path.chopped(4) + QStringLiteral("@2x.png");
+        const QSize size = QImage(path).size(), doubled = QImage(twice).size();
+        EXPECT_EQ(doubled, size * 2) << twice.toStdString();
+    }
+    EXPECT_GT(pictures, 10);
 }
 
 TEST(AboutBox, AboutMenuShowsTheDialogWithItsOkButton) {
