@@ -8,6 +8,7 @@
 #include <iterator>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QIcon>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -183,11 +184,11 @@ void AddressPage::buildControls() {
         makeCheck(o.box, QString::fromLatin1(o.text), o.x, o.y, 100, o.room);
     label(QStringLiteral("Chanukah"), 658, 352, 70, Qt::AlignLeft, false);
 
-    newButton_ = new QPushButton(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("&New"), this);
+    newButton_ = new QPushButton(QIcon(QStringLiteral(":/new.png")), QStringLiteral("&New"), this);
     newButton_->setObjectName(QStringLiteral("LMDButton7"));
     newButton_->setGeometry(272, 408, 75, 25);
     connect(newButton_, &QPushButton::clicked, this, [this] { LMDButton7Click(); });
-    deleteButton_ = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon),
+    deleteButton_ = new QPushButton(QIcon(QStringLiteral(":/delete.png")),
                                     QStringLiteral("&Delete"), this);
     deleteButton_->setObjectName(QStringLiteral("LMDButton8"));
     deleteButton_->setGeometry(368, 408, 75, 25);
