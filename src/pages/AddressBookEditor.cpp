@@ -1,11 +1,15 @@
 #include "pages/AddressBookEditor.h"
 
 #include <QDate>
+#include <string>
+#include <vector>
 
+#include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "xbase/cp1252.h"
 #include "xbase/dbf.h"
+#include "xbase/library.h"
 #include "xbase/ntx.h"
 #include "xbase/table.h"
 
@@ -17,6 +21,15 @@ constexpr int kSeekLength = 59;
 const xbase::FieldInfo* fieldInfo(xbase::Table* table, const char* name) {
     const int i = table->dbf().fieldIndex(name);
     return i < 0 ? nullptr : &table->dbf().fields()[static_cast<size_t>(i)];
+}
+
+// The name key of the current row as the row holds it now (the address index's key).
+std::string nameKeyOfCurrent(xbase::Table* table) {
+    const xbase::FieldInfo* last = fieldInfo(table, "Last");
+    const xbase::FieldInfo* first = fieldInfo(table, "First");
+    const uint8_t* rec = table->rowBuffer();
+    return CardNameKey(last ? xbase::field::raw(rec, *last) : std::string_view(),
+                       first ? xbase::field::raw(rec, *first) : std::string_view());
 }
 
 }  // namespace
@@ -122,7 +135,17 @@ AddressBookEditor::SaveResult AddressBookEditor::save() {
     } else {
         LastStatus = table->go(static_cast<uint32_t>(CurrentAddrRecNo));
         if (LastStatus != xbase::kOk) return SaveResult::WriteFailed;
+        const std::string before = nameKeyOfCurrent(table);
         StoreAddrRec();
+        if (table->flush() != 0) return SaveResult::WriteFailed;
+        const std::string after = nameKeyOfCurrent(table);
+        CardLogProblem.clear();
+        if (before != after && LibHandle) {
+            const xbase::Status s =
+                CardsRenamed(*LibHandle, static_cast<uint32_t>(CurrentAddrRecNo), before, after);
+            if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());
+        }
+        return SaveResult::Saved;
     }
     return table->flush() == 0 ? SaveResult::Saved : SaveResult::WriteFailed;
 }
@@ -133,6 +156,14 @@ bool AddressBookEditor::removeCurrent(int position) {
     LastStatus = table->go(static_cast<uint32_t>(CurrentAddrRecNo));
     if (LastStatus != xbase::kOk) return false;
     if (table->markDeleted() != 0) return false;
+    // Every row the pack takes out: this one, and any a dBASE tool marked meanwhile.
+    std::vector<uint32_t> gone;
+    for (uint32_t rec = 1, n = table->recCount(); rec <= n; ++rec) {
+        const uint8_t* p = nullptr;
+        if (rec == static_cast<uint32_t>(CurrentAddrRecNo) ||
+            (table->dbf().recordPtr(rec, &p).ok() && p[0] == '*'))
+            gone.push_back(rec);
+    }
 
     // Place of the record in name order, 1 for the first: every step back counts, the one that
     // falls off the start included.
@@ -154,6 +185,11 @@ bool AddressBookEditor::removeCurrent(int position) {
         return false;
     }
     if (table->flush() != 0) return false;
+    CardLogProblem.clear();
+    if (LibHandle) {
+        const xbase::Status s = CardsAfterPack(*LibHandle, gone);
+        if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());
+    }
     LastStatus = table->top();
     if (LastStatus == xbase::kOk && p > 2) LastStatus = table->skip(p - 2);
     CurrentAddrRecNo = (LastStatus == xbase::kOk && table->hasRow())
