@@ -344,7 +344,8 @@ bool byNewest(const CardEvent& a, const CardEvent& b) {
     if (a.year != b.year) return a.year > b.year;
     if (a.occasion != b.occasion) return a.occasion < b.occasion;
     if (a.entry != b.entry) return a.entry < b.entry;
-    return char(a.kind) < char(b.kind);
+    const auto rank = [](CardKind k) { return k == CardKind::Sent ? 0 : k == CardKind::Received ? 1 : 2; };
+    return rank(a.kind) < rank(b.kind);
 }
 
 const char* holidayColumn(int occasion) {

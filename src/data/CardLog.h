@@ -85,7 +85,8 @@ xbase::Status CardsMarkSent(xbase::Library& lib, int occasion, int year,
 xbase::Status CardsAdd(xbase::Library& lib, uint32_t recNo, int year, int occasion, CardKind kind,
                        bool* added = nullptr);
 
-// The events of one person, newest year first (within a year: occasion, then kind).
+// The events of one person, newest year first (within a year: by occasion, then sent,
+// received, returned).
 xbase::Status CardsOf(xbase::Library& lib, std::string_view nameKey, uint32_t recNo,
                       std::vector<CardEvent>* out);
 // Every event, in the log's order, optionally only those of one year / occasion / kind
