@@ -1,6 +1,7 @@
 #include "pages/AddressBookEditor.h"
 
 #include <QDate>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,21 @@ bool readNamesByIndex(xbase::Table* table, const xbase::FieldInfo* last,
 
 }  // namespace
 
+namespace {
+// The returned-card marks of the rows; a log that cannot be read marks nobody.
+void markReturned(xbase::Table* table, AddressListModel::Rows* rows) {
+    rows->returned.clear();
+    std::vector<uint8_t> byRec;
+    if (!LibHandle || !CardsReturnedMarks(*LibHandle, table->dbf(), &byRec).ok()) return;
+    if (std::find(byRec.begin(), byRec.end(), 1) == byRec.end()) return;
+    rows->returned.resize(rows->size(), 0);
+    for (size_t i = 0; i < rows->size(); ++i) {
+        const uint32_t r = rows->recNos[i];
+        if (r < byRec.size()) rows->returned[i] = byRec[r];
+    }
+}
+}  // namespace
+
 AddressListModel::Rows AddressBookEditor::readNames() const {
     AddressListModel::Rows rows;
     xbase::Table* table = AddrBookTable;
@@ -94,7 +110,10 @@ AddressListModel::Rows AddressBookEditor::readNames() const {
     rows.recNos.reserve(expected);
     rows.last.reserve(expected * static_cast<size_t>(rows.lastWidth));
     rows.first.reserve(expected * static_cast<size_t>(rows.firstWidth));
-    if (readNamesByIndex(table, last, first, &rows)) return rows;
+    if (readNamesByIndex(table, last, first, &rows)) {
+        markReturned(table, &rows);
+        return rows;
+    }
 
     // Row by row in index order, the names straight from the row buffer.
     rows.recNos.clear();
@@ -105,6 +124,7 @@ AddressListModel::Rows AddressBookEditor::readNames() const {
         rows.append(table->recNo(), last ? xbase::field::raw(rec, *last) : std::string_view(),
                     first ? xbase::field::raw(rec, *first) : std::string_view());
     }
+    markReturned(table, &rows);
     return rows;
 }
 
