@@ -234,9 +234,9 @@ void BM_MarkSentChristmas(benchmark::State& state) {
         if (AddressRec.Christmas) picks.push_back({AddrBookTable->recNo(), 0});
     }
     (void)CloseTable(AddrBookTable);
-    int added = 0, again = 0;
+    int added = 0, again = 0, run = 0;
     for (auto _ : state) {
-        if (!CardsMarkSent(*LibHandle, 7, kLastYear, picks, state.iterations() == 0 ? &added : &again).ok())
+        if (!CardsMarkSent(*LibHandle, 7, kLastYear, picks, run++ == 0 ? &added : &again).ok())
             state.SkipWithError("mark");
     }
     state.counters["recipients"] = double(picks.size());

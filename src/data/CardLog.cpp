@@ -10,6 +10,7 @@
 #include "xbase/dbf.h"
 #include "xbase/fileio.h"
 #include "xbase/library.h"
+#include "xbase/ntx.h"
 #include "xbase/table.h"
 
 namespace {
@@ -265,40 +266,43 @@ std::string yearKey(int year) {
     return y;
 }
 
-// Record numbers (in the log) of the live rows of one person, from an index seek on `prefix`
-// (the name key, optionally followed by the year).
-int rowsOf(xbase::Table* t, std::string_view prefix, uint32_t recNo, std::vector<uint32_t>* rows) {
+// The live rows of one person, from the index alone: an index seek on `prefix` (the name key,
+// optionally followed by the year), then the entries of that prefix, each row read by number.
+// The table's cursor is not used, so a scan of a few rows reads a few rows (a cursor's
+// read-ahead would fetch a whole stretch of the log). *rows gets the log's record numbers,
+// *events (when given) the events. The row a Table holds unwritten is not seen.
+Status rowsOf(xbase::Table* t, std::string_view prefix, uint32_t recNo, std::vector<uint32_t>* rows,
+              std::vector<CardEvent>* events = nullptr) {
     const CardCols cols = colsOf(t->dbf());
-    if (!cols.events()) return xbase::kError;
-    int rc = t->seek(xbase::cp1252::toUtf8(prefix));
-    if (rc == xbase::kAfter || rc == xbase::kEof) return xbase::kOk;
-    for (; rc == xbase::kOk; rc = t->skip(1)) {
-        const uint8_t* row = t->rowBuffer();
-        const std::string_view key = keyOf(row, cols);
-        const std::string yk = yearKey(int(num(row, cols.year)));
-        const std::string full = std::string(key) + yk;
-        if (full.compare(0, prefix.size(), prefix) != 0) break;
-        if (liveRow(row) && uint32_t(num(row, cols.rec)) == recNo) rows->push_back(t->recNo());
+    if (!cols.events() || !t->selectedTag())
+        return Status::error(ErrorKind::Corrupt, "Cards.dbf", "not a card log table");
+    xbase::NtxIndex& ix = t->selectedTag()->index();
+    xbase::SeekResult found = xbase::SeekResult::Eof;
+    XB_TRY(ix.seek(prefix, &found));
+    if (found != xbase::SeekResult::Found) return Status::Ok();
+    for (bool ok = ix.positioned(); ok;) {
+        const std::string_view key = ix.currentKey();
+        if (key.size() < prefix.size() || key.compare(0, prefix.size(), prefix) != 0) break;
+        const uint32_t n = ix.currentRecNo();
+        const uint8_t* row = nullptr;
+        XB_TRY(t->dbf().recordPtr(n, &row));
+        if (liveRow(row) && uint32_t(num(row, cols.rec)) == recNo) {
+            rows->push_back(n);
+            if (events) events->push_back(eventOf(row, cols));
+        }
+        XB_TRY(ix.next(&ok));
     }
-    return rc < 0 ? rc : xbase::kOk;
+    return Status::Ok();
 }
 
-// True when `t` holds the event already (t's cursor moves).
-Status logged(xbase::Library& lib, xbase::Table* t, const CardEvent& e, bool* found) {
+// True when `t` holds the event already.
+Status logged(xbase::Table* t, const CardEvent& e, bool* found) {
     *found = false;
     std::vector<uint32_t> rows;
-    if (rowsOf(t, e.nameKey + yearKey(e.year), e.recNo, &rows) < 0)
-        return libFailure(lib, "Cards.dbf", "cannot read");
-    const CardCols cols = colsOf(t->dbf());
-    for (uint32_t r : rows) {
-        if (t->go(r) != xbase::kOk) return libFailure(lib, "Cards.dbf", "cannot read");
-        const CardEvent have = eventOf(t->rowBuffer(), cols);
-        if (have.year == e.year && have.occasion == e.occasion && have.entry == e.entry &&
-            have.kind == e.kind) {
-            *found = true;
-            break;
-        }
-    }
+    std::vector<CardEvent> have;
+    XB_TRY(rowsOf(t, e.nameKey + yearKey(e.year), e.recNo, &rows, &have));
+    for (const CardEvent& h : have)
+        if (h.year == e.year && h.occasion == e.occasion && h.entry == e.entry && h.kind == e.kind) *found = true;
     return Status::Ok();
 }
 
@@ -445,6 +449,8 @@ Status CardsMarkSent(xbase::Library& lib, int occasion, int year, const std::vec
     xbase::Table* t = nullptr;
     XB_TRY(openCards(lib, &t));
     Status s;
+    // What this call appended: the last row is still the table's unwritten row, unseen by the index.
+    std::vector<std::pair<uint32_t, int>> mine;
     for (const CardPick& p : picks) {
         const uint8_t* row = nullptr;
         if (p.recNo < 1 || p.recNo > book->recordCount() || !book->recordPtr(p.recNo, &row).ok() || !liveRow(row))
@@ -456,11 +462,14 @@ Status CardsMarkSent(xbase::Library& lib, int occasion, int year, const std::vec
         e.occasion = occasion;
         e.entry = occasion == 8 ? p.entry : 0;
         e.kind = CardKind::Sent;
-        bool found = false;
-        s = logged(lib, t, e, &found);
+        bool found = std::find(mine.begin(), mine.end(), std::make_pair(e.recNo, e.entry)) != mine.end();
+        if (!found) s = logged(t, e, &found);
         if (s.ok() && !found) s = append(lib, t, e);
         if (!s.ok()) break;
-        if (!found && added) ++*added;
+        if (!found) {
+            mine.emplace_back(e.recNo, e.entry);
+            if (added) ++*added;
+        }
     }
     if (s.ok() && t->flush() < 0) s = libFailure(lib, "Cards.dbf", "cannot write");
     s = closeTable(lib, t, s, "Cards.dbf");
@@ -490,7 +499,7 @@ Status CardsAdd(xbase::Library& lib, uint32_t recNo, int year, int occasion, Car
     xbase::Table* t = nullptr;
     XB_TRY(openCards(lib, &t));
     bool found = false;
-    Status s = logged(lib, t, e, &found);
+    Status s = logged(t, e, &found);
     if (s.ok() && !found) s = append(lib, t, e);
     if (s.ok() && t->flush() < 0) s = libFailure(lib, "Cards.dbf", "cannot write");
     s = closeTable(lib, t, s, "Cards.dbf");
@@ -505,15 +514,7 @@ Status CardsOf(xbase::Library& lib, std::string_view nameKey, uint32_t recNo, st
     xbase::Table* t = nullptr;
     XB_TRY(openCards(lib, &t));
     std::vector<uint32_t> rows;
-    Status s;
-    if (rowsOf(t, nameKey.substr(0, std::min(nameKey.size(), kKeyWidth)), recNo, &rows) < 0)
-        s = libFailure(lib, "Cards.dbf", "cannot read");
-    const CardCols cols = colsOf(t->dbf());
-    for (uint32_t r : rows) {
-        if (!s.ok()) break;
-        if (t->go(r) != xbase::kOk) s = libFailure(lib, "Cards.dbf", "cannot read");
-        else out->push_back(eventOf(t->rowBuffer(), cols));
-    }
+    const Status s = rowsOf(t, nameKey.substr(0, std::min(nameKey.size(), kKeyWidth)), recNo, &rows, out);
     std::sort(out->begin(), out->end(), byNewest);
     return closeTable(lib, t, s, "Cards.dbf");
 }
@@ -536,8 +537,7 @@ Status CardsRenamed(xbase::Library& lib, uint32_t recNo, std::string_view oldKey
     xbase::Table* t = nullptr;
     XB_TRY(openCards(lib, &t));
     std::vector<uint32_t> rows;
-    Status s;
-    if (rowsOf(t, oldKey, recNo, &rows) < 0) s = libFailure(lib, "Cards.dbf", "cannot read");
+    Status s = rowsOf(t, oldKey, recNo, &rows);
     for (uint32_t r : rows) {
         if (!s.ok()) break;
         if (t->go(r) != xbase::kOk) s = libFailure(lib, "Cards.dbf", "cannot read");
