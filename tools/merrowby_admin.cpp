@@ -85,6 +85,12 @@ int cmdCheck(const std::string& dir) {
                                 : "ok, " + std::to_string(events) + " card events on their people";
             verdicts.push_back(v);
             logOk = v.ok;
+            if (fs.exists(xbase::resolveName(fs, dir, "Cards.pck"))) {
+                v.file = xbase::resolveName(fs, dir, "Cards.pck");
+                v.ok = logOk = false;
+                v.detail = "a delete stopped before the card log followed it (reindex puts the log right)";
+                verdicts.push_back(v);
+            }
         }
         ok = logOk && ok;
     }

@@ -553,8 +553,32 @@ Status CardsRenamed(xbase::Library& lib, uint32_t recNo, std::string_view oldKey
     });
 }
 
+namespace {
+std::string packMarker(xbase::Library& lib) { return pathOf(lib, "Cards.pck"); }
+}  // namespace
+
+Status CardsBeforePack(xbase::Library& lib) {
+    if (!lib.fs().exists(pathOf(lib, "Cards.dbf"))) return Status::Ok();
+    std::unique_ptr<xbase::File> marker;
+    XB_TRY(lib.fs().open(packMarker(lib), xbase::OpenMode::CreateTruncate, &marker));
+    XB_TRY(marker->sync());
+    marker.reset();
+    return lib.fs().syncDir(lib.directory());
+}
+
+Status CardsRecover(xbase::Library& lib, bool* recovered) {
+    if (recovered) *recovered = false;
+    if (!lib.fs().exists(packMarker(lib))) return Status::Ok();
+    XB_TRY(CardsReconcile(lib));  // removes the marker once the log is in step
+    if (recovered) *recovered = true;
+    return Status::Ok();
+}
+
 Status CardsAfterPack(xbase::Library& lib, const std::vector<uint32_t>& deleted) {
-    if (deleted.empty()) return Status::Ok();
+    if (deleted.empty()) {
+        if (lib.fs().exists(packMarker(lib))) return lib.fs().remove(packMarker(lib));
+        return Status::Ok();
+    }
     const auto renumber = [&](uint8_t* row, const CardCols& c) {
         const uint32_t r = uint32_t(std::max(0L, num(row, c.rec)));
         const auto at = std::lower_bound(deleted.begin(), deleted.end(), r);
@@ -568,7 +592,9 @@ Status CardsAfterPack(xbase::Library& lib, const std::vector<uint32_t>& deleted)
         return true;
     };
     XB_TRY(passOver(lib, "Cards.dbf", true, renumber));
-    return passOver(lib, "CardAddr.dbf", true, renumber);
+    XB_TRY(passOver(lib, "CardAddr.dbf", true, renumber));
+    if (lib.fs().exists(packMarker(lib))) return lib.fs().remove(packMarker(lib));
+    return Status::Ok();
 }
 
 Status CardsReconcile(xbase::Library& lib, int* moved, int* dropped) {
@@ -597,6 +623,7 @@ Status CardsReconcile(xbase::Library& lib, int* moved, int* dropped) {
     XB_TRY(passOver(lib, "Cards.dbf", true, fix));
     const int eventsMoved = m, eventsDropped = d;
     XB_TRY(passOver(lib, "CardAddr.dbf", true, fix));
+    if (lib.fs().exists(packMarker(lib))) XB_TRY(lib.fs().remove(packMarker(lib)));
     if (moved) *moved = eventsMoved;
     if (dropped) *dropped = eventsDropped;
     return Status::Ok();

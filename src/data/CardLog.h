@@ -99,6 +99,12 @@ xbase::Status CardsList(xbase::Library& lib, int year, int occasion, const CardK
 // Record `recNo` changed its name key from `oldKey` to `newKey`: its events follow.
 xbase::Status CardsRenamed(xbase::Library& lib, uint32_t recNo, std::string_view oldKey,
                            std::string_view newKey);
+// Before a pack of AddrBook: leaves the marker Cards.pck beside the log (synced), which
+// CardsAfterPack removes when the log has followed. Nothing when there is no log yet.
+xbase::Status CardsBeforePack(xbase::Library& lib);
+// When a marker says a pack was not followed (the program stopped in between), reconciles the
+// log (CardsReconcile) and removes the marker. *recovered tells whether it did.
+xbase::Status CardsRecover(xbase::Library& lib, bool* recovered = nullptr);
 // The records `deleted` (ascending) were packed out of AddrBook: their events are dropped and
 // every later record number moves down by the deleted records before it. One pass over the log.
 xbase::Status CardsAfterPack(xbase::Library& lib, const std::vector<uint32_t>& deleted);

@@ -173,6 +173,7 @@ AddressBookEditor::SaveResult AddressBookEditor::save() {
 bool AddressBookEditor::removeCurrent(int position) {
     xbase::Table* table = AddrBookTable;
     if (!table || CurrentAddrRecNo <= 0) return true;
+    CardLogProblem.clear();
     LastStatus = table->go(static_cast<uint32_t>(CurrentAddrRecNo));
     if (LastStatus != xbase::kOk) return false;
     if (table->markDeleted() != 0) return false;
@@ -196,6 +197,10 @@ bool AddressBookEditor::removeCurrent(int position) {
         } while (LastStatus == xbase::kOk);
     }
 
+    if (LibHandle) {
+        const xbase::Status s = CardsBeforePack(*LibHandle);
+        if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());
+    }
     if (table->pack() != 0) {
         // Leave no half-deleted row behind: take the mark off again.
         if (table->go(static_cast<uint32_t>(CurrentAddrRecNo)) == xbase::kOk) {
@@ -205,7 +210,6 @@ bool AddressBookEditor::removeCurrent(int position) {
         return false;
     }
     if (table->flush() != 0) return false;
-    CardLogProblem.clear();
     if (LibHandle) {
         const xbase::Status s = CardsAfterPack(*LibHandle, gone);
         if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());

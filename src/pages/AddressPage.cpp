@@ -424,6 +424,13 @@ void AddressPage::TabSheet2Show() {
     if (editor_.isOpen()) TabSheet2Hide();  // shown twice: never hold two handles on the book
     EndUnlessOpened(editor_.open());
     BusyCursor busy;
+    // A delete whose pack the card log did not follow (the program stopped in between).
+    if (LibHandle) {
+        bool recovered = false;
+        const xbase::Status s = CardsRecover(*LibHandle, &recovered);
+        if (!s.ok()) emit statusMessage(QStringLiteral("The card log could not be put right: ") + QString::fromStdString(s.toString()));
+        else if (recovered) emit statusMessage(QStringLiteral("The card log was put back in step with the book"));
+    }
     editor_.CurrentAddrRecNo = -1;
     EditorLoading = true;
     editor_.AddrSeekText.clear();

@@ -11,6 +11,7 @@
 #include "pages/AddressBookEditor.h"
 #include "xbase/cp1252.h"
 #include "xbase/library.h"
+#include "xbase/table.h"
 
 namespace {
 
@@ -123,6 +124,30 @@ TEST(CardLog, ReconcileFollowsNamesWhenTheBookWasReplaced) {
     ASSERT_TRUE(CardsCheck(lib, &events, &stray).ok());
     EXPECT_EQ(events, 1u);
     EXPECT_EQ(stray, 0u);
+}
+
+// The program stopped between the book's pack and the log's renumbering: the next opening of
+// the page finds the marker and puts the log right by name.
+TEST(CardLog, ADeleteStoppedBeforeTheLogFollowedIsRecovered) {
+    CardBook book;
+    ScopedLibrary scoped(book.data.path());
+    xbase::Library& lib = scoped.lib();
+    ASSERT_TRUE(CardsAdd(lib, 5, 2026, 7, CardKind::Sent).ok());  // Drew Eve
+    ASSERT_TRUE(CardsBeforePack(lib).ok());
+    {
+        xbase::Table* t = lib.open("AddrBook");
+        ASSERT_NE(t, nullptr);
+        ASSERT_EQ(t->go(1), xbase::kOk);
+        ASSERT_EQ(t->markDeleted(), 0);
+        ASSERT_EQ(t->pack(), 0);
+        ASSERT_EQ(t->close(), 0);
+    }
+    bool recovered = false;
+    ASSERT_TRUE(CardsRecover(lib, &recovered).ok());
+    EXPECT_TRUE(recovered);
+    EXPECT_EQ(summary(lib, key("Drew", "Eve"), 4), (Lines{"2026 7 sent"}));
+    ASSERT_TRUE(CardsRecover(lib, &recovered).ok());
+    EXPECT_FALSE(recovered);  // the marker is gone
 }
 
 TEST(CardLog, ReportsListTheRightNamesInNameOrder) {
