@@ -323,7 +323,8 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
     const bool ok = CopyDataFiles(ctx, false, chosenDir, &copied);
     bool indexed = true;
     if (copied > 0) {
-        // Even after a partial restore the indexes must match the tables now in place.
+        // Even after a partial restore the indexes must match the tables now in place; the
+        // rebuild also brings the card log, restored or not, in step with the book.
         ctx.prompts->status(QStringLiteral("Now reindexing data files"));
         const DataStatus rebuilt = RebuildIndexes(false);
         if (!rebuilt) {
@@ -332,19 +333,6 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
                               rebuilt.toString() +
                               QStringLiteral("\r\nThey are rebuilt when the program next starts."));
             if (ctx.lib) ctx.lib->errorCode();  // told; the rebuild marker stays for next time
-        }
-        // The card log, restored or not, is made to match the book now in place.
-        xbase::FileSystem& fs = ctx.fileSystem();
-        if (indexed && ctx.lib && fs.exists(xbase::resolveName(fs, local(DataDirectory(ctx)), CardsSchema().fileName))) {
-            xbase::Status cards = CardsReconcile(*ctx.lib);
-            if (cards.ok()) cards = CardsReindex(*ctx.lib);
-            if (cards.ok()) {
-                fs.remove(xbase::resolveName(fs, local(DataDirectory(ctx)), "Cards.ntx") + ".pending");
-            } else {
-                indexed = false;
-                ctx.prompts->info(QStringLiteral("Unable to bring the card log in step with the restored book:\r\n") +
-                                  QString::fromStdString(cards.toString()));
-            }
         }
     }
     if (!ok) {
