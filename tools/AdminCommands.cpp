@@ -3,6 +3,7 @@
 #include <string>
 
 #include "AdminBackup.h"
+#include "AdminCards.h"
 #include "AdminContacts.h"
 #include "AdminImport.h"
 #include "AdminLabels.h"
@@ -23,6 +24,7 @@ static const AdminCommand kCommands[] = {
     {"export", false, AdminExport, kAdminExportUsage},
     {"backup", false, AdminBackup, kAdminBackupUsage},
     {"restore", false, AdminRestore, kAdminRestoreUsage},
+    {"cards", false, AdminCards, kAdminCardsUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

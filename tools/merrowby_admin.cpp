@@ -19,6 +19,7 @@
 
 #include "AdminCommands.h"
 #include "AdminSession.h"
+#include "data/CardLog.h"
 #include "data/Schema.h"
 #include "version.h"
 #include "xbase/check.h"
@@ -63,6 +64,36 @@ int cmdCheck(const std::string& dir) {
     std::vector<xbase::CheckVerdict> verdicts;
     for (const TableSchema& t : DataTables())
         ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
+    // The card log, once there is one: its tables, its index, and every event on its person.
+    xbase::FileSystem& fs = xbase::FileSystem::real();
+    if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {
+        bool logOk = xbase::checkTable(fs, dir, CardsSchema().baseName, true, &verdicts);
+        if (fs.exists(xbase::resolveName(fs, dir, CardMarksSchema().fileName)))
+            logOk = xbase::checkTable(fs, dir, CardMarksSchema().baseName, false, &verdicts) && logOk;
+        if (logOk) {
+            xbase::Library lib;
+            lib.setDirectory(dir);
+            lib.setReadOnly(true);
+            uint64_t events = 0, stray = 0;
+            const xbase::Status s = CardsCheck(lib, &events, &stray);
+            xbase::CheckVerdict v;
+            v.file = xbase::resolveName(fs, dir, CardsSchema().fileName);
+            v.ok = s.ok() && stray == 0;
+            v.detail = !s.ok() ? s.toString()
+                       : stray  ? std::to_string(stray) + " of " + std::to_string(events) +
+                                     " card events name a record that holds another name (reindex puts them right)"
+                                : "ok, " + std::to_string(events) + " card events on their people";
+            verdicts.push_back(v);
+            logOk = v.ok;
+            if (fs.exists(xbase::resolveName(fs, dir, "Cards.pck"))) {
+                v.file = xbase::resolveName(fs, dir, "Cards.pck");
+                v.ok = logOk = false;
+                v.detail = "a delete stopped before the card log followed it (reindex puts the log right)";
+                verdicts.push_back(v);
+            }
+        }
+        ok = logOk && ok;
+    }
     for (const auto& v : verdicts)
         std::printf("%-4s %s: %s\n", v.ok ? "OK" : "FAIL", v.file.c_str(), v.detail.c_str());
     return ok ? 0 : 1;
@@ -146,6 +177,18 @@ int cmdReindex(const std::string& dir) {
         if (lib.closeAll() < 0) {
             std::fprintf(stderr, "merrowby-admin: reindex: %s\n", lib.lastError().toString().c_str());
             ++failures;
+        }
+    }
+    if (failures == 0 && lib.fs().exists(xbase::resolveName(lib.fs(), dir, CardsSchema().fileName))) {
+        int moved = 0, dropped = 0;
+        xbase::Status s = CardsReconcile(lib, &moved, &dropped);
+        if (s.ok()) s = CardsReindex(lib);
+        if (!s.ok()) {
+            std::fprintf(stderr, "merrowby-admin: reindex: %s\n", s.toString().c_str());
+            ++failures;
+        } else {
+            std::printf("rebuilt %s (%d card events moved to their people, %d dropped)\n",
+                        CardsSchema().tag.c_str(), moved, dropped);
         }
     }
     return failures ? 1 : 0;

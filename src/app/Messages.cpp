@@ -41,6 +41,13 @@ bool show(Kind kind, const QString& text, QWidget* parent) {
     case Kind::OkCancel: icon = QMessageBox::Information; break;
     case Kind::Plain: icon = QMessageBox::NoIcon; break;
     case Kind::Error: icon = QMessageBox::Critical; break;
+    case Kind::YesNo: icon = QMessageBox::Question; break;
+    }
+    if (kind == Kind::YesNo) {
+        QMessageBox box(icon, boxTitle(), shown(text), QMessageBox::Yes | QMessageBox::No, ownerFor(parent));
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     }
     const bool choice = kind == Kind::OkCancel;
     QMessageBox box(icon, boxTitle(), shown(text),
@@ -57,6 +64,7 @@ bool show(Kind kind, const QString& text, QWidget* parent) {
 void info(const QString& text, QWidget* parent) { (void)show(Kind::Info, text, parent); }
 void plain(const QString& text, QWidget* parent) { (void)show(Kind::Plain, text, parent); }
 bool okCancel(const QString& text, QWidget* parent) { return show(Kind::OkCancel, text, parent); }
+bool yesNo(const QString& text, QWidget* parent) { return show(Kind::YesNo, text, parent); }
 void error(const QString& text, QWidget* parent) { (void)show(Kind::Error, text, parent); }
 
 }  // namespace Messages

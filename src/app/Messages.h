@@ -9,7 +9,7 @@ class QWidget;
 
 namespace Messages {
 
-enum class Kind { Info, Plain, OkCancel, Error };
+enum class Kind { Info, Plain, OkCancel, Error, YesNo };
 
 // Information box with one OK button.
 void info(const QString& text, QWidget* parent = nullptr);
@@ -17,11 +17,13 @@ void info(const QString& text, QWidget* parent = nullptr);
 void plain(const QString& text, QWidget* parent = nullptr);
 // Information box with OK and Cancel; true when OK was chosen.
 bool okCancel(const QString& text, QWidget* parent = nullptr);
+// Question box with Yes and No; true when Yes was chosen.
+bool yesNo(const QString& text, QWidget* parent = nullptr);
 // The application's general error report (for example a number that does not convert).
 void error(const QString& text, QWidget* parent = nullptr);
 
 // With a responder installed no box is shown: the responder gets each message and, for
-// OkCancel, returns the answer (true = OK). Pass nullptr to go back to real boxes.
+// OkCancel and YesNo, returns the answer (true = OK, Yes). Pass nullptr to go back to real boxes.
 using Responder = std::function<bool(Kind kind, const QString& text)>;
 void setResponder(Responder responder);
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "data/CardLog.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
@@ -25,9 +26,28 @@ bool removable(const RunContext& ctx, const QString& dir) {
     return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
 }
 
+// The card log's tables: copied with the others when they are there, never asked for.
+std::vector<const TableSchema*> logTables() { return {&CardsSchema(), &CardMarksSchema()}; }
+
+const TableSchema* anyTable(const std::string& fileName) {
+    if (const TableSchema* t = FindTable(fileName)) return t;
+    for (const TableSchema* t : logTables())
+        if (QString::fromStdString(t->fileName).compare(QString::fromStdString(fileName), Qt::CaseInsensitive) == 0)
+            return t;
+    return nullptr;
+}
+
+// Every table with an index, the log's included.
+std::vector<const TableSchema*> indexedTables() {
+    std::vector<const TableSchema*> out;
+    for (const TableSchema& t : DataTables()) out.push_back(&t);
+    out.push_back(&CardsSchema());
+    return out;
+}
+
 // The check a copy of `fileName` must pass before it replaces anything.
 SafeCopyCheck tableCheck(const QString& fileName) {
-    const TableSchema* schema = FindTable(local(fileName));
+    const TableSchema* schema = anyTable(local(fileName));
     if (!schema) return {};
     return [schema](xbase::FileSystem& fs, const std::string& copy) { return CheckTableFile(fs, copy, *schema); };
 }
@@ -42,7 +62,8 @@ SafeCopyCheck tableCheck(const QString& fileName) {
 xbase::Status markIndexBehind(xbase::FileSystem& fs, const std::string& dataDir,
                               const QString& tableFile, bool* made) {
     *made = false;
-    for (const TableSchema& t : DataTables()) {
+    for (const TableSchema* tp : indexedTables()) {
+        const TableSchema& t = *tp;
         if (t.tag.empty() ||
             QString::fromStdString(t.fileName).compare(tableFile, Qt::CaseInsensitive) != 0)
             continue;
@@ -65,10 +86,10 @@ xbase::Status markIndexBehind(xbase::FileSystem& fs, const std::string& dataDir,
 }
 
 void unmarkIndex(xbase::FileSystem& fs, const std::string& dataDir, const QString& tableFile) {
-    for (const TableSchema& t : DataTables())
-        if (!t.tag.empty() &&
-            QString::fromStdString(t.fileName).compare(tableFile, Qt::CaseInsensitive) == 0)
-            fs.remove(xbase::resolveName(fs, dataDir, t.tag + ".ntx") + ".pending");
+    for (const TableSchema* t : indexedTables())
+        if (!t->tag.empty() &&
+            QString::fromStdString(t->fileName).compare(tableFile, Qt::CaseInsensitive) == 0)
+            fs.remove(xbase::resolveName(fs, dataDir, t->tag + ".ntx") + ".pending");
 }
 
 }  // namespace
@@ -226,6 +247,17 @@ bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, int* 
         if (!CopyDataFile(ctx, backup, d, name)) return false;
         if (copied) ++*copied;
     }
+    // The card log goes along when there is one to copy; a backup made before there was a log
+    // restores without it (the log in use is then brought in step with the restored book).
+    xbase::FileSystem& fs = ctx.fileSystem();
+    const std::string from = local(backup ? DataDirectory(ctx) : d);
+    for (const TableSchema* table : logTables()) {
+        if (!fs.exists(xbase::resolveName(fs, from, table->fileName))) continue;
+        const QString name = QString::fromStdString(table->fileName);
+        ctx.prompts->status(verb + name);
+        if (!CopyDataFile(ctx, backup, d, name)) return false;
+        if (copied) ++*copied;
+    }
     return true;
 }
 
@@ -240,6 +272,15 @@ QString CheckBackupFiles(const RunContext& ctx, const QString& dir) {
         const xbase::Status s = CheckTableFile(fs, path, *table);
         if (!s.ok())
             return d + name + QStringLiteral(" is damaged: ") + QString::fromStdString(s.message) +
+                   QStringLiteral("\r\nNothing was restored; the tables in use are kept as they were.");
+    }
+    for (const TableSchema* table : logTables()) {
+        const std::string path = xbase::resolveName(fs, local(d), table->fileName);
+        if (!fs.exists(path)) continue;
+        const xbase::Status s = CheckTableFile(fs, path, *table);
+        if (!s.ok())
+            return d + QString::fromStdString(table->fileName) + QStringLiteral(" is damaged: ") +
+                   QString::fromStdString(s.message) +
                    QStringLiteral("\r\nNothing was restored; the tables in use are kept as they were.");
     }
     return QString();
@@ -282,7 +323,8 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
     const bool ok = CopyDataFiles(ctx, false, chosenDir, &copied);
     bool indexed = true;
     if (copied > 0) {
-        // Even after a partial restore the indexes must match the tables now in place.
+        // Even after a partial restore the indexes must match the tables now in place; the
+        // rebuild also brings the card log, restored or not, in step with the book.
         ctx.prompts->status(QStringLiteral("Now reindexing data files"));
         const DataStatus rebuilt = RebuildIndexes(false);
         if (!rebuilt) {

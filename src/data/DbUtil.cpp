@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
 #include "data/dbFiles.h"
@@ -79,6 +80,17 @@ DataStatus RebuildIndexes(bool onlyIfMissing) {
             continue;
         s = rebuildOne(t.baseName.c_str(), t.group.c_str(), t.tag.c_str(), t.key.c_str());
         if (!s) break;
+    }
+
+    // The card log's index goes with the others; a full rebuild also puts every card back on
+    // its person.
+    if (s && fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {
+        xbase::Status c = onlyIfMissing ? EnsureCardFiles(lib) : CardsReconcile(lib);
+        if (c.ok() && !onlyIfMissing) c = CardsReindex(lib);
+        if (!c.ok()) {
+            lib.record(c, xbase::errorCodeFor(c));
+            s = LibraryStatus();
+        }
     }
 
     lib.setAutoOpen(true);

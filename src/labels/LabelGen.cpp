@@ -218,12 +218,17 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
     while (LastStatus == 0 && !sheet_.failed()) {
         LoadAddrRec();
         if (occasion >= 1 && occasion <= 7) {
-            if (HolidayFlag(AddressRec, occasion)) pending = sheet_.PlaceLabel(AddressRec);
+            if (HolidayFlag(AddressRec, occasion)) {
+                pending = sheet_.PlaceLabel(AddressRec);
+                picks_.push_back({AddrBookTable->recNo(), 0});
+            }
         } else if (occasion == OccasionDated) {
             DatedEntry e[4];
             for (int i = 0, n = DatedEntries(AddressRec, e); i < n; ++i)
-                if (e[i].flag && MonthDayInWindow(e[i].date, from, to))
+                if (e[i].flag && MonthDayInWindow(e[i].date, from, to)) {
                     pending = sheet_.PlaceLabel(AddressRec);
+                    picks_.push_back({AddrBookTable->recNo(), i + 1});
+                }
         }
         LastStatus = AddrBookTable->skip();
     }
@@ -244,6 +249,7 @@ bool LabelRun::printRecords(const QVector<int>& recNos) {
         if (LastStatus != 0) continue;  // the row is gone: nothing to print for it
         LoadAddrRec();
         pending = sheet_.PlaceLabel(AddressRec);
+        picks_.push_back({uint32_t(recNo), 0});
     }
     return end(pending);
 }

@@ -27,6 +27,7 @@
 #include <memory>
 #include <vector>
 
+#include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"  // TrimText
 
@@ -148,6 +149,8 @@ public:
     bool printRecords(const QVector<int>& recNos);
 
     long long labelsPlaced() const { return sheet_.labelCount(); }
+    // Whom the labels were for, one entry per label placed (occasion 8: with its dated entry).
+    const std::vector<CardPick>& picks() const { return picks_; }
     const LabelSheet& sheet() const { return sheet_; }
     QString error() const { return error_; }
     const DataStatus& opened() const { return opened_; }
@@ -159,6 +162,7 @@ private:
     LabelSheet sheet_;
     QString error_;
     DataStatus opened_;
+    std::vector<CardPick> picks_;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
@@ -188,10 +192,18 @@ LabelRunUi DefaultLabelRunUi();
 // Replaces the dialogs and printer of the interactive runs; pass {} to go back to the defaults.
 void SetLabelRunUi(LabelRunUi ui);
 
+// The text naming occasion n (1 to 9) as the occasions list shows it.
+QString OccasionName(int n);
+// After a run that printed: asks whether its recipients got a card for occasion n this year
+// ("Mark these N recipients as sent a card for Christmas / Chanukah 2026?", Yes / No) and on Yes
+// logs them (CardsMarkSent), telling the user when the log cannot be written.
+void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year);
+
 // The label run for occasion n (1 to 9) from the occasions page; everything it shows is modal.
 void OccasionLabelRun(int n);
 // Occasion 9: the recipients picked one by one.
 void SelectedLabelRun();
 // The printing pass of OccasionLabelRun, after the options: occasion 1 to 8 onto `printer`.
-// Returns the labels placed; failures are told to the user.
+// Returns the labels placed; failures are told to the user. A run that printed offers to log
+// its recipients (OfferMarkSent).
 long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow);

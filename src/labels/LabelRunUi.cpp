@@ -5,7 +5,9 @@
 #include "app/Forms.h"
 #include "app/Fatal.h"
 #include "app/Messages.h"
+#include "data/CardLog.h"
 #include "data/dbFiles.h"
+#include "xbase/library.h"
 #include "labels/LabPrintU.h"
 #include "labels/LabSelU.h"
 #include "labels/LabelGen.h"
@@ -87,6 +89,24 @@ struct BusyCursor {
 
 void SetLabelRunUi(LabelRunUi ui) { installedUi = std::move(ui); }
 
+QString OccasionName(int n) {
+    if (n >= 1 && n <= 8) return QString::fromLatin1(ReminderTitles[size_t(n - 1)]);
+    return n == OccasionSelected ? QStringLiteral("Selected") : QString();
+}
+
+void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year) {
+    if (picks.empty() || !LibHandle) return;
+    const QString question = QStringLiteral("Mark these %1 recipients as sent a card for %2 %3?")
+                                 .arg(picks.size())
+                                 .arg(OccasionName(n))
+                                 .arg(year);
+    if (!Messages::yesNo(question)) return;
+    const xbase::Status s = CardsMarkSent(*LibHandle, n, year, picks);
+    if (!s.ok())
+        Messages::error(QStringLiteral("The card log could not be written:\r\n") +
+                        QString::fromStdString(s.toString()));
+}
+
 long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) {
@@ -100,6 +120,7 @@ long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int star
     }
     EndUnlessOpened(run.opened());
     if (!ok) Messages::error(run.error());
+    else OfferMarkSent(n, run.picks(), QDate::currentDate().year());
     return run.labelsPlaced();
 }
 
@@ -163,4 +184,5 @@ void SelectedLabelRun() {
     }
     done();
     if (!ok) Messages::error(run.error());
+    else OfferMarkSent(OccasionSelected, run.picks(), QDate::currentDate().year());
 }

@@ -1,11 +1,16 @@
 #include "pages/AddressBookEditor.h"
 
 #include <QDate>
+#include <algorithm>
+#include <string>
+#include <vector>
 
+#include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "xbase/cp1252.h"
 #include "xbase/dbf.h"
+#include "xbase/library.h"
 #include "xbase/ntx.h"
 #include "xbase/table.h"
 
@@ -17,6 +22,15 @@ constexpr int kSeekLength = 59;
 const xbase::FieldInfo* fieldInfo(xbase::Table* table, const char* name) {
     const int i = table->dbf().fieldIndex(name);
     return i < 0 ? nullptr : &table->dbf().fields()[static_cast<size_t>(i)];
+}
+
+// The name key of the current row as the row holds it now (the address index's key).
+std::string nameKeyOfCurrent(xbase::Table* table) {
+    const xbase::FieldInfo* last = fieldInfo(table, "Last");
+    const xbase::FieldInfo* first = fieldInfo(table, "First");
+    const uint8_t* rec = table->rowBuffer();
+    return CardNameKey(last ? xbase::field::raw(rec, *last) : std::string_view(),
+                       first ? xbase::field::raw(rec, *first) : std::string_view());
 }
 
 }  // namespace
@@ -69,6 +83,21 @@ bool readNamesByIndex(xbase::Table* table, const xbase::FieldInfo* last,
 
 }  // namespace
 
+namespace {
+// The returned-card marks of the rows; a log that cannot be read marks nobody.
+void markReturned(xbase::Table* table, AddressListModel::Rows* rows) {
+    rows->returned.clear();
+    std::vector<uint8_t> byRec;
+    if (!LibHandle || !CardsReturnedMarks(*LibHandle, table->dbf(), &byRec).ok()) return;
+    if (std::find(byRec.begin(), byRec.end(), 1) == byRec.end()) return;
+    rows->returned.resize(rows->size(), 0);
+    for (size_t i = 0; i < rows->size(); ++i) {
+        const uint32_t r = rows->recNos[i];
+        if (r < byRec.size()) rows->returned[i] = byRec[r];
+    }
+}
+}  // namespace
+
 AddressListModel::Rows AddressBookEditor::readNames() const {
     AddressListModel::Rows rows;
     xbase::Table* table = AddrBookTable;
@@ -81,7 +110,10 @@ AddressListModel::Rows AddressBookEditor::readNames() const {
     rows.recNos.reserve(expected);
     rows.last.reserve(expected * static_cast<size_t>(rows.lastWidth));
     rows.first.reserve(expected * static_cast<size_t>(rows.firstWidth));
-    if (readNamesByIndex(table, last, first, &rows)) return rows;
+    if (readNamesByIndex(table, last, first, &rows)) {
+        markReturned(table, &rows);
+        return rows;
+    }
 
     // Row by row in index order, the names straight from the row buffer.
     rows.recNos.clear();
@@ -92,6 +124,7 @@ AddressListModel::Rows AddressBookEditor::readNames() const {
         rows.append(table->recNo(), last ? xbase::field::raw(rec, *last) : std::string_view(),
                     first ? xbase::field::raw(rec, *first) : std::string_view());
     }
+    markReturned(table, &rows);
     return rows;
 }
 
@@ -122,7 +155,17 @@ AddressBookEditor::SaveResult AddressBookEditor::save() {
     } else {
         LastStatus = table->go(static_cast<uint32_t>(CurrentAddrRecNo));
         if (LastStatus != xbase::kOk) return SaveResult::WriteFailed;
+        const std::string before = nameKeyOfCurrent(table);
         StoreAddrRec();
+        if (table->flush() != 0) return SaveResult::WriteFailed;
+        const std::string after = nameKeyOfCurrent(table);
+        CardLogProblem.clear();
+        if (before != after && LibHandle) {
+            const xbase::Status s =
+                CardsRenamed(*LibHandle, static_cast<uint32_t>(CurrentAddrRecNo), before, after);
+            if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());
+        }
+        return SaveResult::Saved;
     }
     return table->flush() == 0 ? SaveResult::Saved : SaveResult::WriteFailed;
 }
@@ -130,9 +173,18 @@ AddressBookEditor::SaveResult AddressBookEditor::save() {
 bool AddressBookEditor::removeCurrent(int position) {
     xbase::Table* table = AddrBookTable;
     if (!table || CurrentAddrRecNo <= 0) return true;
+    CardLogProblem.clear();
     LastStatus = table->go(static_cast<uint32_t>(CurrentAddrRecNo));
     if (LastStatus != xbase::kOk) return false;
     if (table->markDeleted() != 0) return false;
+    // Every row the pack takes out: this one, and any a dBASE tool marked meanwhile.
+    std::vector<uint32_t> gone;
+    for (uint32_t rec = 1, n = table->recCount(); rec <= n; ++rec) {
+        const uint8_t* p = nullptr;
+        if (rec == static_cast<uint32_t>(CurrentAddrRecNo) ||
+            (table->dbf().recordPtr(rec, &p).ok() && p[0] == '*'))
+            gone.push_back(rec);
+    }
 
     // Place of the record in name order, 1 for the first: every step back counts, the one that
     // falls off the start included.
@@ -145,6 +197,10 @@ bool AddressBookEditor::removeCurrent(int position) {
         } while (LastStatus == xbase::kOk);
     }
 
+    if (LibHandle) {
+        const xbase::Status s = CardsBeforePack(*LibHandle);
+        if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());
+    }
     if (table->pack() != 0) {
         // Leave no half-deleted row behind: take the mark off again.
         if (table->go(static_cast<uint32_t>(CurrentAddrRecNo)) == xbase::kOk) {
@@ -154,6 +210,10 @@ bool AddressBookEditor::removeCurrent(int position) {
         return false;
     }
     if (table->flush() != 0) return false;
+    if (LibHandle) {
+        const xbase::Status s = CardsAfterPack(*LibHandle, gone);
+        if (!s.ok()) CardLogProblem = QString::fromStdString(s.toString());
+    }
     LastStatus = table->top();
     if (LastStatus == xbase::kOk && p > 2) LastStatus = table->skip(p - 2);
     CurrentAddrRecNo = (LastStatus == xbase::kOk && table->hasRow())

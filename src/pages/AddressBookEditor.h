@@ -21,6 +21,9 @@ public:
     int CurrentAddrRecNo = -1;
     // The upper-cased, trimmed seek text last acted on.
     QString AddrSeekText;
+    // Why the card log could not follow the last save or delete ("" when it did). The book's
+    // change stands; the log is put right by the next reconcile.
+    QString CardLogProblem;
 
     // Opens AddrBook with its Address tag at the first row; a failure says which file and why.
     DataStatus open();
@@ -41,7 +44,8 @@ public:
     // Writes AddressRec to record CurrentAddrRecNo, or to a newly appended record when it is 0
     // or less (CurrentAddrRecNo then becomes the new record's number), and flushes the table.
     // AppendFailed: no row was added and nothing changed. WriteFailed: the record could not be
-    // reached or the flush failed; the caller should treat the change as not saved.
+    // reached or the flush failed; the caller should treat the change as not saved. A changed
+    // name takes the record's card events along (CardLogProblem says when that failed).
     SaveResult save();
 
     // Deletes record CurrentAddrRecNo (nothing for 0 or less) and packs the table. The record
@@ -49,6 +53,7 @@ public:
     // first — and CurrentAddrRecNo is set to it (0 when the book is now empty).
     // `position` is the record's 1-based place in index order when the caller already knows it
     // (the names list is built in that order); 0 makes this count it by stepping back.
+    // The card events of the deleted rows go with them, and the log follows the renumbering.
     // Returns false when the table refused a step; the book is then left as the engine left it.
     bool removeCurrent(int position = 0);
 

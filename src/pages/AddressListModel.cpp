@@ -1,5 +1,7 @@
 #include "pages/AddressListModel.h"
 
+#include <QPainter>
+#include <QPixmap>
 #include <algorithm>
 
 #include "xbase/cp1252.h"
@@ -31,7 +33,30 @@ void AddressListModel::setRows(Rows rows) {
     endResetModel();
 }
 
-void AddressListModel::clear() { setRows(Rows{rows_.lastWidth, rows_.firstWidth, {}, {}, {}}); }
+void AddressListModel::clear() { setRows(Rows{rows_.lastWidth, rows_.firstWidth, {}, {}, {}, {}}); }
+
+bool AddressListModel::returnedAt(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < rows_.returned.size() && rows_.returned[static_cast<size_t>(row)];
+}
+
+namespace {
+// A small envelope in red: the card sent to this address came back.
+const QPixmap& returnedMark() {
+    static const QPixmap mark = [] {
+        QPixmap p(12, 12);
+        p.fill(Qt::transparent);
+        QPainter g(&p);
+        g.setRenderHint(QPainter::Antialiasing);
+        g.setPen(QPen(QColor(190, 30, 30), 1.4));
+        g.setBrush(QColor(255, 235, 235));
+        g.drawRect(QRectF(0.7, 2.7, 10.6, 7.6));
+        g.drawLine(QPointF(0.7, 2.7), QPointF(6, 7));
+        g.drawLine(QPointF(6, 7), QPointF(11.3, 2.7));
+        return p;
+    }();
+    return mark;
+}
+}  // namespace
 
 uint32_t AddressListModel::recNoAt(int row) const {
     if (row < 0 || static_cast<size_t>(row) >= rows_.recNos.size()) return 0;
@@ -71,6 +96,10 @@ int AddressListModel::columnCount(const QModelIndex& parent) const {
 QVariant AddressListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount)
         return {};
+    if (index.column() == LastColumn && returnedAt(index.row())) {
+        if (role == Qt::DecorationRole) return returnedMark();
+        if (role == Qt::ToolTipRole) return QStringLiteral("A card to this address came back: check the address");
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
     switch (index.column()) {
     case LastColumn:

@@ -25,6 +25,9 @@
 #include "app/Fitting.h"
 #include "app/TextFit.h"
 #include "data/Globals.h"
+#include "pages/CardList.h"
+#include "xbase/cp1252.h"
+#include "xbase/library.h"
 
 namespace {
 
@@ -194,13 +197,30 @@ void AddressPage::buildControls() {
     deleteButton_->setGeometry(368, 408, 75, 25);
     connect(deleteButton_, &QPushButton::clicked, this, [this] { LMDButton8Click(); });
 
+    // The Cards list under the names list (placed by layoutList), its button below the seek box.
+    cards_ = new CardList(this);
+    addCardButton_ = new QPushButton(QStringLiteral("Add Card..."), this);
+    addCardButton_->setObjectName(QStringLiteral("AddCard"));
+    addCardButton_->setGeometry(8, 408, 110, 25);
+    addCardButton_->setToolTip(QStringLiteral("Log a card received from this person, or one that came back"));
+    connect(addCardButton_, &QPushButton::clicked, this, [this] { AddCardClick(); });
+    layoutList(model_->rowCount());
+    askCard = [this](CardKind* kind, int* occasion, int* year) {
+        AddCardDialog dialog(this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        *kind = dialog.kind();
+        *occasion = dialog.occasion();
+        *year = dialog.year();
+        return true;
+    };
+
     // Keyboard order: list, seek, the boxes top to bottom, dated rows, occasions, buttons.
     QWidget* order[] = {list_, seek_, edits_[0], edits_[1], edits_[2], edits_[3], edits_[4],
                         edits_[5], edits_[6], edits_[7], edits_[8], edits_[9], edits_[10],
                         edits_[11], checks_[0], pickers_[0], checks_[1], pickers_[1],
                         checks_[9], pickers_[2], checks_[10], pickers_[3], checks_[2],
                         checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
-                        newButton_, deleteButton_};
+                        newButton_, deleteButton_, addCardButton_};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     fitTexts();
 }
@@ -257,6 +277,14 @@ void AddressPage::layoutList(int records) {
     const int width = (records > 10 ? 43 : 40) * letterB_;
     // Eleven rows (the header and ten names), each with its grid line.
     list_->setGeometry(8, 16, width + frame, 11 * rowHeight_ + frame);
+    if (cards_) {
+        // From under the names list down to just above the seek box at y = 364.
+        const int top = list_->geometry().bottom() + 1 + 6;
+        cards_->setFont(font());
+        cards_->fitToFont(rowHeight_);
+        // Left of the dated rows' check boxes at x = 328, which start below the names list.
+        cards_->setGeometry(8, top, std::min(width + frame, 328 - 4 - 8), std::max(rowHeight_ + frame, 358 - top));
+    }
     fitTexts();
 }
 
@@ -309,6 +337,40 @@ void AddressPage::LoadEditor() {
     EditorLoading = false;
     EditorChanged = false;
     addPending_ = false;
+    ShowCards();
+}
+
+void AddressPage::ShowCards() {
+    std::vector<CardEvent> events;
+    if (editor_.CurrentAddrRecNo > 0 && LibHandle) {
+        const std::string key = CardNameKey(xbase::cp1252::fromUtf8(AddressRec.Last.toStdString()),
+                                            xbase::cp1252::fromUtf8(AddressRec.First.toStdString()));
+        const xbase::Status s = CardsOf(*LibHandle, key, uint32_t(editor_.CurrentAddrRecNo), &events);
+        if (!s.ok()) emit statusMessage(QStringLiteral("The card log cannot be read: ") + QString::fromStdString(s.toString()));
+    }
+    cards_->showEvents(events);
+}
+
+bool AddressPage::AddCard(CardKind kind, int occasion, int year) {
+    if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0 || !LibHandle) return false;
+    if (EditorChanged) SaveEditor();  // the card goes to the name and address as shown
+    bool added = false;
+    const xbase::Status s = CardsAdd(*LibHandle, uint32_t(editor_.CurrentAddrRecNo), year, occasion, kind, &added);
+    if (!s.ok()) {
+        emit statusMessage(QStringLiteral("The card could not be logged: ") + QString::fromStdString(s.toString()));
+        return false;
+    }
+    if (kind == CardKind::Returned) FillNameList();  // the mark, and the editor loaded again
+    else ShowCards();
+    if (!added) emit statusMessage(QStringLiteral("That card is logged already"));
+    return added;
+}
+
+void AddressPage::AddCardClick() {
+    if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
+    CardKind kind = CardKind::Received;
+    int occasion = 7, year = QDate::currentDate().year();
+    if (askCard && askCard(&kind, &occasion, &year)) AddCard(kind, occasion, year);
 }
 
 void AddressPage::SaveEditor() {
@@ -335,6 +397,8 @@ void AddressPage::SaveEditor() {
         for (int i = 0; i < 12; ++i) lost += UnstorableCharacters(*texts[i]);
         lost = UnstorableCharacters(lost);  // each once
         if (!lost.isEmpty()) emit statusMessage(ReplacedCharactersText(lost));
+        else if (!editor_.CardLogProblem.isEmpty())
+            emit statusMessage(QStringLiteral("The card log could not follow: ") + editor_.CardLogProblem);
         if (rebuildLater_) {
             // Record numbers do not change on a save, so the old list still leads to the right
             // records; the rebuild then selects whichever one the click made current.
@@ -365,6 +429,13 @@ void AddressPage::TabSheet2Show() {
     if (editor_.isOpen()) TabSheet2Hide();  // shown twice: never hold two handles on the book
     EndUnlessOpened(editor_.open());
     BusyCursor busy;
+    // A delete whose pack the card log did not follow (the program stopped in between).
+    if (LibHandle) {
+        bool recovered = false;
+        const xbase::Status s = CardsRecover(*LibHandle, &recovered);
+        if (!s.ok()) emit statusMessage(QStringLiteral("The card log could not be put right: ") + QString::fromStdString(s.toString()));
+        else if (recovered) emit statusMessage(QStringLiteral("The card log was put back in step with the book"));
+    }
     editor_.CurrentAddrRecNo = -1;
     EditorLoading = true;
     editor_.AddrSeekText.clear();
@@ -413,5 +484,7 @@ void AddressPage::LMDButton8Click() {
     const int row = model_->rowOfRecNo(static_cast<uint32_t>(editor_.CurrentAddrRecNo));
     if (!editor_.removeCurrent(row >= 0 ? row + 1 : 0))
         Messages::info(QStringLiteral("Unable to delete record at this time"), this);
+    else if (!editor_.CardLogProblem.isEmpty())
+        emit statusMessage(QStringLiteral("The card log could not follow: ") + editor_.CardLogProblem);
     FillNameList();
 }

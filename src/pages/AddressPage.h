@@ -7,15 +7,23 @@
 // whole record and rebuilds the list. The table work is done by AddressBookEditor; this class
 // moves data between the widgets and AddressRec and keeps the list in step.
 //
+// Beside the editor, under the names list, the "Cards" list shows the card events of the person
+// in the editor, newest first; "Add Card..." logs a received or returned card for them by hand.
+// A name whose card came back to the address it still has carries a mark in the names list.
+//
 // Bound controls (change -> Edit1Change, focus leaving -> Edit1Exit): Edit1..Edit12, the four
 // date pickers DateTimePicker1..4 and the eleven check boxes CheckBox1..11. Controls carry
 // these object names.
 
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "pages/AddressBookEditor.h"
 #include "pages/AddressListModel.h"
+#include "data/CardLog.h"
+
+class CardList;
 
 class QCheckBox;
 class QDateEdit;
@@ -47,7 +55,19 @@ public:
     // record; then rebuilds the list. On failure tells the user and leaves EditorChanged set.
     void SaveEditor();
 
+    // Logs a card of `kind` for the person in the editor (none in new-record mode), then shows
+    // the Cards list and, for a returned card, the names list anew. False when nothing was
+    // logged (no person, already logged, or the log could not be written: the status bar says).
+    bool AddCard(CardKind kind, int occasion, int year);
+    // Fills the Cards list with the events of the person in the editor.
+    void ShowCards();
+    // How "Add Card..." asks for the card: true with the answers, false when cancelled. The
+    // dialog by default; tests answer in its place.
+    std::function<bool(CardKind* kind, int* occasion, int* year)> askCard;
+
     AddressListModel* listModel() const { return model_; }
+    CardList* cardList() const { return cards_; }
+    QPushButton* addCardButton() const { return addCardButton_; }
     QTableView* nameList() const { return list_; }
 
 signals:
@@ -63,6 +83,7 @@ public slots:
     void Edit1Exit();        // focus left a bound control: save when changed
     void LMDButton7Click();  // "New"
     void LMDButton8Click();  // "Delete"
+    void AddCardClick();     // "Add Card..."
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -89,6 +110,8 @@ private:
     CheckText checkTexts_[11];       // designed width and the room free to its right
     QPushButton* newButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
+    CardList* cards_ = nullptr;
+    QPushButton* addCardButton_ = nullptr;
     int letterB_ = 7;      // width of "B" in the page font
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection

@@ -1,6 +1,7 @@
 #include "pages/OccasionsPage.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -171,8 +172,24 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     connect(SBLabels, &QToolButton::clicked, this, &OccasionsPage::SBLabelsClick);
     connect(SBRemind, &QToolButton::clicked, this, &OccasionsPage::SBRemindClick);
 
+    ReportChoice = new QComboBox(this);
+    ReportChoice->setObjectName(QStringLiteral("ReportChoice"));
+    ReportChoice->addItem(QStringLiteral("Reminders"), int(CardReport::Reminders));
+    ReportChoice->addItem(QStringLiteral("Not yet sent this year"), int(CardReport::NotYetSent));
+    ReportChoice->addItem(QStringLiteral("Received but not sent"), int(CardReport::ReceivedNotSent));
+    ReportChoice->setToolTip(QStringLiteral("For a holiday: the reminders, or a report from the card log"));
+    ReportChoice->setGeometry(72, 272, 180, 24);
+    ReportChoice->setVisible(false);
+    setTabOrder(SBRemind, ReportChoice);
+    setTabOrder(ReportChoice, StringGrid1);
+
     labelRun_ = [](int occasion) { OccasionLabelRun(occasion); };
+    cardReportRun_ = [](CardReport report, int occasion) { CardReportRun(report, occasion); };
     reminderRun_ = [](int occasion, const QString& title) { ReminderRun(occasion, title); };
+}
+
+void OccasionsPage::setCardReportRunner(std::function<void(CardReport, int)> run) {
+    cardReportRun_ = std::move(run);
 }
 
 void OccasionsPage::setRunners(std::function<void(int)> labelRun,
@@ -183,6 +200,7 @@ void OccasionsPage::setRunners(std::function<void(int)> labelRun,
 
 void OccasionsPage::SetOccasionsMode(int mode) {
     mode_ = mode;
+    ReportChoice->setVisible(mode == OccasionsReminderMode);
     if (mode == OccasionsLabelMode) {
         SBLabels->setChecked(true);
         BuildOccasionsList(QStringLiteral("Print Labels"), rowTexts(LabelRows));
@@ -254,7 +272,10 @@ void OccasionsPage::StringGrid1Click(int row) {
     if (mode_ == OccasionsLabelMode) {
         if (labelRun_) labelRun_(row);
     } else if (mode_ == OccasionsReminderMode) {
-        if (row <= static_cast<int>(ReminderTitles.size()) && reminderRun_)
+        const auto report = CardReport(ReportChoice->currentData().toInt());
+        if (report != CardReport::Reminders && row <= 7 && cardReportRun_)
+            cardReportRun_(report, row);
+        else if (row <= static_cast<int>(ReminderTitles.size()) && reminderRun_)
             reminderRun_(row, QString::fromUtf8(ReminderTitles[row - 1]));
     }
 }

@@ -7,14 +7,18 @@
 // The list is sized and centred by BuildOccasionsList: (n + 1) rows of DefaultRowHeight plus one
 // grid line each, plus 3; eight pixels per character of the longest text; centred vertically.
 // The page starts runs and keeps no state between clicks; the runs report their own failures.
+// In reminders mode a choice under the mode buttons offers, for the holidays, the card log's two
+// reports beside the reminders, which stay the first choice.
 
 #include <QWidget>
 #include <array>
 #include <functional>
 
 #include "labels/Occasions.h"  // ReminderTitles
+#include "reminders/ReminderGen.h"  // CardReport
 
 class QButtonGroup;
+class QComboBox;
 class QFrame;
 class QTableWidget;
 class QToolButton;
@@ -39,6 +43,7 @@ public:
     QFrame* LMDDrawEdge2 = nullptr;  // vertical, joining the two horizontal lines
     QFrame* LMDDrawEdge3 = nullptr;  // at the list's title row
     QTableWidget* StringGrid1 = nullptr;
+    QComboBox* ReportChoice = nullptr;  // reminders mode: which report a holiday row gives
 
     int OccasionsMode() const { return mode_; }
 
@@ -51,6 +56,7 @@ public:
     // Where the runs go; tests catch them here. The defaults start the real runs.
     void setRunners(std::function<void(int)> labelRun,
                     std::function<void(int, const QString&)> reminderRun);
+    void setCardReportRunner(std::function<void(CardReport, int)> run);
 
 public slots:
     void SBLabelsClick();
@@ -71,4 +77,5 @@ private:
     QButtonGroup* group_ = nullptr;
     std::function<void(int)> labelRun_;
     std::function<void(int, const QString&)> reminderRun_;
+    std::function<void(CardReport, int)> cardReportRun_;
 };

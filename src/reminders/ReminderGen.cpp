@@ -6,9 +6,12 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/Occasions.h"
+#include "xbase/fileio.h"
+#include "xbase/library.h"
 #include "xbase/table.h"
 
 QString ReminderHeading(const QString& occasionText) {
@@ -130,6 +133,36 @@ DataStatus CollectReminderLines(int occasion, const QDate& spanStart, const QDat
             appendLines(rec, occasion, spanStart, spanEnd, lines, dates);
         }
         LastStatus = AddrBookTable->skip(1);
+    }
+    (void)CloseTable(AddrBookTable);  // read only
+    return DataStatus::Ok();
+}
+
+QString CardReportTitle(CardReport report, int occasion, int year) {
+    const QString name = occasion >= 1 && occasion <= 8 ? QString::fromLatin1(ReminderTitles[size_t(occasion - 1)]) : QString();
+    switch (report) {
+    case CardReport::NotYetSent: return name + QStringLiteral(" (not yet sent in %1)").arg(year);
+    case CardReport::ReceivedNotSent: return name + QStringLiteral(" (received, none sent in %1)").arg(year);
+    case CardReport::Reminders: break;
+    }
+    return name;
+}
+
+DataStatus CollectCardReportLines(CardReport report, int occasion, int year, QStringList& lines) {
+    if (!LibHandle) return DataStatus::failure(QStringLiteral("Cards.dbf"), QStringLiteral("no table library"));
+    std::vector<uint32_t> recs;
+    const xbase::Status s = report == CardReport::NotYetSent
+                                ? CardsNotYetSent(*LibHandle, occasion, year, &recs)
+                                : CardsReceivedNotSent(*LibHandle, occasion, year, &recs);
+    if (!s.ok()) return DataStatus::failure(QString::fromStdString(xbase::baseName(s.file)), s);
+    const DataStatus opened = OpenAddrBook();
+    if (!opened) return opened;
+    const ReminderColumns columns(AddrBookTable);
+    TAddressRecord rec;
+    for (uint32_t r : recs) {
+        if (AddrBookTable->go(r) != xbase::kOk) continue;
+        columns.loadNames(rec);
+        lines << HolidayEntryLine(rec);
     }
     (void)CloseTable(AddrBookTable);  // read only
     return DataStatus::Ok();

@@ -61,6 +61,18 @@ void WriteReminderReport(QTextDocument& doc, const QString& occasionText,
 // The same report as plain text, every line ending in "\n".
 QString ReminderReportText(const QString& occasionText, const QStringList& lines);
 
+// The card-log reports a holiday occasion offers beside the reminders.
+enum class CardReport { Reminders = 0, NotYetSent = 1, ReceivedNotSent = 2 };
+// The report's title for the heading: "Christmas / Chanukah (not yet sent in 2026)".
+QString CardReportTitle(CardReport report, int occasion, int year);
+// The entry lines (holiday entry lines, name order) of a card-log report for holiday `occasion`
+// (1 to 7) in `year`: NotYetSent, the flagged with no sent card this year; ReceivedNotSent, those
+// whose card came this year or last with none sent back this year. A log or book that cannot be
+// read is reported and gives no lines.
+DataStatus CollectCardReportLines(CardReport report, int occasion, int year, QStringList& lines);
+// The click on a holiday row with a card-log report chosen: the report into the viewer, modal.
+void CardReportRun(CardReport report, int occasion);
+
 // The click on reminder row `occasion` (1 to 8) with its title: for occasion 8 the span dialog
 // first (nothing happens when it is cancelled), then the report into the viewer, shown modally.
 // Returns when the viewer is closed. Occasions outside 1 to 8 do nothing.

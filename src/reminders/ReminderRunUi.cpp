@@ -28,3 +28,16 @@ void ReminderRun(int occasion, const QString& title) {
 
     REReport->ShowModal();
 }
+
+void CardReportRun(CardReport report, int occasion) {
+    if (occasion < 1 || occasion > 7) return;
+    if (!REReport) REReport = new TREReport();
+    const int year = QDate::currentDate().year();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QStringList lines;
+    const DataStatus read = CollectCardReportLines(report, occasion, year, lines);
+    QApplication::restoreOverrideCursor();
+    EndUnlessOpened(read);
+    WriteReminderReport(*REReport->document(), CardReportTitle(report, occasion, year), lines);
+    REReport->ShowModal();
+}

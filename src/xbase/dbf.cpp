@@ -471,6 +471,28 @@ Status DbfFile::writeRecord(uint32_t recNo, const uint8_t* buf) try {
     return caughtFailure(path_);
 }
 
+Status DbfFile::writeRows(uint64_t first, size_t count, const uint8_t* buf) try {
+    XB_TRY(usable(true));
+    if (first + count > recordCount_)
+        return fail(ErrorKind::BadArgument, "rows " + std::to_string(first + 1) + "-" +
+                                                std::to_string(first + count) + " out of range 1-" +
+                                                std::to_string(recordCount_));
+    if (count == 0) return Status::Ok();
+    headerDirty_ = true;
+    const uint64_t inFile = first < fileRecordCount_ ? std::min<uint64_t>(count, fileRecordCount_ - first) : 0;
+    if (inFile) XB_TRY(file_->write(headerLength_ + first * recordLength_, buf, size_t(inFile) * recordLength_));
+    if (inFile < count) {
+        const uint64_t from = first + inFile - fileRecordCount_;
+        std::memcpy(pending_.data() + from * recordLength_, buf + inFile * recordLength_,
+                    size_t(count - inFile) * recordLength_);
+    }
+    blockStart_ = UINT64_MAX;  // the read cache may hold some of these rows
+    blockLen_ = 0;
+    return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
+}
+
 Status DbfFile::appendRecord(const uint8_t* buf, uint32_t* recNo) try {
     XB_TRY(usable(true));
     if (recordCount_ == UINT32_MAX) return fail(ErrorKind::BadArgument, "table is full");

@@ -82,6 +82,9 @@ public:
     // Returns a pointer to the record's bytes, valid until the next call on this object.
     Status recordPtr(uint32_t recNo, const uint8_t** out);
     Status writeRecord(uint32_t recNo, const uint8_t* buf);
+    // Writes `count` whole rows from row index `first` (0-based) in one call: the bulk partner
+    // of readRows, for passes that change many rows in place. BadArgument when out of range.
+    Status writeRows(uint64_t first, size_t count, const uint8_t* buf);
     // Appends a record; *recNo receives its number.
     Status appendRecord(const uint8_t* buf, uint32_t* recNo);
 

@@ -10,7 +10,9 @@
 
 #include "TestData.h"
 #include "backup/Backup.h"
+#include "data/CardLog.h"
 #include "data/DbUtil.h"
+#include "pages/AddressBookEditor.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "xbase/check.h"
@@ -193,6 +195,70 @@ TEST_F(BackupTest, RestoreReplacesTablesAndRebuildsIndexes) {
     EXPECT_EQ(uint32_t(n), AddrBookTable->recCount());
     EXPECT_EQ(n, 3);
     CloseTable(AddrBookTable);
+}
+
+// The card log goes into the backup and comes back with the book it belongs to; a backup made
+// without a log leaves the log in use, brought in step with the restored book.
+TEST_F(BackupTest, RestoreBringsTheCardLogBackInStepWithTheBook) {
+    xbase::Library& l = *LibHandle;
+    const auto events = [&] {
+        std::vector<CardEvent> all;
+        EXPECT_TRUE(CardsList(l, 0, 0, nullptr, &all).ok());
+        QStringList out;
+        for (const CardEvent& e : all) out << QString("%1 %2 %3").arg(e.recNo).arg(e.year).arg(CardKindName(e.kind));
+        out.sort();
+        return out;
+    };
+    const auto stray = [&] {
+        uint64_t n = 0, bad = 0;
+        EXPECT_TRUE(CardsCheck(l, &n, &bad).ok());
+        return bad;
+    };
+    for (uint32_t r = 1; r <= 3; ++r) ASSERT_TRUE(CardsAdd(l, r, 2025, 7, CardKind::Sent).ok());
+    ASSERT_TRUE(CardsAdd(l, 3, 2025, 7, CardKind::Returned).ok());
+    const QStringList logged = events();
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
+    EXPECT_TRUE(QFile::exists(there("Cards.dbf")));
+    EXPECT_TRUE(QFile::exists(there("CardAddr.dbf")));
+
+    // After the backup: a card more, and the first person deleted (the others move down).
+    ASSERT_TRUE(CardsAdd(l, 2, 2026, 7, CardKind::Received).ok());
+    {
+        AddressBookEditor editor;
+        ASSERT_TRUE(editor.open().ok());
+        editor.CurrentAddrRecNo = 1;
+        ASSERT_TRUE(editor.removeCurrent());
+        ASSERT_TRUE(editor.close().ok());
+    }
+    ASSERT_NE(events(), logged);
+    EXPECT_TRUE(RestoreFrom(ctx, other.path()));
+    EXPECT_EQ(events(), logged);
+    EXPECT_EQ(stray(), 0u);
+    std::unique_ptr<xbase::DbfFile> book;
+    ASSERT_TRUE(xbase::DbfFile::open(l.fs(), l.pathFor("AddrBook.dbf"), true, &book).ok());
+    const uint8_t* row = nullptr;
+    ASSERT_TRUE(book->recordPtr(3, &row).ok());
+    std::vector<CardEvent> third;
+    ASSERT_TRUE(CardsOf(l, CardNameKeyOfRow(*book, row), 3, &third).ok());  // through the rebuilt index
+    EXPECT_EQ(third.size(), 2u);
+    book.reset();
+
+    // A backup without a log: the log in use keeps what it has, each event on its person in the
+    // restored book (the third person is record 3 again); the cards of the person deleted since
+    // went with them.
+    for (const QString& f : {QStringLiteral("Cards.dbf"), QStringLiteral("CardAddr.dbf")}) ASSERT_TRUE(QFile::remove(there(f)));
+    ASSERT_TRUE(BackupTo(ctx, other.path()) && QFile::remove(there("Cards.dbf")) && QFile::remove(there("CardAddr.dbf")));
+    {
+        AddressBookEditor editor;
+        ASSERT_TRUE(editor.open().ok());
+        editor.CurrentAddrRecNo = 2;
+        ASSERT_TRUE(editor.removeCurrent());
+        ASSERT_TRUE(editor.close().ok());
+    }
+    ASSERT_TRUE(CardsAdd(l, 2, 2026, 7, CardKind::Received).ok());  // the third person, now record 2
+    EXPECT_TRUE(RestoreFrom(ctx, other.path()));
+    EXPECT_EQ(stray(), 0u);
+    EXPECT_EQ(events(), (QStringList{"1 2025 sent", "3 2025 returned", "3 2025 sent", "3 2026 received"}));
 }
 
 // A backup table that is missing, cut short or not a table at all: the restore stops before it

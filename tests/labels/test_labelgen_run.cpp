@@ -6,6 +6,7 @@
 
 #include "TestData.h"
 #include "TestStocks.h"
+#include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/LabelGen.h"
@@ -181,9 +182,42 @@ TEST_F(LabelRunTest, OccasionRunAsksThenPrintsOnTheChosenStock) {
         }
     }
     EXPECT_EQ(out.jobsEnded(), 1);
-    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('|').toStdString();
+    // The one message is the question whether to log the two recipients.
+    ASSERT_EQ(messages.entries().size(), 1u) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::YesNo);
+    EXPECT_EQ(messages.texts()[0], QString("Mark these 2 recipients as sent a card for Christmas / Chanukah %1?")
+                                       .arg(QDate::currentDate().year()));
     EXPECT_EQ(LabelsTable, nullptr);
     EXPECT_EQ(AddrBookTable, nullptr);
+}
+
+// "who, occasion, entry" of every logged card of this year.
+QStringList LoggedThisYear(xbase::Library& lib) {
+    std::vector<CardEvent> events;
+    EXPECT_TRUE(CardsList(lib, QDate::currentDate().year(), 0, nullptr, &events).ok());
+    QStringList out;
+    for (const CardEvent& e : events)
+        out << QString("%1 %2 %3 %4").arg(e.recNo).arg(e.occasion).arg(e.entry).arg(CardKindName(e.kind));
+    out.sort();
+    return out;
+}
+
+TEST_F(LabelRunTest, ARunLogsItsRecipientsOnceWhenTheQuestionIsAnsweredYes) {
+    RecordingPrinter out;
+    SetLabelRunUi(Answers(&out));
+    messages.setAnswer(false);
+    OccasionLabelRun(4);
+    EXPECT_TRUE(LoggedThisYear(lib->lib()).isEmpty());
+
+    messages.setAnswer(true);
+    OccasionLabelRun(7);
+    OccasionLabelRun(7);  // the same run again the same year
+    OccasionLabelRun(8);  // Ann's birthday, Bob's birthday and anniversary, Eve's two dates
+    const QStringList want = {"1 8 1 sent", "2 7 0 sent", "2 8 1 sent", "2 8 2 sent",
+                              "3 7 0 sent", "5 8 3 sent", "5 8 4 sent"};
+    EXPECT_EQ(LoggedThisYear(lib->lib()), want);
+    EXPECT_EQ(messages.texts().back(), QString("Mark these 5 recipients as sent a card for Birthday, Etc %1?")
+                                           .arg(QDate::currentDate().year()));
 }
 
 TEST_F(LabelRunTest, OccasionEightAsksForTheSpanAndStopsWhenCancelled) {

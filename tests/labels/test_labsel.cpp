@@ -192,6 +192,7 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
     });
     driver.start(10);
     CloseTable(AddrBookTable);  // the run opens it itself
+    MessageLog messages(false);  // the run's last question: log the picks? No.
     OccasionLabelRun(9);
     driver.stop();
     SetLabelRunUi({});
@@ -208,4 +209,6 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
     EXPECT_EQ(fives, 2);
     EXPECT_EQ(out.jobsEnded(), 1);
     EXPECT_EQ(AddrBookTable, nullptr);
+    EXPECT_EQ(messages.texts(), QStringList({QString("Mark these 3 recipients as sent a card for Selected %1?")
+                                                 .arg(QDate::currentDate().year())}));
 }

@@ -28,6 +28,7 @@
 
 #include "app/Fitting.h"
 #include "pages/AddressPage.h"
+#include "pages/CardList.h"
 #include "xbase/fileio.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -627,6 +628,42 @@ TEST_F(AddressPageTest, CharactersTheBookCannotHoldAreNamedInTheStatusBar) {
     type(edit(4), QStringLiteral("Flat 2"));  // nothing lost: nothing said
     leave();
     EXPECT_EQ(status.size(), 1);
+}
+
+// The Cards list follows the person in the editor; a card added by hand shows at once, is not
+// logged twice, and a returned one marks the name until the address changes.
+TEST_F(AddressPageTest, CardsListFollowsThePersonAndReturnedCardsMarkTheName) {
+    addNames({{"Brown", "Bob"}, {"Smith", "John"}});
+    AddressPage& page = showPage();
+    const auto shown = [&] {
+        QStringList rows;
+        CardList* list = page.cardList();
+        for (int r = 0; r < list->rowCount(); ++r)
+            rows << list->item(r, 0)->text() + " " + list->item(r, 1)->text() + " " + list->item(r, 2)->text();
+        return rows;
+    };
+    chooseRow(1);  // Smith
+    EXPECT_TRUE(page.AddCard(CardKind::Received, 7, 2025));
+    EXPECT_FALSE(page.AddCard(CardKind::Received, 7, 2025));
+    page.askCard = [](CardKind* kind, int* occasion, int* year) {
+        *kind = CardKind::Returned;
+        *occasion = 8;
+        *year = 2026;
+        return true;
+    };
+    QTest::mouseClick(page.addCardButton(), Qt::LeftButton);
+    EXPECT_EQ(shown(), (QStringList{"2026 Birthday, Etc returned", "2025 Christmas / Chanukah received"}));
+    EXPECT_TRUE(page.listModel()->returnedAt(1));
+    EXPECT_FALSE(page.listModel()->returnedAt(0));
+    EXPECT_FALSE(page.listModel()->index(1, 0).data(Qt::DecorationRole).isNull());
+
+    chooseRow(0);  // Brown has no cards
+    EXPECT_TRUE(shown().isEmpty());
+    chooseRow(1);
+    type(edit(3), "2 New Street");
+    chooseRow(0);  // the save of the new address clears the mark
+    EXPECT_FALSE(page.listModel()->returnedAt(1));
+    EXPECT_EQ(shown(), QStringList{});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The "Labels && Reminders" page: list geometry and content per mode, the connector, and which
 // run a click or a key starts. Runs are caught by the page's runner hooks.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFrame>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -152,6 +153,27 @@ TEST_F(OccasionsPageTest, ClickOnARowStartsItsRunEveryTime) {
                                           {'R', 8, "Birthday, Etc"},
                                           {'R', 4, "Easter/Passover"}}));
     EXPECT_GE(page.StringGrid1->currentRow(), 1) << "the title row never becomes current";
+}
+
+// The card-log reports are offered in reminders mode only and apply to the holidays; occasion
+// 8 and the first choice keep the reminder run.
+TEST_F(OccasionsPageTest, ReportChoiceSendsHolidayRowsToTheCardReports) {
+    EXPECT_FALSE(page.ReportChoice->isVisible());
+    page.setCardReportRunner([this](CardReport r, int n) { runs.push_back({char('0' + int(r)), n, {}}); });
+    page.SetOccasionsMode(OccasionsReminderMode);
+    EXPECT_TRUE(page.ReportChoice->isVisible());
+    EXPECT_EQ(page.ReportChoice->currentIndex(), 0);
+    page.StringGrid1Click(7);
+    page.ReportChoice->setCurrentIndex(1);
+    page.StringGrid1Click(7);
+    page.StringGrid1Click(8);
+    page.ReportChoice->setCurrentIndex(2);
+    page.StringGrid1Click(1);
+    const std::vector<Started> want = {{'R', 7, "Christmas / Chanukah"}, {'1', 7, {}},
+                                       {'R', 8, "Birthday, Etc"}, {'2', 1, {}}};
+    EXPECT_EQ(runs, want);
+    page.SetOccasionsMode(OccasionsLabelMode);
+    EXPECT_FALSE(page.ReportChoice->isVisible());
 }
 
 TEST_F(OccasionsPageTest, KeyboardMovesStartTheRowMovedTo) {

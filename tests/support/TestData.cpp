@@ -30,6 +30,19 @@ std::vector<std::vector<std::string>> SyntheticRows(int n, uint32_t seed) {
     return rows;
 }
 
+std::vector<std::string> NamedRow(const std::string& first, const std::string& last,
+                                  std::initializer_list<int> holidays) {
+    std::vector<std::string> row(27, "F");
+    for (int i = 0; i < 16; ++i) row[size_t(i)] = "";
+    row[0] = first;
+    row[1] = last;
+    row[2] = "1 " + last + " Street";
+    row[4] = "Springfield";
+    for (int h : holidays)
+        if (h >= 1 && h <= 7) row[size_t(17 + h)] = "T";  // Valentine is column 18
+    return row;
+}
+
 void AppendAddressRows(const std::string& dir, const std::vector<std::vector<std::string>>& rows) {
     xbase::Library lib;
     lib.setDirectory(dir);

@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <initializer_list>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -60,6 +61,11 @@ private:
 // One synthetic address row: 27 texts in AddrBook column order (dates "yyyymmdd" or "", flags
 // "T"/"F"), as gen_addresses.py writes them.
 std::vector<std::vector<std::string>> SyntheticRows(int n, uint32_t seed = 1);
+
+// A hand-made address row: the names, a street, every flag false except the holiday flags of
+// the occasions listed (1 to 7).
+std::vector<std::string> NamedRow(const std::string& first, const std::string& last,
+                                  std::initializer_list<int> holidays = {});
 
 // Appends `rows` to dir/AddrBook.dbf and rebuilds its index. Throws std::runtime_error on an
 // engine failure.

@@ -94,4 +94,40 @@ TEST_F(AdminCheckTest, TableFaultsAreNamedAndReindexDoesNotHideThem) {
     EXPECT_EQ(admin({QStringLiteral("check"), data.path()}).code, 1);
 }
 
+// The card log through the command line: logging a run twice logs it once, the list is CSV,
+// check fails on a card whose record holds another name and reindex puts it back by name.
+TEST_F(AdminCheckTest, CardsAreLoggedOnceListedAndCheckedAgainstTheBook) {
+    TestDataDir data;
+    AppendAddressRows(data.dir(), {NamedRow("Ann", "Baker", {7}), NamedRow("Carl", "Adams", {7}),
+                                   NamedRow("Dora", "Cole", {1})});
+    const QStringList mark = {"cards", data.path(), "--mark-sent", "--occasion", "7", "--year", "2026"};
+    AdminRun r = admin(mark);
+    ASSERT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("logged 2 of 2 recipients")) << r.out.toStdString();
+    r = admin(mark);
+    EXPECT_TRUE(r.out.startsWith("logged 0 of 2 recipients")) << r.out.toStdString();
+    r = admin({"cards", data.path(), "--year", "2026", "--kind", "sent"});
+    ASSERT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_EQ(r.out, "Last,First,RecNo,Year,Occasion,Entry,Kind\nAdams,Carl,2,2026,7,0,sent\nBaker,Ann,1,2026,7,0,sent\n");
+    EXPECT_EQ(admin({"cards", data.path(), "--year", "2026", "--kind", "kept"}).code, 2);
+    EXPECT_EQ(admin({"check", data.path()}).code, 0);
+
+    // The run logged in name order: the first row is Adams's card. It now names record 3 (Cole).
+    QByteArray cards = data.read("Cards.dbf");
+    const int header = uchar(cards[8]) | uchar(cards[9]) << 8;
+    cards.replace(header + 1 + 40, 7, "      3");
+    QFile f(data.filePath("Cards.dbf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(cards);
+    f.close();
+    r = admin({"check", data.path()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("1 of 2 card events")) << r.out.toStdString();
+    EXPECT_EQ(admin({"reindex", data.path()}).code, 0);
+    r = admin({"check", data.path()});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    r = admin({"cards", data.path(), "--year", "2026"});
+    EXPECT_TRUE(r.out.contains("Adams,Carl,2,2026")) << r.out.toStdString();
+}
+
 }  // namespace

@@ -1,0 +1,155 @@
+#include "AdminCards.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <cstdio>
+#include <vector>
+
+#include "AdminSession.h"
+#include "data/CardLog.h"
+#include "data/Globals.h"
+#include "data/dbFiles.h"
+#include "labels/Occasions.h"
+#include "xbase/cp1252.h"
+#include "xbase/library.h"
+#include "xbase/table.h"
+
+namespace {
+
+int fail(const QString& text) {
+    std::fprintf(stderr, "merrowby-admin: cards: %s\n", text.toLocal8Bit().constData());
+    return 2;
+}
+
+std::string csv(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string r = "\"";
+    for (char c : s) {
+        if (c == '"') r += '"';
+        r += c;
+    }
+    return r + "\"";
+}
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// Whom a run of `occasion` would print for (occasion 8: each dated entry within from..to).
+DataStatus recipients(int occasion, const QDate& from, const QDate& to, std::vector<CardPick>* picks) {
+    const DataStatus opened = OpenAddrBook();
+    if (!opened) return opened;
+    while (LastStatus == 0) {
+        LoadAddrRec();
+        const uint32_t rec = AddrBookTable->recNo();
+        if (!AddrBookTable->deleted()) {
+            if (occasion <= 7 && HolidayFlag(AddressRec, occasion)) picks->push_back({rec, 0});
+            if (occasion == OccasionDated) {
+                DatedEntry e[4];
+                for (int i = 0, n = DatedEntries(AddressRec, e); i < n; ++i)
+                    if (e[i].flag && MonthDayInWindow(e[i].date, from, to)) picks->push_back({rec, i + 1});
+            }
+        }
+        LastStatus = AddrBookTable->skip();
+    }
+    return CloseTable(AddrBookTable);
+}
+
+}  // namespace
+
+int AdminCards(const QStringList& args) {
+    QString dir, kindText, fromText, toText;
+    int year = 0, occasion = 0;
+    bool markSent = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        auto value = [&](QString& into) {
+            if (i + 1 >= args.size()) return false;
+            into = args.at(++i);
+            return true;
+        };
+        auto number = [&](int& into) {
+            QString v;
+            bool ok = false;
+            return value(v) && (into = v.toInt(&ok), ok);
+        };
+        if (a == QLatin1String("--year")) {
+            if (!number(year) || year < 1 || year > 9999) return fail(QStringLiteral("--year needs a year"));
+        } else if (a == QLatin1String("--occasion")) {
+            if (!number(occasion) || occasion < 1 || occasion > 9)
+                return fail(QStringLiteral("--occasion needs a number from 1 to 9"));
+        } else if (a == QLatin1String("--kind")) {
+            if (!value(kindText)) return fail(QStringLiteral("--kind needs sent, received or returned"));
+        } else if (a == QLatin1String("--from")) {
+            if (!value(fromText)) return fail(QStringLiteral("--from needs a date"));
+        } else if (a == QLatin1String("--to")) {
+            if (!value(toText)) return fail(QStringLiteral("--to needs a date"));
+        } else if (a == QLatin1String("--mark-sent")) {
+            markSent = true;
+        } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
+            return fail(QStringLiteral("unexpected argument ") + a + QStringLiteral("\nusage: ") +
+                        QLatin1String(kAdminCardsUsage));
+        } else {
+            dir = a;
+        }
+    }
+    if (dir.isEmpty() || year == 0) return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCardsUsage));
+    if (!QFileInfo(dir).isDir()) return fail(QStringLiteral("no such directory: ") + dir);
+    CardKind kind = CardKind::Sent;
+    if (!kindText.isEmpty() && !CardKindFromText(kindText.toStdString(), &kind))
+        return fail(QStringLiteral("--kind needs sent, received or returned"));
+
+    if (markSent) {
+        if (occasion < 1 || occasion > OccasionDated)
+            return fail(QStringLiteral("--mark-sent needs --occasion 1 to 8"));
+        if (!kindText.isEmpty()) return fail(QStringLiteral("--mark-sent logs sent cards only"));
+        SetDefaultSpan();
+        if (fromText.isEmpty() != toText.isEmpty()) return fail(QStringLiteral("--from and --to go together"));
+        if (!fromText.isEmpty()) {
+            SpanStart = QDate::fromString(fromText, Qt::ISODate);
+            SpanEnd = QDate::fromString(toText, Qt::ISODate);
+            if (!SpanStart.isValid() || !SpanEnd.isValid()) return fail(QStringLiteral("bad date"));
+            if (SpanEnd < SpanStart) return fail(QString::fromLatin1(kSpanOrderMessage));
+        }
+        AdminSession session("cards", dir, AdminSession::Access::Writes);
+        if (!session.begin()) return 1;
+        std::vector<CardPick> picks;
+        const DataStatus read = recipients(occasion, SpanStart, SpanEnd, &picks);
+        if (!read) return session.fail(read);
+        int added = 0;
+        const xbase::Status s = CardsMarkSent(session.library(), occasion, year, picks, &added);
+        if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
+        std::printf("logged %d of %zu recipients as sent a card for %s %d\n", added, picks.size(),
+                    occasion <= 8 ? ReminderTitles[size_t(occasion - 1)] : "Selected", year);
+        return session.finish();
+    }
+
+    AdminSession session("cards", dir, AdminSession::Access::ReadOnly);
+    std::vector<CardEvent> events;
+    const xbase::Status s = CardsList(session.library(), year, occasion, kindText.isEmpty() ? nullptr : &kind, &events);
+    if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
+    // Names as the book spells them while the record still holds the event's name key; the key's
+    // upper-cased halves otherwise.
+    const DataStatus opened = OpenAddrBook();
+    if (!opened) return session.fail(opened);
+    std::printf("Last,First,RecNo,Year,Occasion,Entry,Kind\n");
+    for (const CardEvent& e : events) {
+        std::string last = trimmed(xbase::cp1252::toUtf8(e.nameKey.substr(0, 20)));
+        std::string first = trimmed(xbase::cp1252::toUtf8(e.nameKey.substr(20)));
+        if (AddrBookTable->go(e.recNo) == xbase::kOk) {
+            LoadAddrRec();
+            const std::string l = TrimText(AddressRec.Last).toStdString(), f = TrimText(AddressRec.First).toStdString();
+            if (CardNameKey(xbase::cp1252::fromUtf8(AddressRec.Last.toStdString()),
+                            xbase::cp1252::fromUtf8(AddressRec.First.toStdString())) == e.nameKey) {
+                last = l;
+                first = f;
+            }
+        }
+        std::printf("%s,%s,%u,%d,%d,%d,%s\n", csv(last).c_str(), csv(first).c_str(), e.recNo, e.year,
+                    e.occasion, e.entry, CardKindName(e.kind));
+    }
+    (void)CloseTable(AddrBookTable);  // read only
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,10 @@
+#pragma once
+// merrowby-admin cards: the card log as CSV, and marking a run's recipients as sent.
+
+#include <QStringList>
+
+inline constexpr const char* kAdminCardsUsage =
+    "merrowby-admin cards DIR --year Y [--occasion N] [--kind sent|received|returned]\n"
+    "  merrowby-admin cards DIR --mark-sent --occasion N --year Y [--from YYYY-MM-DD --to YYYY-MM-DD]";
+
+int AdminCards(const QStringList& args);
