@@ -11,6 +11,8 @@
 #include "labels/LabPrintU.h"
 #include "labels/LabSelU.h"
 #include "labels/LabelGen.h"
+
+#include <set>
 #include "labels/Occasions.h"
 #include "print/QtPrinter.h"
 #include "reminders/DateSpanU.h"
@@ -96,8 +98,11 @@ QString OccasionName(int n) {
 
 void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year) {
     if (picks.empty() || !LibHandle) return;
+    // A person picked twice, or with two dated entries, is one recipient.
+    std::set<uint32_t> people;
+    for (const CardPick& p : picks) people.insert(p.recNo);
     const QString question = QStringLiteral("Mark these %1 recipients as sent a card for %2 %3?")
-                                 .arg(picks.size())
+                                 .arg(people.size())
                                  .arg(OccasionName(n))
                                  .arg(year);
     if (!Messages::yesNo(question)) return;

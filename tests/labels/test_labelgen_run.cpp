@@ -216,7 +216,7 @@ TEST_F(LabelRunTest, ARunLogsItsRecipientsOnceWhenTheQuestionIsAnsweredYes) {
     const QStringList want = {"1 8 1 sent", "2 7 0 sent", "2 8 1 sent", "2 8 2 sent",
                               "3 7 0 sent", "5 8 3 sent", "5 8 4 sent"};
     EXPECT_EQ(LoggedThisYear(lib->lib()), want);
-    EXPECT_EQ(messages.texts().back(), QString("Mark these 5 recipients as sent a card for Birthday, Etc %1?")
+    EXPECT_EQ(messages.texts().back(), QString("Mark these 3 recipients as sent a card for Birthday, Etc %1?")  // five dates
                                            .arg(QDate::currentDate().year()));
 }
 

@@ -209,6 +209,6 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
     EXPECT_EQ(fives, 2);
     EXPECT_EQ(out.jobsEnded(), 1);
     EXPECT_EQ(AddrBookTable, nullptr);
-    EXPECT_EQ(messages.texts(), QStringList({QString("Mark these 3 recipients as sent a card for Selected %1?")
+    EXPECT_EQ(messages.texts(), QStringList({QString("Mark these 2 recipients as sent a card for Selected %1?")  // one picked twice
                                                  .arg(QDate::currentDate().year())}));
 }
