@@ -1,0 +1,64 @@
+#pragma once
+// Label preview: one page of a label run as it would print.
+//
+// PageCapture stands in for a printer during a run: it takes its geometry and text metrics from
+// the real printer (so the run fits the same font and breaks pages in the same places) but
+// prints nothing. It keeps the texts of one page only and counts the pages, so that any page of
+// a run of any length is laid out by streaming the run up to it in bounded memory.
+
+#include <QRect>
+#include <QString>
+#include <vector>
+
+#include "labels/LabelGen.h"
+#include "print/Printer.h"
+
+struct PreviewText {
+    int x = 0, y = 0;  // dots from the printable corner, as textOut got them
+    QString text;
+};
+
+// The model of one page: its texts and the label rectangles of the stock, in dots from the
+// printable corner.
+struct PreviewPage {
+    int number = 0;          // 1-based
+    std::vector<PreviewText> texts;
+    std::vector<QRect> outlines;
+};
+
+class PageCapture : public Printer {
+public:
+    // Keeps page `wanted` (1-based) of the job run on it; `metrics` gives geometry and fonts.
+    PageCapture(Printer& metrics, int wanted);
+
+    const std::vector<PreviewText>& texts() const { return texts_; }
+    int pages() const { return page_; }
+
+    bool beginDoc(const QString&) override { page_ = 1; return true; }
+    bool newPage() override { ++page_; return true; }
+    bool endDoc() override { return true; }
+    void abortDoc() override {}
+    int dpiX() const override { return m_.dpiX(); }
+    int dpiY() const override { return m_.dpiY(); }
+    QPoint printingOffset() const override { return m_.printingOffset(); }
+    QSize physicalPageSize() const override { return m_.physicalPageSize(); }
+    QSize printableSize() const override { return m_.printableSize(); }
+    void setFont(const QFont& font) override { m_.setFont(font); }
+    QFont font() const override { return m_.font(); }
+    QSize textExtent(const QString& text) const override { return m_.textExtent(text); }
+    void textOut(int x, int y, const QString& text) override {
+        if (page_ == wanted_ && !text.isEmpty()) texts_.push_back({x, y, text});
+    }
+    bool printDocument(QTextDocument&, const QString&) override { return false; }
+    QString outputFile() const override { return {}; }
+
+private:
+    Printer& m_;
+    int wanted_;
+    int page_ = 0;
+    std::vector<PreviewText> texts_;
+};
+
+// The label rectangles of one page of `stock` on `printer` (a continuous stock: the rows that
+// fit the printable height).
+std::vector<QRect> LabelOutlines(const TLabelRecord& stock, const Printer& printer);

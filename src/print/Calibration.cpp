@@ -1,0 +1,37 @@
+#include "print/Calibration.h"
+
+#include <cmath>
+
+int CalibrationDots(double points, int dpi) { return int(std::lround(points * dpi / 72.0)); }
+
+int CalibratedPosition(int dots, double scale, double offsetPt, int dpi) {
+    const int scaled = scale == 1 ? dots : int(std::lround(dots * scale));
+    return scaled + CalibrationDots(offsetPt, dpi);
+}
+
+bool SolveCalibration(QPointF nominalA, QPointF nominalB, QPointF measuredA, QPointF measuredB,
+                      PrinterCalibration* out) {
+    const double nominal = std::hypot(nominalB.x() - nominalA.x(), nominalB.y() - nominalA.y());
+    const double measured = std::hypot(measuredB.x() - measuredA.x(), measuredB.y() - measuredA.y());
+    if (nominal <= 0 || measured <= 0) return false;
+    const double k = measured / nominal;
+    // Sent p', printed k·p' + e; for it to land on p: p' = p/k - e/k.
+    out->scale = 1 / k;
+    out->dxPt = -(measuredA.x() - k * nominalA.x()) / k;
+    out->dyPt = -(measuredA.y() - k * nominalA.y()) / k;
+    return true;
+}
+
+CalibratedPrinter::CalibratedPrinter(Printer& inner, PrinterCalibration cal) : inner_(&inner), cal_(cal) {}
+
+CalibratedPrinter::CalibratedPrinter(std::unique_ptr<Printer> inner, PrinterCalibration cal)
+    : owned_(std::move(inner)), inner_(owned_.get()), cal_(cal) {}
+
+void CalibratedPrinter::textOut(int x, int y, const QString& text) {
+    if (cal_.isIdentity()) {
+        inner_->textOut(x, y, text);
+        return;
+    }
+    inner_->textOut(CalibratedPosition(x, cal_.scale, cal_.dxPt, inner_->dpiX()),
+                    CalibratedPosition(y, cal_.scale, cal_.dyPt, inner_->dpiY()), text);
+}
