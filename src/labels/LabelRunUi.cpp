@@ -6,6 +6,7 @@
 #include "app/Fatal.h"
 #include "app/Messages.h"
 #include "data/CardLog.h"
+#include "data/Printers.h"
 #include "data/dbFiles.h"
 #include "xbase/library.h"
 #include "labels/LabPrintU.h"
@@ -39,7 +40,17 @@ LabelRunUi DefaultLabelRunUi() {
         LabSel->setCount(count);
         LabSel->exec();
     };
-    ui.makePrinter = []() -> std::unique_ptr<Printer> { return std::make_unique<QtPrinter>(&WindowPrompts()); };
+    ui.makePrinter = []() -> std::unique_ptr<Printer> {
+        auto printer = std::make_unique<QtPrinter>(&WindowPrompts());
+        // A stored correction for the printer moves what it prints; the PDF file has none.
+        PrinterCalibration cal;
+        bool found = false;
+        const QString name = printer->printerName();
+        if (name.isEmpty() || !LibHandle ||
+            !LoadPrinterCalibration(*LibHandle, name.toStdString(), &cal, &found).ok() || !found)
+            return printer;
+        return std::make_unique<CalibratedPrinter>(std::move(printer), cal);
+    };
     return ui;
 }
 

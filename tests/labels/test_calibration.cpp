@@ -4,7 +4,10 @@
 #include <map>
 #include <tuple>
 
+#include "TestData.h"
 #include "TestStocks.h"
+#include "data/Printers.h"
+#include "xbase/library.h"
 #include "labels/LabelGen.h"
 #include "labels/LabelPreview.h"
 #include "print/Calibration.h"
@@ -111,4 +114,28 @@ TEST(LabelPreview, PagesMatchThePrintedRun) {
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(LabelOutlines(ThirtyPerSheet(), metrics).size(), 30u);
     EXPECT_EQ(LabelOutlines(ThirtyPerSheet(), metrics)[29], QRect(1654, 2800, 787, 300));
+}
+
+// A stored correction comes back for its printer only, a second store replaces the first, and
+// a data set that never stored one has none.
+TEST(PrinterCalibration, StoredPerPrinterName) {
+    TestDataDir dir;
+    ScopedLibrary scoped(dir.path());
+    xbase::Library& lib = scoped.lib();
+    PrinterCalibration cal;
+    bool found = true;
+    ASSERT_TRUE(LoadPrinterCalibration(lib, "Office", &cal, &found).ok());
+    EXPECT_FALSE(found);
+    ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {1.25, -0.5, 1.002}).ok());
+    ASSERT_TRUE(StorePrinterCalibration(lib, "Den", {2, 2, 1}).ok());
+    ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {3.6, -2.4, 1}).ok());
+    ASSERT_TRUE(LoadPrinterCalibration(lib, "Office", &cal, &found).ok());
+    ASSERT_TRUE(found);
+    EXPECT_DOUBLE_EQ(cal.dxPt, 3.6);
+    EXPECT_DOUBLE_EQ(cal.dyPt, -2.4);
+    EXPECT_DOUBLE_EQ(cal.scale, 1.0);
+    ASSERT_TRUE(LoadPrinterCalibration(lib, "Den", &cal, &found).ok());
+    EXPECT_DOUBLE_EQ(cal.dxPt, 2);
+    ASSERT_TRUE(LoadPrinterCalibration(lib, "Attic", &cal, &found).ok());
+    EXPECT_FALSE(found);
 }
