@@ -3,6 +3,7 @@
 #include <string>
 
 #include "AdminBackup.h"
+#include "AdminCalibrate.h"
 #include "AdminCards.h"
 #include "AdminContacts.h"
 #include "AdminImport.h"
@@ -25,6 +26,7 @@ static const AdminCommand kCommands[] = {
     {"backup", false, AdminBackup, kAdminBackupUsage},
     {"restore", false, AdminRestore, kAdminRestoreUsage},
     {"cards", false, AdminCards, kAdminCardsUsage},
+    {"calibrate", false, AdminCalibrate, kAdminCalibrateUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

@@ -20,6 +20,7 @@
 #include "AdminCommands.h"
 #include "AdminSession.h"
 #include "data/CardLog.h"
+#include "data/Printers.h"
 #include "data/Schema.h"
 #include "version.h"
 #include "xbase/check.h"
@@ -66,6 +67,9 @@ int cmdCheck(const std::string& dir) {
         ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
     // The card log, once there is one: its tables, its index, and every event on its person.
     xbase::FileSystem& fs = xbase::FileSystem::real();
+    // The printers' corrections, once one was stored.
+    if (fs.exists(xbase::resolveName(fs, dir, PrintersSchema().fileName)))
+        ok = xbase::checkTable(fs, dir, PrintersSchema().baseName, false, &verdicts) && ok;
     if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {
         bool logOk = xbase::checkTable(fs, dir, CardsSchema().baseName, true, &verdicts);
         if (fs.exists(xbase::resolveName(fs, dir, CardMarksSchema().fileName)))

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/CardLog.h"
+#include "data/Printers.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
@@ -27,7 +28,7 @@ bool removable(const RunContext& ctx, const QString& dir) {
 }
 
 // The card log's tables: copied with the others when they are there, never asked for.
-std::vector<const TableSchema*> logTables() { return {&CardsSchema(), &CardMarksSchema()}; }
+std::vector<const TableSchema*> logTables() { return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema()}; }
 
 const TableSchema* anyTable(const std::string& fileName) {
     if (const TableSchema* t = FindTable(fileName)) return t;
