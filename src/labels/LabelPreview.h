@@ -6,6 +6,7 @@
 // prints nothing. It keeps the texts of one page only and counts the pages, so that any page of
 // a run of any length is laid out by streaming the run up to it in bounded memory.
 
+#include <QFont>
 #include <QRect>
 #include <QString>
 #include <vector>
@@ -16,6 +17,7 @@
 struct PreviewText {
     int x = 0, y = 0;  // dots from the printable corner, as textOut got them
     QString text;
+    QFont font;        // the printer's font at the time
 };
 
 // The model of one page: its texts and the label rectangles of the stock, in dots from the
@@ -47,7 +49,7 @@ public:
     QFont font() const override { return m_.font(); }
     QSize textExtent(const QString& text) const override { return m_.textExtent(text); }
     void textOut(int x, int y, const QString& text) override {
-        if (page_ == wanted_ && !text.isEmpty()) texts_.push_back({x, y, text});
+        if (page_ == wanted_ && !text.isEmpty()) texts_.push_back({x, y, text, m_.font()});
     }
     bool printDocument(QTextDocument&, const QString&) override { return false; }
     QString outputFile() const override { return {}; }

@@ -10,6 +10,7 @@
 #include "xbase/library.h"
 #include "labels/LabelGen.h"
 #include "labels/LabelPreview.h"
+#include "labels/PreviewU.h"
 #include "print/Calibration.h"
 #include "print/RecordingPrinter.h"
 
@@ -101,7 +102,7 @@ TEST(LabelPreview, PagesMatchThePrintedRun) {
     RecordingPrinter printed;
     RunLabels(printed, 75, 3, 4);
     const auto expected = Drawn(printed);
-    ASSERT_EQ(printed.pages(), 3);  // labels 11 to 85 of a 30-label sheet
+    ASSERT_EQ(printed.pages(), 3);  // sheet labels 12 to 86
 
     std::map<Key, QPoint> seen;
     RecordingPrinter metrics;
@@ -138,4 +139,25 @@ TEST(PrinterCalibration, StoredPerPrinterName) {
     EXPECT_DOUBLE_EQ(cal.dxPt, 2);
     ASSERT_TRUE(LoadPrinterCalibration(lib, "Attic", &cal, &found).ok());
     EXPECT_FALSE(found);
+}
+
+// The window shows one page at a time, counts the run's pages, stops at the ends, and prints
+// only when asked.
+TEST(LabelPreview, WindowPagesThroughTheRun) {
+    RecordingPrinter metrics;
+    int printed = 0;
+    TLabelPreview w([](Printer& p) { RunLabels(p, 75, 3, 4); }, metrics, ThirtyPerSheet(), [&] { ++printed; });
+    EXPECT_EQ(w.page(), 1);
+    EXPECT_EQ(w.pageCount(), 3);
+    EXPECT_EQ(w.pageModel().texts.size(), 19u * 3);  // sheet labels 12 to 30, three lines each
+    w.showPage(9);
+    EXPECT_EQ(w.page(), 3);
+    EXPECT_EQ(w.pageModel().texts.front().text, QStringLiteral("Name 49"));
+    if (const char* shot = std::getenv("MERROWBY_PREVIEW_SHOT")) {
+        w.showPage(1);
+        w.show();
+        w.grab().save(QString::fromLocal8Bit(shot));
+    }
+    w.reject();
+    EXPECT_EQ(printed, 0);
 }

@@ -1,0 +1,110 @@
+#include "labels/PreviewU.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+class PreviewPageView : public QWidget {
+public:
+    PreviewPageView(const PreviewPage& page, Printer& metrics) : page_(page), m_(metrics) {}
+    // Screen pixels per dot.
+    void setZoom(double z) {
+        zoom_ = z;
+        const QSize s = m_.physicalPageSize();
+        setFixedSize(int(s.width() * z) + 1, int(s.height() * z) + 1);
+        update();
+    }
+    double zoomFor100() const { return logicalDpiX() / double(std::max(1, m_.dpiX())); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        p.scale(zoom_, zoom_);
+        p.setPen(Qt::black);
+        p.drawRect(QRect(QPoint(0, 0), m_.physicalPageSize() - QSize(1, 1)));
+        p.translate(m_.printingOffset());
+        p.setPen(QColor(200, 200, 200));
+        for (const QRect& r : page_.outlines) p.drawRect(r);
+        p.setPen(Qt::black);
+        for (const PreviewText& t : page_.texts) {
+            QFont f = t.font;
+            f.setPixelSize(std::max(1, int(f.pointSizeF() * m_.dpiY() / 72.0)));
+            p.setFont(f);
+            p.drawText(QRect(t.x, t.y, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, t.text);
+        }
+    }
+
+private:
+    const PreviewPage& page_;
+    Printer& m_;
+    double zoom_ = 0.2;
+};
+
+TLabelPreview::TLabelPreview(std::function<void(Printer&)> run, Printer& metrics, const TLabelRecord& stock,
+                             std::function<void()> print, QWidget* parent)
+    : QDialog(parent), run_(std::move(run)), metrics_(metrics), print_(std::move(print)) {
+    setWindowTitle(QStringLiteral("Label Preview"));
+    page_.outlines = LabelOutlines(stock, metrics);
+    auto* top = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    prev_ = new QPushButton(QStringLiteral("< Previous"), this);
+    next_ = new QPushButton(QStringLiteral("Next >"), this);
+    pageLabel_ = new QLabel(this);
+    auto* fit = new QPushButton(QStringLiteral("Fit"), this);
+    auto* full = new QPushButton(QStringLiteral("100 %"), this);
+    auto* printBtn = new QPushButton(QStringLiteral("Print"), this);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    for (QWidget* w : {static_cast<QWidget*>(prev_), static_cast<QWidget*>(pageLabel_),
+                       static_cast<QWidget*>(next_), static_cast<QWidget*>(fit), static_cast<QWidget*>(full)})
+        bar->addWidget(w);
+    bar->addStretch();
+    bar->addWidget(printBtn);
+    bar->addWidget(close);
+    top->addLayout(bar);
+    scroll_ = new QScrollArea(this);
+    scroll_->setAlignment(Qt::AlignCenter);
+    view_ = new PreviewPageView(page_, metrics_);
+    scroll_->setWidget(view_);
+    top->addWidget(scroll_, 1);
+    resize(640, 760);
+    connect(prev_, &QPushButton::clicked, this, [this] { showPage(page_.number - 1); });
+    connect(next_, &QPushButton::clicked, this, [this] { showPage(page_.number + 1); });
+    connect(fit, &QPushButton::clicked, this, [this] { setFit(true); });
+    connect(full, &QPushButton::clicked, this, [this] { setFit(false); });
+    connect(printBtn, &QPushButton::clicked, this, [this] {
+        if (print_) print_();
+        accept();
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    showPage(1);
+}
+
+void TLabelPreview::showPage(int n) {
+    if (pages_ > 0) n = std::clamp(n, 1, pages_);
+    n = std::max(1, n);
+    PageCapture capture(metrics_, n);
+    if (run_) run_(capture);
+    pages_ = capture.pages();
+    page_.number = n;
+    page_.texts = capture.texts();
+    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(n).arg(std::max(1, pages_)));
+    prev_->setEnabled(n > 1);
+    next_->setEnabled(n < pages_);
+    setFit(fit_);
+}
+
+void TLabelPreview::setFit(bool fit) {
+    fit_ = fit;
+    if (fit) {
+        const QSize area = scroll_->viewport()->size() - QSize(8, 8);
+        const QSize page = metrics_.physicalPageSize();
+        view_->setZoom(std::min(area.width() / double(std::max(1, page.width())),
+                                area.height() / double(std::max(1, page.height()))));
+    } else {
+        view_->setZoom(view_->zoomFor100());
+    }
+}
