@@ -100,11 +100,17 @@ void TLabelPreview::showPage(int n) {
 void TLabelPreview::setFit(bool fit) {
     fit_ = fit;
     if (fit) {
-        const QSize area = scroll_->viewport()->size() - QSize(8, 8);
+        // The dialog less its button bar and margins (the scroll area may not be laid out yet).
+        const QSize area = size() - QSize(40, 80);
         const QSize page = metrics_.physicalPageSize();
         view_->setZoom(std::min(area.width() / double(std::max(1, page.width())),
                                 area.height() / double(std::max(1, page.height()))));
     } else {
         view_->setZoom(view_->zoomFor100());
     }
+}
+
+void TLabelPreview::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (fit_) setFit(true);  // the page follows the window's size
 }

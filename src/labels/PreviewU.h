@@ -28,6 +28,9 @@ public:
     void showPage(int n);
     void setFit(bool fit);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     std::function<void(Printer&)> run_;
     Printer& metrics_;
