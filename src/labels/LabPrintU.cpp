@@ -92,6 +92,7 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     BtnOK->setGeometry(56, 156, 75, 27);
     BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     BtnCancel->setGeometry(156, 156, 75, 27);
+    AddPreviewButton();
 
     ComboBox1->installEventFilter(this);
     if (ComboBox1->lineEdit()) ComboBox1->lineEdit()->installEventFilter(this);
@@ -129,6 +130,7 @@ void TLabPrint::showEvent(QShowEvent* event) {
 }
 
 void TLabPrint::FormShow() {
+    if (BtnPreview) BtnPreview->setVisible(bool(PreviewAction()));
     Label4->setText(QStringLiteral("There are ") + QString::number(LabelCount) +
                     QStringLiteral(" labels it this report "));
 
@@ -257,4 +259,19 @@ void TLabPrint::BtnOKClick() {
 void TLabPrint::BtnCancelClick() {
     PrintOptionsCancelled = true;
     reject();
+}
+
+std::function<void()>& TLabPrint::PreviewAction() {
+    static std::function<void()> action;
+    return action;
+}
+
+void TLabPrint::AddPreviewButton() {
+    BtnPreview = new QPushButton(QStringLiteral("Preview"), this);
+    BtnPreview->setGeometry(206, 186, 75, 20);
+    connect(BtnPreview, &QPushButton::clicked, this, &TLabPrint::BtnPreviewClick);
+}
+
+void TLabPrint::BtnPreviewClick() {
+    if (PreviewAction() && LoadSelectedStock()) PreviewAction()();
 }

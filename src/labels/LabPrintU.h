@@ -13,6 +13,7 @@
 // settings row is stored (Mrby1 opened and closed for it).
 
 #include <QDialog>
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -44,6 +45,11 @@ public:
 
     enum class Arrow { Up, Down, Left, Right };
 
+    // What "Preview" does once the selected stock is loaded into LabelRec; set by the run that
+    // shows the dialog, cleared after it. Without one the button is hidden.
+    static std::function<void()>& PreviewAction();
+    QPushButton* previewButton() const { return BtnPreview; }
+
 public slots:
     void FormShow();
     void BtnOKClick();
@@ -62,6 +68,8 @@ private:
     // selected (or the table no longer has that row); LabelRec is then unchanged.
     bool LoadSelectedStock();
     void ShowNameStart();
+    void AddPreviewButton();
+    void BtnPreviewClick();
 
     QComboBox* ComboBox1 = nullptr;
     MaskField* MaskEdit1 = nullptr;
@@ -72,5 +80,6 @@ private:
     QToolButton* UpDown2Down = nullptr;
     QPushButton* BtnOK = nullptr;
     QPushButton* BtnCancel = nullptr;
+    QPushButton* BtnPreview = nullptr;
     QLabel* Label4 = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "labels/LabPrintU.h"
 #include "labels/LabSelU.h"
 #include "labels/LabelGen.h"
+#include "labels/PreviewU.h"
 
 #include <set>
 #include "labels/Occasions.h"
@@ -155,7 +156,21 @@ void OccasionLabelRun(int n) {
     LabelCount = CountRecipients(n, &opened);
     EndUnlessOpened(opened);
     if (!labelStockDefined()) return;
+    // "Preview" lays the run out with the options as they stand, on the printer it would use.
+    TLabPrint::PreviewAction() = [ui, n] {
+        int column, row;
+        if (!startPosition(ui, &column, &row)) return;
+        std::unique_ptr<Printer> printer = ui.makePrinter();
+        const TLabelRecord stock = LabelRec;
+        const QFont font = LabelFont;
+        const QDate from = SpanStart, to = SpanEnd;
+        TLabelPreview preview(
+            [&](Printer& p) { LabelRun(p, stock, font, column, row).printOccasion(n, from, to); }, *printer,
+            stock, [&] { PrintOccasionLabels(n, *printer, column, row); }, QApplication::activeWindow());
+        if (preview.exec() == QDialog::Accepted && LabPrint) LabPrint->BtnCancelClick();  // printed: no second run
+    };
     ui.askPrintOptions();
+    TLabPrint::PreviewAction() = nullptr;
     (void)CloseTable(LabelsTable);  // read only here; the options dialog stores through Mrby1
     if (PrintOptionsCancelled) return;
     int column, row;
