@@ -1,3 +1,5 @@
+// (Kept beside the main window tests: it needs the program's windows before the start-up tests
+// take them down, when the whole file runs in one process.)
 // Every window shows its whole texts with the face this desktop has: nothing is cut at a
 // control's edge unless it is elided with the whole text in its tooltip. The suite runs this
 // again at twice the scale (QT_SCALE_FACTOR=2) and with another face (MERROWBY_SANS_FACE).
