@@ -4,6 +4,7 @@
 
 #include "AdminBackup.h"
 #include "AdminCards.h"
+#include "AdminStocks.h"
 #include "AdminContacts.h"
 #include "AdminImport.h"
 #include "AdminLabels.h"
@@ -25,6 +26,7 @@ static const AdminCommand kCommands[] = {
     {"backup", false, AdminBackup, kAdminBackupUsage},
     {"restore", false, AdminRestore, kAdminRestoreUsage},
     {"cards", false, AdminCards, kAdminCardsUsage},
+    {"stocks", false, AdminStocks, kAdminStocksUsage},
     {nullptr, false, nullptr, nullptr},
 };
 
