@@ -12,7 +12,7 @@ PACKAGES=(
   cups printer-driver-cups-pdf poppler-utils
   xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
-  appstream dpkg-dev openbox
+  appstream dpkg-dev openbox glabels-data
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "AdminBackup.h"
 #include "AdminCalibrate.h"
 #include "AdminCards.h"
+#include "AdminStocks.h"
 #include "AdminContacts.h"
 #include "AdminImport.h"
 #include "AdminLabels.h"
@@ -27,6 +28,7 @@ static const AdminCommand kCommands[] = {
     {"restore", false, AdminRestore, kAdminRestoreUsage},
     {"cards", false, AdminCards, kAdminCardsUsage},
     {"calibrate", false, AdminCalibrate, kAdminCalibrateUsage},
+    {"stocks", false, AdminStocks, kAdminStocksUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

@@ -1,5 +1,7 @@
 #include "labels/LabelGen.h"
 
+#include "labels/SheetMemory.h"
+
 #include <cmath>
 
 #include "data/dbFiles.h"
@@ -194,14 +196,25 @@ bool LabelSheet::finish(bool pending) {
 
 LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& font,
                    int startColumn, int startRow)
-    : refusal_(CheckStock(stock, printer)), sheet_(printer, stock, font, startColumn, startRow) {}
+    : refusal_(CheckStock(stock, printer)), sheet_(printer, stock, font, startColumn, startRow),
+      stock_(stock), startColumn_(startColumn), startRow_(startRow) {}
 
 bool LabelRun::end(bool pending) {
     if (!sheet_.finish(pending)) {
         error_ = sheet_.failure();
         return false;
     }
+    rememberSheet();
     return true;
+}
+
+void LabelRun::rememberSheet() {
+    if (stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
+    std::optional<SheetPosition> next = NextFreeLabel(sheet_.geometry().nAcross, sheet_.geometry().rowsPerPage,
+                                                      startColumn_, startRow_, labelsPlaced());
+    if (next) next->date = QDate::currentDate();
+    const xbase::Status s = SheetRemember(*LibHandle, stock_.Name, next);
+    if (!s.ok()) sheetNote_ = QString::fromStdString(s.toString());
 }
 
 bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {

@@ -154,15 +154,21 @@ public:
     const LabelSheet& sheet() const { return sheet_; }
     QString error() const { return error_; }
     const DataStatus& opened() const { return opened_; }
+    // Why the next free label of a partly used sheet could not be remembered, or "".
+    QString sheetNote() const { return sheetNote_; }
 
 private:
     bool end(bool pending);
+    void rememberSheet();
 
     QString refusal_;
     LabelSheet sheet_;
     QString error_;
     DataStatus opened_;
     std::vector<CardPick> picks_;
+    TLabelRecord stock_;
+    int startColumn_ = 1, startRow_ = 1;
+    QString sheetNote_;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
