@@ -21,21 +21,6 @@ int fail(const QString& text) {
     return 2;
 }
 
-std::string csv(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string r = "\"";
-    for (char c : s) {
-        if (c == '"') r += '"';
-        r += c;
-    }
-    return r + "\"";
-}
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 // Whom a run of `occasion` would print for (occasion 8: each dated entry within from..to).
 DataStatus recipients(int occasion, const QDate& from, const QDate& to, std::vector<CardPick>* picks) {
     const DataStatus opened = OpenAddrBook();
@@ -135,8 +120,8 @@ int AdminCards(const QStringList& args) {
     if (!opened) return session.fail(opened);
     std::printf("Last,First,RecNo,Year,Occasion,Entry,Kind\n");
     for (const CardEvent& e : events) {
-        std::string last = trimmed(xbase::cp1252::toUtf8(e.nameKey.substr(0, 20)));
-        std::string first = trimmed(xbase::cp1252::toUtf8(e.nameKey.substr(20)));
+        std::string last = TrimRight(xbase::cp1252::toUtf8(e.nameKey.substr(0, 20)));
+        std::string first = TrimRight(xbase::cp1252::toUtf8(e.nameKey.substr(20)));
         if (AddrBookTable->go(e.recNo) == xbase::kOk) {
             LoadAddrRec();
             const std::string l = TrimText(AddressRec.Last).toStdString(), f = TrimText(AddressRec.First).toStdString();
@@ -146,7 +131,7 @@ int AdminCards(const QStringList& args) {
                 first = f;
             }
         }
-        std::printf("%s,%s,%u,%d,%d,%d,%s\n", csv(last).c_str(), csv(first).c_str(), e.recNo, e.year,
+        std::printf("%s,%s,%u,%d,%d,%d,%s\n", CsvField(last).c_str(), CsvField(first).c_str(), e.recNo, e.year,
                     e.occasion, e.entry, CardKindName(e.kind));
     }
     (void)CloseTable(AddrBookTable);  // read only

@@ -89,3 +89,18 @@ int AdminSession::finish() {
     if (closed) return 0;
     return fail(closed, QStringLiteral("Unable to write "));
 }
+
+std::string CsvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string r = "\"";
+    for (char c : s) {
+        if (c == '"') r += '"';
+        r += c;
+    }
+    return r + "\"";
+}
+
+std::string TrimRight(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}

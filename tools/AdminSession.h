@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "data/DataStatus.h"
 #include "data/RunContext.h"
@@ -54,3 +55,9 @@ private:
     bool locked_ = false;
     bool finished_ = false;
 };
+
+// A field of a comma-separated line: quoted, with quotes doubled, when it holds a comma, a quote
+// or a line break.
+std::string CsvField(const std::string& s);
+// `s` without its trailing blanks (a fixed-width column as stored).
+std::string TrimRight(std::string s);

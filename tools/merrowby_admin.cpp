@@ -103,21 +103,6 @@ int cmdCheck(const std::string& dir) {
     return ok ? 0 : 1;
 }
 
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string r = "\"";
-    for (char c : s) {
-        if (c == '"') r += '"';
-        r += c;
-    }
-    return r + "\"";
-}
-
-std::string rtrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 int cmdDump(const std::string& dir, const std::string& table) {
     xbase::Library lib;
     lib.setDirectory(dir);
@@ -134,13 +119,13 @@ int cmdDump(const std::string& dir, const std::string& table) {
     }
     if (t->tagCount() > 0) t->selectTag(t->tagAt(0));
     std::string line;
-    for (size_t i = 0; i < t->fieldCount(); ++i) line += (i ? "," : "") + csvField(t->fieldAt(i)->name());
+    for (size_t i = 0; i < t->fieldCount(); ++i) line += (i ? "," : "") + CsvField(t->fieldAt(i)->name());
     std::printf("%s\n", line.c_str());
     int rc = t->top();
     for (; rc == xbase::kOk; rc = t->skip(1)) {
         line.clear();
         for (size_t i = 0; i < t->fieldCount(); ++i)
-            line += (i ? "," : "") + csvField(rtrim(t->fieldAt(i)->str()));
+            line += (i ? "," : "") + CsvField(TrimRight(t->fieldAt(i)->str()));
         if (t->deleted()) line += ",*deleted*";
         std::printf("%s\n", line.c_str());
     }
