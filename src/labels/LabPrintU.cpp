@@ -19,6 +19,8 @@
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/MaskField.h"
+#include "labels/SheetMemory.h"
+#include "xbase/library.h"
 #include "xbase/table.h"
 
 namespace {
@@ -93,6 +95,7 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     BtnCancel->setGeometry(156, 156, 75, 27);
     AddPreviewButton();
+    AddSheetLine();
 
     ComboBox1->installEventFilter(this);
     if (ComboBox1->lineEdit()) ComboBox1->lineEdit()->installEventFilter(this);
@@ -109,6 +112,7 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     connect(ComboBox1, &QComboBox::activated, this, [this] {
         if (LoadSelectedStock()) MaskEdit1Exit();
         ShowNameStart();
+        ShowSheetMemory();
     });
 }
 
@@ -151,7 +155,10 @@ void TLabPrint::FormShow() {
     MaskEdit1->setFieldText(QStringLiteral("1"));
     MaskEdit2->setFieldText(QStringLiteral("1"));
     PrintOptionsCancelled = true;  // the close box counts as cancelling
-    if (!LoadSelectedStock()) {
+    const bool loaded = LoadSelectedStock();
+    ShowSheetMemory();
+    CentreOnScreen(this);  // the strip below OK and Cancel may have changed the height
+    if (!loaded) {
         // Nothing to print on. Closing from inside the showing would leave the modal loop
         // running with nothing to end it, so close once the dialog is up.
         QTimer::singleShot(0, this, [this] { reject(); });
@@ -267,11 +274,58 @@ std::function<void()>& TLabPrint::PreviewAction() {
 }
 
 void TLabPrint::AddPreviewButton() {
-    BtnPreview = new QPushButton(QStringLiteral("Preview"), this);
-    BtnPreview->setGeometry(206, 186, 75, 20);
+    BtnPreview = new QPushButton(QStringLiteral("Pre&view"), this);
     connect(BtnPreview, &QPushButton::clicked, this, &TLabPrint::BtnPreviewClick);
 }
 
 void TLabPrint::BtnPreviewClick() {
     if (PreviewAction() && LoadSelectedStock()) PreviewAction()();
+}
+
+void TLabPrint::AddSheetLine() {
+    LblSheet = new QLabel(this);
+    LblSheet->setWordWrap(true);
+    LblSheet->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    BtnUse = new QPushButton(QStringLiteral("&Use Last Sheet"), this);
+    BtnUse->setToolTip(QStringLiteral("Start at the next free label of the last sheet"));
+    LblSheet->hide();
+    BtnUse->hide();
+    connect(BtnUse, &QPushButton::clicked, this, &TLabPrint::BtnUseClick);
+}
+
+void TLabPrint::ShowSheetMemory() {
+    std::optional<SheetPosition> pos;
+    // Only a sheet stock has a last sheet; a stock the box does not name has nothing to show.
+    if (LibHandle && SelectedEntry(ComboBox1) >= 0 && !LabelRec.Continuous &&
+        !SheetRecall(*LibHandle, TrimControls(LabelRec.Name), &pos).ok())
+        pos.reset();  // unreadable memory only loses the hint
+    if (pos) {
+        sheetColumn_ = pos->column;
+        sheetRow_ = pos->row;
+        LblSheet->setText(SheetMemoryText(*pos));
+    }
+    LblSheet->setVisible(bool(pos));
+    BtnUse->setVisible(bool(pos));
+    LayOutExtras();
+}
+
+void TLabPrint::LayOutExtras() {
+    // Below OK and Cancel, a strip for what the dialog offers beyond the print options: the
+    // last sheet's line with its button, and Preview. With neither, the dialog is its plain size.
+    int y = 192;
+    const bool sheet = !LblSheet->isHidden(), preview = BtnPreview && !BtnPreview->isHidden();
+    if (sheet) {
+        LblSheet->setGeometry(16, y, 254, 32);
+        y += 36;
+        BtnUse->setGeometry(16, y, 110, 25);
+    }
+    if (preview) BtnPreview->setGeometry(195, y, 75, 25);
+    setFixedSize(286, sheet || preview ? y + 25 + 10 : 209);
+}
+
+void TLabPrint::BtnUseClick() {
+    MaskEdit1->setFieldText(QString::number(sheetColumn_));
+    MaskEdit2->setFieldText(QString::number(std::min(sheetRow_, kMaxRow)));
+    MaskEdit1Exit();  // within the stock's columns
+    MaskEdit2Exit();
 }

@@ -49,6 +49,10 @@ public:
     // shows the dialog, cleared after it. Without one the button is hidden.
     static std::function<void()>& PreviewAction();
     QPushButton* previewButton() const { return BtnPreview; }
+    // The line telling where the last, partly used sheet of the shown stock stopped, and the
+    // button that puts that position into the start fields (both hidden when nothing is known).
+    QLabel* sheetLine() const { return LblSheet; }
+    QPushButton* useButton() const { return BtnUse; }
 
 public slots:
     void FormShow();
@@ -70,6 +74,10 @@ private:
     void ShowNameStart();
     void AddPreviewButton();
     void BtnPreviewClick();
+    void AddSheetLine();
+    void ShowSheetMemory();
+    void BtnUseClick();
+    void LayOutExtras();
 
     QComboBox* ComboBox1 = nullptr;
     MaskField* MaskEdit1 = nullptr;
@@ -82,4 +90,7 @@ private:
     QPushButton* BtnCancel = nullptr;
     QPushButton* BtnPreview = nullptr;
     QLabel* Label4 = nullptr;
+    QLabel* LblSheet = nullptr;
+    QPushButton* BtnUse = nullptr;
+    int sheetColumn_ = 0, sheetRow_ = 0;  // what Use puts in the start fields
 };

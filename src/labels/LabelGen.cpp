@@ -209,7 +209,7 @@ bool LabelRun::end(bool pending) {
 }
 
 void LabelRun::rememberSheet() {
-    if (stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
+    if (!remembersSheet_ || stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
     std::optional<SheetPosition> next = NextFreeLabel(sheet_.geometry().nAcross, sheet_.geometry().rowsPerPage,
                                                       startColumn_, startRow_, labelsPlaced());
     if (next) next->date = QDate::currentDate();

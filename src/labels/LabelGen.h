@@ -156,6 +156,8 @@ public:
     const DataStatus& opened() const { return opened_; }
     // Why the next free label of a partly used sheet could not be remembered, or "".
     QString sheetNote() const { return sheetNote_; }
+    // A run laid out for a preview prints nothing, so it leaves the sheet memory alone.
+    void setRemembersSheet(bool remember) { remembersSheet_ = remember; }
 
 private:
     bool end(bool pending);
@@ -169,6 +171,7 @@ private:
     TLabelRecord stock_;
     int startColumn_ = 1, startRow_ = 1;
     QString sheetNote_;
+    bool remembersSheet_ = true;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
@@ -213,3 +216,6 @@ void SelectedLabelRun();
 // Returns the labels placed; failures are told to the user. A run that printed offers to log
 // its recipients (OfferMarkSent).
 long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow);
+// The printing pass of SelectedLabelRun: the picked SelectionList onto `printer` (AddrBook open),
+// telling failures to the user and offering to log the recipients.
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow);

@@ -14,6 +14,7 @@
 #include "labels/LabelGen.h"
 #include "labels/PreviewU.h"
 
+#include <optional>
 #include <set>
 #include "labels/Occasions.h"
 #include "print/QtPrinter.h"
@@ -99,6 +100,34 @@ struct BusyCursor {
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
+// Lays a run out for the preview as the printer would get it: through the printer's stored
+// correction, if it has one, and without touching the sheet memory.
+void runForPreview(Printer& capture, const Printer& printer, const std::function<void(LabelRun&)>& lay,
+                   const TLabelRecord& stock, const QFont& font, int column, int row) {
+    const auto* calibrated = dynamic_cast<const CalibratedPrinter*>(&printer);
+    std::optional<CalibratedPrinter> corrected;
+    if (calibrated) corrected.emplace(capture, calibrated->calibration());
+    LabelRun run(corrected ? static_cast<Printer&>(*corrected) : capture, stock, font, column, row);
+    run.setRemembersSheet(false);
+    lay(run);
+}
+
+// Installs "Preview" in the print options for the run that `lay` describes and `print` prints.
+void offerPreview(const LabelRunUi& ui, std::function<void(LabelRun&)> lay,
+                  std::function<void(Printer&, int column, int row)> print) {
+    TLabPrint::PreviewAction() = [ui, lay, print] {
+        int column, row;
+        if (!startPosition(ui, &column, &row)) return;
+        std::unique_ptr<Printer> printer = ui.makePrinter();
+        const TLabelRecord stock = LabelRec;
+        const QFont font = LabelFont;
+        TLabelPreview preview(
+            [&](Printer& p) { runForPreview(p, *printer, lay, stock, font, column, row); }, *printer, stock,
+            [&] { print(*printer, column, row); }, QApplication::activeWindow());
+        if (preview.exec() == QDialog::Accepted && LabPrint) LabPrint->BtnCancelClick();  // printed: no second run
+    };
+}
+
 }  // namespace
 
 void SetLabelRunUi(LabelRunUi ui) { installedUi = std::move(ui); }
@@ -157,18 +186,10 @@ void OccasionLabelRun(int n) {
     EndUnlessOpened(opened);
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
-    TLabPrint::PreviewAction() = [ui, n] {
-        int column, row;
-        if (!startPosition(ui, &column, &row)) return;
-        std::unique_ptr<Printer> printer = ui.makePrinter();
-        const TLabelRecord stock = LabelRec;
-        const QFont font = LabelFont;
-        const QDate from = SpanStart, to = SpanEnd;
-        TLabelPreview preview(
-            [&](Printer& p) { LabelRun(p, stock, font, column, row).printOccasion(n, from, to); }, *printer,
-            stock, [&] { PrintOccasionLabels(n, *printer, column, row); }, QApplication::activeWindow());
-        if (preview.exec() == QDialog::Accepted && LabPrint) LabPrint->BtnCancelClick();  // printed: no second run
-    };
+    const QDate from = SpanStart, to = SpanEnd;
+    offerPreview(
+        ui, [n, from, to](LabelRun& run) { run.printOccasion(n, from, to); },
+        [n](Printer& printer, int column, int row) { PrintOccasionLabels(n, printer, column, row); });
     ui.askPrintOptions();
     TLabPrint::PreviewAction() = nullptr;
     (void)CloseTable(LabelsTable);  // read only here; the options dialog stores through Mrby1
@@ -197,23 +218,30 @@ void SelectedLabelRun() {
     const auto done = [] { (void)CloseTable(AddrBookTable); };  // read only
     if (LabelCount == 0) return done();
     if (!labelStockDefined()) return done();
+    offerPreview(
+        ui, [picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
+        [](Printer& printer, int column, int row) { PrintSelectedLabels(printer, column, row); });
     ui.askPrintOptions();
+    TLabPrint::PreviewAction() = nullptr;
     (void)CloseTable(LabelsTable);
     int column, row;
     if (PrintOptionsCancelled || !startPosition(ui, &column, &row)) return done();
-
     std::unique_ptr<Printer> printer = ui.makePrinter();
-    LabelRun run(*printer, LabelRec, LabelFont, column, row);
+    PrintSelectedLabels(*printer, column, row);
+    done();
+}
+
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow) {
+    LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) {
         Messages::info(run.refusal());
-        return done();
+        return;
     }
     bool ok;
     {
         BusyCursor busy;
         ok = run.printRecords(SelectionList);
     }
-    done();
     if (!ok) Messages::error(run.error());
     else OfferMarkSent(OccasionSelected, run.picks(), QDate::currentDate().year());
 }

@@ -7,13 +7,14 @@
 #include <QShowEvent>
 
 #include "app/Messages.h"
+#include "labels/CatalogueU.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "xbase/table.h"
 
 TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("PickLab"));
-    setFixedSize(268, 281);
+    setFixedSize(268, 307);  // room below the buttons for Catalogue…
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(220, 225, 226));
     setPalette(pal);
@@ -28,10 +29,14 @@ TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
     BtnNew->setGeometry(100, 232, 65, 27);
     BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     BtnCancel->setGeometry(176, 232, 65, 27);
+    BtnCatalogue = new QPushButton(QStringLiteral("&Catalogue\u2026"), this);
+    BtnCatalogue->setGeometry(24, 268, 217, 27);
+    BtnCatalogue->setToolTip(QStringLiteral("Add a maker's label sheet, such as Avery 5160"));
 
     connect(BtnSelect, &QPushButton::clicked, this, &TPickLab::BtnSelectClick);
     connect(BtnNew, &QPushButton::clicked, this, &TPickLab::BtnNewClick);
     connect(BtnCancel, &QPushButton::clicked, this, &TPickLab::BtnCancelClick);
+    connect(BtnCatalogue, &QPushButton::clicked, this, &TPickLab::BtnCatalogueClick);
     connect(ListBox1, &QListWidget::itemDoubleClicked, this, &TPickLab::ListBox1DblClick);
 }
 
@@ -90,4 +95,26 @@ void TPickLab::BtnNewClick() {
 void TPickLab::BtnCancelClick() {
     CurrentStockRecNo = -1;
     reject();
+}
+
+void TPickLab::BtnCatalogueClick() {
+    QString problem;
+    const StockCatalogue* cat = SystemCatalogue(&problem);
+    if (!cat) {
+        Messages::info(problem, this);
+        return;
+    }
+    TCatalogueWindow window(*cat, this);
+    if (window.exec() != QDialog::Accepted || !window.chosen() || !LabelsTable) return;
+    int recNo = 0;
+    bool added = false;
+    const DataStatus s = AddCatalogueStock(window.chosen()->stock, &recNo, &added);
+    if (!s) {
+        Messages::error(QStringLiteral("The stock could not be added:\r\n") + s.toString(), this);
+        return;
+    }
+    // The list again, in name order, standing on the new stock.
+    CurrentStockRecNo = recNo;
+    FormShow();
+    BtnSelect->setFocus(Qt::OtherFocusReason);
 }

@@ -6,6 +6,9 @@
 // on exit it holds the answer: the chosen row's record number ("Select" or a double click),
 // 0 ("New"), or -1 ("Cancel", Escape or the close box). Every row is listed in name order, rows
 // marked deleted too, with "<DELETED>" after their name.
+//
+// "Catalogue…" below the buttons adds a maker's label sheet from the catalogue as a new stock and
+// selects it in the list; Select then edits it like any other.
 
 #include <QDialog>
 
@@ -22,6 +25,7 @@ public:
     QPushButton* selectButton() const { return BtnSelect; }
     QPushButton* newButton() const { return BtnNew; }
     QPushButton* cancelButton() const { return BtnCancel; }
+    QPushButton* catalogueButton() const { return BtnCatalogue; }
 
 public slots:
     void FormShow();
@@ -29,6 +33,8 @@ public slots:
     void ListBox1DblClick();
     void BtnNewClick();
     void BtnCancelClick();
+    // Opens the label catalogue; the sheet chosen there is added to LABELS and made current.
+    void BtnCatalogueClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -38,4 +44,5 @@ private:
     QPushButton* BtnSelect = nullptr;
     QPushButton* BtnNew = nullptr;
     QPushButton* BtnCancel = nullptr;
+    QPushButton* BtnCatalogue = nullptr;
 };

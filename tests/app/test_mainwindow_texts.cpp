@@ -20,7 +20,10 @@
 #include "import/DetectU.h"
 #include "import/ExportU.h"
 #include "import/ImportU.h"
+#include "labels/CatalogueU.h"
 #include "labels/LabPrintU.h"
+#include "labels/SheetMemory.h"
+#include "xbase/library.h"
 #include "labels/LabelFont.h"
 #include "labels/LabSelU.h"
 #include "labels/LabelDefU.h"
@@ -76,6 +79,11 @@ TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     ASSERT_TRUE(OpenImportLayout());
     ASSERT_TRUE(OpenAddrBook());
     LabSel->FillGrid();
+    // Every stock with a partly used sheet, so that the print options show their longest line.
+    for (int rc = LabelsTable->top(); rc == 0; rc = LabelsTable->skip()) {
+        LoadLabelRec();
+        ASSERT_TRUE(SheetRemember(lib.lib(), LabelRec.Name, SheetPosition{3, 10, QDate(2026, 12, 28)}).ok());
+    }
     QDialog* const dialogs[] = {AboutForm, PickLab, LabPrint, Import, DateSpan, LabSel, LabelDef, DriveDir};
     for (QDialog* d : dialogs) {
         SCOPED_TRACE(d->metaObject()->className());
@@ -96,7 +104,17 @@ TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     r.Last = QStringLiteral("Brandt");
     parsed.contacts.push_back(r);
     TDetectImport detect(QStringLiteral("/tmp/contacts.csv"), parsed, 0);
-    QDialog* const own[] = {&exporter, &detect};
+    StockCatalogue catalogue;
+    CatalogueEntry sheet;
+    sheet.maker = QStringLiteral("Avery");
+    sheet.part = QStringLiteral("L7160");
+    sheet.description = QStringLiteral("Address labels, 63.5 x 38.1 mm");
+    sheet.perSheet = 21;
+    sheet.stock.Width = 180, sheet.stock.Height = 108;
+    catalogue.entries.push_back(sheet);
+    catalogue.skipped = 1234;
+    TCatalogueWindow catalogueWindow(catalogue);
+    QDialog* const own[] = {&exporter, &detect, &catalogueWindow};
     for (QDialog* d : own) {
         SCOPED_TRACE(d->metaObject()->className());
         d->show();

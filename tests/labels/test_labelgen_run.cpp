@@ -2,14 +2,24 @@
 // beforehand, and the interactive runs with their dialogs answered by the test.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
+
 #include <map>
+#include <optional>
+#include <tuple>
 
 #include "TestData.h"
 #include "TestStocks.h"
 #include "data/CardLog.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
+#include "labels/LabPrintU.h"
 #include "labels/LabelGen.h"
+#include "labels/Occasions.h"
+#include "labels/PreviewU.h"
+#include "labels/SheetMemory.h"
+#include "print/Calibration.h"
 #include "print/RecordingPrinter.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -319,4 +329,57 @@ TEST_F(LabelRunTest, SelectedRunGivesOneLabelPerPickInPickingOrder) {
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(none.jobsBegun(), 0);
     EXPECT_EQ(AddrBookTable, nullptr);
+}
+
+// "Preview" in the options shows what the run would send through the printer's stored
+// correction, for an occasion and for hand-picked recipients alike; it prints nothing and
+// leaves the sheet memory as it was.
+TEST_F(LabelRunTest, PreviewShowsTheCorrectedRunAndKeepsTheSheetMemory) {
+    const PrinterCalibration cal{3.6, -2.4, 1.0};
+    using Drawn = std::vector<std::tuple<int, int, QString>>;
+    std::vector<Drawn> previews;
+    for (int n : {7, int(OccasionSelected)}) {
+        SCOPED_TRACE(n);
+        RecordingPrinter out;
+        LabelRunUi ui = Answers(&out);
+        const auto chooseStock = ui.askPrintOptions;
+        Drawn previewed;
+        ui.askPrintOptions = [&] {
+            chooseStock();
+            QTimer::singleShot(0, [&] {
+                if (auto* w = qobject_cast<TLabelPreview*>(QApplication::activeModalWidget())) {
+                    for (const PreviewText& t : w->pageModel().texts) previewed.emplace_back(t.x, t.y, t.text);
+                    w->reject();
+                }
+            });
+            ASSERT_TRUE(TLabPrint::PreviewAction());
+            TLabPrint::PreviewAction()();
+            PrintOptionsCancelled = true;
+        };
+        ui.makePrinter = [&]() -> std::unique_ptr<Printer> {
+            return std::make_unique<CalibratedPrinter>(std::make_unique<KeptPrinter>(&out), cal);
+        };
+        int picked = 0;
+        ui.fillSelection = [] {};
+        ui.askSelection = [&](int) { ChosenRecNo = picked < 2 ? 2 + picked++ : -1; };
+        SetLabelRunUi(ui);
+        column = "2";
+        OccasionLabelRun(n);
+        previews.push_back(previewed);
+        EXPECT_EQ(out.jobsBegun(), 0);
+        std::optional<SheetPosition> remembered;
+        ASSERT_TRUE(SheetRecall(lib->lib(), LabelRec.Name, &remembered).ok());
+        EXPECT_FALSE(remembered);
+    }
+    Drawn expected;
+    {
+        RecordingPrinter direct;
+        CalibratedPrinter corrected(direct, cal);
+        LabelRun run(corrected, LabelRec, LabelFont, 2, 1);
+        ASSERT_TRUE(run.printOccasion(7, {}, {}));  // Bob and Cyd, whom the picks above chose
+        for (const auto& c : direct.textOuts())
+            if (!c.text.isEmpty()) expected.emplace_back(c.x, c.y, c.text);
+    }
+    ASSERT_FALSE(expected.empty());
+    for (const Drawn& d : previews) EXPECT_EQ(d, expected);
 }

@@ -13,6 +13,8 @@
 #include "StockTestData.h"
 #include "labels/LabPrintU.h"
 #include "labels/MaskField.h"
+#include "labels/SheetMemory.h"
+#include "xbase/library.h"
 
 namespace {
 
@@ -248,4 +250,29 @@ TEST_F(LabPrintTest, AnEmptyStockTableClosesTheDialogAsCancelled) {
     dlg->exec();
     EXPECT_FALSE(guardFired);
     EXPECT_TRUE(PrintOptionsCancelled);
+}
+
+// The last sheet's next free label shows for the stock it was remembered for, only there, and
+// Use puts it in the start fields, which themselves still start at 1.
+TEST_F(LabPrintTest, SheetMemoryLineFollowsTheStockAndUseFillsTheStart) {
+    const QDate day(2026, 12, 8);
+    ASSERT_TRUE(SheetRemember(*LibHandle, StockName(4), SheetPosition{2, 7, day}).ok());
+    ASSERT_TRUE(SheetRemember(*LibHandle, StockName(6), SheetPosition{1, 3, day}).ok());  // continuous
+    ShowActive(dlg);
+    ASSERT_TRUE(dlg->sheetLine()->isVisible());
+    EXPECT_EQ(dlg->sheetLine()->text(),
+              QStringLiteral("Last sheet of this stock: next free label column 2, row 7 (8 Dec)"));
+    EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
+    EXPECT_EQ(dlg->startRowText(), QStringLiteral("1"));
+    QTest::mouseClick(dlg->useButton(), Qt::LeftButton);
+    EXPECT_EQ(dlg->startColumnText(), QStringLiteral("2"));
+    EXPECT_EQ(dlg->startRowText(), QStringLiteral("7"));
+
+    for (int other : {kContinuous, kLetterTwoAcross}) {
+        Choose(other);
+        EXPECT_FALSE(dlg->sheetLine()->isVisible()) << other;
+        EXPECT_FALSE(dlg->useButton()->isVisible()) << other;
+    }
+    Choose(kA4ThreeAcross);
+    EXPECT_TRUE(dlg->useButton()->isVisible());
 }

@@ -1,9 +1,14 @@
 // The label stock picker, driven through its widgets, on a fresh data set.
+#include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QTableView>
+#include <QTimer>
 #include <QPushButton>
 #include <QTest>
 
 #include "StockTestData.h"
+#include "labels/CatalogueU.h"
 #include "labels/PickLabelU.h"
 
 namespace {
@@ -142,4 +147,32 @@ TEST_F(PickLabTest, SelectWithTheSelectionClearedStaysOpen) {
     EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("Item Not Selected")});
     EXPECT_TRUE(pick->isVisible());
     EXPECT_EQ(CurrentStockRecNo, -1);
+}
+
+// A sheet found in the catalogue by the keyboard alone becomes a stock, once however often it
+// is chosen, and the list stands on it ready for Select.
+TEST_F(PickLabTest, CatalogueAddsTheChosenSheetOnceAndSelectsIt) {
+    QString problem;
+    if (!SystemCatalogue(&problem)) GTEST_SKIP() << problem.toStdString();
+    CurrentStockRecNo = -1;
+    pick->show();
+    QStringList offered;
+    for (int round = 0; round < 2; ++round) {
+        QTimer::singleShot(0, [&] {
+            auto* w = qobject_cast<TCatalogueWindow*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(w);
+            QTest::keyClicks(w->searchField(), QStringLiteral("avery 5160"));
+            offered << w->table()->model()->index(0, 1).data().toString();
+            QTest::keyClick(w->searchField(), Qt::Key_Return);
+        });
+        pick->BtnCatalogueClick();
+    }
+    EXPECT_EQ(offered, QStringList({"5160", "5160"}));
+    const QStringList names = Entries(pick->listBox());
+    EXPECT_EQ(names.filter(QStringLiteral("Avery 5160 (30 per sheet)")).size(), 1);
+    ASSERT_NE(pick->listBox()->currentItem(), nullptr);
+    EXPECT_EQ(pick->listBox()->currentItem()->text().trimmed(), QStringLiteral("Avery 5160 (30 per sheet)"));
+    QTest::mouseClick(pick->selectButton(), Qt::LeftButton);
+    ASSERT_GT(CurrentStockRecNo, 0);
+    EXPECT_EQ(ReadStock(CurrentStockRecNo).nAcross, 3);
 }
