@@ -123,7 +123,7 @@ TCatalogueWindow::TCatalogueWindow(const StockCatalogue& catalogue, QWidget* par
     for (int c : {ColMaker, ColPart, ColPerSheet, ColSize}) {
         int w = fm.horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 24;
         for (const CatalogueEntry& e : cat_.entries) w = std::max(w, fm.horizontalAdvance(cellText(e, c)) + 12);
-        h->resizeSection(c, std::min(w, 260));
+        h->resizeSection(c, std::min(w, c == ColSize ? 320 : 160));
     }
     h->setSectionResizeMode(ColDescription, QHeaderView::Stretch);
     top->addWidget(table_, 1);
