@@ -2,8 +2,13 @@
 
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 #include "data/Printers.h"
+#include "print/CalibrationSheet.h"
+#include "print/PaperSize.h"
+#include "print/QtPrinter.h"
 #include "xbase/library.h"
 
 namespace {
@@ -13,12 +18,32 @@ int fail(const QString& why) {
     return 2;
 }
 
+// "AX,AY,BX,BY": four distances.
+bool fourNumbers(const QString& text, double out[4]) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4) return false;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        out[i] = parts[i].trimmed().toDouble(&ok);
+        if (!ok || out[i] <= 0) return false;
+    }
+    return true;
+}
+
+// Where `name`'s printable area starts on its paper, in points: from the system's printer of
+// that name; a name the system does not know (a PDF file) prints from the paper's corner.
+QPointF printableCorner(const QString& name) {
+    const std::unique_ptr<QtPrinter> p = QtPrinter::named(name);
+    if (!p || p->dpiX() <= 0 || p->dpiY() <= 0) return {};
+    return {p->printingOffset().x() * 72.0 / p->dpiX(), p->printingOffset().y() * 72.0 / p->dpiY()};
+}
+
 }  // namespace
 
 int AdminCalibrate(const QStringList& args) {
-    QString dir, printer;
+    QString dir, printer, sheet, paperName, measuredText, unitText;
     PrinterCalibration cal;
-    bool show = false, haveDx = false, haveDy = false;
+    bool show = false, haveDx = false, haveDy = false, haveScale = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         auto number = [&](double& into) {
@@ -35,6 +60,19 @@ int AdminCalibrate(const QStringList& args) {
             if (!(haveDy = number(cal.dyPt))) return fail(QStringLiteral("--dy needs points"));
         } else if (a == QLatin1String("--scale")) {
             if (!number(cal.scale) || cal.scale <= 0) return fail(QStringLiteral("--scale needs a positive number"));
+            haveScale = true;
+        } else if (a == QLatin1String("--sheet")) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("--sheet needs a PDF file name"));
+            sheet = args.at(++i);
+        } else if (a == QLatin1String("--paper")) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("--paper needs a paper size"));
+            paperName = args.at(++i);
+        } else if (a == QLatin1String("--measured")) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("--measured needs AX,AY,BX,BY"));
+            measuredText = args.at(++i);
+        } else if (a == QLatin1String("--unit")) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("--unit needs mm or in"));
+            unitText = args.at(++i);
         } else if (a == QLatin1String("--show")) {
             show = true;
         } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
@@ -44,9 +82,40 @@ int AdminCalibrate(const QStringList& args) {
             dir = a;
         }
     }
-    if (dir.isEmpty() || printer.isEmpty() || (!show && !(haveDx && haveDy)))
-        return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCalibrateUsage));
+    const bool measured = !measuredText.isEmpty();
+    if (dir.isEmpty()) return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCalibrateUsage));
     if (!QFileInfo(dir).isDir()) return fail(QStringLiteral("no such directory: ") + dir);
+    if (!sheet.isEmpty() || !paperName.isEmpty()) {
+        if (sheet.isEmpty()) return fail(QStringLiteral("--paper goes with --sheet"));
+        std::optional<QPageSize> paper;
+        if (!paperName.isEmpty() && !(paper = PaperSizeNamed(paperName)))
+            return fail(QStringLiteral("--paper needs one of ") + PaperSizeNames());
+        const std::unique_ptr<QtPrinter> pdf = QtPrinter::toPdf(QFileInfo(sheet).absoluteFilePath(), paper);
+        QString error;
+        if (!PrintCalibrationSheet(*pdf, &error)) {
+            std::fprintf(stderr, "merrowby-admin calibrate: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+        std::printf("calibration sheet written to %s\n", sheet.toLocal8Bit().constData());
+        if (printer.isEmpty() && !measured) return 0;
+    }
+    if (measured) {
+        double m[4];
+        if (!fourNumbers(measuredText, m)) return fail(QStringLiteral("--measured needs four distances AX,AY,BX,BY"));
+        if (unitText != QLatin1String("mm") && unitText != QLatin1String("in"))
+            return fail(QStringLiteral("--measured needs --unit mm or --unit in"));
+        if (haveDx || haveDy || haveScale || show)
+            return fail(QStringLiteral("--measured works the correction out; it goes without --dx, --dy, --scale and --show"));
+        const MeasureUnit unit = unitText == QLatin1String("in") ? MeasureUnit::Inch : MeasureUnit::Millimetre;
+        const QPointF a(MeasureToPoints(m[0], unit), MeasureToPoints(m[1], unit));
+        const QPointF b(MeasureToPoints(m[2], unit), MeasureToPoints(m[3], unit));
+        if (printer.isEmpty()) return fail(QStringLiteral("--measured needs --printer NAME"));
+        if (!SolveSheetCalibration(a, b, printableCorner(printer), &cal))
+            return fail(QStringLiteral("A and B cannot lie on the same spot; measure again"));
+        haveDx = haveDy = true;
+    }
+    if (printer.isEmpty() || (!show && !(haveDx && haveDy)))
+        return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCalibrateUsage));
     xbase::Library lib;
     lib.setDirectory(dir.toStdString());
     if (!show) {

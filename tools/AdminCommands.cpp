@@ -27,7 +27,7 @@ static const AdminCommand kCommands[] = {
     {"backup", false, AdminBackup, kAdminBackupUsage},
     {"restore", false, AdminRestore, kAdminRestoreUsage},
     {"cards", false, AdminCards, kAdminCardsUsage},
-    {"calibrate", false, AdminCalibrate, kAdminCalibrateUsage},
+    {"calibrate", true, AdminCalibrate, kAdminCalibrateUsage},
     {"stocks", false, AdminStocks, kAdminStocksUsage},
     {nullptr, false, nullptr, nullptr},
 };

@@ -4,13 +4,20 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <limits>
+#include <optional>
 
 #include "AdminSession.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
 #include "labels/LabelFont.h"
 #include "labels/LabelGen.h"
+#include "labels/LabelPreview.h"
 #include "labels/Occasions.h"
+#include "labels/PreviewPaint.h"
+#include "data/Printers.h"
+#include "print/Calibration.h"
+#include "print/PaperSize.h"
 #include "print/QtPrinter.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -53,12 +60,56 @@ bool loadStock(const QString& name, DataStatus* opened) {
     return false;
 }
 
+// Pages "A-B" or "A" (1-based); false when the text is neither.
+bool pageRange(const QString& text, int* first, int* last) {
+    const QStringList parts = text.split(QLatin1Char('-'));
+    bool okA = false, okB = true;
+    if (parts.size() < 1 || parts.size() > 2) return false;
+    *first = parts[0].trimmed().toInt(&okA);
+    *last = parts.size() == 2 ? parts[1].trimmed().toInt(&okB) : *first;
+    return okA && okB && *first >= 1 && *last >= *first;
+}
+
+// The preview's resolution: pixels per inch of the sheet.
+constexpr int kPreviewDpi = 100;
+
+// Writes page-N.png into `dir` for the pages first..last of the run (clipped to its length),
+// each laid out by streaming the run onto a PageCapture as the preview window does. Returns the
+// pages written (*pages: the run's length), or -1 with *error set.
+int writePreview(Printer& metrics, const QString& dir, int first, int last, int occasion, int startColumn,
+                 int startRow, int* runPages, QString* error) {
+    if (!QDir().mkpath(dir)) return *error = QStringLiteral("cannot make the directory ") + dir, -1;
+    PreviewPage page;
+    page.outlines = LabelOutlines(LabelRec, metrics);
+    const double scale = double(kPreviewDpi) / std::max(1, metrics.dpiX());
+    int pages = last, written = 0;
+    *runPages = 0;
+    for (int n = first; n <= std::min(last, pages); ++n) {
+        PageCapture capture(metrics, n);
+        LabelRun run(capture, LabelRec, LabelFont, startColumn, startRow);
+        if (!run.printOccasion(occasion, SpanStart, SpanEnd)) {
+            *error = run.error();
+            return -1;
+        }
+        pages = *runPages = capture.pages();
+        if (n > pages) break;
+        page.number = n;
+        page.texts = capture.texts();
+        page.lines = capture.lines();
+        const QString file = QDir(dir).filePath(QStringLiteral("page-%1.png").arg(n));
+        if (!RenderPreviewPage(page, metrics, scale).save(file, "PNG"))
+            return *error = QStringLiteral("cannot write ") + file, -1;
+        ++written;
+    }
+    return written;
+}
+
 }  // namespace
 
 int AdminLabels(const QStringList& args) {
-    QString dir, fromText, toText, stockName, startText, pdf;
+    QString dir, fromText, toText, stockName, startText, pdf, printerName, paperName, previewDir, pagesText;
     int occasion = 0;
-    bool stockGiven = false;
+    bool stockGiven = false, outlines = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         auto value = [&](QString& into) {
@@ -82,6 +133,16 @@ int AdminLabels(const QStringList& args) {
             if (!value(startText)) return usageError(QStringLiteral("--start needs COL,ROW"));
         } else if (a == QLatin1String("--pdf")) {
             if (!value(pdf)) return usageError(QStringLiteral("--pdf needs a file name"));
+        } else if (a == QLatin1String("--printer")) {
+            if (!value(printerName)) return usageError(QStringLiteral("--printer needs a printer's name"));
+        } else if (a == QLatin1String("--paper")) {
+            if (!value(paperName)) return usageError(QStringLiteral("--paper needs a paper size"));
+        } else if (a == QLatin1String("--preview-png")) {
+            if (!value(previewDir)) return usageError(QStringLiteral("--preview-png needs a directory"));
+        } else if (a == QLatin1String("--pages")) {
+            if (!value(pagesText)) return usageError(QStringLiteral("--pages needs A-B"));
+        } else if (a == QLatin1String("--outlines")) {
+            outlines = true;
         } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
             return usageError(QStringLiteral("unexpected argument ") + a +
                               QStringLiteral("\nusage: ") + QLatin1String(kAdminLabelsUsage));
@@ -89,8 +150,19 @@ int AdminLabels(const QStringList& args) {
             dir = a;
         }
     }
-    if (dir.isEmpty() || pdf.isEmpty())
+    if (dir.isEmpty() || (pdf.isEmpty() && printerName.isEmpty() && previewDir.isEmpty()))
         return usageError(QStringLiteral("usage: ") + QLatin1String(kAdminLabelsUsage));
+    if (!pdf.isEmpty() && !printerName.isEmpty())
+        return usageError(QStringLiteral("--pdf and --printer are two places to print; give one"));
+    std::optional<QPageSize> paper;
+    if (!paperName.isEmpty() && !(paper = PaperSizeNamed(paperName)))
+        return usageError(QStringLiteral("--paper needs one of ") + PaperSizeNames());
+    if (paper && !printerName.isEmpty())
+        return usageError(QStringLiteral("--paper applies to the PDF; a printer prints on its own paper"));
+    int firstPage = 1, lastPage = std::numeric_limits<int>::max();
+    if (!pagesText.isEmpty() && (previewDir.isEmpty() || !pageRange(pagesText, &firstPage, &lastPage)))
+        return usageError(previewDir.isEmpty() ? QStringLiteral("--pages goes with --preview-png")
+                                               : QStringLiteral("--pages needs A-B, 1 <= A <= B"));
     if (occasion == OccasionSelected)
         return usageError(QStringLiteral("occasion 9 (recipients picked by hand) needs the "
                                          "program's window; use 1 to 8 here"));
@@ -146,16 +218,55 @@ int AdminLabels(const QStringList& args) {
                                    .arg(LabelRec.nAcross)
                                    .arg(startColumn)));
 
-    std::unique_ptr<QtPrinter> printer = QtPrinter::toPdf(QFileInfo(pdf).absoluteFilePath());
-    LabelRun run(*printer, LabelRec, LabelFont, startColumn, startRow);
+    // Where the run goes: the PDF, a printer of the system, or (a preview only) nowhere, laid out
+    // for a PDF of the paper asked for.
+    std::unique_ptr<QtPrinter> printer;
+    if (!printerName.isEmpty()) {
+        printer = QtPrinter::named(printerName);
+        if (!printer) return say(1, QStringLiteral("no printer named ") + printerName + QStringLiteral(" on this system"));
+    } else {
+        printer = QtPrinter::toPdf(pdf.isEmpty() ? QString() : QFileInfo(pdf).absoluteFilePath(), paper);
+    }
+    if (const QString refusal = CheckStock(LabelRec, *printer); !refusal.isEmpty()) return say(1, refusal);
+
+    if (!previewDir.isEmpty()) {
+        QString error;
+        int pages = 0;
+        const int written =
+            writePreview(*printer, previewDir, firstPage, lastPage, occasion, startColumn, startRow, &pages, &error);
+        if (written < 0) return say(1, error);
+        if (pages == 0) std::printf("no labels for occasion %d; no preview written\n", occasion);
+        else if (written == 0) return say(1, QStringLiteral("the run has %1 pages; --pages starts after them").arg(pages));
+        else std::printf("%d of %d preview pages written to %s\n", written, pages, previewDir.toLocal8Bit().constData());
+        if (pdf.isEmpty() && printerName.isEmpty()) return std::fflush(stdout), 0;
+    }
+
+    // A printer's stored correction moves what it prints; a PDF file has none.
+    PrinterCalibration cal;
+    if (!printerName.isEmpty()) {
+        bool found = false;
+        const xbase::Status s = LoadPrinterCalibration(session.library(), printerName.toStdString(), &cal, &found);
+        if (!s.ok()) return say(1, QString::fromStdString(s.toString()));
+        if (found && !cal.isIdentity())
+            std::printf("correction for %s: dx %.3f pt, dy %.3f pt, scale %.5f\n", printerName.toLocal8Bit().constData(),
+                        cal.dxPt, cal.dyPt, cal.scale);
+    }
+    std::unique_ptr<Printer> target;
+    if (outlines) target = std::make_unique<OutlinedPrinter>(*printer, LabelRec, cal);
+    else target = std::make_unique<CalibratedPrinter>(*printer, cal);
+    const QString where = printerName.isEmpty() ? pdf : printerName;
+
+    LabelRun run(*target, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) return (say(1, run.refusal()));
     const bool ok = run.printOccasion(occasion, SpanStart, SpanEnd);
     if (!run.opened()) return session.fail(run.opened());
-    if (!ok) return (say(1, run.error() + QStringLiteral(" (") + pdf + QLatin1Char(')')));
+    if (!ok) return (say(1, run.error() + QStringLiteral(" (") + where + QLatin1Char(')')));
     if (run.labelsPlaced() == 0)
-        std::printf("no labels for occasion %d; no file written\n", occasion);
+        std::printf(printerName.isEmpty() ? "no labels for occasion %d; no file written\n"
+                                          : "no labels for occasion %d; nothing printed\n",
+                    occasion);
     else
-        std::printf("%lld labels written to %s\n", run.labelsPlaced(), pdf.toLocal8Bit().constData());
+        std::printf("%lld labels written to %s\n", run.labelsPlaced(), where.toLocal8Bit().constData());
     std::fflush(stdout);
     return (0);
 }

@@ -22,6 +22,7 @@
 #include "data/CardLog.h"
 #include "data/Printers.h"
 #include "data/Schema.h"
+#include "labels/SheetMemory.h"
 #include "version.h"
 #include "xbase/check.h"
 #include "xbase/library.h"
@@ -67,9 +68,10 @@ int cmdCheck(const std::string& dir) {
         ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
     // The card log, once there is one: its tables, its index, and every event on its person.
     xbase::FileSystem& fs = xbase::FileSystem::real();
-    // The printers' corrections, once one was stored.
-    if (fs.exists(xbase::resolveName(fs, dir, PrintersSchema().fileName)))
-        ok = xbase::checkTable(fs, dir, PrintersSchema().baseName, false, &verdicts) && ok;
+    // The printers' corrections and the sheet memory, once something was stored in them.
+    for (const TableSchema* t : {&PrintersSchema(), &SheetsSchema()})
+        if (fs.exists(xbase::resolveName(fs, dir, t->fileName)))
+            ok = xbase::checkTable(fs, dir, t->baseName, false, &verdicts) && ok;
     if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {
         bool logOk = xbase::checkTable(fs, dir, CardsSchema().baseName, true, &verdicts);
         if (fs.exists(xbase::resolveName(fs, dir, CardMarksSchema().fileName)))

@@ -15,6 +15,7 @@
 #include "data/DbUtil.h"
 #include "data/Globals.h"
 #include "data/Schema.h"
+#include "labels/SheetMemory.h"
 #include "xbase/library.h"
 
 namespace {
@@ -27,8 +28,11 @@ bool removable(const RunContext& ctx, const QString& dir) {
     return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
 }
 
-// The card log's tables: copied with the others when they are there, never asked for.
-std::vector<const TableSchema*> logTables() { return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema()}; }
+// The tables of our own beside the four: the card log, the printers' corrections and where the
+// last sheet of each stock stopped. Copied with the others when they are there, never asked for.
+std::vector<const TableSchema*> logTables() {
+    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema()};
+}
 
 const TableSchema* anyTable(const std::string& fileName) {
     if (const TableSchema* t = FindTable(fileName)) return t;

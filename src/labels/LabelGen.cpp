@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "data/dbFiles.h"
+#include "labels/LabelPreview.h"
 #include "labels/Occasions.h"
 #include "print/Printer.h"
 #include "xbase/table.h"
@@ -197,7 +198,8 @@ bool LabelSheet::finish(bool pending) {
 LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& font,
                    int startColumn, int startRow)
     : refusal_(CheckStock(stock, printer)), sheet_(printer, stock, font, startColumn, startRow),
-      stock_(stock), startColumn_(startColumn), startRow_(startRow) {}
+      stock_(stock), startColumn_(startColumn), startRow_(startRow),
+      preview_(dynamic_cast<PageCapture*>(&printer) != nullptr) {}
 
 bool LabelRun::end(bool pending) {
     if (!sheet_.finish(pending)) {
@@ -209,7 +211,8 @@ bool LabelRun::end(bool pending) {
 }
 
 void LabelRun::rememberSheet() {
-    if (!remembersSheet_ || stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
+    // A preview uses no labels: the sheet stays where the last printed run left it.
+    if (!remembersSheet_ || preview_ || stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
     std::optional<SheetPosition> next = NextFreeLabel(sheet_.geometry().nAcross, sheet_.geometry().rowsPerPage,
                                                       startColumn_, startRow_, labelsPlaced());
     if (next) next->date = QDate::currentDate();

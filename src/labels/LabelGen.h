@@ -170,6 +170,7 @@ private:
     std::vector<CardPick> picks_;
     TLabelRecord stock_;
     int startColumn_ = 1, startRow_ = 1;
+    bool preview_ = false;  // laid out onto a PageCapture: nothing printed
     QString sheetNote_;
     bool remembersSheet_ = true;
 };

@@ -13,3 +13,12 @@ std::vector<QRect> LabelOutlines(const TLabelRecord& stock, const Printer& print
             out.emplace_back(c * (g.width + g.hGap) + g.left, r * (g.height + g.vGap) + g.top, g.width, g.height);
     return out;
 }
+
+OutlinedPrinter::OutlinedPrinter(Printer& inner, const TLabelRecord& stock, PrinterCalibration cal)
+    : CalibratedPrinter(inner, cal), outlines_(LabelOutlines(stock, inner)) {}
+
+void OutlinedPrinter::drawOutlines() {
+    setLineColor(QColor(200, 200, 200));
+    for (const QRect& r : outlines_) drawRect(r);
+    setLineColor(Qt::black);
+}

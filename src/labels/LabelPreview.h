@@ -3,15 +3,17 @@
 //
 // PageCapture stands in for a printer during a run: it takes its geometry and text metrics from
 // the real printer (so the run fits the same font and breaks pages in the same places) but
-// prints nothing. It keeps the texts of one page only and counts the pages, so that any page of
+// prints nothing. It keeps the texts and lines of one page only and counts the pages, so that any page of
 // a run of any length is laid out by streaming the run up to it in bounded memory.
 
 #include <QFont>
+#include <QLine>
 #include <QRect>
 #include <QString>
 #include <vector>
 
 #include "labels/LabelGen.h"
+#include "print/Calibration.h"
 #include "print/Printer.h"
 
 struct PreviewText {
@@ -20,11 +22,12 @@ struct PreviewText {
     QFont font;        // the printer's font at the time
 };
 
-// The model of one page: its texts and the label rectangles of the stock, in dots from the
-// printable corner.
+// The model of one page: its texts, the lines drawn on it and the label rectangles of the stock,
+// in dots from the printable corner.
 struct PreviewPage {
     int number = 0;          // 1-based
     std::vector<PreviewText> texts;
+    std::vector<QLine> lines;
     std::vector<QRect> outlines;
 };
 
@@ -34,6 +37,7 @@ public:
     PageCapture(Printer& metrics, int wanted);
 
     const std::vector<PreviewText>& texts() const { return texts_; }
+    const std::vector<QLine>& lines() const { return lines_; }
     int pages() const { return page_; }
 
     bool beginDoc(const QString&) override { page_ = 1; return true; }
@@ -51,6 +55,9 @@ public:
     void textOut(int x, int y, const QString& text) override {
         if (page_ == wanted_ && !text.isEmpty()) texts_.push_back({x, y, text, m_.font()});
     }
+    void drawLine(int x1, int y1, int x2, int y2) override {
+        if (page_ == wanted_) lines_.emplace_back(x1, y1, x2, y2);
+    }
     bool printDocument(QTextDocument&, const QString&) override { return false; }
     QString outputFile() const override { return {}; }
 
@@ -59,8 +66,24 @@ private:
     int wanted_;
     int page_ = 0;
     std::vector<PreviewText> texts_;
+    std::vector<QLine> lines_;
 };
 
 // The label rectangles of one page of `stock` on `printer` (a continuous stock: the rows that
 // fit the printable height).
 std::vector<QRect> LabelOutlines(const TLabelRecord& stock, const Printer& printer);
+
+// A printer that draws the label outlines of `stock` in light grey on every page it starts, under
+// what is printed on it, and otherwise prints through `inner` with the correction `cal` (the
+// outlines move with the labels).
+class OutlinedPrinter : public CalibratedPrinter {
+public:
+    OutlinedPrinter(Printer& inner, const TLabelRecord& stock, PrinterCalibration cal = {});
+
+    bool beginDoc(const QString& title) override { return inner().beginDoc(title) && (drawOutlines(), true); }
+    bool newPage() override { return inner().newPage() && (drawOutlines(), true); }
+
+private:
+    void drawOutlines();
+    std::vector<QRect> outlines_;
+};

@@ -7,6 +7,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "labels/PreviewPaint.h"
+
 class PreviewPageView : public QWidget {
 public:
     PreviewPageView(const PreviewPage& page, Printer& metrics) : page_(page), m_(metrics) {}
@@ -23,19 +25,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
-        p.scale(zoom_, zoom_);
-        p.setPen(Qt::black);
-        p.drawRect(QRect(QPoint(0, 0), m_.physicalPageSize() - QSize(1, 1)));
-        p.translate(m_.printingOffset());
-        p.setPen(QColor(200, 200, 200));
-        for (const QRect& r : page_.outlines) p.drawRect(r);
-        p.setPen(Qt::black);
-        for (const PreviewText& t : page_.texts) {
-            QFont f = t.font;
-            f.setPixelSize(std::max(1, int(f.pointSizeF() * m_.dpiY() / 72.0)));
-            p.setFont(f);
-            p.drawText(QRect(t.x, t.y, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, t.text);
-        }
+        PaintPreviewPage(p, page_, m_, zoom_);
     }
 
 private:
@@ -91,6 +81,7 @@ void TLabelPreview::showPage(int n) {
     pages_ = capture.pages();
     page_.number = n;
     page_.texts = capture.texts();
+    page_.lines = capture.lines();
     pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(n).arg(std::max(1, pages_)));
     prev_->setEnabled(n > 1);
     next_->setEnabled(n < pages_);

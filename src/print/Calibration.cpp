@@ -35,3 +35,13 @@ void CalibratedPrinter::textOut(int x, int y, const QString& text) {
     inner_->textOut(CalibratedPosition(x, cal_.scale, cal_.dxPt, inner_->dpiX()),
                     CalibratedPosition(y, cal_.scale, cal_.dyPt, inner_->dpiY()), text);
 }
+
+void CalibratedPrinter::drawLine(int x1, int y1, int x2, int y2) {
+    if (cal_.isIdentity()) {
+        inner_->drawLine(x1, y1, x2, y2);
+        return;
+    }
+    const int dx = inner_->dpiX(), dy = inner_->dpiY();
+    inner_->drawLine(CalibratedPosition(x1, cal_.scale, cal_.dxPt, dx), CalibratedPosition(y1, cal_.scale, cal_.dyPt, dy),
+                     CalibratedPosition(x2, cal_.scale, cal_.dxPt, dx), CalibratedPosition(y2, cal_.scale, cal_.dyPt, dy));
+}

@@ -7,7 +7,7 @@
 //
 // CalibratedPrinter applies a correction to any Printer by moving what it prints; geometry,
 // fonts and page breaks are the wrapped printer's, so a label run lays out exactly as before and
-// only the drawn positions move. With no correction it forwards everything unchanged.
+// only the drawn positions move (texts, and both ends of lines). With no correction it forwards everything unchanged.
 
 #include <QFont>
 #include <QPointF>
@@ -59,6 +59,8 @@ public:
     QFont font() const override { return inner_->font(); }
     QSize textExtent(const QString& text) const override { return inner_->textExtent(text); }
     void textOut(int x, int y, const QString& text) override;
+    void drawLine(int x1, int y1, int x2, int y2) override;
+    void setLineColor(const QColor& color) override { inner_->setLineColor(color); }
     bool printDocument(QTextDocument& doc, const QString& title) override {
         return inner_->printDocument(doc, title);
     }

@@ -6,8 +6,10 @@
 // file when the system has no printer; RecordingPrinter (RecordingPrinter.h) has configurable
 // geometry and keeps every call, for tests.
 
+#include <QColor>
 #include <QFont>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -40,6 +42,21 @@ public:
     virtual QFont font() const = 0;
     virtual QSize textExtent(const QString& text) const = 0;
     virtual void textOut(int x, int y, const QString& text) = 0;
+
+    // Lines: a thin pen (a quarter point), ends in dots from the printable corner like text, in
+    // the line colour (black until set; text stays black).
+    virtual void drawLine(int x1, int y1, int x2, int y2) = 0;
+    virtual void setLineColor(const QColor& color) { (void)color; }
+    // The outline of `r` (corners at r.left(), r.top() and r.left() + r.width(), r.top() +
+    // r.height(), so that rectangles side by side share their edges) as four lines; a printer
+    // that can draw it in one go may.
+    virtual void drawRect(const QRect& r) {
+        const int x2 = r.x() + r.width(), y2 = r.y() + r.height();
+        drawLine(r.x(), r.y(), x2, r.y());
+        drawLine(x2, r.y(), x2, y2);
+        drawLine(x2, y2, r.x(), y2);
+        drawLine(r.x(), y2, r.x(), r.y());
+    }
 
     // Prints a whole rich-text document across pages, filling the printable area (no margins of
     // its own), as one job with the given title. False when the job cannot start or finish.

@@ -11,6 +11,7 @@
 #include <QTextFrame>
 
 #include "data/RunContext.h"
+#include "print/PaperSize.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ QtPrinter::QtPrinter(Prompts* prompts) : prompts_(prompts) {
     if (info.isNull()) {
         pdf_ = fallback_ = true;
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        setUpPdf();
+        setUpPdf(DefaultPaperSize());
     } else {
         printer_ = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     }
@@ -48,17 +49,26 @@ QtPrinter::QtPrinter(Prompts* prompts) : prompts_(prompts) {
 QtPrinter::QtPrinter(FallbackTag, Prompts* prompts) : prompts_(prompts) {
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     pdf_ = fallback_ = true;
-    setUpPdf();
+    setUpPdf(DefaultPaperSize());
 }
 
 std::unique_ptr<QtPrinter> QtPrinter::fallbackPdf(Prompts* prompts) {
     return std::unique_ptr<QtPrinter>(new QtPrinter(FallbackTag{}, prompts));
 }
 
-QtPrinter::QtPrinter(PdfTag, const QString& file) : file_(file) {
+std::unique_ptr<QtPrinter> QtPrinter::named(const QString& name, Prompts* prompts) {
+    const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+    if (info.isNull()) return nullptr;
+    return std::unique_ptr<QtPrinter>(new QtPrinter(info, prompts));
+}
+
+QtPrinter::QtPrinter(const QPrinterInfo& info, Prompts* prompts)
+    : printer_(std::make_unique<QPrinter>(info, QPrinter::HighResolution)), prompts_(prompts) {}
+
+QtPrinter::QtPrinter(PdfTag, const QString& file, const QPageSize& paper) : file_(file) {
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     pdf_ = true;
-    setUpPdf();
+    setUpPdf(paper);
     printer_->setOutputFileName(file_);
 }
 
@@ -66,14 +76,14 @@ QtPrinter::~QtPrinter() {
     if (painter_ && painter_->isActive()) painter_->end();
 }
 
-std::unique_ptr<QtPrinter> QtPrinter::toPdf(const QString& pdfFile) {
-    return std::unique_ptr<QtPrinter>(new QtPrinter(PdfTag{}, pdfFile));
+std::unique_ptr<QtPrinter> QtPrinter::toPdf(const QString& pdfFile, const std::optional<QPageSize>& paper) {
+    return std::unique_ptr<QtPrinter>(new QtPrinter(PdfTag{}, pdfFile, paper ? *paper : DefaultPaperSize()));
 }
 
-void QtPrinter::setUpPdf() {
+void QtPrinter::setUpPdf(const QPageSize& paper) {
     printer_->setOutputFormat(QPrinter::PdfFormat);
     printer_->setResolution(300);
-    printer_->setPageSize(QPageSize(QPageSize::Letter));
+    printer_->setPageSize(paper);
     printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     printer_->setFullPage(true);
 }
@@ -118,6 +128,14 @@ void QtPrinter::textOut(int x, int y, const QString& text) {
     if (!painter_ || !painter_->isActive() || text.isEmpty()) return;
     // y is the top of the text cell; QPainter draws on the baseline.
     painter_->drawText(QPointF(x, y + metrics().ascent()), text);
+}
+
+void QtPrinter::drawLine(int x1, int y1, int x2, int y2) {
+    if (!painter_ || !painter_->isActive()) return;
+    const QPen text = painter_->pen();
+    painter_->setPen(QPen(lineColor_, 0.25 * printer_->resolution() / 72.0, Qt::SolidLine, Qt::FlatCap));
+    painter_->drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    painter_->setPen(text);
 }
 
 bool QtPrinter::beginDoc(const QString& title) {

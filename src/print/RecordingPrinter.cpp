@@ -16,6 +16,13 @@ std::vector<RecordingPrinter::Call> RecordingPrinter::textOuts() const {
     return out;
 }
 
+std::vector<RecordingPrinter::Call> RecordingPrinter::lines() const {
+    std::vector<Call> out;
+    for (const Call& c : calls_)
+        if (c.op == Op::DrawLine) out.push_back(c);
+    return out;
+}
+
 static RecordingPrinter::Call makeCall(RecordingPrinter::Op op, int x = 0, int y = 0,
                                        const QString& text = {}, int pointSize = 0) {
     RecordingPrinter::Call c;
@@ -76,6 +83,14 @@ QSize RecordingPrinter::textExtent(const QString& text) const {
 void RecordingPrinter::textOut(int x, int y, const QString& text) {
     ++textOutCount_;
     record(makeCall(Op::TextOut, x, y, text, font_.pointSize()));
+}
+
+void RecordingPrinter::drawLine(int x1, int y1, int x2, int y2) {
+    Call c = makeCall(Op::DrawLine, x1, y1);
+    c.x2 = x2;
+    c.y2 = y2;
+    c.color = lineColor_;
+    record(std::move(c));
 }
 
 bool RecordingPrinter::printDocument(QTextDocument& doc, const QString& title) {

@@ -7,6 +7,7 @@
 // characters, so tests can work out by hand where a label must land and what size the font fit
 // must end on.
 
+#include <QColor>
 #include <QFont>
 #include <QPoint>
 #include <QSize>
@@ -25,11 +26,13 @@ struct PrinterGeometry {
 
 class RecordingPrinter : public Printer {
 public:
-    enum class Op { BeginDoc, NewPage, EndDoc, AbortDoc, SetFont, TextOut, PrintDocument };
+    enum class Op { BeginDoc, NewPage, EndDoc, AbortDoc, SetFont, TextOut, DrawLine, PrintDocument };
     struct Call {
         Op op = Op::BeginDoc;
         int page = 0;   // 1-based page the call went to (0 outside a job)
         int x = 0, y = 0;
+        int x2 = 0, y2 = 0;  // DrawLine: the other end (x, y is the first)
+        QColor color;        // DrawLine: the line colour then
         QString text;   // TextOut: the string; BeginDoc / PrintDocument: the title
         int pointSize = 0;  // SetFont, TextOut: the font's size then
     };
@@ -47,6 +50,7 @@ public:
 
     const std::vector<Call>& calls() const { return calls_; }
     std::vector<Call> textOuts() const;           // TextOut calls only, in order
+    std::vector<Call> lines() const;              // DrawLine calls only, in order
     int pages() const { return page_; }           // pages started by the last job
     int jobsBegun() const { return jobsBegun_; }
     int jobsEnded() const { return jobsEnded_; }
@@ -66,6 +70,8 @@ public:
     QFont font() const override { return font_; }
     QSize textExtent(const QString& text) const override;
     void textOut(int x, int y, const QString& text) override;
+    void drawLine(int x1, int y1, int x2, int y2) override;
+    void setLineColor(const QColor& color) override { lineColor_ = color; }
     bool printDocument(QTextDocument& doc, const QString& title) override;
     QString outputFile() const override { return {}; }
 
@@ -78,6 +84,7 @@ private:
     double charWidthEm_ = 0.5;
     double lineHeightEm_ = 1.2;
     QFont font_;
+    QColor lineColor_{Qt::black};
     std::vector<Call> calls_;
     bool keepCalls_ = true;
     bool failBegin_ = false;

@@ -12,6 +12,8 @@
 #include "backup/Backup.h"
 #include "data/CardLog.h"
 #include "data/DbUtil.h"
+#include "data/Printers.h"
+#include "labels/SheetMemory.h"
 #include "pages/AddressBookEditor.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -263,15 +265,25 @@ TEST_F(BackupTest, RestoreBringsTheCardLogBackInStepWithTheBook) {
 
 // A backup table that is missing, cut short or not a table at all: the restore stops before it
 // replaces anything, every live table stays byte for byte as it was, and the message names the
-// file and what is wrong with it.
+// file and what is wrong with it. The printers' corrections and the sheet memory are backed up,
+// checked and restored with the rest.
 TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
+    // The tables of our own go into the backup too, and are checked the same way; a backup
+    // without one of them is whole.
+    xbase::Library& l = *LibHandle;
+    ASSERT_TRUE(StorePrinterCalibration(l, "Office", {1.5, -0.5, 1}).ok());
+    ASSERT_TRUE(SheetRemember(l, "US Letter 1 x 2-5/8 in, 30 per sheet", SheetPosition{2, 3, QDate(2026, 12, 1)}).ok());
+    const QStringList ours = {"Printers.dbf", "Sheets.dbf"};
     ASSERT_TRUE(BackupTo(ctx, other.path()));
     AppendAddressRows(data.dir(), SyntheticRows(4, 9));
+    ASSERT_TRUE(StorePrinterCalibration(l, "Office", {3, 3, 1}).ok());
+    ASSERT_TRUE(SheetRemember(l, "US Letter 1 x 2-5/8 in, 30 per sheet", std::nullopt).ok());
     const QStringList live = data.files();
     std::map<QString, QByteArray> before;
     for (const QString& f : live) before[f] = data.read(f);
     std::map<QString, QByteArray> good;
-    for (const QString& t : kTables) good[t] = readAll(there(t));
+    for (const QString& t : kTables + ours) good[t] = readAll(there(t));
+    for (const QString& t : ours) ASSERT_NE(good[t], before[t]) << t.toStdString();
 
     struct Damage {
         const char* what;
@@ -293,11 +305,12 @@ TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
         {"garbage", [](const QString& path) { writeAll(path, QByteArray(40, '\x5a')); }, "is damaged"},
         {"another table", [&](const QString& path) { writeAll(path, good.at("importf.dbf")); }, "not a"},
     };
-    for (const QString& table : kTables) {
+    for (const QString& table : kTables + ours) {
         for (const Damage& d : damages) {
             if (table == QLatin1String("importf.dbf") && QString::fromLatin1(d.what) == "another table") continue;
+            if (ours.contains(table) && QString::fromLatin1(d.what) == "missing") continue;
             SCOPED_TRACE(table.toStdString() + ": " + d.what);
-            for (const QString& t : kTables) writeAll(there(t), good.at(t));
+            for (const QString& t : kTables + ours) writeAll(there(t), good.at(t));
             d.apply(there(table));
             msgs.clear();
             status.clear();
@@ -309,6 +322,11 @@ TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
             for (const QString& f : live) EXPECT_EQ(data.read(f), before[f]) << f.toStdString();
         }
     }
+    for (const QString& t : kTables + ours) writeAll(there(t), good.at(t));
+    ASSERT_TRUE(RestoreFrom(ctx, other.path())) << msgs.texts().join('|').toStdString();
+    for (const QString& t : kTables + ours) EXPECT_EQ(data.read(t), good.at(t)) << t.toStdString();
+    ASSERT_TRUE(QFile::remove(there("Sheets.dbf")));
+    EXPECT_TRUE(RestoreFrom(ctx, other.path())) << msgs.texts().join('|').toStdString();
 }
 
 TEST_F(BackupTest, RestoreStoppedBeforeTheReindexLeavesTheIndexesToBeRebuilt) {

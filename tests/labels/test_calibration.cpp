@@ -1,6 +1,7 @@
 // Printer calibration on a label run, and the preview's page model against the printed run.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <tuple>
 
@@ -12,6 +13,7 @@
 #include "labels/LabelPreview.h"
 #include "labels/PreviewU.h"
 #include "print/Calibration.h"
+#include "print/CalibrationSheet.h"
 #include "print/RecordingPrinter.h"
 
 namespace {
@@ -52,6 +54,7 @@ TEST(PrinterCalibration, OffsetMovesEveryTextAndNothingElse) {
     RunLabels(none, 65);
     CalibratedPrinter moved(shifted, {3.6, -2.4, 1.0});
     RunLabels(moved, 65);
+    for (Printer* p : std::initializer_list<Printer*>{&plain, &none, &moved}) p->drawLine(100, 200, 300, 400);
 
     ASSERT_EQ(plain.calls().size(), shifted.calls().size());
     ASSERT_EQ(plain.calls().size(), identity.calls().size());
@@ -63,9 +66,14 @@ TEST(PrinterCalibration, OffsetMovesEveryTextAndNothingElse) {
         EXPECT_EQ(a.text, b.text);
         EXPECT_EQ(a.pointSize, b.pointSize);
         EXPECT_EQ(std::tie(a.op, a.page, a.x, a.y, a.text), std::tie(c.op, c.page, c.x, c.y, c.text));
-        if (a.op == RecordingPrinter::Op::TextOut) {
+        EXPECT_EQ(std::tie(a.x2, a.y2), std::tie(c.x2, c.y2));
+        if (a.op == RecordingPrinter::Op::TextOut || a.op == RecordingPrinter::Op::DrawLine) {
             EXPECT_EQ(b.x - a.x, 15) << i;
             EXPECT_EQ(b.y - a.y, -10) << i;
+        }
+        if (a.op == RecordingPrinter::Op::DrawLine) {
+            EXPECT_EQ(b.x2 - a.x2, 15);
+            EXPECT_EQ(b.y2 - a.y2, -10);
         }
     }
 }
@@ -94,6 +102,88 @@ TEST(PrinterCalibration, SolveUndoesThePrintersError) {
     PrinterCalibration cal;
     EXPECT_FALSE(SolveCalibration({72, 72}, {72, 72}, {70, 70}, {80, 80}, &cal));
     EXPECT_FALSE(SolveCalibration({72, 72}, {540, 72}, {70, 70}, {70, 70}, &cal));
+}
+
+// The sheet's crosshairs cross where CalibrationCrosshairs says (points from the paper's corner),
+// on Letter and A4 printers with margins, also when handed a corrected printer; nothing is drawn
+// outside the printable area; a printable area too small for a crosshair prints nothing.
+TEST(CalibrationSheet, CrosshairsCrossAtTheirNominalPlaces) {
+    struct Case { const char* what; PrinterGeometry g; PrinterCalibration cal; };
+    const Case cases[] = {
+        {"Letter", {300, 300, {50, 40}, {2550, 3300}, {2450, 3150}}, {}},
+        {"A4 corrected", {300, 300, {71, 59}, {2480, 3508}, {2338, 3331}}, {4.5, -3, 1.01}},
+        {"A4 600 dpi", {600, 600, {100, 100}, {4960, 7016}, {4760, 6816}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingPrinter raw(c.g);
+        CalibratedPrinter corrected(raw, c.cal);
+        QString error;
+        ASSERT_TRUE(PrintCalibrationSheet(corrected, &error)) << error.toStdString();
+        EXPECT_EQ(raw.pages(), 1);
+        EXPECT_EQ(raw.jobsEnded(), 1);
+        const double dpmm = c.g.dpiX / 25.4;
+        std::vector<RecordingPrinter::Call> across, down;  // the crosshairs' arms: 10 to 30 mm long
+        for (const auto& l : raw.lines()) {
+            EXPECT_TRUE(l.x >= 0 && l.x2 >= 0 && l.y >= 0 && l.y2 >= 0 && l.x < c.g.printable.width() &&
+                        l.x2 < c.g.printable.width() && l.y < c.g.printable.height() && l.y2 < c.g.printable.height())
+                << l.x << "," << l.y << " " << l.x2 << "," << l.y2;
+            const int length = std::abs(l.x2 - l.x) + std::abs(l.y2 - l.y);
+            if (length < 10 * dpmm || length > 30 * dpmm) continue;
+            (l.y == l.y2 ? across : down).push_back(l);
+        }
+        std::vector<QPoint> crossings;
+        for (const auto& h : across)
+            for (const auto& v : down)
+                if (std::min(h.x, h.x2) <= v.x && v.x <= std::max(h.x, h.x2) && std::min(v.y, v.y2) <= h.y &&
+                    h.y <= std::max(v.y, v.y2))
+                    crossings.emplace_back(v.x + c.g.offset.x(), h.y + c.g.offset.y());  // from the paper's corner
+        const auto& marks = CalibrationCrosshairs();
+        ASSERT_EQ(crossings.size(), marks.size());
+        for (size_t i = 0; i < marks.size(); ++i) {
+            EXPECT_NEAR(crossings[i].x(), marks[i].nominal.x() * c.g.dpiX / 72, 1) << i;
+            EXPECT_NEAR(crossings[i].y(), marks[i].nominal.y() * c.g.dpiY / 72, 1) << i;
+        }
+        bool told = false;
+        for (const auto& t : raw.textOuts()) told = told || t.text.contains("Calibrate Printer");
+        EXPECT_TRUE(told);
+    }
+    RecordingPrinter small({300, 300, {50, 50}, {2550, 3300}, {2450, 2000}});
+    QString error;
+    EXPECT_FALSE(PrintCalibrationSheet(small, &error));
+    EXPECT_TRUE(error.contains('B')) << error.toStdString();
+    EXPECT_EQ(small.jobsBegun(), 0);
+}
+
+// The four distances measured on the sheet give the correction: none when they are the nominal
+// ones, -1 mm (-2.835 pt) when the printer put everything 1 mm right and low; and a printer that
+// also scales, with its printable corner off the paper's, has everything land back on its place
+// once corrected.
+TEST(CalibrationSheet, MeasuredDistancesGiveTheCorrection) {
+    const QPointF a = CalibrationCrosshairs()[0].nominal, b = CalibrationCrosshairs()[1].nominal;
+    const QPointF corner(12, 18);
+    PrinterCalibration cal{9, 9, 9};
+    ASSERT_TRUE(SolveSheetCalibration(a, b, corner, &cal));
+    EXPECT_TRUE(cal.isIdentity()) << cal.dxPt << " " << cal.dyPt << " " << cal.scale;
+    const QPointF mm(MeasureToPoints(1, MeasureUnit::Millimetre), MeasureToPoints(1, MeasureUnit::Millimetre));
+    ASSERT_TRUE(SolveSheetCalibration(a + mm, b + mm, corner, &cal));
+    EXPECT_NEAR(cal.dxPt, -2.835, 0.001);
+    EXPECT_NEAR(cal.dyPt, -2.835, 0.001);
+    EXPECT_NEAR(cal.scale, 1, 1e-12);
+    EXPECT_DOUBLE_EQ(MeasureToPoints(0.5, MeasureUnit::Inch), 36);
+
+    // Printed (points from the paper's corner) = k × intended + e, the printable corner at `corner`.
+    const double k = 1.004;
+    const QPointF e(1.5, -2);
+    const auto print = [&](QPointF p) { return k * p + e; };
+    ASSERT_TRUE(SolveSheetCalibration(print(a), print(b), corner, &cal));
+    for (QPointF p : {a, b, QPointF(300, 400)}) {
+        // CalibratedPrinter scales positions from the printable corner, then adds the offset.
+        const QPointF sent = (p - corner) * cal.scale + QPointF(cal.dxPt, cal.dyPt);
+        const QPointF landed = print(sent + corner);
+        EXPECT_NEAR(landed.x(), p.x(), 1e-9);
+        EXPECT_NEAR(landed.y(), p.y(), 1e-9);
+    }
 }
 
 // Every page the preview lays out holds exactly the texts the printed run puts on it, at the

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
 #include <QImage>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -20,6 +21,7 @@
 #include "TestStocks.h"
 #include "data/Globals.h"
 #include "labels/LabelGen.h"
+#include "print/PaperSize.h"
 #include "print/QtPrinter.h"
 
 namespace {
@@ -71,6 +73,51 @@ TEST(QtPrinterPdf, GeometryIsLetterAt300DotsWithTheWholeSheetPrintable) {
     EXPECT_GT(five.width(), 3 * a.width());
     p->setFont(LabelFace(20));
     EXPECT_GT(p->textExtent("Abcde").width(), five.width() * 3 / 2);
+}
+
+// The PDF's paper: the one asked for, else PAPERSIZE, else the paper file (PAPERCONF, else
+// /etc/papersize), else Letter when the locale is C; the fallback PDF follows the same rules.
+TEST(QtPrinterPdf, PaperIsTheOneAskedForElseTheSystems) {
+    QTemporaryDir dir;
+    const QString conf = dir.filePath("papersize");
+    {
+        QFile f(conf);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("# the paper of this machine\n\n  legal\n");
+    }
+    const QByteArray lang = qgetenv("LANG"), lcAll = qgetenv("LC_ALL");
+    struct Case {
+        const char* papersize;
+        QString paperconf;
+        std::optional<QPageSize> asked;
+        bool fallback;
+        QSize dots;
+    };
+    const QSize letter(2550, 3300), a4(2479, 3508), legal(2550, 4200);
+    const Case cases[] = {
+        {"a4", conf, std::nullopt, false, a4},
+        {" A4 ", conf, std::nullopt, true, a4},
+        {"", conf, std::nullopt, false, legal},
+        {"bogus", conf, std::nullopt, true, legal},
+        {"", dir.filePath("none"), std::nullopt, false, letter},
+        {"a4", conf, QPageSize(QPageSize::Letter), false, letter},
+        {"", conf, *PaperSizeNamed("a4"), false, a4},
+    };
+    qputenv("LANG", "C");
+    qunsetenv("LC_ALL");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.papersize) + " " + c.paperconf.toStdString() + (c.fallback ? " fallback" : ""));
+        qputenv("PAPERSIZE", c.papersize);
+        qputenv("PAPERCONF", c.paperconf.toLocal8Bit());
+        auto p = c.fallback ? QtPrinter::fallbackPdf() : QtPrinter::toPdf(dir.filePath("p.pdf"), c.asked);
+        EXPECT_EQ(p->physicalPageSize(), c.dots);
+        EXPECT_EQ(p->printableSize(), c.dots);
+    }
+    qputenv("PAPERSIZE", "letter");
+    qunsetenv("PAPERCONF");
+    qputenv("LANG", lang);
+    if (!lcAll.isEmpty()) qputenv("LC_ALL", lcAll);
+    EXPECT_FALSE(PaperSizeNamed("A10-ish"));
 }
 
 TEST(QtPrinterPdf, LabelsLandInsideTheirStockPositions) {

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
+#include "data/Printers.h"
+#include "labels/SheetMemory.h"
+#include "xbase/library.h"
 
 namespace {
 
@@ -44,11 +47,33 @@ protected:
     }
 };
 
+// A fresh data set checks clean, with the printers' corrections and the sheet memory once they
+// hold something; a damaged one of those is named.
 TEST_F(AdminCheckTest, AFreshDataSetChecksClean) {
     TestDataDir data(40);
-    const AdminRun r = admin({QStringLiteral("check"), data.path()});
+    AdminRun r = admin({QStringLiteral("check"), data.path()});
     EXPECT_EQ(r.code, 0) << r.out.toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("FAIL"))) << r.out.toStdString();
+    {
+        xbase::Library lib;
+        lib.setDirectory(data.dir());
+        ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {1, 1, 1}).ok());
+        ASSERT_TRUE(SheetRemember(lib, "Stock", SheetPosition{2, 2, QDate(2026, 1, 2)}).ok());
+    }
+    for (const char* table : {"Printers.dbf", "Sheets.dbf"}) {
+        SCOPED_TRACE(table);
+        const QByteArray whole = data.read(table);
+        r = admin({QStringLiteral("check"), data.path()});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("OK   ") + data.filePath(table))) << r.out.toStdString();
+        damage(data, table, whole.size() - 5, QByteArray());
+        r = admin({QStringLiteral("check"), data.path()});
+        EXPECT_EQ(r.code, 1);
+        const QStringList failing = r.out.split(QLatin1Char('\n')).filter(QStringLiteral("FAIL"));
+        ASSERT_EQ(failing.size(), 1) << r.out.toStdString();
+        EXPECT_TRUE(failing[0].contains(table)) << failing[0].toStdString();
+        damage(data, table, 0, whole);
+    }
 }
 
 TEST_F(AdminCheckTest, IndexFaultsAreNamedAndReindexMendsThem) {
