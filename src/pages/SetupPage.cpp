@@ -12,6 +12,7 @@
 #include "data/dbFiles.h"
 #include "import/ExportU.h"
 #include "import/ImportU.h"
+#include "labels/CalibrateU.h"
 #include "labels/StockSetup.h"
 #include "pages/LabelFontPref.h"
 
@@ -56,6 +57,9 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     BtnExport = glyphButton(QString::fromUtf8("E&xport Contacts\u2026"), QStringLiteral(":/export.png"),
                             QRect(288, 264, 161, 57), this);
     BtnExport->setObjectName(QStringLiteral("BtnExport"));
+    BtnCalibrate = glyphButton(QString::fromUtf8("Calibrate &Printer\u2026"), QStringLiteral(":/print.png"),
+                               QRect(504, 352, 161, 49), this);
+    BtnCalibrate->setObjectName(QStringLiteral("BtnCalibrate"));
 
     connect(LMDButton1, &QPushButton::clicked, this, &SetupPage::BackupData1Click);
     connect(LMDButton2, &QPushButton::clicked, this, &SetupPage::RestoreData1Click);
@@ -64,6 +68,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     connect(LMDButton5, &QPushButton::clicked, this, &SetupPage::LabelStock1Click);
     connect(LMDButton6, &QPushButton::clicked, this, &SetupPage::Preferences1Click);
     connect(BtnExport, &QPushButton::clicked, this, &SetupPage::ExportContacts1Click);
+    connect(BtnCalibrate, &QPushButton::clicked, this, [] { CalibratePrinter1Click(); });
 }
 
 void SetupPage::paintEvent(QPaintEvent*) {

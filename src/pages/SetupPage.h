@@ -25,6 +25,7 @@ public:
     QPushButton* LMDButton5 = nullptr;  // "Edit Label Definition"
     QPushButton* LMDButton6 = nullptr;  // "Choose Label Font"
     QPushButton* BtnExport = nullptr;   // "Export Contacts…", below Import Contacts
+    QPushButton* BtnCalibrate = nullptr;  // "Calibrate Printer…", below Edit Label Definition
 
 public slots:
     void BackupData1Click();

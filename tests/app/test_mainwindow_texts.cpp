@@ -20,6 +20,7 @@
 #include "import/DetectU.h"
 #include "import/ExportU.h"
 #include "import/ImportU.h"
+#include "labels/CalibrateU.h"
 #include "labels/CatalogueU.h"
 #include "labels/LabPrintU.h"
 #include "labels/SheetMemory.h"
@@ -114,7 +115,8 @@ TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     catalogue.entries.push_back(sheet);
     catalogue.skipped = 1234;
     TCatalogueWindow catalogueWindow(catalogue);
-    QDialog* const own[] = {&exporter, &detect, &catalogueWindow};
+    TCalibrate calibrate(QStringLiteral("HP LaserJet Pro M404dn on the study shelf"), nullptr);
+    QDialog* const own[] = {&exporter, &detect, &catalogueWindow, &calibrate};
     for (QDialog* d : own) {
         SCOPED_TRACE(d->metaObject()->className());
         d->show();

@@ -1,6 +1,11 @@
 // Printer calibration on a label run, and the preview's page model against the printed run.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QTest>
+
 #include <cmath>
 #include <map>
 #include <tuple>
@@ -12,6 +17,8 @@
 #include "labels/LabelGen.h"
 #include "labels/LabelPreview.h"
 #include "labels/PreviewU.h"
+#include "labels/CalibrateU.h"
+#include "print/CalibrationSheet.h"
 #include "print/Calibration.h"
 #include "print/CalibrationSheet.h"
 #include "print/RecordingPrinter.h"
@@ -250,4 +257,47 @@ TEST(LabelPreview, WindowPagesThroughTheRun) {
     }
     w.reject();
     EXPECT_EQ(printed, 0);
+}
+
+// The dialog prints the sheet uncorrected, works a 1 mm shift typed in inches out as the
+// correction that undoes it, refuses a misreading, and stores only what it worked out.
+TEST(PrinterCalibration, DialogPrintsWorksOutAndStores) {
+    TestDataDir dir;
+    ScopedLibrary scoped(dir.path());
+    MessageLog messages;
+    int sheets = 0;
+    TCalibrate dialog(QStringLiteral("Office"), [&]() -> std::unique_ptr<Printer> {
+        struct Counting : RecordingPrinter {
+            explicit Counting(int* n) : n_(n) {}
+            ~Counting() override { *n_ += jobsEnded(); }
+            int* n_;
+        };
+        return std::make_unique<Counting>(&sheets);
+    });
+    QTest::mouseClick(dialog.printButton(), Qt::LeftButton);
+    EXPECT_EQ(sheets, 1);
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('|').toStdString();
+
+    dialog.unitBox()->setCurrentIndex(1);  // inches
+    const auto& marks = CalibrationCrosshairs();
+    const double inch[4] = {marks[0].nominal.x(), marks[0].nominal.y(), marks[1].nominal.x(), marks[1].nominal.y()};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(dialog.measured(i)->value(), inch[i] / 72.0, 0.001) << i;  // offered as printed
+        dialog.measured(i)->setValue((inch[i] + 72 / 25.4) / 72.0);            // 1 mm right and lower
+    }
+    QTest::mouseClick(dialog.workOutButton(), Qt::LeftButton);
+    EXPECT_NEAR(dialog.workedOut().dxPt, -72 / 25.4, 0.05);
+    EXPECT_NEAR(dialog.workedOut().dyPt, -72 / 25.4, 0.05);
+    EXPECT_NEAR(dialog.workedOut().scale, 1.0, 0.0005);
+    ASSERT_TRUE(dialog.storeButton()->isEnabled());
+    QTest::mouseClick(dialog.storeButton(), Qt::LeftButton);
+    PrinterCalibration stored;
+    bool found = false;
+    ASSERT_TRUE(LoadPrinterCalibration(scoped.lib(), "Office", &stored, &found).ok());
+    ASSERT_TRUE(found);
+    EXPECT_NEAR(stored.dxPt, dialog.workedOut().dxPt, 0.001);  // kept to a thousandth of a point
+
+    dialog.measured(2)->setValue(dialog.measured(2)->value() + 1);  // an inch out: a misreading
+    QTest::mouseClick(dialog.workOutButton(), Qt::LeftButton);
+    EXPECT_FALSE(dialog.storeButton()->isEnabled());
 }
