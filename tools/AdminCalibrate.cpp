@@ -34,8 +34,7 @@ bool fourNumbers(const QString& text, double out[4]) {
 // that name; a name the system does not know (a PDF file) prints from the paper's corner.
 QPointF printableCorner(const QString& name) {
     const std::unique_ptr<QtPrinter> p = QtPrinter::named(name);
-    if (!p || p->dpiX() <= 0 || p->dpiY() <= 0) return {};
-    return {p->printingOffset().x() * 72.0 / p->dpiX(), p->printingOffset().y() * 72.0 / p->dpiY()};
+    return p ? PrintingOffsetPoints(*p) : QPointF();
 }
 
 }  // namespace

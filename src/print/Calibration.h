@@ -29,8 +29,9 @@ int CalibrationDots(double points, int dpi);
 int CalibratedPosition(int dots, double scale, double offsetPt, int dpi);
 
 // Works a correction out of a calibration sheet: two crosshairs printed at `nominalA` and
-// `nominalB` (points from the paper's top-left corner) were measured at `measuredA` and
-// `measuredB`. The printer is taken to map p to k·p + e on each axis, k the same both ways
+// `nominalB` were measured at `measuredA` and `measuredB`, all four in points from the corner the
+// correction's scale is about: the printable corner, for CalibratedPrinter
+// (SolveSheetCalibration in CalibrationSheet.h refers the paper's distances to it). The printer is taken to map p to k·p + e on each axis, k the same both ways
 // (the ratio of the measured distance between the crosshairs to the nominal one); the
 // correction undoes that. False when the crosshairs coincide or a measured distance is zero.
 bool SolveCalibration(QPointF nominalA, QPointF nominalB, QPointF measuredA, QPointF measuredB,

@@ -181,6 +181,11 @@ bool PrintCalibrationSheet(Printer& printer, QString* error) {
     return true;
 }
 
+QPointF PrintingOffsetPoints(const Printer& printer) {
+    if (printer.dpiX() <= 0 || printer.dpiY() <= 0) return {};
+    return {printer.printingOffset().x() * 72.0 / printer.dpiX(), printer.printingOffset().y() * 72.0 / printer.dpiY()};
+}
+
 bool SolveSheetCalibration(QPointF measuredA, QPointF measuredB, QPointF printingOffsetPt,
                            PrinterCalibration* out) {
     const std::vector<CalibrationCrosshair>& marks = CalibrationCrosshairs();

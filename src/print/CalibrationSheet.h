@@ -36,6 +36,10 @@ double MeasureToPoints(double value, MeasureUnit unit);
 // crosshair does not fit the printable area or the job cannot start or end.
 bool PrintCalibrationSheet(Printer& printer, QString* error);
 
+// Where `printer`'s printable corner lies on the paper, in points from the paper's corner (its
+// printingOffset); (0, 0) for a printer that reports no resolution.
+QPointF PrintingOffsetPoints(const Printer& printer);
+
 // The correction for a printer whose sheet showed crosshair A at `measuredA` and B at
 // `measuredB` (points from the paper's top-left corner), on a printer whose printable corner is
 // `printingOffsetPt` points from the paper's corner. The correction applies to positions from
