@@ -41,7 +41,14 @@ public:
     int pages() const { return page_; }
 
     bool beginDoc(const QString&) override { page_ = 1; return true; }
-    bool newPage() override { ++page_; return true; }
+    // Once the run's length is known, a run needs laying out only up to the page wanted: past it
+    // the capture refuses the next page, which ends the run there.
+    void stopAfterWanted() { stop_ = true; }
+    bool newPage() override {
+        if (stop_ && page_ >= wanted_) return false;
+        ++page_;
+        return true;
+    }
     bool endDoc() override { return true; }
     void abortDoc() override {}
     int dpiX() const override { return m_.dpiX(); }
@@ -65,6 +72,7 @@ private:
     Printer& m_;
     int wanted_;
     int page_ = 0;
+    bool stop_ = false;
     std::vector<PreviewText> texts_;
     std::vector<QLine> lines_;
 };

@@ -77,8 +77,10 @@ void TLabelPreview::showPage(int n) {
     if (pages_ > 0) n = std::clamp(n, 1, pages_);
     n = std::max(1, n);
     PageCapture capture(metrics_, n);
+    const bool counted = pages_ > 0;  // the first showing runs to the end to count the pages
+    if (counted) capture.stopAfterWanted();
     if (run_) run_(capture);
-    pages_ = capture.pages();
+    if (!counted) pages_ = capture.pages();
     page_.number = n;
     page_.texts = capture.texts();
     page_.lines = capture.lines();

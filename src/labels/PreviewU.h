@@ -2,7 +2,8 @@
 // The label preview window: one page of a run at a time, drawn to scale with the stock's label
 // outlines in light grey; page n of m, previous / next, fit and 100 %, Print and Close.
 //
-// The window holds one page: each showing streams the run onto a PageCapture up to that page.
+// The window holds one page: each showing streams the run onto a PageCapture up to that page
+// (the first one to the end, to count the pages).
 
 #include <QDialog>
 #include <functional>

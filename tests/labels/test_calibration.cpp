@@ -243,10 +243,24 @@ TEST(PrinterCalibration, StoredPerPrinterName) {
 TEST(LabelPreview, WindowPagesThroughTheRun) {
     RecordingPrinter metrics;
     int printed = 0;
-    TLabelPreview w([](Printer& p) { RunLabels(p, 75, 3, 4); }, metrics, ThirtyPerSheet(), [&] { ++printed; });
+    long long placed = 0;  // labels the last showing laid out
+    TLabelPreview w(
+        [&](Printer& p) {
+            LabelSheet sheet(p, ThirtyPerSheet(), TenPoint(), 3, 4);
+            bool pending = false;
+            for (int i = 0; i < 75 && !sheet.failed(); ++i) pending = sheet.PlaceLabel(Block(i));
+            (void)sheet.finish(pending);
+            placed = sheet.labelCount();
+        },
+        metrics, ThirtyPerSheet(), [&] { ++printed; });
     EXPECT_EQ(w.page(), 1);
     EXPECT_EQ(w.pageCount(), 3);
     EXPECT_EQ(w.pageModel().texts.size(), 19u * 3);  // sheet labels 12 to 30, three lines each
+    EXPECT_EQ(placed, 75);
+    w.showPage(2);  // the run is counted: laid out only as far as page 2
+    EXPECT_EQ(w.pageCount(), 3);
+    EXPECT_LT(placed, 75);
+    EXPECT_EQ(w.pageModel().texts.front().text, QStringLiteral("Name 19"));
     w.showPage(9);
     EXPECT_EQ(w.page(), 3);
     EXPECT_EQ(w.pageModel().texts.front().text, QStringLiteral("Name 49"));
