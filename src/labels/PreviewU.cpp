@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "labels/PreviewPaint.h"
@@ -41,13 +43,13 @@ TLabelPreview::TLabelPreview(std::function<void(Printer&)> run, Printer& metrics
     page_.outlines = LabelOutlines(stock, metrics);
     auto* top = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    prev_ = new QPushButton(QStringLiteral("< Previous"), this);
-    next_ = new QPushButton(QStringLiteral("Next >"), this);
+    prev_ = new QPushButton(QStringLiteral("< &Previous"), this);
+    next_ = new QPushButton(QStringLiteral("&Next >"), this);
     pageLabel_ = new QLabel(this);
-    auto* fit = new QPushButton(QStringLiteral("Fit"), this);
-    auto* full = new QPushButton(QStringLiteral("100 %"), this);
-    auto* printBtn = new QPushButton(QStringLiteral("Print"), this);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    auto* fit = new QPushButton(QStringLiteral("&Fit"), this);
+    auto* full = new QPushButton(QStringLiteral("&100 %"), this);
+    auto* printBtn = new QPushButton(QStringLiteral("P&rint"), this);
+    auto* close = new QPushButton(QStringLiteral("&Close"), this);
     for (QWidget* w : {static_cast<QWidget*>(prev_), static_cast<QWidget*>(pageLabel_),
                        static_cast<QWidget*>(next_), static_cast<QWidget*>(fit), static_cast<QWidget*>(full)})
         bar->addWidget(w);
@@ -70,24 +72,47 @@ TLabelPreview::TLabelPreview(std::function<void(Printer&)> run, Printer& metrics
         accept();
     });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    // Page Down and Page Up turn the pages wherever the focus is.
+    auto* down = new QShortcut(QKeySequence(Qt::Key_PageDown), this);
+    auto* up = new QShortcut(QKeySequence(Qt::Key_PageUp), this);
+    connect(down, &QShortcut::activated, this, [this] { if (next_->isEnabled()) showPage(page_.number + 1); });
+    connect(up, &QShortcut::activated, this, [this] { if (prev_->isEnabled()) showPage(page_.number - 1); });
     showPage(1);
+    QTimer::singleShot(0, this, &TLabelPreview::countPages);  // once the first page is up
+}
+
+void TLabelPreview::countPages() {
+    if (counted_) return;
+    // The whole run once, keeping nothing, to know how many pages it has.
+    PageCapture capture(metrics_, 0);
+    if (run_) run_(capture);
+    pages_ = capture.pages();
+    counted_ = true;
+    showPosition();
 }
 
 void TLabelPreview::showPage(int n) {
-    if (pages_ > 0) n = std::clamp(n, 1, pages_);
+    // Page 1 shows before the run is counted, so that even a long run opens at once; any other
+    // page needs the count to stay within the run.
+    if (n != 1) countPages();
+    if (counted_) n = std::clamp(n, 1, std::max(1, pages_));
     n = std::max(1, n);
     PageCapture capture(metrics_, n);
-    const bool counted = pages_ > 0;  // the first showing runs to the end to count the pages
-    if (counted) capture.stopAfterWanted();
+    capture.stopAfterWanted();
     if (run_) run_(capture);
-    if (!counted) pages_ = capture.pages();
     page_.number = n;
     page_.texts = capture.texts();
     page_.lines = capture.lines();
-    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(n).arg(std::max(1, pages_)));
-    prev_->setEnabled(n > 1);
-    next_->setEnabled(n < pages_);
+    showPosition();
     setFit(fit_);
+}
+
+void TLabelPreview::showPosition() {
+    const int n = page_.number;
+    pageLabel_->setText(counted_ ? QStringLiteral("Page %1 of %2").arg(n).arg(std::max(1, pages_))
+                                 : QStringLiteral("Page %1 of \u2026").arg(n));
+    prev_->setEnabled(n > 1);
+    next_->setEnabled(!counted_ || n < pages_);
 }
 
 void TLabelPreview::setFit(bool fit) {
