@@ -105,6 +105,15 @@ def seeds(target):
         out["seed-write-fails"] = b"\x01\x05" + END + bytes([APPEND, 2]) + b"ABC" + bytes([FLUSH, PACK, REOPEN, WALK])
         out["seed-disk-full"] = b"\x05\x14" + END + EVERY_STEP
         out["seed-rename-fails"] = b"\x03\x01" + END + bytes([PACK, REINDEX, 0, OPEN, CHECK])
+        # An index made on an expression with every function, then the book's own index header
+        # naming another expression (offset 22).
+        for i, expr in enumerate([b"Left(Last,3)+Substr(First,2,4)+Str(Zip)+Dtos(Birthdate)",
+                                  b"Trim(City)+LTrim(City)+Lower(Right(Last,2))+AllTrim(Zip)"]):
+            out["seed-expression-%d" % i] = b"\x00\x00" + END + bytes([MAKEINDEX, 1 | len(expr) << 2]) + expr + \
+                bytes([WALK, CHECK, SEEK, 2]) + b"YO" + bytes([APPEND, 2]) + b"ABC" + bytes([REOPEN, CHECK])
+        header = b"AllTrim(Upper(Last))+Str(Christmas,3,1)\x00"
+        out["seed-header-expression"] = b"\x00\x00\x01" + (22).to_bytes(2, "little") + bytes([len(header)]) + \
+            header + END + bytes([WALK, CHECK, REINDEX, 0, OPEN, CHECK])
         # The settings row's font size (offset 320) and a label stock's width.
         out["seed-settings"] = b"\x00\x00" + b"\x06" + (320).to_bytes(2, "little") + b"\x04 12 " + END + \
             bytes([SETTINGS, 12, 2]) + b"ab" + bytes([ADMINCHECK])
