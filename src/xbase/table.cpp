@@ -75,7 +75,13 @@ double Field::asDouble() const {
     return v;
 }
 
-long long Field::asInt() const { return static_cast<long long>(std::trunc(asDouble())); }
+long long Field::asInt() const {
+    // A damaged row may hold a number no long long can (a width of 20 digits, "9e99" in four).
+    const double v = std::trunc(asDouble());
+    if (v >= 9.2e18) return INT64_MAX;
+    if (v <= -9.2e18) return INT64_MIN;
+    return static_cast<long long>(v);
+}
 
 bool Field::isTrue() const {
     if (!table_->hasRow() || info_.length == 0) return false;
