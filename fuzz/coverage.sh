@@ -58,6 +58,12 @@ for f in folders:
     c = sum(1 for k in union_cov if union_all[k] == f)
     cells.append(f"{c}/{n}" + (f" ({100*c//n}%)" if n else ""))
 print(f"{'all together':18}" + "".join(f"{c:>18}" for c in cells))
+# The goals named per file: the import run, and the data routines' open, load and store.
+for label, want in [("src/import/ImportRun.cpp", lambda k: k[1] in ("ImportRun.cpp", "ImportRun.h")),
+                    ("open/load/store (dbFiles.cpp)",
+                     lambda k: k[1] == "dbFiles.cpp" and re.match(r"(Open|Load|Store|Close|Flush)[A-Za-z]*\(", k[0]))]:
+    keys = [k for k in union_all if want(k)]
+    print(f"{label}: {sum(1 for k in keys if k in union_cov)}/{len(keys)} reached")
 if os.environ.get("SHOW") == "uncovered":
     for k in sorted(set(union_all) - union_cov, key=lambda k: (union_all[k], k[1], int(k[2]))):
         print(f"  unreached {union_all[k]}/{k[1]}:{k[2]}  {k[0]}")
