@@ -1,5 +1,7 @@
 // libFuzzer target: an index file from arbitrary bytes, opened, verified, walked both ways and
-// searched. The engine must answer with an error, never crash, hang or read out of bounds.
+// searched: for a few fixed keys, and for keys taken from the input (its last byte says how many
+// bytes before it form one, so a key of the file itself can be sought). The engine must answer
+// with an error, never crash, hang or read out of bounds.
 #include <unistd.h>
 
 #include <cstddef>
@@ -43,6 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)ix->currentRecNo();
     xbase::SeekResult r;
     for (const char* key : {"", "A", "M", "ZZZZ", "\xff\xff"}) (void)ix->seek(key, &r);
+    if (size > 1) {
+        const size_t k = std::min<size_t>(data[size - 1], size - 1);
+        const std::string key(reinterpret_cast<const char*>(data + size - 1 - k), k);
+        if (ix->seek(key, &r).ok() && r != xbase::SeekResult::Eof) {
+            for (int i = 0; i < 4 && ok; ++i) (void)ix->next(&ok);
+            for (int i = 0; i < 8 && ok; ++i) (void)ix->prev(&ok);
+        }
+        (void)ix->seekEntry(key, uint32_t(size), &ok);
+    }
     (void)ix->seekEntry(std::string(ix->keySize(), ' '), 1, &ok);
     (void)ix->close();
     return 0;

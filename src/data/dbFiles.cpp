@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "data/Globals.h"
 #include "data/Schema.h"
 #include "xbase/library.h"
@@ -61,7 +64,7 @@ QString getText(xbase::Table* t, const char* name) {
 QString getTrimmed(xbase::Table* t, const char* name) { return getText(t, name).trimmed(); }
 int32_t getInt(xbase::Table* t, const char* name) {
     xbase::Field* f = fld(t, name);
-    return f ? static_cast<int32_t>(f->asInt()) : 0;
+    return f ? static_cast<int32_t>(std::clamp<long long>(f->asInt(), INT32_MIN, INT32_MAX)) : 0;
 }
 double getDouble(xbase::Table* t, const char* name) {
     xbase::Field* f = fld(t, name);

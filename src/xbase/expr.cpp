@@ -13,6 +13,14 @@ namespace xbase {
 namespace {
 constexpr uint16_t kMaxKeySize = 250;
 
+// A count or position given as a number (a literal, or a field of a row that may be damaged):
+// beyond what any key could use it is held at a bound, rather than converted out of range.
+int countOf(double v) {
+    if (!(v > -1e6)) return -1000000;  // NaN too
+    if (v > 1e6) return 1000000;
+    return int(v);
+}
+
 std::string upperAscii(std::string_view s) {
     std::string r(s);
     for (char& c : r) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -105,24 +113,24 @@ void KeyExpr::Node::text(const uint8_t* rec, std::string& out) const {
         trimLeft(out);
     } else if (name == "LEFT") {
         args[0]->text(rec, out);
-        int n = std::max(0, int(args[1]->num(rec)));
+        int n = std::max(0, countOf(args[1]->num(rec)));
         if (size_t(n) < out.size()) out.resize(size_t(n));
     } else if (name == "RIGHT") {
         args[0]->text(rec, out);
-        int n = std::max(0, int(args[1]->num(rec)));
+        int n = std::max(0, countOf(args[1]->num(rec)));
         if (size_t(n) < out.size()) out.erase(0, out.size() - size_t(n));
     } else if (name == "SUBSTR") {
         args[0]->text(rec, out);
-        int start = std::max(1, int(args[1]->num(rec)));
+        int start = std::max(1, countOf(args[1]->num(rec)));
         size_t from = std::min(out.size(), size_t(start - 1));
-        size_t len = args.size() > 2 ? size_t(std::max(0, int(args[2]->num(rec)))) : std::string::npos;
+        size_t len = args.size() > 2 ? size_t(std::max(0, countOf(args[2]->num(rec)))) : std::string::npos;
         out = out.substr(from, len);
     } else if (name == "DTOS") {
         args[0]->text(rec, out);
     } else if (name == "STR") {
         double v = args[0]->num(rec);
-        int w = args.size() > 1 ? int(args[1]->num(rec)) : 10;
-        int d = args.size() > 2 ? int(args[2]->num(rec)) : 0;
+        int w = args.size() > 1 ? countOf(args[1]->num(rec)) : 10;
+        int d = args.size() > 2 ? countOf(args[2]->num(rec)) : 0;
         w = std::clamp(w, 1, 64);
         d = std::clamp(d, 0, std::max(0, w - 2));
         std::vector<char> buf(static_cast<size_t>(w));
@@ -299,7 +307,7 @@ private:
         const Node& a0 = *n->args[0];
         auto litInt = [&](size_t i, int dflt) {
             if (i >= n->args.size()) return dflt;
-            return n->args[i]->kind == Node::NumLit ? int(n->args[i]->number) : dflt;
+            return n->args[i]->kind == Node::NumLit ? countOf(n->args[i]->number) : dflt;
         };
         n->type = 'C';
         if (fname == "LEFT" || fname == "RIGHT") {

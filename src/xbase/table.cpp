@@ -75,7 +75,13 @@ double Field::asDouble() const {
     return v;
 }
 
-long long Field::asInt() const { return static_cast<long long>(std::trunc(asDouble())); }
+long long Field::asInt() const {
+    // A damaged row may hold a number no long long can (a width of 20 digits, "9e99" in four).
+    const double v = std::trunc(asDouble());
+    if (v >= 9.2e18) return INT64_MAX;
+    if (v <= -9.2e18) return INT64_MIN;
+    return static_cast<long long>(v);
+}
 
 bool Field::isTrue() const {
     if (!table_->hasRow() || info_.length == 0) return false;
@@ -769,21 +775,43 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     const std::string groupPath = resolveName(lib_->fs(), dir, groupName + ".cgp");
     std::vector<std::unique_ptr<Tag>> made;
     std::string groupText = "# Merrowby index group: one index file per line\n";
+    // Open tags whose file is being replaced, closed meanwhile. Should this call fail, each opens
+    // its file again (the old one, or the new one when that is in place already), or leaves the
+    // table when that file no longer fits it: no tag is left without its index.
+    std::vector<std::pair<Tag*, std::string>> replaced;
+    auto giveBack = [&](int rc) {
+        for (auto& [old, ixPath] : replaced) {
+            KeyExpr expr;
+            if (!NtxIndex::open(lib_->fs(), ixPath, dbf_->readOnly(), &old->index_).ok() ||
+                !KeyExpr::compile(old->index_->header().expression, dbf_->fields(), &expr).ok() ||
+                expr.keySize() != old->index_->keySize()) {
+                old->index_.reset();
+                continue;
+            }
+            old->expr_ = std::move(expr);
+        }
+        for (size_t i = tags_.size(); i-- > 0;) {
+            if (tags_[i]->index_) continue;
+            if (selected_ == tags_[i].get()) selected_ = nullptr;
+            tags_.erase(tags_.begin() + ptrdiff_t(i));
+        }
+        return rc;
+    };
     for (const TagSpec& layout : specs) {
         auto t = std::make_unique<Tag>();
         t->name_ = layout.name;
         s = KeyExpr::compile(layout.expression, dbf_->fields(), &t->expr_);
         if (!s.ok()) {
             s.file = path();
-            return fail(s);
+            return giveBack(fail(s));
         }
         const std::string ixPath = resolveName(lib_->fs(), dir, layout.name + ".ntx");
         if (lib_->safety() && lib_->fs().exists(ixPath))
-            return lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists);
+            return giveBack(lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists));
         std::vector<uint8_t> keys;
         std::vector<uint32_t> recNos;
         s = collectKeys(t->expr_, &keys, &recNos);
-        if (!s.ok()) return fail(s);
+        if (!s.ok()) return giveBack(fail(s));
         NtxSpec ns;
         ns.expression = layout.expression;
         ns.keySize = t->expr_.keySize();
@@ -796,17 +824,18 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
             if (old->index_ && old->index().path() == ixPath) {
                 (void)old->index().close();
                 old->index_.reset();
+                replaced.push_back({old.get(), ixPath});
             }
         s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush());
-        if (!s.ok()) return lib_->record(s, kErrCreate);
+        if (!s.ok()) return giveBack(lib_->record(s, kErrCreate));
         if (lib_->fs().exists(pendingMarker(ixPath))) (void)lib_->fs().remove(pendingMarker(ixPath));
         groupText += baseName(ixPath) + "\n";
         made.push_back(std::move(t));
     }
     if (lib_->safety() && lib_->fs().exists(groupPath))
-        return lib_->record(Status::error(ErrorKind::Exists, groupPath, "group file exists"), kErrExists);
+        return giveBack(lib_->record(Status::error(ErrorKind::Exists, groupPath, "group file exists"), kErrExists));
     s = writeFileAtomic(lib_->fs(), groupPath, groupText);
-    if (!s.ok()) return lib_->record(s, kErrCreate);
+    if (!s.ok()) return giveBack(lib_->record(s, kErrCreate));
     for (auto& old : tags_)
         if (old->index_) (void)old->index().close();
     tags_ = std::move(made);

@@ -49,7 +49,8 @@ public:
     // Text of the current row as UTF-8, blank-padded to the column width (C), or the stored
     // text of N/F/L/D columns. Empty when no row is current.
     std::string str() const;
-    long long asInt() const;     // N/F: truncated toward zero; blank or bad text gives 0
+    long long asInt() const;     // N/F: truncated toward zero (held at the bounds of long long);
+                                 // blank or bad text gives 0
     double asDouble() const;
     bool isTrue() const;         // L: T/t/Y/y
 
