@@ -65,10 +65,17 @@ public:
     // (key, record number) here (unique: the first record of each key only). The file is written
     // under a temporary name, synced and renamed over `path`, so an existing index is replaced
     // whole or not at all. Max/half follow the usual formula (docs/formats.md 2.4). With sync
-    // the file is fsynced before the rename.
+    // the file is fsynced before the rename. recNos may be empty: the keys are then those of
+    // records 1, 2, 3 ... in turn.
+    //
+    // With `replaced`, the file being replaced is held open across the rename and handed back
+    // there once the new one is in place (null when there was none, or on failure): the system
+    // frees the old file's pages when that last handle closes, which the caller may do off its
+    // critical path instead of inside the rename.
     static Status build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
                         std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                        std::unique_ptr<NtxIndex>* out, bool sync = true);
+                        std::unique_ptr<NtxIndex>* out, bool sync = true,
+                        std::unique_ptr<File>* replaced = nullptr);
 
     const NtxHeaderInfo& header() const { return hdr_; }
     const std::string& path() const { return path_; }

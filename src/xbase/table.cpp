@@ -645,14 +645,11 @@ Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>*
     if (rebuilt) *rebuilt = 0;
     for (size_t i = 0; i < tags_.size(); ++i) {
         auto& t = tags_[i];
-        std::vector<uint8_t> keys;
-        std::vector<uint32_t> recNos;
+        std::vector<uint8_t> keys;  // of records 1, 2, 3 ... in turn
         if (collected) {
             keys = std::move((*collected)[i]);
-            recNos.resize(keys.size() / t->expr().keySize());
-            for (size_t r = 0; r < recNos.size(); ++r) recNos[r] = uint32_t(r + 1);
         } else {
-            XB_TRY(collectKeys(t->expr(), &keys, &recNos));
+            XB_TRY(collectKeys(t->expr(), &keys));
         }
         NtxSpec layout;
         layout.expression = t->index().header().expression;
@@ -664,14 +661,16 @@ Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>*
         const std::string ixPath = t->index().path();
         XB_TRY(t->index().close());
         t->index_.reset();
-        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_,
-                               lib_->syncOnFlush()));
+        std::unique_ptr<File> replaced;
+        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), {}, &t->index_,
+                               lib_->syncOnFlush(), &replaced));
+        lib_->retire(std::move(replaced));
         if (rebuilt) ++*rebuilt;
     }
     return Status::Ok();
 }
 
-Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos) {
+Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys) {
     const uint32_t n = dbf_->recordCount();
     const size_t ks = expr.keySize();
     const size_t rl = dbf_->recordLength();
@@ -679,8 +678,6 @@ Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::
     keys->reserve(size_t(n) * ks);
     adviseLargeArray(keys->data(), size_t(n) * ks);
     keys->resize(size_t(n) * ks);
-    recNos->resize(n);
-    for (uint32_t r = 0; r < n; ++r) (*recNos)[r] = r + 1;
     // Rows are read a block at a time; a large table in two halves, the second on a helper thread.
     auto work = [&](uint32_t from, uint32_t to, Status* st) {
         *st = guarded(path(), [&] {
@@ -781,8 +778,7 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
         if (lib_->safety() && lib_->fs().exists(ixPath))
             return lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists);
         std::vector<uint8_t> keys;
-        std::vector<uint32_t> recNos;
-        s = collectKeys(t->expr_, &keys, &recNos);
+        s = collectKeys(t->expr_, &keys);
         if (!s.ok()) return fail(s);
         NtxSpec ns;
         ns.expression = layout.expression;
@@ -797,7 +793,9 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
                 (void)old->index().close();
                 old->index_.reset();
             }
-        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush());
+        std::unique_ptr<File> replaced;
+        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), {}, &t->index_, lib_->syncOnFlush(), &replaced);
+        lib_->retire(std::move(replaced));
         if (!s.ok()) return lib_->record(s, kErrCreate);
         if (lib_->fs().exists(pendingMarker(ixPath))) (void)lib_->fs().remove(pendingMarker(ixPath));
         groupText += baseName(ixPath) + "\n";
@@ -805,8 +803,12 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     }
     if (lib_->safety() && lib_->fs().exists(groupPath))
         return lib_->record(Status::error(ErrorKind::Exists, groupPath, "group file exists"), kErrExists);
-    s = writeFileAtomic(lib_->fs(), groupPath, groupText);
-    if (!s.ok()) return lib_->record(s, kErrCreate);
+    // A rebuild names the same files again: a group file that already says so stays as it is.
+    std::string oldText;
+    if (!lib_->fs().exists(groupPath) || !readWholeFile(lib_->fs(), groupPath, &oldText).ok() || oldText != groupText) {
+        s = writeFileAtomic(lib_->fs(), groupPath, groupText, lib_->syncOnFlush());
+        if (!s.ok()) return lib_->record(s, kErrCreate);
+    }
     for (auto& old : tags_)
         if (old->index_) (void)old->index().close();
     tags_ = std::move(made);
@@ -854,9 +856,10 @@ Status Table::openGroup(const std::string& groupPath) {
             XB_TRY(t->index_->close());
             t->index_.reset();
             std::vector<uint8_t> keys;
-            std::vector<uint32_t> recNos;
-            XB_TRY(collectKeys(t->expr_, &keys, &recNos));
-            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush()));
+            XB_TRY(collectKeys(t->expr_, &keys));
+            std::unique_ptr<File> replaced;
+            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), {}, &t->index_, lib_->syncOnFlush(), &replaced));
+            lib_->retire(std::move(replaced));
             XB_TRY(lib_->fs().remove(pendingMarker(ixPath)));
         }
         if (t->expr_.keySize() != t->index_->keySize())
