@@ -347,8 +347,8 @@ Status replaceFile(FileSystem& fs, const std::string& target, const std::string&
     return Status::Ok();
 }
 
-Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes, bool sync) {
-    return replaceFile(fs, target, target + ".tmp-write", sync,
+Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes) {
+    return replaceFile(fs, target, target + ".tmp-write", true,
                        [&](File& f) { return f.write(0, bytes.data(), bytes.size()); });
 }
 

@@ -134,8 +134,8 @@ Status replaceFile(FileSystem& fs, const std::string& target, const std::string&
                    const std::function<Status(File& out)>& write,
                    const std::function<Status()>& verify = {}, std::unique_ptr<File>* keep = nullptr);
 
-// Replaces `target` with `bytes` through replaceFile, synced unless `sync` is false.
-Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes, bool sync = true);
+// Replaces `target` with `bytes` through replaceFile, synced.
+Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes);
 
 // Reads a whole (small) file.
 Status readWholeFile(FileSystem& fs, const std::string& path, std::string* out);

@@ -812,10 +812,11 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     }
     if (lib_->safety() && lib_->fs().exists(groupPath))
         return lib_->record(Status::error(ErrorKind::Exists, groupPath, "group file exists"), kErrExists);
-    // A rebuild names the same files again: a group file that already says so stays as it is.
+    // The group file, a few bytes, is always written synced. A rebuild names the same files
+    // again, though: a group file that already says so stays as it is, with no sync to wait for.
     std::string oldText;
     if (!lib_->fs().exists(groupPath) || !readWholeFile(lib_->fs(), groupPath, &oldText).ok() || oldText != groupText) {
-        s = writeFileAtomic(lib_->fs(), groupPath, groupText, lib_->syncOnFlush());
+        s = writeFileAtomic(lib_->fs(), groupPath, groupText);
         if (!s.ok()) return lib_->record(s, kErrCreate);
     }
     for (auto& old : tags_)
