@@ -1081,7 +1081,7 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
 }
 
 Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
-                       std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
+                       KeyBlock keys, std::vector<uint32_t> recNos,
                        std::unique_ptr<NtxIndex>* out, bool sync, std::unique_ptr<File>* replaced) try {
     out->reset();
     if (replaced) replaced->reset();
@@ -1116,7 +1116,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     if (layout.unique && entries) {
         size_t w = 1;
         for (size_t i = 1; i < entries; ++i) {
-            if (std::memcmp(&keys[size_t(order[i].idx) * ks], &keys[size_t(order[w - 1].idx) * ks], ks) != 0) {
+            if (std::memcmp(keys.data() + size_t(order[i].idx) * ks, keys.data() + size_t(order[w - 1].idx) * ks, ks) != 0) {
                 order[w++] = order[i];
             }
         }
@@ -1214,11 +1214,11 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     uint8_t it[kItemOverhead + kMaxKeySize];  // the entry going up as a separator
     for (size_t e = 0; e < entries && ws.ok(); ++e) {
         if (e + 32 < entries) {
-            const uint8_t* ahead = &keys[size_t(order[e + 32].idx) * ks];
+            const uint8_t* ahead = keys.data() + size_t(order[e + 32].idx) * ks;
             __builtin_prefetch(ahead);
             __builtin_prefetch(ahead + ks - 1);
         }
-        const uint8_t* key = &keys[size_t(order[e].idx) * ks];
+        const uint8_t* key = keys.data() + size_t(order[e].idx) * ks;
         const uint16_t n = keysIn(leaf);
         if (n < plan[0].target(plan[0].curIndex, maxItems, half)) {
             uint8_t* d = itemAt(leaf, n);  // child pointer stays 0
@@ -1263,8 +1263,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     }
     if (!ws.ok()) return failed(ws);
     wbuf.reset();
-    keys.clear();
-    keys.shrink_to_fit();
+    keys.release();
     order.reset();
 
     uint8_t h[kPageSize] = {};

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,36 @@ struct NtxSpec {
     bool unique = false;
     bool descending = false;
     std::string tagName;     // stored at header offset 538 (at most 10 characters)
+};
+
+// The key bytes handed to NtxIndex::build: a vector's, or a block taken without filling it
+// first (uninitialized()), for a caller that writes every byte itself. Zero-filling tens of
+// megabytes on one thread, before the threads that write the keys start, was a pass of its
+// own in every rebuild.
+class KeyBlock {
+public:
+    KeyBlock() = default;
+    KeyBlock(std::vector<uint8_t> bytes) : vec_(std::move(bytes)) {}  // NOLINT: implicit on purpose
+    KeyBlock(std::initializer_list<uint8_t> bytes) : vec_(bytes) {}
+    static KeyBlock uninitialized(size_t size) {
+        KeyBlock k;
+        k.raw_.reset(new uint8_t[size]);
+        k.rawSize_ = size;
+        return k;
+    }
+    uint8_t* data() { return raw_ ? raw_.get() : vec_.data(); }
+    const uint8_t* data() const { return raw_ ? raw_.get() : vec_.data(); }
+    size_t size() const { return raw_ ? rawSize_ : vec_.size(); }
+    void release() {
+        raw_.reset();
+        rawSize_ = 0;
+        std::vector<uint8_t>().swap(vec_);
+    }
+
+private:
+    std::vector<uint8_t> vec_;
+    std::unique_ptr<uint8_t[]> raw_;
+    size_t rawSize_ = 0;
 };
 
 struct NtxHeaderInfo {
@@ -73,7 +104,7 @@ public:
     // frees the old file's pages when that last handle closes, which the caller may do off its
     // critical path instead of inside the rename.
     static Status build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
-                        std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
+                        KeyBlock keys, std::vector<uint32_t> recNos,
                         std::unique_ptr<NtxIndex>* out, bool sync = true,
                         std::unique_ptr<File>* replaced = nullptr);
 

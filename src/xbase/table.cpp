@@ -647,9 +647,9 @@ Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>*
     if (rebuilt) *rebuilt = 0;
     for (size_t i = 0; i < tags_.size(); ++i) {
         auto& t = tags_[i];
-        std::vector<uint8_t> keys;  // of records 1, 2, 3 ... in turn
+        KeyBlock keys;  // of records 1, 2, 3 ... in turn
         if (collected) {
-            keys = std::move((*collected)[i]);
+            keys = KeyBlock(std::move((*collected)[i]));
         } else {
             XB_TRY(collectKeys(t->expr(), &keys));
         }
@@ -672,14 +672,13 @@ Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>*
     return Status::Ok();
 }
 
-Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys) {
+Status Table::collectKeys(const KeyExpr& expr, KeyBlock* keys) {
     const uint32_t n = dbf_->recordCount();
     const size_t ks = expr.keySize();
     const size_t rl = dbf_->recordLength();
-    keys->clear();
-    keys->reserve(size_t(n) * ks);
+    // Not zero-filled: every byte is written below, by the thread that collects its row.
+    *keys = KeyBlock::uninitialized(size_t(n) * ks);
     adviseLargeArray(keys->data(), size_t(n) * ks);
-    keys->resize(size_t(n) * ks);
     const size_t keyFrom = std::min<size_t>(expr.firstByteRead(), rl - 1);
     // Rows are taken a block at a time; a large table in two halves, the second on a helper thread.
     auto work = [&](uint32_t from, uint32_t to, Status* st) {
@@ -694,7 +693,7 @@ Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys) {
                 for (size_t i = 0; i < k; ++i) {
                     // Only the key's fields of each row are read: fetch them some rows ahead.
                     if (i + 8 < k) __builtin_prefetch(rows + (i + 8) * rl + keyFrom);
-                    expr.evaluateInto(rows + i * rl, &(*keys)[(r + i) * ks]);
+                    expr.evaluateInto(rows + i * rl, keys->data() + (r + i) * ks);
                 }
                 r += uint32_t(k);
             }
@@ -786,7 +785,7 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
         const std::string ixPath = resolveName(lib_->fs(), dir, layout.name + ".ntx");
         if (lib_->safety() && lib_->fs().exists(ixPath))
             return lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists);
-        std::vector<uint8_t> keys;
+        KeyBlock keys;
         s = collectKeys(t->expr_, &keys);
         if (!s.ok()) return fail(s);
         NtxSpec ns;
@@ -865,7 +864,7 @@ Status Table::openGroup(const std::string& groupPath) {
             layout.tagName = t->name_.substr(0, 10);
             XB_TRY(t->index_->close());
             t->index_.reset();
-            std::vector<uint8_t> keys;
+            KeyBlock keys;
             XB_TRY(collectKeys(t->expr_, &keys));
             std::unique_ptr<File> replaced;
             XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), {}, &t->index_, lib_->syncOnFlush(), &replaced));
