@@ -1,12 +1,14 @@
 #include "ntx.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <bitset>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "helper_thread.h"
 #include "le.h"
 #include "ntx_format.h"
 
@@ -117,10 +119,54 @@ struct SortRec {
 // again, and on this kind of machine first touching memory costs more than sorting in it.
 class KeySorter {
 public:
+    static constexpr size_t kParallelMin = size_t(1) << 16;  // entries from which two threads sort
+
     KeySorter(const uint8_t* keys, size_t keySize, bool descending)
         : keys_(keys), keySize_(keySize), descending_(descending) {}
 
-    void sort(SortRec* v, size_t n) { sortRange(v, 0, n, 0); }
+    // Sorts v[0, n). A large array is parted by its first differing key byte here, and the
+    // parts are sorted by this thread and a helper, each taking the next part, largest first,
+    // as it comes free: on a busy machine the helper takes fewer and the caller waits at most
+    // for the one part the helper holds. Each part is sorted as the whole would have been.
+    void sort(SortRec* v, size_t n) {
+        if (n < kParallelMin || keySize_ < 1) {
+            sortRange(v, 0, n, 0);
+            return;
+        }
+        const size_t n0 = std::min<size_t>(8, keySize_);
+        uint64_t mn = UINT64_MAX, mx = 0;
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t c = chunkAt(keys_ + size_t(v[i].idx) * keySize_, n0);
+            if (descending_) c = ~c;
+            v[i].chunk = c;
+            mn = std::min(mn, c);
+            mx = std::max(mx, c);
+        }
+        if (mn == mx) {
+            sortRange(v, 0, n, 0);
+            return;
+        }
+        const int shift = (63 - std::countl_zero(mn ^ mx)) / 8 * 8;
+        size_t count[256], end[256];
+        partition(v, n, shift, count, end);
+        uint8_t parts[256];
+        for (size_t d = 0; d < 256; ++d) parts[d] = uint8_t(d);
+        std::sort(parts, parts + 256, [&](uint8_t a, uint8_t b) { return count[a] > count[b]; });
+        std::atomic<size_t> taken{0};
+        auto work = [&] {
+            for (size_t k; (k = taken.fetch_add(1)) < 256;) {
+                const size_t d = parts[k];
+                if (count[d] == 0) break;  // the rest are empty too
+                const size_t from = end[d] - count[d];
+                if (count[d] > 1 && shift > 0) radixByChunk(v + from, count[d], shift - 8);
+                sortTies(v, from, end[d], 0);
+            }
+        };
+        HelperThread helper;
+        helper.run(work);
+        work();
+        helper.join();
+    }
 
 private:
     // (key, record number) order of two entries whose keys agree before byte `off`. Eight bytes
@@ -137,6 +183,45 @@ private:
         return x.rec < y.rec;
     }
 
+    // Parts a[0, n) in place by the chunk byte at `shift`: count[d] records of digit d end at
+    // end[d]. False, with nothing moved, when all have the same digit.
+    static bool partition(SortRec* a, size_t n, int shift, size_t* count, size_t* end) {
+        std::fill(count, count + 256, size_t(0));
+        for (size_t i = 0; i < n; ++i) ++count[(a[i].chunk >> shift) & 255];
+        if (count[(a[0].chunk >> shift) & 255] == n) return false;
+        size_t next[256];
+        size_t sum = 0;
+        for (size_t d = 0; d < 256; ++d) {
+            next[d] = sum;
+            sum += count[d];
+            end[d] = sum;
+        }
+        // Each record is moved straight to its bucket, the one it displaces on in turn.
+        for (size_t d = 0; d < 256; ++d) {
+            while (next[d] < end[d]) {
+                SortRec x = a[next[d]];
+                size_t xd = (x.chunk >> shift) & 255;
+                while (xd != d) {
+                    std::swap(x, a[next[xd]++]);
+                    xd = (x.chunk >> shift) & 255;
+                }
+                a[next[d]++] = x;
+            }
+        }
+        return true;
+    }
+
+    // v[lo, hi) is in order of the chunks taken at `off`: sorts each run of equal ones further.
+    void sortTies(SortRec* v, size_t lo, size_t hi, size_t off) {
+        size_t i = lo;
+        while (i < hi) {
+            size_t j = i + 1;
+            while (j < hi && v[j].chunk == v[i].chunk) ++j;
+            if (j - i > 1) sortRange(v, i, j, off + 8);
+            i = j;
+        }
+    }
+
     // In-place MSD radix sort of a[0, n) by chunk, one byte a level from bit `shift` down; runs
     // below kSmall go to std::sort. The order among equal chunks is left as it falls: the caller
     // sorts each run of them further.
@@ -147,31 +232,11 @@ private:
                 std::sort(a, a + n, [](const SortRec& x, const SortRec& y) { return x.chunk < y.chunk; });
                 return;
             }
-            size_t count[256] = {};
-            for (size_t i = 0; i < n; ++i) ++count[(a[i].chunk >> shift) & 255];
-            if (count[(a[0].chunk >> shift) & 255] == n) {  // one digit for all: on to the next
+            size_t count[256], end[256];
+            if (!partition(a, n, shift, count, end)) {  // one digit for all: on to the next
                 if (shift == 0) return;
                 shift -= 8;
                 continue;
-            }
-            size_t next[256], end[256];
-            size_t sum = 0;
-            for (size_t d = 0; d < 256; ++d) {
-                next[d] = sum;
-                sum += count[d];
-                end[d] = sum;
-            }
-            // Each record is moved straight to its bucket, the one it displaces on in turn.
-            for (size_t d = 0; d < 256; ++d) {
-                while (next[d] < end[d]) {
-                    SortRec x = a[next[d]];
-                    size_t xd = (x.chunk >> shift) & 255;
-                    while (xd != d) {
-                        std::swap(x, a[next[xd]++]);
-                        xd = (x.chunk >> shift) & 255;
-                    }
-                    a[next[d]++] = x;
-                }
             }
             if (shift == 0) return;
             for (size_t d = 0, from = 0; d < 256; from = end[d], ++d)
@@ -208,13 +273,7 @@ private:
             }
             // Digits above the highest bit where the chunks differ are the same for all.
             radixByChunk(v + lo, hi - lo, (63 - std::countl_zero(mn ^ mx)) / 8 * 8);
-            size_t i = lo;
-            while (i < hi) {
-                size_t j = i + 1;
-                while (j < hi && v[j].chunk == v[i].chunk) ++j;
-                if (j - i > 1) sortRange(v, i, j, off + 8);
-                i = j;
-            }
+            sortTies(v, lo, hi, off);
             return;
         }
     }
