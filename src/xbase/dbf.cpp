@@ -387,6 +387,23 @@ Status DbfFile::readRows(uint64_t first, size_t count, uint8_t* buf) const try {
     return caughtFailure(path_);
 }
 
+Status DbfFile::viewRows(uint64_t first, size_t count, MappedView* view, std::vector<uint8_t>* buf,
+                         const uint8_t** rows) const try {
+    XB_TRY(usable(false));
+    if (first + count <= fileRecordCount_ &&
+        file_->mapView(headerLength_ + first * recordLength_, count * recordLength_, view)) {
+        *rows = view->data();
+        return Status::Ok();
+    }
+    view->reset();
+    buf->resize(count * recordLength_);
+    XB_TRY(readRows(first, count, buf->data()));
+    *rows = buf->data();
+    return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
+}
+
 Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) try {
     XB_TRY(usable(false));
     if (recNo == 0 || recNo > recordCount_)

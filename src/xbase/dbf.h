@@ -79,6 +79,11 @@ public:
     // the rows not yet written), leaving the read cache alone: safe to call from several threads
     // at once while nothing changes the table.
     Status readRows(uint64_t first, size_t count, uint8_t* buf) const;
+    // The same rows for a pass over many of them, without the copy where it can: mapped in
+    // place from the file into *view when all are in it, else read into *buf. *rows points at
+    // the first; valid while view and buf are unchanged. Thread-safe as readRows is.
+    Status viewRows(uint64_t first, size_t count, MappedView* view, std::vector<uint8_t>* buf,
+                    const uint8_t** rows) const;
     // Returns a pointer to the record's bytes, valid until the next call on this object.
     Status recordPtr(uint32_t recNo, const uint8_t** out);
     Status writeRecord(uint32_t recNo, const uint8_t* buf);

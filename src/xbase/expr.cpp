@@ -396,6 +396,13 @@ void KeyExpr::evaluateInto(const uint8_t* record, uint8_t* out) const {
     if (fastUpper_) cp1252::upperInPlace(out, at);
 }
 
+size_t KeyExpr::firstByteRead() const {
+    if (slices_.empty()) return 0;
+    size_t from = SIZE_MAX;
+    for (const auto& sl : slices_) from = std::min<size_t>(from, sl.first);
+    return from;
+}
+
 const std::string& KeyExpr::text() const { return text_; }
 char KeyExpr::type() const { return type_; }
 uint16_t KeyExpr::keySize() const { return keySize_; }

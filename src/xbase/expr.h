@@ -37,6 +37,8 @@ public:
     void evaluate(const uint8_t* record, std::string* out) const;
     // The same into out[0, keySize()).
     void evaluateInto(const uint8_t* record, uint8_t* out) const;
+    // The first byte of a record that evaluating reads (0 when that is not known).
+    size_t firstByteRead() const;
 
     // Turns a seek value given as UTF-8 into key bytes: character keys are converted to
     // Windows-1252 and cut to keySize (not padded: a shorter value is a prefix); numeric keys take

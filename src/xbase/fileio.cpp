@@ -63,6 +63,15 @@ public:
     void releaseCache(uint64_t offset, uint64_t length) override {
         ::posix_fadvise(fd_, off_t(offset), off_t(length), POSIX_FADV_DONTNEED);
     }
+    bool mapView(uint64_t offset, size_t length, MappedView* view) override {
+        if (length == 0) return false;
+        const uint64_t from = offset & ~uint64_t(::sysconf(_SC_PAGESIZE) - 1);
+        const size_t len = size_t(offset - from) + length;
+        void* p = ::mmap(nullptr, len, PROT_READ, MAP_SHARED | MAP_POPULATE, fd_, off_t(from));
+        if (p == MAP_FAILED) return false;
+        view->set(p, len, static_cast<const uint8_t*>(p) + (offset - from));
+        return true;
+    }
 
     Status read(uint64_t offset, void* buf, size_t n, size_t* got) override {
         size_t done = 0;
@@ -232,6 +241,7 @@ public:
     const uint8_t* mapRead(uint64_t length) override { return base_->mapRead(length); }
     void unmapRead() override { base_->unmapRead(); }
     void releaseCache(uint64_t offset, uint64_t length) override { base_->releaseCache(offset, length); }
+    bool mapView(uint64_t offset, size_t length, MappedView* view) override { return base_->mapView(offset, length, view); }
 
 private:
     std::unique_ptr<File> base_;
@@ -250,6 +260,13 @@ bool equalsFolded(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+void MappedView::reset() {
+    if (base_) ::munmap(base_, mapped_);
+    base_ = nullptr;
+    mapped_ = 0;
+    data_ = nullptr;
+}
 
 void adviseLargeArray(void* p, size_t bytes) {
     constexpr uintptr_t kHuge = uintptr_t(2) << 20;

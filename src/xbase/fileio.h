@@ -31,6 +31,30 @@ enum class LockKind { Shared, Exclusive, Unlock };
 // machine was measured at over 3 ms per megabyte: more than sorting the keys. Only a hint.
 void adviseLargeArray(void* p, size_t bytes);
 
+// A read-only view of part of a file, mapped from the system's cache (see File::mapView); the
+// mapping ends with the object.
+class MappedView {
+public:
+    MappedView() = default;
+    MappedView(const MappedView&) = delete;
+    MappedView& operator=(const MappedView&) = delete;
+    ~MappedView() { reset(); }
+    const uint8_t* data() const { return data_; }
+    void reset();
+    // Used by File::mapView: `base`/`mapped` as the system mapped them, `data` the asked-for start.
+    void set(void* base, size_t mapped, const uint8_t* data) {
+        reset();
+        base_ = base;
+        mapped_ = mapped;
+        data_ = data;
+    }
+
+private:
+    void* base_ = nullptr;
+    size_t mapped_ = 0;
+    const uint8_t* data_ = nullptr;
+};
+
 class File {
 public:
     virtual ~File() = default;
@@ -54,6 +78,15 @@ public:
         return nullptr;
     }
     virtual void unmapRead() {}
+    // Maps [offset, offset + length) for reading, its pages entered at once, into *view (which
+    // may be one of several at a time, from several threads). False when it cannot be mapped:
+    // the caller then reads. For a pass over a large file that would otherwise copy it all.
+    virtual bool mapView(uint64_t offset, size_t length, MappedView* view) {
+        (void)offset;
+        (void)length;
+        (void)view;
+        return false;
+    }
 
     // Tells the system that [offset, offset + length) will not be read again soon, so the memory
     // caching it may go to other uses (a file about to be replaced). Only a hint.

@@ -23,7 +23,20 @@ int errorCodeFor(const Status& s) {
 
 Library::Library(FileSystem& fs) : fs_(&fs) {}
 
-Library::~Library() { closeAll(); }
+Library::~Library() {
+    closeAll();
+    if (retiring_.joinable()) retiring_.join();
+}
+
+void Library::retire(std::unique_ptr<File> replaced) {
+    if (!replaced) return;
+    if (retiring_.joinable()) retiring_.join();
+    try {
+        retiring_ = std::thread([f = std::move(replaced)]() mutable { f.reset(); });
+    } catch (...) {
+        // No thread: the file went with the failed start, closed on this one.
+    }
+}
 
 int Library::record(const Status& s, int code) {
     try {

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbf.h"
@@ -88,6 +89,11 @@ public:
 private:
     friend class Table;
     void forget(Table* t);
+    // Closes a file that was just renamed over (its last handle) on a thread of its own: the
+    // system frees the replaced file's pages as it closes, tens of milliseconds for a large
+    // index that nobody need wait for. Joined before the next one starts and on destruction;
+    // closed here and now when no thread can be started.
+    void retire(std::unique_ptr<File> replaced);
 
     FileSystem* fs_;
     std::string dir_ = ".";
@@ -99,6 +105,7 @@ private:
     int code_ = 0;
     Status last_;
     std::vector<std::unique_ptr<Table>> tables_;
+    std::thread retiring_;
 };
 
 // Maps a Status to the library's negative error code.

@@ -1,12 +1,14 @@
 #include "ntx.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <bitset>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "helper_thread.h"
 #include "le.h"
 #include "ntx_format.h"
 
@@ -80,6 +82,24 @@ inline uint64_t chunkAt(const uint8_t* p, size_t n) {
     return v;
 }
 
+// Copies a key of n bytes (1 to 250) eight at a time: a memcpy of a length known only at run
+// time became a string instruction whose start-up cost, paid once per key of a bulk build,
+// outweighed the copy.
+inline void copyKey(uint8_t* d, const uint8_t* s, size_t n) {
+    if (n < 8) {
+        std::memcpy(d, s, n);
+        return;
+    }
+    uint64_t w;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&w, s + i, 8);
+        std::memcpy(d + i, &w, 8);
+        asm("" ::: "memory");  // keeps this a word loop rather than a memcpy call again
+    }
+    std::memcpy(&w, s + n - 8, 8);
+    std::memcpy(d + n - 8, &w, 8);
+}
+
 std::string cString(const uint8_t* p, size_t max) {
     size_t n = 0;
     while (n < max && p[n] != 0) ++n;
@@ -95,14 +115,58 @@ struct SortRec {
 
 // Sorts entries by (key, record number). Keys are fixed-size byte strings in one array; the sort
 // works on 16-byte records holding 8 key bytes at a time, and only runs that tie on those bytes
-// go on to the next 8.
+// go on to the next 8. It works in place: a second record array would be as much fresh memory
+// again, and on this kind of machine first touching memory costs more than sorting in it.
 class KeySorter {
 public:
+    static constexpr size_t kParallelMin = size_t(1) << 16;  // entries from which two threads sort
+
     KeySorter(const uint8_t* keys, size_t keySize, bool descending)
         : keys_(keys), keySize_(keySize), descending_(descending) {}
 
-    // Sorts v[0, n); tmp has room for n records.
-    void sort(SortRec* v, SortRec* tmp, size_t n) { sortRange(v, tmp, 0, n, 0); }
+    // Sorts v[0, n). A large array is parted by its first differing key byte here, and the
+    // parts are sorted by this thread and a helper, each taking the next part, largest first,
+    // as it comes free: on a busy machine the helper takes fewer and the caller waits at most
+    // for the one part the helper holds. Each part is sorted as the whole would have been.
+    void sort(SortRec* v, size_t n) {
+        if (n < kParallelMin || keySize_ < 1) {
+            sortRange(v, 0, n, 0);
+            return;
+        }
+        const size_t n0 = std::min<size_t>(8, keySize_);
+        uint64_t mn = UINT64_MAX, mx = 0;
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t c = chunkAt(keys_ + size_t(v[i].idx) * keySize_, n0);
+            if (descending_) c = ~c;
+            v[i].chunk = c;
+            mn = std::min(mn, c);
+            mx = std::max(mx, c);
+        }
+        if (mn == mx) {
+            sortRange(v, 0, n, 0);
+            return;
+        }
+        const int shift = (63 - std::countl_zero(mn ^ mx)) / 8 * 8;
+        size_t count[256], end[256];
+        partition(v, n, shift, count, end);
+        uint8_t parts[256];
+        for (size_t d = 0; d < 256; ++d) parts[d] = uint8_t(d);
+        std::sort(parts, parts + 256, [&](uint8_t a, uint8_t b) { return count[a] > count[b]; });
+        std::atomic<size_t> taken{0};
+        auto work = [&] {
+            for (size_t k; (k = taken.fetch_add(1)) < 256;) {
+                const size_t d = parts[k];
+                if (count[d] == 0) break;  // the rest are empty too
+                const size_t from = end[d] - count[d];
+                if (count[d] > 1 && shift > 0) radixByChunk(v + from, count[d], shift - 8);
+                sortTies(v, from, end[d], 0);
+            }
+        };
+        HelperThread helper;
+        helper.run(work);
+        work();
+        helper.join();
+    }
 
 private:
     // (key, record number) order of two entries whose keys agree before byte `off`. Eight bytes
@@ -119,35 +183,69 @@ private:
         return x.rec < y.rec;
     }
 
-    // Stable LSD radix sort of a[0, n) by chunk, 11 bits per pass (six passes; a pass where
-    // every record has the same digit is skipped).
-    static void radixByChunk(SortRec* a, SortRec* tmp, size_t n) {
-        constexpr int kBits = 11, kPasses = 6;
-        constexpr size_t kBuckets = size_t(1) << kBits;
-        std::vector<size_t> counts(kPasses * kBuckets, 0);
-        for (size_t i = 0; i < n; ++i) {
-            const uint64_t c = a[i].chunk;
-            for (int b = 0; b < kPasses; ++b) ++counts[size_t(b) * kBuckets + ((c >> (kBits * b)) & (kBuckets - 1))];
+    // Parts a[0, n) in place by the chunk byte at `shift`: count[d] records of digit d end at
+    // end[d]. False, with nothing moved, when all have the same digit.
+    static bool partition(SortRec* a, size_t n, int shift, size_t* count, size_t* end) {
+        std::fill(count, count + 256, size_t(0));
+        for (size_t i = 0; i < n; ++i) ++count[(a[i].chunk >> shift) & 255];
+        if (count[(a[0].chunk >> shift) & 255] == n) return false;
+        size_t next[256];
+        size_t sum = 0;
+        for (size_t d = 0; d < 256; ++d) {
+            next[d] = sum;
+            sum += count[d];
+            end[d] = sum;
         }
-        SortRec* src = a;
-        SortRec* dst = tmp;
-        for (int b = 0; b < kPasses; ++b) {
-            size_t* cnt = &counts[size_t(b) * kBuckets];
-            const int shift = kBits * b;
-            if (cnt[(src[0].chunk >> shift) & (kBuckets - 1)] == n) continue;
-            size_t sum = 0;
-            for (size_t x = 0; x < kBuckets; ++x) {
-                const size_t c = cnt[x];
-                cnt[x] = sum;
-                sum += c;
+        // Each record is moved straight to its bucket, the one it displaces on in turn.
+        for (size_t d = 0; d < 256; ++d) {
+            while (next[d] < end[d]) {
+                SortRec x = a[next[d]];
+                size_t xd = (x.chunk >> shift) & 255;
+                while (xd != d) {
+                    std::swap(x, a[next[xd]++]);
+                    xd = (x.chunk >> shift) & 255;
+                }
+                a[next[d]++] = x;
             }
-            for (size_t i = 0; i < n; ++i) dst[cnt[(src[i].chunk >> shift) & (kBuckets - 1)]++] = src[i];
-            std::swap(src, dst);
         }
-        if (src != a) std::copy(src, src + n, a);
+        return true;
     }
 
-    void sortRange(SortRec* v, SortRec* tmp, size_t lo, size_t hi, size_t off) {
+    // v[lo, hi) is in order of the chunks taken at `off`: sorts each run of equal ones further.
+    void sortTies(SortRec* v, size_t lo, size_t hi, size_t off) {
+        size_t i = lo;
+        while (i < hi) {
+            size_t j = i + 1;
+            while (j < hi && v[j].chunk == v[i].chunk) ++j;
+            if (j - i > 1) sortRange(v, i, j, off + 8);
+            i = j;
+        }
+    }
+
+    // In-place MSD radix sort of a[0, n) by chunk, one byte a level from bit `shift` down; runs
+    // below kSmall go to std::sort. The order among equal chunks is left as it falls: the caller
+    // sorts each run of them further.
+    static void radixByChunk(SortRec* a, size_t n, int shift) {
+        constexpr size_t kSmall = 256;
+        for (;;) {
+            if (n < kSmall) {
+                std::sort(a, a + n, [](const SortRec& x, const SortRec& y) { return x.chunk < y.chunk; });
+                return;
+            }
+            size_t count[256], end[256];
+            if (!partition(a, n, shift, count, end)) {  // one digit for all: on to the next
+                if (shift == 0) return;
+                shift -= 8;
+                continue;
+            }
+            if (shift == 0) return;
+            for (size_t d = 0, from = 0; d < 256; from = end[d], ++d)
+                if (count[d] > 1) radixByChunk(a + from, count[d], shift - 8);
+            return;
+        }
+    }
+
+    void sortRange(SortRec* v, size_t lo, size_t hi, size_t off) {
         while (hi - lo > 1) {
             if (off >= keySize_) {
                 std::sort(v + lo, v + hi, [](const SortRec& a, const SortRec& b) { return a.rec < b.rec; });
@@ -173,18 +271,9 @@ private:
                 off += 8;
                 continue;
             }
-            if (hi - lo >= 4096) {
-                radixByChunk(v + lo, tmp + lo, hi - lo);
-            } else {
-                std::sort(v + lo, v + hi, [](const SortRec& a, const SortRec& b) { return a.chunk < b.chunk; });
-            }
-            size_t i = lo;
-            while (i < hi) {
-                size_t j = i + 1;
-                while (j < hi && v[j].chunk == v[i].chunk) ++j;
-                if (j - i > 1) sortRange(v, tmp, i, j, off + 8);
-                i = j;
-            }
+            // Digits above the highest bit where the chunks differ are the same for all.
+            radixByChunk(v + lo, hi - lo, (63 - std::countl_zero(mn ^ mx)) / 8 * 8);
+            sortTies(v, lo, hi, off);
             return;
         }
     }
@@ -1051,16 +1140,18 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
 }
 
 Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
-                       std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                       std::unique_ptr<NtxIndex>* out, bool sync) try {
+                       KeyBlock keys, std::vector<uint32_t> recNos,
+                       std::unique_ptr<NtxIndex>* out, bool sync, std::unique_ptr<File>* replaced) try {
     out->reset();
+    if (replaced) replaced->reset();
     auto bad = [&](const std::string& m) { return Status::error(ErrorKind::BadArgument, path, m); };
     if (layout.keySize < 1 || layout.keySize > kMaxKeySize) return bad("key size must be 1 to 250");
-    if (keys.size() != recNos.size() * layout.keySize) return bad("key bytes do not match the record count");
+    const size_t count = recNos.empty() ? keys.size() / layout.keySize : recNos.size();
+    if (keys.size() != count * layout.keySize) return bad("key bytes do not match the record count");
     if (layout.expression.size() >= kHdrExpressionLen) return bad("key expression too long");
     if (layout.expression.find('\0') != std::string::npos) return bad("key expression holds a NUL");
     if (layout.tagName.size() > kTagNameMaxChars) return bad("tag name longer than 10 characters");
-    if (recNos.size() > UINT32_MAX) return bad("too many keys");
+    if (count > UINT32_MAX) return bad("too many keys");
 
     const size_t ks = layout.keySize;
     const uint16_t itemSize = uint16_t(layout.keySize + kItemOverhead);
@@ -1070,22 +1161,21 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     // Sort (key, record number) on this thread: a second one gained little over the merge it
     // then needs, and nothing when the other core is busy. The record arrays are not cleared
     // first: every slot is written before it is read.
-    const size_t count = recNos.size();
     std::unique_ptr<SortRec[]> order(new SortRec[count]);
     adviseLargeArray(order.get(), count * sizeof(SortRec));
-    for (size_t i = 0; i < count; ++i) order[i] = {0, recNos[i], uint32_t(i)};
-    recNos.clear();
-    recNos.shrink_to_fit();
-    {
-        std::unique_ptr<SortRec[]> tmp(new SortRec[count]);
-        adviseLargeArray(tmp.get(), count * sizeof(SortRec));
-        KeySorter(keys.data(), ks, layout.descending).sort(order.get(), tmp.get(), count);
+    if (recNos.empty()) {
+        for (size_t i = 0; i < count; ++i) order[i] = {0, uint32_t(i + 1), uint32_t(i)};
+    } else {
+        for (size_t i = 0; i < count; ++i) order[i] = {0, recNos[i], uint32_t(i)};
+        recNos.clear();
+        recNos.shrink_to_fit();
     }
+    KeySorter(keys.data(), ks, layout.descending).sort(order.get(), count);
     size_t entries = count;
     if (layout.unique && entries) {
         size_t w = 1;
         for (size_t i = 1; i < entries; ++i) {
-            if (std::memcmp(&keys[size_t(order[i].idx) * ks], &keys[size_t(order[w - 1].idx) * ks], ks) != 0) {
+            if (std::memcmp(keys.data() + size_t(order[i].idx) * ks, keys.data() + size_t(order[w - 1].idx) * ks, ks) != 0) {
                 order[w++] = order[i];
             }
         }
@@ -1132,13 +1222,10 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     std::vector<uint8_t> upper(plan.size() * kPageSize);  // level L >= 1 at L * kPageSize
     const std::string tmp = path + ".building";
     std::unique_ptr<File> f;
-    if (fs.exists(path)) {
-        // The index being replaced is not read again: the memory caching it can take the new
-        // file's pages, and the rename has less to let go of.
-        std::unique_ptr<File> old;
-        uint64_t oldSize = 0;
-        if (fs.open(path, OpenMode::Read, &old).ok() && old->size(&oldSize).ok()) old->releaseCache(0, oldSize);
-    }
+    // The file being replaced, held open across the rename for the caller (see `replaced`).
+    // Otherwise the rename is the last link to go, and frees the old file's pages itself.
+    std::unique_ptr<File> old;
+    if (replaced && fs.exists(path) && !fs.open(path, OpenMode::Read, &old).ok()) old.reset();
     // An exception on its way out (memory gone part-way) must not leave the file behind either.
     struct Leftover {
         FileSystem& fs;
@@ -1186,16 +1273,16 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     uint8_t it[kItemOverhead + kMaxKeySize];  // the entry going up as a separator
     for (size_t e = 0; e < entries && ws.ok(); ++e) {
         if (e + 32 < entries) {
-            const uint8_t* ahead = &keys[size_t(order[e + 32].idx) * ks];
+            const uint8_t* ahead = keys.data() + size_t(order[e + 32].idx) * ks;
             __builtin_prefetch(ahead);
             __builtin_prefetch(ahead + ks - 1);
         }
-        const uint8_t* key = &keys[size_t(order[e].idx) * ks];
+        const uint8_t* key = keys.data() + size_t(order[e].idx) * ks;
         const uint16_t n = keysIn(leaf);
         if (n < plan[0].target(plan[0].curIndex, maxItems, half)) {
             uint8_t* d = itemAt(leaf, n);  // child pointer stays 0
             le::put32(d + kItemRecNo, order[e].rec);
-            std::memcpy(d + kItemKey, key, ks);
+            copyKey(d + kItemKey, key, ks);
             le::put16(leaf + kPageCount, uint16_t(n + 1));
             continue;
         }
@@ -1235,8 +1322,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     }
     if (!ws.ok()) return failed(ws);
     wbuf.reset();
-    keys.clear();
-    keys.shrink_to_fit();
+    keys.release();
     order.reset();
 
     uint8_t h[kPageSize] = {};
@@ -1259,6 +1345,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     if (s.ok()) s = fs.rename(tmp, path);
     if (!s.ok()) return s;
     leftover.keep = true;
+    if (replaced) *replaced = std::move(old);
     if (sync) fs.syncDir(dirName(path));  // a failed directory sync only weakens durability
     return open(fs, path, false, out);
 } catch (...) {

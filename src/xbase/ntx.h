@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,36 @@ struct NtxSpec {
     bool unique = false;
     bool descending = false;
     std::string tagName;     // stored at header offset 538 (at most 10 characters)
+};
+
+// The key bytes handed to NtxIndex::build: a vector's, or a block taken without filling it
+// first (uninitialized()), for a caller that writes every byte itself. Zero-filling tens of
+// megabytes on one thread, before the threads that write the keys start, was a pass of its
+// own in every rebuild.
+class KeyBlock {
+public:
+    KeyBlock() = default;
+    KeyBlock(std::vector<uint8_t> bytes) : vec_(std::move(bytes)) {}  // NOLINT: implicit on purpose
+    KeyBlock(std::initializer_list<uint8_t> bytes) : vec_(bytes) {}
+    static KeyBlock uninitialized(size_t size) {
+        KeyBlock k;
+        k.raw_.reset(new uint8_t[size]);
+        k.rawSize_ = size;
+        return k;
+    }
+    uint8_t* data() { return raw_ ? raw_.get() : vec_.data(); }
+    const uint8_t* data() const { return raw_ ? raw_.get() : vec_.data(); }
+    size_t size() const { return raw_ ? rawSize_ : vec_.size(); }
+    void release() {
+        raw_.reset();
+        rawSize_ = 0;
+        std::vector<uint8_t>().swap(vec_);
+    }
+
+private:
+    std::vector<uint8_t> vec_;
+    std::unique_ptr<uint8_t[]> raw_;
+    size_t rawSize_ = 0;
 };
 
 struct NtxHeaderInfo {
@@ -65,10 +96,17 @@ public:
     // (key, record number) here (unique: the first record of each key only). The file is written
     // under a temporary name, synced and renamed over `path`, so an existing index is replaced
     // whole or not at all. Max/half follow the usual formula (docs/formats.md 2.4). With sync
-    // the file is fsynced before the rename.
+    // the file is fsynced before the rename. recNos may be empty: the keys are then those of
+    // records 1, 2, 3 ... in turn.
+    //
+    // With `replaced`, the file being replaced is held open across the rename and handed back
+    // there once the new one is in place (null when there was none, or on failure): the system
+    // frees the old file's pages when that last handle closes, which the caller may do off its
+    // critical path instead of inside the rename.
     static Status build(FileSystem& fs, const std::string& path, const NtxSpec& layout,
-                        std::vector<uint8_t> keys, std::vector<uint32_t> recNos,
-                        std::unique_ptr<NtxIndex>* out, bool sync = true);
+                        KeyBlock keys, std::vector<uint32_t> recNos,
+                        std::unique_ptr<NtxIndex>* out, bool sync = true,
+                        std::unique_ptr<File>* replaced = nullptr);
 
     const NtxHeaderInfo& header() const { return hdr_; }
     const std::string& path() const { return path_; }

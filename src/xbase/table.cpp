@@ -13,7 +13,9 @@ namespace xbase {
 
 namespace {
 
-constexpr size_t kKeyReadBytes = 1 << 20;     // rows read at once while collecting keys
+// Rows taken at once while collecting keys: mapped in place (read when the file cannot be), so
+// a window this size adds to the process's resident memory only while it is looked at.
+constexpr size_t kKeyReadBytes = 4 << 20;
 constexpr uint32_t kParallelKeysMin = 1 << 16;  // rows from which keys are collected on two threads
 
 // Read-ahead of index-order scans.
@@ -651,14 +653,11 @@ Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>*
     if (rebuilt) *rebuilt = 0;
     for (size_t i = 0; i < tags_.size(); ++i) {
         auto& t = tags_[i];
-        std::vector<uint8_t> keys;
-        std::vector<uint32_t> recNos;
+        KeyBlock keys;  // of records 1, 2, 3 ... in turn
         if (collected) {
-            keys = std::move((*collected)[i]);
-            recNos.resize(keys.size() / t->expr().keySize());
-            for (size_t r = 0; r < recNos.size(); ++r) recNos[r] = uint32_t(r + 1);
+            keys = KeyBlock(std::move((*collected)[i]));
         } else {
-            XB_TRY(collectKeys(t->expr(), &keys, &recNos));
+            XB_TRY(collectKeys(t->expr(), &keys));
         }
         NtxSpec layout;
         layout.expression = t->index().header().expression;
@@ -670,32 +669,38 @@ Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>*
         const std::string ixPath = t->index().path();
         XB_TRY(t->index().close());
         t->index_.reset();
-        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_,
-                               lib_->syncOnFlush()));
+        std::unique_ptr<File> replaced;
+        XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), {}, &t->index_,
+                               lib_->syncOnFlush(), &replaced));
+        lib_->retire(std::move(replaced));
         if (rebuilt) ++*rebuilt;
     }
     return Status::Ok();
 }
 
-Status Table::collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos) {
+Status Table::collectKeys(const KeyExpr& expr, KeyBlock* keys) {
     const uint32_t n = dbf_->recordCount();
     const size_t ks = expr.keySize();
     const size_t rl = dbf_->recordLength();
-    keys->clear();
-    keys->reserve(size_t(n) * ks);
+    // Not zero-filled: every byte is written below, by the thread that collects its row.
+    *keys = KeyBlock::uninitialized(size_t(n) * ks);
     adviseLargeArray(keys->data(), size_t(n) * ks);
-    keys->resize(size_t(n) * ks);
-    recNos->resize(n);
-    for (uint32_t r = 0; r < n; ++r) (*recNos)[r] = r + 1;
-    // Rows are read a block at a time; a large table in two halves, the second on a helper thread.
+    const size_t keyFrom = std::min<size_t>(expr.firstByteRead(), rl - 1);
+    // Rows are taken a block at a time; a large table in two halves, the second on a helper thread.
     auto work = [&](uint32_t from, uint32_t to, Status* st) {
         *st = guarded(path(), [&] {
             const size_t perRead = std::max<size_t>(1, kKeyReadBytes / rl);
-            std::vector<uint8_t> buf(perRead * rl);
+            MappedView view;
+            std::vector<uint8_t> buf;
             for (uint32_t r = from; r < to;) {
                 const size_t k = std::min<size_t>(to - r, perRead);
-                XB_TRY(dbf_->readRows(r, k, buf.data()));
-                for (size_t i = 0; i < k; ++i) expr.evaluateInto(&buf[i * rl], &(*keys)[(r + i) * ks]);
+                const uint8_t* rows = nullptr;
+                XB_TRY(dbf_->viewRows(r, k, &view, &buf, &rows));
+                for (size_t i = 0; i < k; ++i) {
+                    // Only the key's fields of each row are read: fetch them some rows ahead.
+                    if (i + 8 < k) __builtin_prefetch(rows + (i + 8) * rl + keyFrom);
+                    expr.evaluateInto(rows + i * rl, keys->data() + (r + i) * ks);
+                }
                 r += uint32_t(k);
             }
             return Status::Ok();
@@ -808,9 +813,8 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
         const std::string ixPath = resolveName(lib_->fs(), dir, layout.name + ".ntx");
         if (lib_->safety() && lib_->fs().exists(ixPath))
             return giveBack(lib_->record(Status::error(ErrorKind::Exists, ixPath, "index file exists"), kErrExists));
-        std::vector<uint8_t> keys;
-        std::vector<uint32_t> recNos;
-        s = collectKeys(t->expr_, &keys, &recNos);
+        KeyBlock keys;
+        s = collectKeys(t->expr_, &keys);
         if (!s.ok()) return giveBack(fail(s));
         NtxSpec ns;
         ns.expression = layout.expression;
@@ -826,7 +830,9 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
                 old->index_.reset();
                 replaced.push_back({old.get(), ixPath});
             }
-        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush());
+        std::unique_ptr<File> retired;  // the replaced file, closed off the caller's wait
+        s = NtxIndex::build(lib_->fs(), ixPath, ns, std::move(keys), {}, &t->index_, lib_->syncOnFlush(), &retired);
+        lib_->retire(std::move(retired));
         if (!s.ok()) return giveBack(lib_->record(s, kErrCreate));
         if (lib_->fs().exists(pendingMarker(ixPath))) (void)lib_->fs().remove(pendingMarker(ixPath));
         groupText += baseName(ixPath) + "\n";
@@ -834,8 +840,13 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     }
     if (lib_->safety() && lib_->fs().exists(groupPath))
         return giveBack(lib_->record(Status::error(ErrorKind::Exists, groupPath, "group file exists"), kErrExists));
-    s = writeFileAtomic(lib_->fs(), groupPath, groupText);
-    if (!s.ok()) return giveBack(lib_->record(s, kErrCreate));
+    // The group file, a few bytes, is always written synced. A rebuild names the same files
+    // again, though: a group file that already says so stays as it is, with no sync to wait for.
+    std::string oldText;
+    if (!lib_->fs().exists(groupPath) || !readWholeFile(lib_->fs(), groupPath, &oldText).ok() || oldText != groupText) {
+        s = writeFileAtomic(lib_->fs(), groupPath, groupText);
+        if (!s.ok()) return giveBack(lib_->record(s, kErrCreate));
+    }
     for (auto& old : tags_)
         if (old->index_) (void)old->index().close();
     tags_ = std::move(made);
@@ -882,10 +893,11 @@ Status Table::openGroup(const std::string& groupPath) {
             layout.tagName = t->name_.substr(0, 10);
             XB_TRY(t->index_->close());
             t->index_.reset();
-            std::vector<uint8_t> keys;
-            std::vector<uint32_t> recNos;
-            XB_TRY(collectKeys(t->expr_, &keys, &recNos));
-            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), std::move(recNos), &t->index_, lib_->syncOnFlush()));
+            KeyBlock keys;
+            XB_TRY(collectKeys(t->expr_, &keys));
+            std::unique_ptr<File> replaced;
+            XB_TRY(NtxIndex::build(lib_->fs(), ixPath, layout, std::move(keys), {}, &t->index_, lib_->syncOnFlush(), &replaced));
+            lib_->retire(std::move(replaced));
             XB_TRY(lib_->fs().remove(pendingMarker(ixPath)));
         }
         if (t->expr_.keySize() != t->index_->keySize())

@@ -162,7 +162,7 @@ private:
     // already collected.
     Status rebuildIndexes(size_t* rebuilt = nullptr, std::vector<std::vector<uint8_t>>* keys = nullptr);
     Status syncCursor();
-    Status collectKeys(const KeyExpr& expr, std::vector<uint8_t>* keys, std::vector<uint32_t>* recNos);
+    Status collectKeys(const KeyExpr& expr, KeyBlock* keys);
 
     // Read-ahead for scans in index order. Rows visited one by one in index order lie all over
     // the file, and one read call per row is what such a scan costs. After a run of single steps

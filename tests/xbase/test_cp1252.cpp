@@ -71,6 +71,19 @@ TEST(Cp1252, UpperAndLowerFollowWindows1252Letters) {
         EXPECT_EQ(cp1252::upper((unsigned char)c), c) << c;
     }
     EXPECT_EQ(cp1252::lower(0xD7), 0xD7);
+    // In place, every byte at every position of a run, among plain ASCII or not, as upper() says.
+    for (int b = 0; b < 256; ++b) {
+        for (const char fill : {'m', '\xE9'}) {
+            std::string run(19, fill), want(19, char(cp1252::upper((unsigned char)fill)));
+            for (size_t at : {size_t(0), size_t(7), size_t(8), size_t(15), size_t(18)}) {
+                std::string got = run, exp = want;
+                got[at] = char(b);
+                exp[at] = char(cp1252::upper((unsigned char)b));
+                cp1252::upperInPlace(got);
+                ASSERT_EQ(got, exp) << b << " at " << at;
+            }
+        }
+    }
     // upper and lower are inverse on every pair they change.
     for (int b = 0; b < 256; ++b) {
         const unsigned char c = (unsigned char)b;

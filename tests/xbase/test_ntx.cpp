@@ -245,14 +245,19 @@ TEST_F(NtxTest, UniqueIndexKeepsTheFirstRecordOfEachKey) {
 TEST_F(NtxTest, LargeBuildsSortAcrossBothHalvesLikeTheModel) {
     const uint32_t n = 70000;  // well above the size sorted with radix passes
     std::mt19937 rng(11);
+    // With a first byte that differs, the sort parts the entries by it and sorts the parts on
+    // two threads; with the stem shared from the first byte on, it cannot.
+    for (const bool sharedStem : {true, false})
     for (const bool descending : {false, true}) {
         for (const bool unique : {false, true}) {
-            SCOPED_TRACE(std::string(descending ? "descending" : "ascending") + (unique ? " unique" : ""));
+            SCOPED_TRACE(std::string(descending ? "descending" : "ascending") + (unique ? " unique" : "") +
+                         (sharedStem ? "" : ", first bytes differ"));
             Model all(descending), firsts(descending);
             std::set<std::string> seen;
             for (uint32_t r = 1; r <= n; ++r) {
-                // A shared 12-byte stem, a surname from a small set, then a tail that differs late.
-                std::string key = "SAMESTEMXXXX" + std::to_string(rng() % 50) + "|" + std::to_string(rng() % 3000);
+                // A 12-byte stem, a surname from a small set, then a tail that differs late.
+                const std::string stem = sharedStem ? "SAMESTEMXXXX" : char('A' + rng() % 7) + std::string("AMESTEMXXXX");
+                std::string key = stem + std::to_string(rng() % 50) + "|" + std::to_string(rng() % 3000);
                 key = ntxtest::padded(key, 32);
                 all.insert({key, r});
                 if (seen.insert(key).second) firsts.insert({key, r});

@@ -192,6 +192,22 @@ TEST_F(TableTest, SafetyKeepsExistingIndexFilesUnlessSwitchedOff) {
     EXPECT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk);
 }
 
+// A rebuild hands the replaced file to a closing thread: at most the last one may still be
+// open, never one per rebuild, and the new index reads as before.
+TEST_F(TableTest, RebuildsLeaveNoHandlesOfReplacedIndexesBehind) {
+    Table* t = makeBook({{"Brown", "B"}, {"Adams", "A"}});
+    lib.setSafety(false);
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+    };
+    const auto before = openFiles();
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk);
+    EXPECT_LE(openFiles(), before + 1);
+    t->selectTag(t->tag("Address"));
+    ASSERT_EQ(t->top(), kOk);
+    EXPECT_EQ(t->field("First")->str().substr(0, 5), "Adams");
+}
+
 TEST_F(TableTest, FieldsConvertTextNumbersDatesAndFlags) {
     Table* t = makeBook({});
     ASSERT_EQ(t->appendBlank(), kOk);
