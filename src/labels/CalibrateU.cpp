@@ -121,7 +121,9 @@ TCalibrate::TCalibrate(const QString& printerName, std::function<std::unique_ptr
     setFixedSize(sizeHint().expandedTo(QSize(460, 0)));
 }
 
-double TCalibrate::toPoints(double v) const { return inches_ ? v * 72.0 : v / kMmPerPoint; }
+double TCalibrate::toPoints(double v) const {
+    return MeasureToPoints(v, inches_ ? MeasureUnit::Inch : MeasureUnit::Millimetre);
+}
 
 void TCalibrate::UnitChanged() {
     const auto crosshairs = CalibrationCrosshairs();
@@ -172,32 +174,28 @@ void TCalibrate::BtnWorkOutClick() {
     // The correction moves positions from the printable corner: where that corner is on paper.
     QPointF corner;
     if (std::unique_ptr<Printer> printer = makePrinter_ ? makePrinter_() : nullptr)
-        corner = QPointF(printer->printingOffset().x() * 72.0 / std::max(1, printer->dpiX()),
-                         printer->printingOffset().y() * 72.0 / std::max(1, printer->dpiY()));
+        corner = PrintingOffsetPoints(*printer);
+    const auto refuse = [this](const QString& why) {
+        haveWorked_ = false;
+        BtnStore->setEnabled(false);
+        LblResult->setText(why);
+    };
     PrinterCalibration cal;
-    if (!SolveSheetCalibration(a, b, corner, &cal)) {
-        haveWorked_ = false;
-        BtnStore->setEnabled(false);
-        LblResult->setText(QStringLiteral("A and B cannot be measured at the same place."));
-        return;
-    }
+    if (!SolveSheetCalibration(a, b, corner, &cal))
+        return refuse(QStringLiteral("A and B cannot be measured at the same place."));
     // A measurement far out is a misreading (the wrong edge, the wrong unit), not a printer.
-    if (std::abs(cal.dxPt) > 36 || std::abs(cal.dyPt) > 36 || cal.scale < 0.95 || cal.scale > 1.05) {
-        haveWorked_ = false;
-        BtnStore->setEnabled(false);
-        LblResult->setText(QStringLiteral("These distances are more than half an inch or 5 % off the "
-                                          "printed ones; measure again, from the paper's edges."));
-        return;
-    }
+    if (std::abs(cal.dxPt) > 36 || std::abs(cal.dyPt) > 36 || cal.scale < 0.95 || cal.scale > 1.05)
+        return refuse(QStringLiteral("These distances are more than half an inch or 5 % off the "
+                                     "printed ones; measure again, from the paper's edges."));
     worked_ = cal;
     haveWorked_ = true;
     BtnStore->setEnabled(true);
     LblResult->setText(QStringLiteral("Correction: ") + DescribeCalibration(cal));
 }
 
-void TCalibrate::BtnStoreClick() {
-    if (!haveWorked_ || !LibHandle) return;
-    const xbase::Status s = StorePrinterCalibration(*LibHandle, printer_.toStdString(), worked_);
+void TCalibrate::store(const PrinterCalibration& cal) {
+    if (!LibHandle) return;
+    const xbase::Status s = StorePrinterCalibration(*LibHandle, printer_.toStdString(), cal);
     if (!s.ok()) {
         Messages::error(QStringLiteral("The correction could not be stored:\r\n") +
                             QString::fromStdString(s.toString()),
@@ -207,17 +205,11 @@ void TCalibrate::BtnStoreClick() {
     ShowStored();
 }
 
-void TCalibrate::BtnClearClick() {
-    if (!LibHandle) return;
-    const xbase::Status s = StorePrinterCalibration(*LibHandle, printer_.toStdString(), PrinterCalibration{});
-    if (!s.ok()) {
-        Messages::error(QStringLiteral("The correction could not be stored:\r\n") +
-                            QString::fromStdString(s.toString()),
-                        this);
-        return;
-    }
-    ShowStored();
+void TCalibrate::BtnStoreClick() {
+    if (haveWorked_) store(worked_);
 }
+
+void TCalibrate::BtnClearClick() { store(PrinterCalibration{}); }
 
 void CalibratePrinter1Click() {
     const QString name = QtPrinter(&WindowPrompts()).printerName();

@@ -45,6 +45,8 @@ public:
 
 private:
     void UnitChanged();
+    // Stores `cal` for the printer, telling the user when it cannot be written.
+    void store(const PrinterCalibration& cal);
     void ShowStored();
     double toPoints(double v) const;
 

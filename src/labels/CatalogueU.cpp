@@ -151,17 +151,18 @@ TCatalogueWindow::TCatalogueWindow(const StockCatalogue& catalogue, QWidget* par
 }
 
 void TCatalogueWindow::filter(const QString& text) {
-    shown_ = SearchCatalogue(cat_, text);
+    std::vector<const CatalogueEntry*> shown = SearchCatalogue(cat_, text);
     // A part number typed whole comes first: "avery 5160" stands on 5160, not on 15160.
     const QStringList words = text.simplified().split(u' ', Qt::SkipEmptyParts);
-    std::stable_partition(shown_.begin(), shown_.end(), [&](const CatalogueEntry* e) {
+    std::stable_partition(shown.begin(), shown.end(), [&](const CatalogueEntry* e) {
         return std::any_of(words.begin(), words.end(),
                            [&](const QString& w) { return e->part.compare(w, Qt::CaseInsensitive) == 0; });
     });
-    model_->setRows(shown_);
-    if (!shown_.empty()) table_->selectRow(0);
-    add_->setEnabled(!shown_.empty());
-    QString counted = QStringLiteral("%1 of %2 label sheets").arg(shown_.size()).arg(cat_.entries.size());
+    const size_t found = shown.size();
+    model_->setRows(std::move(shown));
+    if (found > 0) table_->selectRow(0);
+    add_->setEnabled(found > 0);
+    QString counted = QStringLiteral("%1 of %2 label sheets").arg(found).arg(cat_.entries.size());
     if (cat_.skipped > 0) counted += QStringLiteral(" (%1 round or other shapes left out)").arg(cat_.skipped);
     count_->setText(counted);
 }
@@ -183,7 +184,7 @@ void TCatalogueWindow::choose() {
     const QModelIndexList picked = table_->selectionModel()->selectedRows();
     if (picked.isEmpty()) return;
     const int row = picked.first().row();
-    if (row < 0 || row >= int(shown_.size())) return;
-    chosen_ = shown_[size_t(row)];
+    if (row < 0 || row >= int(model_->rows().size())) return;
+    chosen_ = model_->rows()[size_t(row)];
     accept();
 }

@@ -40,7 +40,6 @@ private:
     void choose();
 
     const StockCatalogue& cat_;
-    std::vector<const CatalogueEntry*> shown_;
     const CatalogueEntry* chosen_ = nullptr;
     QLineEdit* search_ = nullptr;
     QTableView* table_ = nullptr;

@@ -199,7 +199,7 @@ LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& fon
                    int startColumn, int startRow)
     : refusal_(CheckStock(stock, printer)), sheet_(printer, stock, font, startColumn, startRow),
       stock_(stock), startColumn_(startColumn), startRow_(startRow),
-      preview_(dynamic_cast<PageCapture*>(&printer) != nullptr) {}
+      remembersSheet_(dynamic_cast<PageCapture*>(&printer) == nullptr) {}
 
 bool LabelRun::end(bool pending) {
     if (!sheet_.finish(pending)) {
@@ -212,7 +212,7 @@ bool LabelRun::end(bool pending) {
 
 void LabelRun::rememberSheet() {
     // A preview uses no labels: the sheet stays where the last printed run left it.
-    if (!remembersSheet_ || preview_ || stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
+    if (!remembersSheet_ || stock_.Continuous || labelsPlaced() == 0 || !LibHandle) return;
     std::optional<SheetPosition> next = NextFreeLabel(sheet_.geometry().nAcross, sheet_.geometry().rowsPerPage,
                                                       startColumn_, startRow_, labelsPlaced());
     if (next) next->date = QDate::currentDate();

@@ -156,7 +156,9 @@ public:
     const DataStatus& opened() const { return opened_; }
     // Why the next free label of a partly used sheet could not be remembered, or "".
     QString sheetNote() const { return sheetNote_; }
-    // A run laid out for a preview prints nothing, so it leaves the sheet memory alone.
+    // A run laid out for a preview prints nothing, so it leaves the sheet memory alone. A run
+    // straight onto a PageCapture knows it is one; a capture behind another printer (a
+    // correction) is told.
     void setRemembersSheet(bool remember) { remembersSheet_ = remember; }
 
 private:
@@ -170,9 +172,8 @@ private:
     std::vector<CardPick> picks_;
     TLabelRecord stock_;
     int startColumn_ = 1, startRow_ = 1;
-    bool preview_ = false;  // laid out onto a PageCapture: nothing printed
-    QString sheetNote_;
     bool remembersSheet_ = true;
+    QString sheetNote_;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
