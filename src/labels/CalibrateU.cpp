@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <cmath>
 
 #include "app/Fatal.h"
