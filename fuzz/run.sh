@@ -6,8 +6,8 @@
 #                                        fuzz_importrun fuzz_datafolder
 # Each target runs in one process; the windows are not built (-DMERROWBY_GUI=OFF).
 # Crashes are saved under fuzz/artifacts/<target>/. Once mended, keep each so that the normal
-# suite replays it: a table or index the file targets failed on in tests/fixtures/broken/ (as
-# .dbf or .ntx), an input of fuzz_datafolder, fuzz_importrun or fuzz_indexwrite as it is in
+# suite replays it: a file that must now be refused in tests/fixtures/broken/ (as .dbf or .ntx),
+# any other input of fuzz_table, fuzz_indexwrite, fuzz_importrun or fuzz_datafolder as it is in
 # tests/fixtures/fuzz/<target>/. fuzz/coverage.sh counts the functions the corpora reach.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."

@@ -127,7 +127,8 @@ void Field::assign(std::string_view utf8) try {
         const std::string_view t = trimmed(utf8);
         std::fill(p, p + len, uint8_t(' '));
         bool digits = t.size() == 8 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (digits) std::copy(t.begin(), t.end(), p);
+        // A date column is eight wide; one of another width in a foreign file gets what fits.
+        if (digits) std::copy_n(t.begin(), std::min(len, t.size()), p);
         return;
     }
     default: {

@@ -15,6 +15,7 @@
 extern "C" int ReplayDataFolder(const uint8_t* data, size_t size);
 extern "C" int ReplayImportRun(const uint8_t* data, size_t size);
 extern "C" int ReplayIndexWrite(const uint8_t* data, size_t size);
+extern "C" int ReplayTable(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -29,6 +30,7 @@ const Target kTargets[] = {
     {"fuzz_datafolder", ReplayDataFolder},
     {"fuzz_importrun", ReplayImportRun},
     {"fuzz_indexwrite", ReplayIndexWrite},
+    {"fuzz_table", ReplayTable},
 };
 
 TEST(FuzzFindings, EveryKeptInputRunsThroughItsTarget) {

@@ -236,6 +236,28 @@ TEST_F(TableTest, FieldsConvertTextNumbersDatesAndFlags) {
     EXPECT_EQ(t->field("Nope"), nullptr);
 }
 
+TEST_F(TableTest, ADateColumnNarrowerThanADateTakesOnlyWhatFits) {
+    // Another program's table with a six-wide date column: a date is written into its six bytes
+    // and the column after it keeps its text.
+    ASSERT_NE(lib.create("Odd", {{"Sent", 'C', 6, 0}, {"Note", 'C', 4, 0}}), nullptr);
+    lib.closeAll();
+    {
+        std::fstream f(dir + "/Odd.dbf", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(32 + 11);  // the first descriptor's type byte
+        f.put('D');
+    }
+    lib.setAutoOpen(false);  // no indexes
+    Table* t = lib.open("Odd");
+    ASSERT_NE(t, nullptr) << lib.lastError().toString();
+    ASSERT_EQ(t->appendBlank(), kOk);
+    t->field("Note")->assign("KEEP");
+    t->field("Sent")->assign("20241224");
+    ASSERT_EQ(t->flush(), kOk);
+    ASSERT_EQ(t->go(1), kOk);
+    EXPECT_EQ(t->field("Note")->str(), "KEEP");
+    EXPECT_EQ(t->field("Sent")->str(), "202412");
+}
+
 TEST_F(TableTest, AssigningWithoutACurrentRowIsAnErrorNotACrash) {
     Table* t = makeBook({});
     EXPECT_EQ(t->top(), kEof);
