@@ -1,4 +1,4 @@
-#include "print/QtPrinter.h"
+#include "printing/QtPrinter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDateTime>
@@ -10,8 +10,8 @@
 #include <QTextDocument>
 #include <QTextFrame>
 
-#include "data/RunContext.h"
-#include "print/PaperSize.h"
+#include "core/run/RunContext.h"
+#include "core/print/PaperSize.h"
 
 namespace {
 

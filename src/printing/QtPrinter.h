@@ -19,7 +19,7 @@
 #include <memory>
 #include <optional>
 
-#include "print/Printer.h"
+#include "core/print/Printer.h"
 
 class Prompts;
 class QPainter;

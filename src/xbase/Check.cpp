@@ -1,11 +1,11 @@
-#include "xbase/check.h"
+#include "xbase/Check.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "xbase/dbf.h"
-#include "xbase/expr.h"
-#include "xbase/ntx.h"
+#include "xbase/Dbf.h"
+#include "xbase/KeyExpr.h"
+#include "xbase/Ntx.h"
 
 namespace xbase {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "fileio.h"
-#include "status.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 

@@ -1,4 +1,4 @@
-#include "cp1252.h"
+#include "xbase/Cp1252.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "dbf.h"
+#include "xbase/Dbf.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 #include <ctime>
 #include <charconv>
 
-#include "dbf_format.h"
-#include "le.h"
+#include "xbase/DbfFormat.h"
+#include "xbase/LittleEndian.h"
 
 namespace xbase {
 

@@ -1,4 +1,4 @@
-#include "fileio.h"
+#include "xbase/FileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "status.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 

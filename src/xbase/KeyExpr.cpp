@@ -1,4 +1,4 @@
-#include "xbase/expr.h"
+#include "xbase/KeyExpr.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "xbase/cp1252.h"
+#include "xbase/Cp1252.h"
 
 namespace xbase {
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf.h"
-#include "status.h"
+#include "xbase/Dbf.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 

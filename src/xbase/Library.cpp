@@ -1,4 +1,4 @@
-#include "xbase/library.h"
+#include "xbase/Library.h"
 
 #include <algorithm>
 

@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "dbf.h"
-#include "fileio.h"
-#include "status.h"
-#include "table.h"
+#include "xbase/Dbf.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Status.h"
+#include "xbase/Table.h"
 
 namespace xbase {
 

@@ -1,4 +1,4 @@
-#include "ntx.h"
+#include "xbase/Ntx.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <new>
 
-#include "helper_thread.h"
-#include "le.h"
-#include "ntx_format.h"
+#include "xbase/HelperThread.h"
+#include "xbase/LittleEndian.h"
+#include "xbase/NtxFormat.h"
 
 // How the pieces fit: Impl keeps the header image and a cache of raw 1024-byte pages indexed by
 // page number, loaded lazily and checked as they come in. The cursor is a stack of

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "fileio.h"
-#include "status.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 

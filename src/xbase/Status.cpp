@@ -1,4 +1,4 @@
-#include "status.h"
+#include "xbase/Status.h"
 
 #include <new>
 #include <stdexcept>

@@ -1,13 +1,13 @@
-#include "xbase/table.h"
+#include "xbase/Table.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
 
-#include "xbase/cp1252.h"
-#include "xbase/helper_thread.h"
-#include "xbase/library.h"
+#include "xbase/Cp1252.h"
+#include "xbase/HelperThread.h"
+#include "xbase/Library.h"
 
 namespace xbase {
 

@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf.h"
-#include "expr.h"
-#include "ntx.h"
-#include "status.h"
+#include "xbase/Dbf.h"
+#include "xbase/KeyExpr.h"
+#include "xbase/Ntx.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 

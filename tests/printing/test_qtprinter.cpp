@@ -19,10 +19,10 @@
 
 #include "TestData.h"
 #include "TestStocks.h"
-#include "data/Globals.h"
-#include "labels/LabelGen.h"
-#include "print/PaperSize.h"
-#include "print/QtPrinter.h"
+#include "core/data/Globals.h"
+#include "core/labels/LabelGen.h"
+#include "core/print/PaperSize.h"
+#include "printing/QtPrinter.h"
 
 namespace {
 

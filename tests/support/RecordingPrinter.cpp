@@ -1,4 +1,4 @@
-#include "print/RecordingPrinter.h"
+#include "RecordingPrinter.h"
 
 #include <QTextDocument>
 

@@ -14,7 +14,7 @@
 #include <QString>
 #include <vector>
 
-#include "print/Printer.h"
+#include "core/print/Printer.h"
 
 struct PrinterGeometry {
     int dpiX = 300;

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
-#include "data/Printers.h"
-#include "labels/SheetMemory.h"
-#include "xbase/library.h"
+#include "core/print/Printers.h"
+#include "core/labels/SheetMemory.h"
+#include "xbase/Library.h"
 
 namespace {
 

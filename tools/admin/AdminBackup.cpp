@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "AdminSession.h"
-#include "backup/Backup.h"
+#include "core/backup/Backup.h"
 
 namespace {
 

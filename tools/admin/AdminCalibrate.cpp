@@ -5,11 +5,11 @@
 #include <memory>
 #include <optional>
 
-#include "data/Printers.h"
-#include "print/CalibrationSheet.h"
-#include "print/PaperSize.h"
-#include "print/QtPrinter.h"
-#include "xbase/library.h"
+#include "core/print/Printers.h"
+#include "core/print/CalibrationSheet.h"
+#include "core/print/PaperSize.h"
+#include "printing/QtPrinter.h"
+#include "xbase/Library.h"
 
 namespace {
 

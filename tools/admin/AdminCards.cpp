@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "AdminSession.h"
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/Occasions.h"
-#include "xbase/cp1252.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

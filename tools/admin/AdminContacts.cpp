@@ -6,10 +6,10 @@
 
 #include "AdminImport.h"
 #include "AdminSession.h"
-#include "data/Globals.h"
-#include "import/ContactExport.h"
-#include "import/ContactFormats.h"
-#include "labels/Occasions.h"
+#include "core/data/Globals.h"
+#include "core/import/ContactExport.h"
+#include "core/import/ContactFormats.h"
+#include "core/occasions/Occasions.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "AdminContacts.h"
 #include "AdminSession.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ImportRun.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/import/ImportRun.h"
 
 int AdminImport(const QStringList& args) {
     const auto usageError = [](const QString& text, int code) {

@@ -8,19 +8,19 @@
 #include <optional>
 
 #include "AdminSession.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/LabelFont.h"
-#include "labels/LabelGen.h"
-#include "labels/LabelPreview.h"
-#include "labels/Occasions.h"
-#include "labels/PreviewPaint.h"
-#include "data/Printers.h"
-#include "print/Calibration.h"
-#include "print/PaperSize.h"
-#include "print/QtPrinter.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/labels/LabelFont.h"
+#include "core/labels/LabelGen.h"
+#include "core/labels/PageCapture.h"
+#include "core/occasions/Occasions.h"
+#include "core/labels/PreviewPaint.h"
+#include "core/print/Printers.h"
+#include "core/print/Calibration.h"
+#include "core/print/PaperSize.h"
+#include "printing/QtPrinter.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "AdminSession.h"
-#include "data/Globals.h"
-#include "labels/Occasions.h"
-#include "reminders/ReminderGen.h"
+#include "core/data/Globals.h"
+#include "core/occasions/Occasions.h"
+#include "core/reminders/ReminderGen.h"
 
 namespace {
 

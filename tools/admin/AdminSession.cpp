@@ -3,10 +3,10 @@
 #include <QDir>
 #include <cstdio>
 
-#include "data/DataLock.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
+#include "core/data/DataLock.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "data/DataStatus.h"
-#include "data/RunContext.h"
+#include "core/data/DataStatus.h"
+#include "core/run/RunContext.h"
 
 namespace xbase {
 class Library;

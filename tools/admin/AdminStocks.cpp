@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "AdminSession.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/StockCatalogue.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/labels/StockCatalogue.h"
 
 namespace {
 

@@ -19,13 +19,13 @@
 
 #include "AdminCommands.h"
 #include "AdminSession.h"
-#include "data/CardLog.h"
-#include "data/Printers.h"
-#include "data/Schema.h"
-#include "labels/SheetMemory.h"
+#include "core/data/CardLog.h"
+#include "core/print/Printers.h"
+#include "core/data/Schema.h"
+#include "core/labels/SheetMemory.h"
 #include "version.h"
-#include "xbase/check.h"
-#include "xbase/library.h"
+#include "xbase/Check.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "xbase/check.h"
-#include "xbase/library.h"
+#include "xbase/Check.h"
+#include "xbase/Library.h"
 
 #include "crashtest_spawn.h"
 #ifdef MERROWBY_CRASHTEST_PROGRAM

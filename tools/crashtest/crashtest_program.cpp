@@ -59,18 +59,18 @@
 #include <thread>
 #include <vector>
 
-#include "backup/Backup.h"
-#include "data/RunContext.h"
-#include "data/DataLock.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "import/ImportRun.h"
-#include "pages/AddressBookEditor.h"
-#include "xbase/check.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/backup/Backup.h"
+#include "core/run/RunContext.h"
+#include "core/data/DataLock.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "core/import/ImportRun.h"
+#include "core/addressbook/AddressBookEditor.h"
+#include "xbase/Check.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace crashtest {
 

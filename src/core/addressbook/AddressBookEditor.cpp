@@ -1,18 +1,18 @@
-#include "pages/AddressBookEditor.h"
+#include "core/addressbook/AddressBookEditor.h"
 
 #include <QDate>
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "xbase/cp1252.h"
-#include "xbase/dbf.h"
-#include "xbase/library.h"
-#include "xbase/ntx.h"
-#include "xbase/table.h"
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Dbf.h"
+#include "xbase/Library.h"
+#include "xbase/Ntx.h"
+#include "xbase/Table.h"
 
 namespace {
 

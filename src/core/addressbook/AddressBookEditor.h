@@ -11,8 +11,8 @@
 #include <QString>
 #include <cstdint>
 
-#include "pages/AddressListModel.h"
-#include "data/DataStatus.h"
+#include "core/addressbook/AddressListModel.h"
+#include "core/data/DataStatus.h"
 
 class AddressBookEditor {
 public:

@@ -1,10 +1,10 @@
-#include "pages/AddressListModel.h"
+#include "core/addressbook/AddressListModel.h"
 
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
 
-#include "xbase/cp1252.h"
+#include "xbase/Cp1252.h"
 
 void AddressListModel::Rows::append(uint32_t recNo, std::string_view lastBytes,
                                     std::string_view firstBytes) {

@@ -1,4 +1,4 @@
-#include "backup/Backup.h"
+#include "core/backup/Backup.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "data/CardLog.h"
-#include "data/Printers.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "labels/SheetMemory.h"
-#include "xbase/library.h"
+#include "core/data/CardLog.h"
+#include "core/print/Printers.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/labels/SheetMemory.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <QString>
 #include <functional>
 
-#include "data/RunContext.h"
-#include "xbase/fileio.h"
-#include "xbase/status.h"
+#include "core/run/RunContext.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Status.h"
 
 // After the directory is chosen: the same-directory refusal, the copies, the status texts, and
 // for a restore the index rebuild. Tell their own messages; true when every file was copied (and

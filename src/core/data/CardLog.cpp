@@ -1,4 +1,4 @@
-#include "data/CardLog.h"
+#include "core/data/CardLog.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,12 +6,12 @@
 #include <memory>
 #include <unordered_map>
 
-#include "xbase/cp1252.h"
-#include "xbase/dbf.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/ntx.h"
-#include "xbase/table.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Dbf.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Ntx.h"
+#include "xbase/Table.h"
 
 namespace {
 

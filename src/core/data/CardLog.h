@@ -26,8 +26,8 @@
 #include <string_view>
 #include <vector>
 
-#include "data/Schema.h"
-#include "xbase/status.h"
+#include "core/data/Schema.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 class DbfFile;

@@ -1,14 +1,14 @@
-#include "data/DbUtil.h"
+#include "core/data/DataFiles.h"
 
 #include <QDateTime>
 
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 double PauseScale = 1.0;
 

@@ -1,7 +1,7 @@
 #pragma once
 // Data-file utilities: the start-up presence test and the index rebuild.
 
-#include "data/DataStatus.h"
+#include "core/data/DataStatus.h"
 
 // True when both AddrBook.dbf and LABELS.dbf exist in the working directory (any letter case).
 bool DataFilesPresent();

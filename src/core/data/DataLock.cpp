@@ -1,5 +1,5 @@
 // The data-directory lock (see DataLock.h).
-#include "data/DataLock.h"
+#include "core/data/DataLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

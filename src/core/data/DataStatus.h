@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "xbase/status.h"
+#include "xbase/Status.h"
 
 struct [[nodiscard]] DataStatus {
     QString file;    // the file concerned; empty on success

@@ -1,4 +1,4 @@
-#include "data/Globals.h"
+#include "core/data/Globals.h"
 
 TAddressRecord AddressRec;
 TLabelRecord LabelRec;

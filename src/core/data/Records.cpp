@@ -1,14 +1,14 @@
-#include "data/dbFiles.h"
+#include "core/data/Records.h"
 
 #include <strings.h>
 
 #include <algorithm>
 #include <cstdint>
 
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QDate>
 #include <QString>
 
-#include "data/DataStatus.h"
+#include "core/data/DataStatus.h"
 
 namespace xbase {
 class Field;

@@ -1,4 +1,4 @@
-#include "data/Schema.h"
+#include "core/data/Schema.h"
 
 #include <strings.h>
 
@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "xbase/dbf.h"
-#include "xbase/status.h"
+#include "xbase/Dbf.h"
+#include "xbase/Status.h"
 
 struct TableSchema {
     std::string baseName;                 // "AddrBook"; the .dbf takes this name

@@ -1,12 +1,12 @@
-#include "import/ContactExport.h"
+#include "core/import/ContactExport.h"
 
 #include <QSaveFile>
 #include <QStringList>
 
-#include "data/dbFiles.h"
-#include "labels/Occasions.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QString>
 #include <functional>
 
-#include "data/Globals.h"
+#include "core/data/Globals.h"
 
 enum class ExportFormat { VCard, Csv };
 

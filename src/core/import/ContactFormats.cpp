@@ -1,4 +1,4 @@
-#include "import/ContactFormats.h"
+#include "core/import/ContactFormats.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <map>
 
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "xbase/cp1252.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

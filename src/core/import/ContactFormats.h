@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "data/Globals.h"
+#include "core/data/Globals.h"
 
 enum class ContactEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Windows1252 };
 enum class ContactFormat { Unknown, VCard, HeaderCsv };

@@ -1,4 +1,4 @@
-#include "import/ImportRun.h"
+#include "core/import/ImportRun.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "data/dbFiles.h"
-#include "xbase/cp1252.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Records.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 // --- fields -----------------------------------------------------------------------------------
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "data/DataStatus.h"
-#include "data/Globals.h"
+#include "core/data/DataStatus.h"
+#include "core/data/Globals.h"
 
 // One field of an import line. Only its first kHeadBytes bytes are kept; what the blanks around
 // the whole field are is tracked all the same, so the last-name rule holds for any length.

@@ -1,10 +1,10 @@
-#include "labels/LabelFont.h"
+#include "core/labels/LabelFont.h"
 
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
 
-#include "data/Globals.h"
+#include "core/data/Globals.h"
 
 QString InstallFontSubstitutes() {
     static QString face;

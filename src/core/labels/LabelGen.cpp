@@ -1,14 +1,14 @@
-#include "labels/LabelGen.h"
+#include "core/labels/LabelGen.h"
 
-#include "labels/SheetMemory.h"
+#include "core/labels/SheetMemory.h"
 
 #include <cmath>
 
-#include "data/dbFiles.h"
-#include "labels/LabelPreview.h"
-#include "labels/Occasions.h"
-#include "print/Printer.h"
-#include "xbase/table.h"
+#include "core/data/Records.h"
+#include "core/labels/PageCapture.h"
+#include "core/occasions/Occasions.h"
+#include "core/print/Printer.h"
+#include "xbase/Table.h"
 
 // --- address block ----------------------------------------------------------------------------
 

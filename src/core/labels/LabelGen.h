@@ -27,9 +27,9 @@
 #include <memory>
 #include <vector>
 
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"  // TrimText
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"  // TrimText
 
 class Printer;
 

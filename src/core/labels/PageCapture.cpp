@@ -1,4 +1,4 @@
-#include "labels/LabelPreview.h"
+#include "core/labels/PageCapture.h"
 
 PageCapture::PageCapture(Printer& metrics, int wanted) : m_(metrics), wanted_(wanted) {}
 

@@ -12,9 +12,9 @@
 #include <QString>
 #include <vector>
 
-#include "labels/LabelGen.h"
-#include "print/Calibration.h"
-#include "print/Printer.h"
+#include "core/labels/LabelGen.h"
+#include "core/print/Calibration.h"
+#include "core/print/Printer.h"
 
 struct PreviewText {
     int x = 0, y = 0;  // dots from the printable corner, as textOut got them

@@ -1,10 +1,10 @@
-#include "labels/PreviewPaint.h"
+#include "core/labels/PreviewPaint.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
-#include "print/Printer.h"
+#include "core/print/Printer.h"
 
 void PaintPreviewPage(QPainter& p, const PreviewPage& page, const Printer& geometry, double scale) {
     p.save();

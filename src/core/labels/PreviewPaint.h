@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "labels/LabelPreview.h"
+#include "core/labels/PageCapture.h"
 
 class QPainter;
 class Printer;

@@ -1,11 +1,11 @@
-#include "labels/SheetMemory.h"
+#include "core/labels/SheetMemory.h"
 
 #include <QLocale>
 #include <algorithm>
 
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <QString>
 #include <optional>
 
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "xbase/status.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 class Library;

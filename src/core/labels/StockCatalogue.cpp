@@ -1,13 +1,13 @@
-#include "labels/StockCatalogue.h"
+#include "core/labels/StockCatalogue.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
-#include "data/dbFiles.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 #include <algorithm>
 #include <cmath>
 

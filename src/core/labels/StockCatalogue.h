@@ -11,8 +11,8 @@
 #include <QStringList>
 #include <vector>
 
-#include "data/DataStatus.h"
-#include "data/Globals.h"
+#include "core/data/DataStatus.h"
+#include "core/data/Globals.h"
 
 struct CatalogueEntry {
     QString maker, part, description;

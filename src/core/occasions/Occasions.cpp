@@ -1,6 +1,6 @@
-#include "labels/Occasions.h"
+#include "core/occasions/Occasions.h"
 
-#include "data/Globals.h"
+#include "core/data/Globals.h"
 
 const std::array<const char*, 8> ReminderTitles{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",

@@ -1,4 +1,4 @@
-#include "print/Calibration.h"
+#include "core/print/Calibration.h"
 
 #include <cmath>
 

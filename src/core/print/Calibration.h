@@ -13,7 +13,7 @@
 #include <QPointF>
 #include <memory>
 
-#include "print/Printer.h"
+#include "core/print/Printer.h"
 
 struct PrinterCalibration {
     double dxPt = 0;    // points added across (positive: to the right)

@@ -1,10 +1,10 @@
-#include "print/CalibrationSheet.h"
+#include "core/print/CalibrationSheet.h"
 
 #include <QFont>
 #include <QStringList>
 #include <cmath>
 
-#include "print/Printer.h"
+#include "core/print/Printer.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <QString>
 #include <vector>
 
-#include "print/Calibration.h"
+#include "core/print/Calibration.h"
 
 class Printer;
 

@@ -1,4 +1,4 @@
-#include "print/PaperSize.h"
+#include "core/print/PaperSize.h"
 
 #include <QFile>
 #include <QSizeF>

@@ -1,10 +1,10 @@
-#include "data/Printers.h"
+#include "core/print/Printers.h"
 
 #include <QString>
 
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "data/Schema.h"
-#include "print/Calibration.h"
-#include "xbase/status.h"
+#include "core/data/Schema.h"
+#include "core/print/Calibration.h"
+#include "xbase/Status.h"
 
 namespace xbase {
 class Library;

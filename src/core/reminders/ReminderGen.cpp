@@ -1,4 +1,4 @@
-#include "reminders/ReminderGen.h"
+#include "core/reminders/ReminderGen.h"
 
 #include <QHash>
 #include <QTextBlock>
@@ -6,13 +6,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/Occasions.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 QString ReminderHeading(const QString& occasionText) {
     return QLatin1Char('\t') + occasionText + QLatin1String(" Reminders");

@@ -20,8 +20,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "data/DataStatus.h"
-#include "data/dbFiles.h"  // TrimText
+#include "core/data/DataStatus.h"
+#include "core/data/Records.h"  // TrimText
 
 struct TAddressRecord;
 struct DatedEntry;

@@ -1,8 +1,8 @@
-#include "data/RunContext.h"
+#include "core/run/RunContext.h"
 
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "xbase/library.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "xbase/Library.h"
 
 xbase::FileSystem& RunContext::fileSystem() const {
     if (fs) return *fs;

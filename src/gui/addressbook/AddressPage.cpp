@@ -1,8 +1,8 @@
-#include "pages/AddressPage.h"
+#include "gui/addressbook/AddressPage.h"
 
-#include "app/DatePicker.h"
-#include "app/Fatal.h"
-#include "app/FocusMark.h"
+#include "gui/common/DatePicker.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/FocusMark.h"
 #include <QApplication>
 #include <algorithm>
 #include <iterator>
@@ -21,13 +21,13 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "app/Messages.h"
-#include "app/Fitting.h"
-#include "app/TextFit.h"
-#include "data/Globals.h"
-#include "pages/CardList.h"
-#include "xbase/cp1252.h"
-#include "xbase/library.h"
+#include "gui/common/Messages.h"
+#include "gui/common/Fitting.h"
+#include "gui/common/TextFit.h"
+#include "core/data/Globals.h"
+#include "gui/addressbook/CardList.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Library.h"
 
 namespace {
 

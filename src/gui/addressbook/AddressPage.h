@@ -19,9 +19,9 @@
 #include <functional>
 #include <vector>
 
-#include "pages/AddressBookEditor.h"
-#include "pages/AddressListModel.h"
-#include "data/CardLog.h"
+#include "core/addressbook/AddressBookEditor.h"
+#include "core/addressbook/AddressListModel.h"
+#include "core/data/CardLog.h"
 
 class CardList;
 

@@ -1,4 +1,4 @@
-#include "pages/CardList.h"
+#include "gui/addressbook/CardList.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -7,7 +7,7 @@
 #include <QHeaderView>
 #include <QSpinBox>
 
-#include "labels/Occasions.h"
+#include "core/occasions/Occasions.h"
 
 QString CardOccasionText(const CardEvent& e) {
     if (e.occasion >= 1 && e.occasion <= 8) {

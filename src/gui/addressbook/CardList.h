@@ -6,7 +6,7 @@
 #include <QTableWidget>
 #include <vector>
 
-#include "data/CardLog.h"
+#include "core/data/CardLog.h"
 
 class QComboBox;
 class QSpinBox;

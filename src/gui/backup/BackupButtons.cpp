@@ -1,13 +1,13 @@
-#include "backup/BackupUi.h"
+#include "gui/backup/BackupButtons.h"
 
 #include <QPushButton>
 
-#include "app/Fatal.h"
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "backup/Backup.h"
-#include "backup/DriveDirU.h"
-#include "data/Globals.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
+#include "core/backup/Backup.h"
+#include "gui/backup/DriveDir.h"
+#include "core/data/Globals.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "backup/DriveDirU.h"
-#include "app/Fitting.h"
-#include "app/Placement.h"
+#include "gui/backup/DriveDir.h"
+#include "gui/common/Fitting.h"
+#include "gui/common/Placement.h"
 
 #include <QShowEvent>
 #include <QComboBox>
@@ -13,7 +13,7 @@
 #include <QTreeView>
 #include <dirent.h>
 
-#include "app/Messages.h"
+#include "gui/common/Messages.h"
 
 QString ChosenDir;
 

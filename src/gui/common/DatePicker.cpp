@@ -1,4 +1,4 @@
-#include "app/DatePicker.h"
+#include "gui/common/DatePicker.h"
 
 #include <QKeyEvent>
 

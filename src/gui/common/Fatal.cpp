@@ -1,16 +1,16 @@
-#include "app/Fatal.h"
+#include "gui/common/Fatal.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
 #include <cstdlib>
 
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "app/Messages.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
+#include "gui/common/Messages.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 class QWidget;
 
-#include "data/DataStatus.h"
-#include "data/RunContext.h"
+#include "core/data/DataStatus.h"
+#include "core/run/RunContext.h"
 
 // Shows "Unable to open file " + fileName + "\r\n" + "Program will now terminate." and ends the
 // process (through the handler below).

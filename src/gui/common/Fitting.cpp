@@ -1,4 +1,4 @@
-#include "app/Fitting.h"
+#include "gui/common/Fitting.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

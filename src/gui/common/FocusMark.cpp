@@ -1,4 +1,4 @@
-#include "app/FocusMark.h"
+#include "gui/common/FocusMark.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "labels/MaskField.h"
+#include "gui/common/MaskField.h"
 
 #include <QFocusEvent>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "app/Messages.h"
+#include "gui/common/Messages.h"
 
 #include <QApplication>
 #include <QMessageBox>

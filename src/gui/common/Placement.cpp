@@ -1,4 +1,4 @@
-#include "app/Placement.h"
+#include "gui/common/Placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>

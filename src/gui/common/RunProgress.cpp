@@ -1,4 +1,4 @@
-#include "app/RunProgress.h"
+#include "gui/common/RunProgress.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

@@ -1,9 +1,9 @@
-#include "app/TextFit.h"
+#include "gui/common/TextFit.h"
 
 #include <QSet>
 #include <string>
 
-#include "xbase/cp1252.h"
+#include "xbase/Cp1252.h"
 
 namespace {
 

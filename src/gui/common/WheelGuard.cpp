@@ -1,4 +1,4 @@
-#include "app/WheelGuard.h"
+#include "gui/common/WheelGuard.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

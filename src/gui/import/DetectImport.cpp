@@ -1,4 +1,4 @@
-#include "import/DetectU.h"
+#include "gui/import/DetectImport.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -13,9 +13,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/Messages.h"
-#include "app/Placement.h"
-#include "app/RunProgress.h"
+#include "gui/common/Messages.h"
+#include "gui/common/Placement.h"
+#include "gui/common/RunProgress.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "import/ContactFormats.h"
+#include "core/import/ContactFormats.h"
 
 class QLabel;
 class QPlainTextEdit;

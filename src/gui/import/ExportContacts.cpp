@@ -1,4 +1,4 @@
-#include "import/ExportU.h"
+#include "gui/import/ExportContacts.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -15,12 +15,12 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/DatePicker.h"
-#include "app/Messages.h"
-#include "app/Placement.h"
-#include "app/RunProgress.h"
-#include "data/Globals.h"
-#include "labels/Occasions.h"
+#include "gui/common/DatePicker.h"
+#include "gui/common/Messages.h"
+#include "gui/common/Placement.h"
+#include "gui/common/RunProgress.h"
+#include "core/data/Globals.h"
+#include "core/occasions/Occasions.h"
 
 namespace {
 

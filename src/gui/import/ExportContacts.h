@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "import/ContactExport.h"
+#include "core/import/ContactExport.h"
 
 class QComboBox;
 class QDateEdit;

@@ -1,5 +1,5 @@
-#include "import/ImportU.h"
-#include "app/Placement.h"
+#include "gui/import/Import.h"
+#include "gui/common/Placement.h"
 
 #include <QShowEvent>
 #include <QDir>
@@ -13,16 +13,16 @@
 #include <QScreen>
 #include <QGuiApplication>
 
-#include "app/Fatal.h"
-#include "app/Messages.h"
-#include "app/TextFit.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "import/DetectU.h"
-#include "import/ImportRun.h"
-#include "xbase/cp1252.h"
-#include "xbase/table.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Messages.h"
+#include "gui/common/TextFit.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "gui/import/DetectImport.h"
+#include "core/import/ImportRun.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Table.h"
 
 namespace {
 

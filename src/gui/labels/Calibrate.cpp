@@ -1,4 +1,4 @@
-#include "labels/CalibrateU.h"
+#include "gui/labels/Calibrate.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -10,13 +10,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/Fatal.h"
-#include "app/Messages.h"
-#include "data/Globals.h"
-#include "data/Printers.h"
-#include "print/CalibrationSheet.h"
-#include "print/QtPrinter.h"
-#include "xbase/library.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Messages.h"
+#include "core/data/Globals.h"
+#include "core/print/Printers.h"
+#include "core/print/CalibrationSheet.h"
+#include "printing/QtPrinter.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <memory>
 
-#include "print/Calibration.h"
+#include "core/print/Calibration.h"
 
 class QComboBox;
 class QDoubleSpinBox;

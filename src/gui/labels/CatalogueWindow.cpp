@@ -1,4 +1,4 @@
-#include "labels/CatalogueU.h"
+#include "gui/labels/CatalogueWindow.h"
 
 #include <QApplication>
 #include <QDir>

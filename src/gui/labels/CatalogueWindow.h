@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "labels/StockCatalogue.h"
+#include "core/labels/StockCatalogue.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,8 +1,8 @@
-#include "labels/LabPrintU.h"
-#include "app/Fitting.h"
-#include "app/Placement.h"
+#include "gui/labels/LabPrint.h"
+#include "gui/common/Fitting.h"
+#include "gui/common/Placement.h"
 
-#include "app/Fatal.h"
+#include "gui/common/Fatal.h"
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QStyle>
@@ -16,12 +16,12 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/MaskField.h"
-#include "labels/SheetMemory.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/common/MaskField.h"
+#include "core/labels/SheetMemory.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "labels/LabSelU.h"
-#include "app/Placement.h"
+#include "gui/labels/LabSel.h"
+#include "gui/common/Placement.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -10,10 +10,10 @@
 #include <QShowEvent>
 #include <QTableView>
 
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/LabelGen.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/labels/LabelGen.h"
+#include "xbase/Table.h"
 
 // --- grid model -------------------------------------------------------------------------------
 

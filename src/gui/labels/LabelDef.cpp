@@ -1,5 +1,5 @@
-#include "labels/LabelDefU.h"
-#include "app/Placement.h"
+#include "gui/labels/LabelDef.h"
+#include "gui/common/Placement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,13 +10,13 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "app/Messages.h"
-#include "app/TextFit.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/MaskField.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "gui/common/Messages.h"
+#include "gui/common/TextFit.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/common/MaskField.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "labels/PreviewU.h"
+#include "gui/labels/LabelPreview.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "labels/PreviewPaint.h"
+#include "core/labels/PreviewPaint.h"
 
 class PreviewPageView : public QWidget {
 public:

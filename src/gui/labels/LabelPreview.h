@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "labels/LabelPreview.h"
+#include "core/labels/PageCapture.h"
 
 class QLabel;
 class QPushButton;

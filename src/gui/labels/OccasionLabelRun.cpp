@@ -2,23 +2,23 @@
 // through LabelRunUi so that tests can answer in their place.
 #include <QApplication>
 
-#include "app/Forms.h"
-#include "app/Fatal.h"
-#include "app/Messages.h"
-#include "data/CardLog.h"
-#include "data/Printers.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
-#include "labels/LabPrintU.h"
-#include "labels/LabSelU.h"
-#include "labels/LabelGen.h"
-#include "labels/PreviewU.h"
+#include "gui/common/Forms.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Messages.h"
+#include "core/data/CardLog.h"
+#include "core/print/Printers.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
+#include "gui/labels/LabPrint.h"
+#include "gui/labels/LabSel.h"
+#include "core/labels/LabelGen.h"
+#include "gui/labels/LabelPreview.h"
 
 #include <optional>
 #include <set>
-#include "labels/Occasions.h"
-#include "print/QtPrinter.h"
-#include "reminders/DateSpanU.h"
+#include "core/occasions/Occasions.h"
+#include "printing/QtPrinter.h"
+#include "gui/reminders/DateSpan.h"
 
 
 LabelRunUi DefaultLabelRunUi() {

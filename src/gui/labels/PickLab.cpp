@@ -1,16 +1,16 @@
-#include "labels/PickLabelU.h"
-#include "app/Placement.h"
+#include "gui/labels/PickLab.h"
+#include "gui/common/Placement.h"
 
 #include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/Messages.h"
-#include "labels/CatalogueU.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "xbase/table.h"
+#include "gui/common/Messages.h"
+#include "gui/labels/CatalogueWindow.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/Table.h"
 
 TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("PickLab"));

@@ -1,14 +1,14 @@
-#include "labels/StockSetup.h"
+#include "gui/labels/StockSetup.h"
 
-#include "app/Fatal.h"
+#include "gui/common/Fatal.h"
 #include <QPushButton>
 
-#include "app/Forms.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/LabelDefU.h"
-#include "labels/PickLabelU.h"
-#include "xbase/table.h"
+#include "gui/common/Forms.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/labels/LabelDef.h"
+#include "gui/labels/PickLab.h"
+#include "xbase/Table.h"
 
 bool ChooseStock(bool* newStock) {
     *newStock = false;

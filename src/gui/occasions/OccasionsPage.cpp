@@ -1,4 +1,4 @@
-#include "pages/OccasionsPage.h"
+#include "gui/occasions/OccasionsPage.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -14,9 +14,9 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "app/FocusMark.h"
-#include "labels/LabelGen.h"
-#include "reminders/ReminderGen.h"
+#include "gui/common/FocusMark.h"
+#include "core/labels/LabelGen.h"
+#include "core/reminders/ReminderGen.h"
 
 const std::array<const char*, 9> LabelRows{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",

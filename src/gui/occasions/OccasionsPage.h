@@ -14,8 +14,8 @@
 #include <array>
 #include <functional>
 
-#include "labels/Occasions.h"  // ReminderTitles
-#include "reminders/ReminderGen.h"  // CardReport
+#include "core/occasions/Occasions.h"  // ReminderTitles
+#include "core/reminders/ReminderGen.h"  // CardReport
 
 class QButtonGroup;
 class QComboBox;

@@ -1,7 +1,7 @@
-#include "reminders/DateSpanU.h"
-#include "app/DatePicker.h"
-#include "app/Fitting.h"
-#include "app/Placement.h"
+#include "gui/reminders/DateSpan.h"
+#include "gui/common/DatePicker.h"
+#include "gui/common/Fitting.h"
+#include "gui/common/Placement.h"
 
 #include <QDateEdit>
 #include <QKeyEvent>
@@ -11,8 +11,8 @@
 #include <QShowEvent>
 #include <QStyle>
 
-#include "app/Messages.h"
-#include "data/Globals.h"
+#include "gui/common/Messages.h"
+#include "core/data/Globals.h"
 
 namespace {
 

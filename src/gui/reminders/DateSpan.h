@@ -14,7 +14,7 @@
 #include <QDate>
 #include <QDialog>
 
-#include "labels/Occasions.h"  // SetDefaultSpan, kSpanOrderMessage
+#include "core/occasions/Occasions.h"  // SetDefaultSpan, kSpanOrderMessage
 
 class QDateEdit;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "reminders/ReReportU.h"
+#include "gui/reminders/REReport.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -8,10 +8,10 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "app/Fatal.h"
-#include "app/Messages.h"
-#include "print/Printer.h"
-#include "print/QtPrinter.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Messages.h"
+#include "core/print/Printer.h"
+#include "printing/QtPrinter.h"
 
 namespace {
 

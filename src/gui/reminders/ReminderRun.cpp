@@ -1,13 +1,13 @@
 // The reminder run started from the occasions page: the span dialog, the report, the viewer.
 #include <QApplication>
 
-#include "app/Fatal.h"
-#include "app/Forms.h"
-#include "data/Globals.h"
-#include "labels/Occasions.h"
-#include "reminders/DateSpanU.h"
-#include "reminders/ReReportU.h"
-#include "reminders/ReminderGen.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Forms.h"
+#include "core/data/Globals.h"
+#include "core/occasions/Occasions.h"
+#include "gui/reminders/DateSpan.h"
+#include "gui/reminders/REReport.h"
+#include "core/reminders/ReminderGen.h"
 
 void ReminderRun(int occasion, const QString& title) {
     if (occasion < 1 || occasion > OccasionDated) return;

@@ -1,14 +1,14 @@
-#include "pages/LabelFontPref.h"
+#include "gui/setup/LabelFontPref.h"
 
-#include "app/Fatal.h"
+#include "gui/common/Fatal.h"
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <cmath>
 
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/LabelFont.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/labels/LabelFont.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
-#include "pages/SetupPage.h"
+#include "gui/setup/SetupPage.h"
 
-#include "app/Fatal.h"
+#include "gui/common/Fatal.h"
 #include <QIcon>
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/Forms.h"
-#include "backup/BackupUi.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ExportU.h"
-#include "import/ImportU.h"
-#include "labels/CalibrateU.h"
-#include "labels/StockSetup.h"
-#include "pages/LabelFontPref.h"
+#include "gui/common/Forms.h"
+#include "gui/backup/BackupButtons.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/import/ExportContacts.h"
+#include "gui/import/Import.h"
+#include "gui/labels/Calibrate.h"
+#include "gui/labels/StockSetup.h"
+#include "gui/setup/LabelFontPref.h"
 
 namespace {
 

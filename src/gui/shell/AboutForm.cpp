@@ -1,5 +1,5 @@
-#include "app/About.h"
-#include "app/Placement.h"
+#include "gui/shell/AboutForm.h"
+#include "gui/common/Placement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/Main.h"
-#include "data/Globals.h"
+#include "gui/shell/Quenlow.h"
+#include "core/data/Globals.h"
 
 namespace {
 

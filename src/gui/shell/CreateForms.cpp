@@ -1,19 +1,19 @@
-#include "app/Forms.h"
-#include "labels/LabelFont.h"
+#include "gui/common/Forms.h"
+#include "core/labels/LabelFont.h"
 
 #include <QtGlobal>
 
-#include "app/About.h"
-#include "app/Main.h"
-#include "app/WheelGuard.h"
-#include "backup/DriveDirU.h"
-#include "import/ImportU.h"
-#include "labels/LabPrintU.h"
-#include "labels/LabSelU.h"
-#include "labels/LabelDefU.h"
-#include "labels/PickLabelU.h"
-#include "reminders/DateSpanU.h"
-#include "reminders/ReReportU.h"
+#include "gui/shell/AboutForm.h"
+#include "gui/shell/Quenlow.h"
+#include "gui/common/WheelGuard.h"
+#include "gui/backup/DriveDir.h"
+#include "gui/import/Import.h"
+#include "gui/labels/LabPrint.h"
+#include "gui/labels/LabSel.h"
+#include "gui/labels/LabelDef.h"
+#include "gui/labels/PickLab.h"
+#include "gui/reminders/DateSpan.h"
+#include "gui/reminders/REReport.h"
 
 TQuenlow* Quenlow = nullptr;
 TAboutForm* AboutForm = nullptr;

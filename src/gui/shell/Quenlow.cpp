@@ -1,4 +1,4 @@
-#include "app/Main.h"
+#include "gui/shell/Quenlow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,15 +13,15 @@
 #include <QTabWidget>
 #include <QUrl>
 
-#include "app/About.h"
-#include "app/Forms.h"
-#include "app/Messages.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "pages/AddressPage.h"
-#include "pages/OccasionsPage.h"
-#include "pages/SetupPage.h"
-#include "xbase/library.h"
+#include "gui/shell/AboutForm.h"
+#include "gui/common/Forms.h"
+#include "gui/common/Messages.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/addressbook/AddressPage.h"
+#include "gui/occasions/OccasionsPage.h"
+#include "gui/setup/SetupPage.h"
+#include "xbase/Library.h"
 
 
 namespace {

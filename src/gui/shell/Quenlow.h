@@ -12,7 +12,7 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "labels/LabelFont.h"
+#include "core/labels/LabelFont.h"
 
 class AddressPage;
 class OccasionsPage;

@@ -3,18 +3,18 @@
 #include <QStringList>
 #include <QTabWidget>
 
-#include "app/About.h"
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "app/Fatal.h"
-#include "app/Messages.h"
-#include "data/DataLock.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "pages/OccasionsPage.h"
+#include "gui/shell/AboutForm.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Messages.h"
+#include "core/data/DataLock.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/occasions/OccasionsPage.h"
 #include "version.h"
-#include "xbase/library.h"
+#include "xbase/Library.h"
 
 namespace {
 

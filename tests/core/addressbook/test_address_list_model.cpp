@@ -3,7 +3,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "pages/AddressListModel.h"
+#include "core/addressbook/AddressListModel.h"
 
 namespace {
 

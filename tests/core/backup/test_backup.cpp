@@ -9,17 +9,17 @@
 #include <map>
 
 #include "TestData.h"
-#include "backup/Backup.h"
-#include "data/CardLog.h"
-#include "data/DbUtil.h"
-#include "data/Printers.h"
-#include "labels/SheetMemory.h"
-#include "pages/AddressBookEditor.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "xbase/check.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/backup/Backup.h"
+#include "core/data/CardLog.h"
+#include "core/data/DataFiles.h"
+#include "core/print/Printers.h"
+#include "core/labels/SheetMemory.h"
+#include "core/addressbook/AddressBookEditor.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/Check.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <QFile>
 
 #include "TestData.h"
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "pages/AddressBookEditor.h"
-#include "xbase/cp1252.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/addressbook/AddressBookEditor.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

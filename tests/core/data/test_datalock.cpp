@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include "TestData.h"
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "data/DataLock.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
+#include "core/data/DataLock.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
-#include "data/dbFiles.h"
+#include "core/data/Records.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include "AdminContacts.h"
 #include "AdminImport.h"
 #include "TestData.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ContactExport.h"
-#include "import/ContactFormats.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/import/ContactExport.h"
+#include "core/import/ContactFormats.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

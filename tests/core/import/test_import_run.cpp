@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "TestData.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ImportRun.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/import/ImportRun.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TestData.h"
-#include "import/ImportRun.h"
+#include "core/import/ImportRun.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <QSet>
 
 #include "TestStocks.h"
-#include "data/Globals.h"
-#include "labels/LabelGen.h"
-#include "print/RecordingPrinter.h"
+#include "core/data/Globals.h"
+#include "core/labels/LabelGen.h"
+#include "RecordingPrinter.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "labels/SheetMemory.h"
-#include "labels/StockCatalogue.h"
-#include "xbase/library.h"
+#include "core/labels/SheetMemory.h"
+#include "core/labels/StockCatalogue.h"
+#include "xbase/Library.h"
 
 TEST(SheetMemory, NextFreeLabelAfterRun) {
     struct Case {

@@ -12,16 +12,16 @@
 
 #include "TestData.h"
 #include "TestStocks.h"
-#include "data/Printers.h"
-#include "xbase/library.h"
-#include "labels/LabelGen.h"
-#include "labels/LabelPreview.h"
-#include "labels/PreviewU.h"
-#include "labels/CalibrateU.h"
-#include "print/CalibrationSheet.h"
-#include "print/Calibration.h"
-#include "print/CalibrationSheet.h"
-#include "print/RecordingPrinter.h"
+#include "core/print/Printers.h"
+#include "xbase/Library.h"
+#include "core/labels/LabelGen.h"
+#include "core/labels/PageCapture.h"
+#include "gui/labels/LabelPreview.h"
+#include "gui/labels/Calibrate.h"
+#include "core/print/CalibrationSheet.h"
+#include "core/print/Calibration.h"
+#include "core/print/CalibrationSheet.h"
+#include "RecordingPrinter.h"
 
 namespace {
 

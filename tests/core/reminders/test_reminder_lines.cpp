@@ -5,9 +5,9 @@
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
-#include "data/Globals.h"
-#include "labels/Occasions.h"
-#include "reminders/ReminderGen.h"
+#include "core/data/Globals.h"
+#include "core/occasions/Occasions.h"
+#include "core/reminders/ReminderGen.h"
 
 namespace {
 

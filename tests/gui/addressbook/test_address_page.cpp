@@ -20,18 +20,18 @@
 #include <vector>
 
 #include "TestData.h"
-#include "app/Messages.h"
-#include "app/WheelGuard.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
+#include "gui/common/Messages.h"
+#include "gui/common/WheelGuard.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
 #include <QLabel>
 
-#include "app/Fitting.h"
-#include "pages/AddressPage.h"
-#include "pages/CardList.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "gui/common/Fitting.h"
+#include "gui/addressbook/AddressPage.h"
+#include "gui/addressbook/CardList.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "TestData.h"
-#include "backup/DriveDirU.h"
+#include "gui/backup/DriveDir.h"
 
 namespace {
 

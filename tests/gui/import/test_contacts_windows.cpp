@@ -17,13 +17,13 @@
 #include <QTimer>
 
 #include "TestData.h"
-#include "app/RunProgress.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/DetectU.h"
-#include "import/ExportU.h"
-#include "import/ImportU.h"
-#include "xbase/table.h"
+#include "gui/common/RunProgress.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/import/DetectImport.h"
+#include "gui/import/ExportContacts.h"
+#include "gui/import/Import.h"
+#include "xbase/Table.h"
 
 namespace {
 

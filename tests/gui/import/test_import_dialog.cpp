@@ -10,10 +10,10 @@
 #include <QTest>
 
 #include "TestData.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ImportU.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/import/Import.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <memory>
 
 #include "TestData.h"
-#include "app/Messages.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "gui/common/Messages.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 class StockTestData : public ::testing::Test {
 protected:

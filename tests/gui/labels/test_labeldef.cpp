@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "StockTestData.h"
-#include "labels/LabelDefU.h"
-#include "labels/MaskField.h"
+#include "gui/labels/LabelDef.h"
+#include "gui/common/MaskField.h"
 
 namespace {
 

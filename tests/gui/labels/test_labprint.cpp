@@ -11,10 +11,10 @@
 #include <QToolButton>
 
 #include "StockTestData.h"
-#include "labels/LabPrintU.h"
-#include "labels/MaskField.h"
-#include "labels/SheetMemory.h"
-#include "xbase/library.h"
+#include "gui/labels/LabPrint.h"
+#include "gui/common/MaskField.h"
+#include "core/labels/SheetMemory.h"
+#include "xbase/Library.h"
 
 namespace {
 

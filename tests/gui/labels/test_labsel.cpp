@@ -12,13 +12,13 @@
 #include <QTimer>
 
 #include "TestData.h"
-#include "app/Forms.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "labels/LabSelU.h"
-#include "labels/LabelGen.h"
-#include "print/RecordingPrinter.h"
-#include "xbase/table.h"
+#include "gui/common/Forms.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/labels/LabSel.h"
+#include "core/labels/LabelGen.h"
+#include "RecordingPrinter.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "StockTestData.h"
-#include "labels/CatalogueU.h"
-#include "labels/PickLabelU.h"
+#include "gui/labels/CatalogueWindow.h"
+#include "gui/labels/PickLab.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <functional>
 
 #include "StockTestData.h"
-#include "app/Forms.h"
-#include "labels/LabelDefU.h"
-#include "labels/MaskField.h"
-#include "labels/PickLabelU.h"
-#include "labels/StockSetup.h"
+#include "gui/common/Forms.h"
+#include "gui/labels/LabelDef.h"
+#include "gui/common/MaskField.h"
+#include "gui/labels/PickLab.h"
+#include "gui/labels/StockSetup.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-#include "pages/OccasionsPage.h"
+#include "gui/occasions/OccasionsPage.h"
 
 namespace {
 

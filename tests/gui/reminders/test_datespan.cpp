@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
-#include "data/Globals.h"
-#include "reminders/DateSpanU.h"
+#include "gui/common/Messages.h"
+#include "core/data/Globals.h"
+#include "gui/reminders/DateSpan.h"
 
 TEST(DefaultSpan, RunsFromTheFirstToTheLastDayOfTheMonth) {
     struct Case {

@@ -12,12 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "ReminderBook.h"
-#include "app/Forms.h"
-#include "app/Messages.h"
+#include "gui/common/Forms.h"
+#include "gui/common/Messages.h"
 #include "AdminReminders.h"
-#include "reminders/DateSpanU.h"
-#include "reminders/ReReportU.h"
-#include "reminders/ReminderGen.h"
+#include "gui/reminders/DateSpan.h"
+#include "gui/reminders/REReport.h"
+#include "core/reminders/ReminderGen.h"
 
 namespace {
 

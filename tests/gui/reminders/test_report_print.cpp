@@ -16,11 +16,11 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
-#include "print/QtPrinter.h"
-#include "print/RecordingPrinter.h"
-#include "reminders/ReReportU.h"
-#include "reminders/ReminderGen.h"
+#include "gui/common/Messages.h"
+#include "printing/QtPrinter.h"
+#include "RecordingPrinter.h"
+#include "gui/reminders/REReport.h"
+#include "core/reminders/ReminderGen.h"
 
 namespace {
 

@@ -12,14 +12,14 @@
 #include <QTimer>
 
 #include "TestData.h"
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ImportU.h"
-#include "pages/LabelFontPref.h"
-#include "pages/SetupPage.h"
-#include "xbase/table.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/import/Import.h"
+#include "gui/setup/LabelFontPref.h"
+#include "gui/setup/SetupPage.h"
+#include "xbase/Table.h"
 
 namespace {
 

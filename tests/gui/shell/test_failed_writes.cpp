@@ -8,15 +8,15 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
-#include "app/Main.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "import/ImportU.h"
-#include "pages/LabelFontPref.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "gui/shell/Quenlow.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/import/Import.h"
+#include "gui/setup/LabelFontPref.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -12,16 +12,16 @@
 #include <iostream>
 
 #include "TestData.h"
-#include "app/About.h"
-#include "app/Forms.h"
-#include "app/Main.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "pages/OccasionsPage.h"
+#include "gui/shell/AboutForm.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/occasions/OccasionsPage.h"
 #include "version.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 
