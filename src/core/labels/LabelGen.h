@@ -14,9 +14,10 @@
 //    picked records, onto a LabelSheet. It needs no window: the admin tool uses it as it is.
 //  - OccasionLabelRun and SelectedLabelRun are the interactive runs started from the occasions
 //    page: they ask for the span, the picks and the print options through LabelRunUi (the
-//    program's dialogs unless a test installs its own), then hand over to LabelRun.
+//    program's dialogs unless a test installs its own), then hand over to LabelRun. They live
+//    with the windows (gui/labels/OccasionLabelRun.h).
 //
-// All layout works on any Printer (print/Printer.h): tests use a RecordingPrinter.
+// All layout works on any Printer (core/print/Printer.h): tests use a RecordingPrinter.
 
 #include <QDate>
 #include <QFont>
@@ -183,41 +184,7 @@ int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opene
 // The same over the shared span (SpanStart..SpanEnd).
 int CountRecipients(int n, DataStatus* opened = nullptr);
 
-// --- the interactive runs ---------------------------------------------------------------------
+// --- what a run that cannot start says --------------------------------------------------------
 
 // "Label Stock has not been defined. Choose Setup - Labels to define label stock."
 extern const char* const kNoStockMessage;
-
-// What a run asks of the user and where it prints. The program's dialogs by default; tests
-// install their own.
-struct LabelRunUi {
-    std::function<void()> askSpan;               // SetDefaultSpan, the span dialog; SpanCancelled
-    std::function<void()> askPrintOptions;       // print options; PrintOptionsCancelled, LabelRec
-    std::function<QString()> startColumnText;    // the print options' start fields
-    std::function<QString()> startRowText;
-    std::function<void()> fillSelection;         // fills the selection grid from open AddrBook
-    std::function<void(int count)> askSelection; // one showing of the selection; ChosenRecNo
-    std::function<std::unique_ptr<Printer>()> makePrinter;
-};
-LabelRunUi DefaultLabelRunUi();
-// Replaces the dialogs and printer of the interactive runs; pass {} to go back to the defaults.
-void SetLabelRunUi(LabelRunUi ui);
-
-// The text naming occasion n (1 to 9) as the occasions list shows it.
-QString OccasionName(int n);
-// After a run that printed: asks whether its recipients got a card for occasion n this year
-// ("Mark these N recipients as sent a card for Christmas / Chanukah 2026?", Yes / No) and on Yes
-// logs them (CardsMarkSent), telling the user when the log cannot be written.
-void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year);
-
-// The label run for occasion n (1 to 9) from the occasions page; everything it shows is modal.
-void OccasionLabelRun(int n);
-// Occasion 9: the recipients picked one by one.
-void SelectedLabelRun();
-// The printing pass of OccasionLabelRun, after the options: occasion 1 to 8 onto `printer`.
-// Returns the labels placed; failures are told to the user. A run that printed offers to log
-// its recipients (OfferMarkSent).
-long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow);
-// The printing pass of SelectedLabelRun: the picked SelectionList onto `printer` (AddrBook open),
-// telling failures to the user and offering to log the recipients.
-void PrintSelectedLabels(Printer& printer, int startColumn, int startRow);

@@ -3,10 +3,11 @@
 //
 // How the pieces fit: ReminderRun (the click on a reminder row of the occasions page) asks for
 // the span for occasion 8, collects the entry lines with CollectReminderLines (a scan of the
-// address book in name order, choosing rows by the rules of labels/Occasions.h, the same ones the
-// label run uses), writes them under the heading into the viewer's document with
+// address book in name order, choosing rows by the rules of core/occasions/Occasions.h, the same
+// ones the label run uses), writes them under the heading into the viewer's document with
 // WriteReminderReport and shows the viewer modally. The admin tool makes the same report as plain
-// text with ReminderReportText. Only ReminderRun (ReminderRunUi.cpp, with the windows) shows any.
+// text with ReminderReportText. Only ReminderRun (gui/reminders/ReminderRun.h, with the windows)
+// shows any.
 //
 // Report lines (TAB = one tab character):
 //     TAB <occasion text> " Reminders"                       bold italic
@@ -70,10 +71,3 @@ QString CardReportTitle(CardReport report, int occasion, int year);
 // whose card came this year or last with none sent back this year. A log or book that cannot be
 // read is reported and gives no lines.
 DataStatus CollectCardReportLines(CardReport report, int occasion, int year, QStringList& lines);
-// The click on a holiday row with a card-log report chosen: the report into the viewer, modal.
-void CardReportRun(CardReport report, int occasion);
-
-// The click on reminder row `occasion` (1 to 8) with its title: for occasion 8 the span dialog
-// first (nothing happens when it is cancelled), then the report into the viewer, shown modally.
-// Returns when the viewer is closed. Occasions outside 1 to 8 do nothing.
-void ReminderRun(int occasion, const QString& title);

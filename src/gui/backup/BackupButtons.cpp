@@ -1,10 +1,10 @@
 #include "gui/backup/BackupButtons.h"
 
+#include <QMainWindow>
 #include <QPushButton>
 
 #include "gui/common/Fatal.h"
 #include "gui/common/Forms.h"
-#include "gui/shell/Quenlow.h"
 #include "core/backup/Backup.h"
 #include "gui/backup/DriveDir.h"
 #include "core/data/Globals.h"
@@ -25,7 +25,7 @@ QString chooseDirectory(const QString& caption, const QString& button) {
 void BackupData1Click() {
     const QString dir = chooseDirectory(QStringLiteral("Choose Backup Drive & Directory"),
                                         QStringLiteral("Backup"));
-    if (Quenlow) Quenlow->repaint();
+    if (QMainWindow* frame = MainFrame()) frame->repaint();
     BackupTo(ProgramContext(), dir);
 }
 
@@ -33,6 +33,6 @@ void RestoreData1Click() {
     const QString dir = chooseDirectory(QStringLiteral("Choose Drive & Directory Containing BACKUP"),
                                         QStringLiteral("Restore"));
     if (dir.isEmpty()) return;
-    if (Quenlow) Quenlow->repaint();
+    if (QMainWindow* frame = MainFrame()) frame->repaint();
     RestoreFrom(ProgramContext(), dir);
 }

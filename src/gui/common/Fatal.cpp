@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "gui/common/Forms.h"
-#include "gui/shell/Quenlow.h"
 #include "gui/common/Messages.h"
 #include "core/data/DataFiles.h"
 #include "core/data/Globals.h"
@@ -32,12 +31,13 @@ public:
     void info(const QString& text) override { Messages::info(text); }
     bool okCancel(const QString& text) override { return Messages::okCancel(text); }
     void status(const QString& text) override {
-        if (!Quenlow) return;
+        QMainWindow* frame = MainFrame();
+        if (!frame) return;
         if (text.isEmpty())
-            Quenlow->statusBar()->clearMessage();
+            frame->statusBar()->clearMessage();
         else
-            Quenlow->statusBar()->showMessage(text);
-        Quenlow->statusBar()->repaint();
+            frame->statusBar()->showMessage(text);
+        frame->statusBar()->repaint();
     }
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 // The windows of the program, created once at start-up in this order and kept until exit:
-// the main window, then the nine dialogs. Code that shows a dialog reaches it through these.
+// the main window, then the nine dialogs (CreateForms, gui/shell/Quenlow.h). Code that shows a
+// dialog reaches it through these; the widget kit reaches the main window through MainFrame, so
+// that nothing below the shell needs the main window's header.
 
-class TQuenlow;
+class QMainWindow;
 class TAboutForm;
 class TLabelDef;
 class TPickLab;
@@ -13,7 +15,6 @@ class TLabSel;
 class TDriveDir;
 class TREReport;
 
-extern TQuenlow* Quenlow;
 extern TAboutForm* AboutForm;
 extern TLabelDef* LabelDef;
 extern TPickLab* PickLab;
@@ -24,5 +25,7 @@ extern TLabSel* LabSel;
 extern TDriveDir* DriveDir;
 extern TREReport* REReport;
 
-// Creates the main window and the nine dialogs (once; later calls do nothing).
-void CreateForms();
+// The main window as a frame (its status bar, a repaint), or null before CreateForms.
+QMainWindow* MainFrame();
+// Called by CreateForms with the main window it made.
+void SetMainFrame(QMainWindow* frame);

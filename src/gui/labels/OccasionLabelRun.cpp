@@ -2,6 +2,7 @@
 // through LabelRunUi so that tests can answer in their place.
 #include <QApplication>
 
+#include "gui/labels/OccasionLabelRun.h"
 #include "gui/common/Forms.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/Messages.h"

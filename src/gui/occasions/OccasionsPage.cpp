@@ -15,8 +15,8 @@
 #include <algorithm>
 
 #include "gui/common/FocusMark.h"
-#include "core/labels/LabelGen.h"
-#include "core/reminders/ReminderGen.h"
+#include "gui/labels/OccasionLabelRun.h"
+#include "gui/reminders/ReminderRun.h"
 
 const std::array<const char*, 9> LabelRows{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",

@@ -1,4 +1,6 @@
 // The reminder run started from the occasions page: the span dialog, the report, the viewer.
+#include "gui/reminders/ReminderRun.h"
+
 #include <QApplication>
 
 #include "gui/common/Fatal.h"

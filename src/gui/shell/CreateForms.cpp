@@ -16,15 +16,6 @@
 #include "gui/reminders/REReport.h"
 
 TQuenlow* Quenlow = nullptr;
-TAboutForm* AboutForm = nullptr;
-TLabelDef* LabelDef = nullptr;
-TPickLab* PickLab = nullptr;
-TLabPrint* LabPrint = nullptr;
-TImport* Import = nullptr;
-TDateSpan* DateSpan = nullptr;
-TLabSel* LabSel = nullptr;
-TDriveDir* DriveDir = nullptr;
-TREReport* REReport = nullptr;
 
 // The pictures are compiled into the static library; make sure its resource table is linked in
 // and registered before the first window looks for them.
@@ -48,6 +39,7 @@ void CreateForms() {
     // The main window first; the dialogs belong to it, so they stay on top of it and go with it.
     auto* main = new TQuenlow();
     Quenlow = main;
+    SetMainFrame(main);
     AboutForm = new TAboutForm(main);
     LabelDef = new TLabelDef(main);
     PickLab = new TPickLab(main);

@@ -75,5 +75,10 @@ QString ProgramVersionText();
 // The help document opened by "Help": mby.htm in the working directory.
 QString HelpDocumentPath();
 
+// The main window, made by CreateForms; null before.
+extern TQuenlow* Quenlow;
+// Creates the main window and the nine dialogs (gui/common/Forms.h) once; later calls do
+// nothing.
+void CreateForms();
 // Registers the pictures compiled into the program (once; later calls do nothing).
 void LoadResources();

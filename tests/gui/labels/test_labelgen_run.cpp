@@ -16,6 +16,7 @@
 #include "core/data/Records.h"
 #include "gui/labels/LabPrint.h"
 #include "core/labels/LabelGen.h"
+#include "gui/labels/OccasionLabelRun.h"
 #include "core/occasions/Occasions.h"
 #include "gui/labels/LabelPreview.h"
 #include "core/labels/SheetMemory.h"

@@ -17,6 +17,7 @@
 #include "core/data/Records.h"
 #include "gui/labels/LabSel.h"
 #include "core/labels/LabelGen.h"
+#include "gui/labels/OccasionLabelRun.h"
 #include "RecordingPrinter.h"
 #include "xbase/Table.h"
 

@@ -18,6 +18,7 @@
 #include "gui/reminders/DateSpan.h"
 #include "gui/reminders/REReport.h"
 #include "core/reminders/ReminderGen.h"
+#include "gui/reminders/ReminderRun.h"
 
 namespace {
 
