@@ -8,7 +8,7 @@
 // therefore never lost for want of a printer.
 //
 // QtPrinter::toPdf(file) always writes a PDF file at 300 dots per inch, the whole sheet printable
-// (offset 0), on the paper asked for or else the system's default paper (print/PaperSize.h, US
+// (offset 0), on the paper asked for or else the system's default paper (core/print/PaperSize.h, US
 // Letter when the system names none); so does the fallback. Pages go out to the file as they are finished, so a long job
 // holds one page at a time.
 

@@ -1,9 +1,9 @@
 #pragma once
 // A dBASE III+/IV (and FoxPro 2.x, no memo) table file: header, field descriptors and
-// fixed-length records. Byte layout in docs/formats.md; the constants are in dbf_format.h.
+// fixed-length records. Byte layout in docs/formats.md; the constants are in DbfFormat.h.
 //
 // DbfFile knows nothing of indexes or of a "current row": it reads and writes whole records by
-// number. Table (table.h) builds the cursor, fields and index upkeep on top of it.
+// number. Table (Table.h) builds the cursor, fields and index upkeep on top of it.
 //
 // Writes are buffered: appended records collect in memory and reach the file on flush(), when
 // the buffer grows large, or on close(). The header (record count, last-update date) and the

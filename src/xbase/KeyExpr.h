@@ -48,7 +48,7 @@ public:
     // Numeric key encoding of formats.md 2.9 (width = keySize, decimals = keyDecimals).
     static std::string encodeNumber(double value, int width, int decimals);
 
-    struct Node;  // parsed expression (defined in expr.cpp)
+    struct Node;  // parsed expression (defined in KeyExpr.cpp)
 
 private:
     std::string text_;

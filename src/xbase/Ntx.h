@@ -1,6 +1,6 @@
 #pragma once
 // A Clipper-compatible .ntx index: one B-tree of fixed-size keys over 1024-byte pages.
-// Byte layout in docs/formats.md (section 2); the named constants are in ntx_format.h.
+// Byte layout in docs/formats.md (section 2); the named constants are in NtxFormat.h.
 //
 // Keys are raw bytes (Windows-1252 for character keys) of exactly keySize bytes, compared as
 // unsigned bytes; equal keys are kept in ascending record-number order, so every entry is

@@ -1,6 +1,6 @@
 #pragma once
 // Byte layout of a Clipper .ntx index file, as named constants (described in docs/formats.md,
-// section 2). All multi-byte fields are little-endian; use le.h to read and write them.
+// section 2). All multi-byte fields are little-endian; use LittleEndian.h to read and write them.
 //
 // The file is a run of 1024-byte pages. Page 0 is the header; every other page is a B-tree node
 // (or a free page). Every page reference is a byte offset into the file, 0 meaning "none".

@@ -3,7 +3,7 @@
 //
 // Nothing in the engine throws across its boundary: every operation that can fail returns a
 // Status (or records one in the Library handle). OS errors are turned into a Status in one
-// place (fileio.cpp); user-facing messages are made by the program, never here.
+// place (FileSystem.cpp); user-facing messages are made by the program, never here.
 
 #include <string>
 #include <string_view>

@@ -2,10 +2,10 @@
 // Backup and restore of the three data tables (LABELS.dbf, AddrBook.dbf, importf.dbf) to and
 // from another directory. Index and group files are not copied: a restore rebuilds them.
 //
-// The setup page's buttons (BackupUi.h) ask for the directory with the drive dialog and then run
-// BackupTo / RestoreFrom, which the admin tool also calls. Every copy is safe: the file is copied
-// to a temporary name in the target directory, synced, checked as a whole table and only then
-// renamed over the target, so a failed or damaged copy leaves the old target whole and no
+// The setup page's buttons (gui/backup/BackupButtons.h) ask for the directory with the drive dialog
+// and then run BackupTo / RestoreFrom, which the admin tool also calls. Every copy is safe: the
+// file is copied to a temporary name in the target directory, synced, checked as a whole table and
+// only then renamed over the target, so a failed or damaged copy leaves the old target whole and no
 // partial file behind. A restore from a fixed disk checks all three files before it replaces any.
 //
 // The runs work in a RunContext: its library is the data directory, its prompts ask and tell,

@@ -6,7 +6,8 @@
 //
 // A table that cannot be opened is reported, never fatal here: the open routines return a
 // DataStatus naming the file ("AddrBook.DBF", "Address.Ntx", ...) and leave the table's handle
-// null. The windows turn a failure into the fatal "Unable to open file" ending (app/Fatal.h).
+// null. The windows turn a failure into the fatal "Unable to open file" ending
+// (gui/common/Fatal.h).
 
 #include <QDate>
 #include <QString>

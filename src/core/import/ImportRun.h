@@ -10,7 +10,7 @@
 //   DetectImportEncoding decides UTF-8 or Windows-1252 for a whole file
 //   RunImport            the run itself over AddrBook (through the data routines)
 //
-// The import dialog (ImportU.h) and `merrowby-admin import` both call RunImport.
+// The import dialog (gui/import/Import.h) and `merrowby-admin import` both call RunImport.
 
 #include <QString>
 #include <cstdint>

@@ -13,7 +13,7 @@ QString InstallFontSubstitutes() {
     // The design face is a Windows sans serif with Arial's widths at 8 points. Liberation Sans and
     // Arimo are drawn to Arial's metrics, so the designed sizes hold their texts as they did;
     // Nimbus Sans (Helvetica's metrics) comes close; the wider DejaVu and Noto faces make the
-    // windows fit their texts (app/Fitting.h). MERROWBY_SANS_FACE names a face to try first.
+    // windows fit their texts (gui/common/Fitting.h). MERROWBY_SANS_FACE names a face to try first.
     QStringList candidates{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                            QStringLiteral("Nimbus Sans"),     QStringLiteral("DejaVu Sans"),
                            QStringLiteral("Noto Sans"),       QStringLiteral("FreeSans"),

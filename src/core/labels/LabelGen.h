@@ -132,7 +132,7 @@ private:
 // --- the run without windows ------------------------------------------------------------------
 
 // Streams the labels of a run onto a printer. The tables are reached through the data routines
-// (dbFiles.h), so LibHandle must be open on the data directory.
+// (Records.h), so LibHandle must be open on the data directory.
 class LabelRun {
 public:
     LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& font, int startColumn,

@@ -6,7 +6,7 @@
 //
 // The user measures from the paper's left and top edges to the centre of each crosshair;
 // SolveSheetCalibration turns the four distances into the printer's correction
-// (print/Calibration.h).
+// (core/print/Calibration.h).
 
 #include <QChar>
 #include <QPointF>

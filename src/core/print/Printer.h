@@ -3,8 +3,8 @@
 // with the origin at the printable area's top-left corner.
 //
 // QtPrinter (QtPrinter.h) prints to the system's default printer without a dialog, or into a PDF
-// file when the system has no printer; RecordingPrinter (RecordingPrinter.h) has configurable
-// geometry and keeps every call, for tests.
+// file when the system has no printer; RecordingPrinter (tests/support/RecordingPrinter.h) has
+// configurable geometry and keeps every call, for tests.
 
 #include <QColor>
 #include <QFont>

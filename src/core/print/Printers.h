@@ -1,7 +1,8 @@
 #pragma once
 // The printers table: Printers.dbf beside the address book, one row per printer name with the
-// correction its output needs (print/Calibration.h). Created on first store; a data set without
-// it has no printer corrected. Found whatever its letter case; new files are spelt Printers.dbf.
+// correction its output needs (core/print/Calibration.h). Created on first store; a data set
+// without it has no printer corrected. Found whatever its letter case; new files are spelt
+// Printers.dbf.
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The program's fatal endings, at the window edge. The data routines report failures as values
-// (data/DataStatus.h); the windows decide here that a table that cannot be opened, or a library
-// error, ends the program with the message the user knows.
+// (core/data/DataStatus.h); the windows decide here that a table that cannot be opened, or a
+// library error, ends the program with the message the user knows.
 
 #include <QString>
 

@@ -9,7 +9,7 @@
 // that the layout's column cannot hold as it is (too long, or with characters outside
 // Windows-1252) is refused when chosen, with a message; the previous name stays.
 //
-// "Detect…" reads the chosen file as a vCard or header-row file instead (DetectU.h); it leaves
+// "Detect…" reads the chosen file as a vCard or header-row file instead (DetectImport.h); it leaves
 // the layout as it is.
 
 #include <QDialog>

@@ -3,7 +3,8 @@
 // picker and the definition dialog in turn, until the user cancels the picker or abandons a new
 // definition. The two dialogs tell each other which stock is meant through CurrentStockRecNo.
 //
-// Both use the dialogs made by CreateForms (PickLab, LabelDef in app/Forms.h), shown modally.
+// Both use the dialogs made by CreateForms (PickLab, LabelDef in gui/common/Forms.h), shown
+// modally.
 
 // Runs the loop: opens LABELS (ending the program when it cannot), starts with the first stock
 // in name order preselected, and closes LABELS at the end. CurrentStockRecNo keeps its last

@@ -6,7 +6,7 @@
 // It knows nothing of reminders: the reminder run writes into document() and calls ShowModal().
 // The view is a QPlainTextEdit: it keeps character styles (the bold italic heading) and lays out
 // only what is on screen, so a report of a hundred thousand lines opens at once.
-// Printing goes through the printer layer (print/Printer.h); tests replace the printer with
+// Printing goes through the printer layer (core/print/Printer.h); tests replace the printer with
 // SetReportPrinterFactory.
 
 #include <QDialog>

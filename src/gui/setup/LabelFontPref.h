@@ -3,7 +3,7 @@
 // on LabelFont (in the face's plain style); whatever it holds when it closes (the font given,
 // after Cancel) becomes LabelFont with all its attributes (a plain style as a restart makes it:
 // the face at the size, no style name), and its face and point size are stored in the settings
-// row, from which start-up takes them again (ApplyLabelFontPreference, app/Main.h).
+// row, from which start-up takes them again (ApplyLabelFontPreference, gui/shell/Quenlow.h).
 
 #include <QFont>
 #include <functional>

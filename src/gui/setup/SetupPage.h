@@ -1,10 +1,10 @@
 #pragma once
 // The "Setup && Maintenance" page of the main window: six glyph buttons on an elliptic
-// blue-to-black gradient. Backup and Restore copy the data tables (backup/Backup.h), Reindex
+// blue-to-black gradient. Backup and Restore copy the data tables (core/backup/Backup.h), Reindex
 // rebuilds both indexes silently, Import Contacts opens the import dialog, Edit Label
-// Definition runs the label-stock setup loop (labels/StockSetup.h), and Choose Label Font sets
+// Definition runs the label-stock setup loop (gui/labels/StockSetup.h), and Choose Label Font sets
 // the label font (LabelFontPref.h). Export Contacts writes the book out as vCard or CSV
-// (import/ExportU.h).
+// (gui/import/ExportContacts.h).
 //
 // The address book's table is closed while this page is in front, so the work started here
 // finds no table open.

@@ -2,7 +2,8 @@
 // The main window `TQuenlow`: the frame of the program. It holds the menu, the status bar and a
 // page control with the three pages, runs the start-up sequence when first shown (FormShow, in
 // StartUp.cpp) and closes every table and releases the library handle when it closes
-// (FormClose). The pages themselves are their own classes (src/pages/).
+// (FormClose). The pages themselves are their own classes (src/gui/addressbook/, occasions/,
+// setup/).
 //
 // Page changes: when "Address Book" becomes the current page the window calls
 // addressPage()->TabSheet2Show(); when it stops being current, and when the window closes, the
