@@ -155,4 +155,25 @@ TEST_F(AdminCheckTest, CardsAreLoggedOnceListedAndCheckedAgainstTheBook) {
     EXPECT_TRUE(r.out.contains("Adams,Carl,2,2026")) << r.out.toStdString();
 }
 
+// calibrate stores a correction exactly as given, or refuses it with exit 1 and stores nothing:
+// numbers its columns cannot hold, more than the calibration window accepts, more decimals than
+// it keeps, and distances that the window calls a misreading.
+TEST_F(AdminCheckTest, CalibrateStoresExactlyWhatItWasGivenOrNothing) {
+    TestDataDir data;
+    const QStringList base = {"calibrate", data.path(), "--printer", "Office"};
+    const QStringList refused[] = {
+        {"--dx", "1000", "--dy", "-1000"}, {"--dx", "1e9", "--dy", "0"},  {"--dx", "nan", "--dy", "0"},
+        {"--dx", "inf", "--dy", "0"},      {"--dx", "99999", "--dy", "0"}, {"--dx", "1", "--dy", "0", "--scale", "7.8"},
+        {"--dx", "1.23456", "--dy", "0"},  {"--measured", "1,1,2,2", "--unit", "in"},
+    };
+    for (const QStringList& given : refused) {
+        const AdminRun r = admin(base + given);
+        EXPECT_EQ(r.code, 1) << given.join(' ').toStdString() << "\n" << r.out.toStdString();
+        EXPECT_FALSE(data.exists("Printers.dbf")) << given.join(' ').toStdString();
+    }
+    const AdminRun r = admin(base + QStringList{"--dx", "-36", "--dy", "2.125", "--scale", "1.00125"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Office: dx -36.000 pt, dy 2.125 pt, scale 1.00125\n")) << r.out.toStdString();
+}
+
 }  // namespace

@@ -122,7 +122,6 @@ TEST(AdminStocks, SheetTooWideForAStockIsRefusedNotStoredCut) {
         if (e.stock.nAcross < 10) continue;
         ++wide;
         const QString part = e.maker + ' ' + e.part;
-        EXPECT_FALSE(e.refusal.isEmpty()) << part.toStdString();
         EXPECT_EQ(admin({"stocks", data.path(), "--add", part}), 1) << part.toStdString();
     }
     EXPECT_GE(wide, 8);
