@@ -117,14 +117,14 @@ void offerPreview(const LabelRunUi& ui, std::function<void(LabelRun&)> lay,
                   std::function<void(Printer&, int column, int row)> print) {
     TLabPrint::PreviewAction() = [ui, lay, print] {
         int column, row;
-        if (!startPosition(ui, &column, &row)) return;
+        if (!startPosition(ui, &column, &row)) return false;
         std::unique_ptr<Printer> printer = ui.makePrinter();
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
             [&](Printer& p) { runForPreview(p, *printer, lay, stock, font, column, row); }, *printer, stock,
             [&] { print(*printer, column, row); }, QApplication::activeWindow());
-        if (preview.exec() == QDialog::Accepted && LabPrint) LabPrint->BtnCancelClick();  // printed: no second run
+        return preview.exec() == QDialog::Accepted;  // printed
     };
 }
 

@@ -189,6 +189,24 @@ TEST_F(LabPrintTest, OkWithAnotherStockStoresItsNameAsLabID) {
     EXPECT_EQ(dlg->stockBox()->currentIndex(), kLetterTwoAcross);
 }
 
+// Printing from the preview remembers the stock as OK does and ends the dialog without a second
+// run; a preview closed without printing remembers nothing.
+TEST_F(LabPrintTest, PrintFromThePreviewRemembersTheStock) {
+    bool printed = false;
+    TLabPrint::PreviewAction() = [&] { return printed; };
+    ShowActive(dlg);
+    Choose(kLetterTwoAcross);
+    QTest::mouseClick(dlg->previewButton(), Qt::LeftButton);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(StoredSettings().LabID.trimmed(), QString());
+    printed = true;
+    QTest::mouseClick(dlg->previewButton(), Qt::LeftButton);
+    TLabPrint::PreviewAction() = nullptr;
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(PrintOptionsCancelled);
+    EXPECT_EQ(StoredSettings().LabID, StockName(2));
+}
+
 TEST_F(LabPrintTest, OkWithTheSameStockDoesNotWriteTheSettings) {
     SettingsRec.LabID = StockName(1);
     SettingsRec.FontName = QStringLiteral("Unsaved");  // would reach the file with any store
