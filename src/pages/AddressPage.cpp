@@ -204,6 +204,7 @@ void AddressPage::buildControls() {
     addCardButton_->setGeometry(8, 408, 110, 25);
     addCardButton_->setToolTip(QStringLiteral("Log a card received from this person, or one that came back"));
     connect(addCardButton_, &QPushButton::clicked, this, [this] { AddCardClick(); });
+    connect(cards_, &CardList::removeRequested, this, [this](const CardEvent& e) { RemoveCard(e); });
     layoutList(model_->rowCount());
     askCard = [this](CardKind* kind, int* occasion, int* year) {
         AddCardDialog dialog(this);
@@ -220,7 +221,7 @@ void AddressPage::buildControls() {
                         edits_[11], checks_[0], pickers_[0], checks_[1], pickers_[1],
                         checks_[9], pickers_[2], checks_[10], pickers_[3], checks_[2],
                         checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
-                        newButton_, deleteButton_, addCardButton_};
+                        newButton_, deleteButton_, addCardButton_, cards_};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     fitTexts();
 }
@@ -364,6 +365,22 @@ bool AddressPage::AddCard(CardKind kind, int occasion, int year) {
     else ShowCards();
     if (!added) emit statusMessage(QStringLiteral("That card is logged already"));
     return added;
+}
+
+bool AddressPage::RemoveCard(const CardEvent& event) {
+    if (!LibHandle) return false;
+    const QString card = QStringLiteral("%1 %2, %3").arg(event.year).arg(CardOccasionText(event),
+                                                                          QString::fromLatin1(CardKindName(event.kind)));
+    if (!Messages::yesNo(QStringLiteral("Remove this card from the log?\r\n") + card, this)) return false;
+    int removed = 0;
+    const xbase::Status s = CardsRemove(*LibHandle, [&](const CardEvent& e) { return e == event; }, &removed);
+    if (!s.ok()) {
+        emit statusMessage(QStringLiteral("The card could not be removed: ") + QString::fromStdString(s.toString()));
+        return false;
+    }
+    if (event.kind == CardKind::Returned) FillNameList();  // the mark may go
+    else ShowCards();
+    return removed > 0;
 }
 
 void AddressPage::AddCardClick() {
