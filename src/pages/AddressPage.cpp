@@ -25,6 +25,7 @@
 #include "app/Fitting.h"
 #include "app/TextFit.h"
 #include "data/Globals.h"
+#include "data/dbFiles.h"
 #include "pages/CardList.h"
 #include "xbase/cp1252.h"
 #include "xbase/library.h"
@@ -43,13 +44,6 @@ struct BusyCursor {
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-// The pickers show whole years, whatever the locale's short format does with them, so that the
-// zero date (30 December 1899) cannot be mistaken for 1999.
-QString pickerFormat() {
-    QString f = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return f;
-}
 
 }  // namespace
 
@@ -160,7 +154,7 @@ void AddressPage::buildControls() {
         bindControl(c);
         checks_[number - 1] = c;
     };
-    const QString format = pickerFormat();
+    const QString format = ShortDateFormat();  // whole years: the zero date is not 1999
     for (int i = 0; i < 4; ++i) {
         makeCheck(dated[i].box, QString::fromLatin1(dated[i].text), 328, rowsY[i], 86, 86);
         auto* d = new DatePicker(this);
