@@ -278,8 +278,7 @@ TEST_F(LabPrintTest, SheetMemoryLineFollowsTheStockAndUseFillsTheStart) {
     ASSERT_TRUE(SheetRemember(*LibHandle, StockName(6), SheetPosition{1, 3, day}).ok());  // continuous
     ShowActive(dlg);
     ASSERT_TRUE(dlg->sheetLine()->isVisible());
-    EXPECT_EQ(dlg->sheetLine()->text(),
-              QStringLiteral("Last sheet of this stock: next free label column 2, row 7 (8 Dec)"));
+    EXPECT_EQ(dlg->sheetLine()->text(), SheetMemoryText(SheetPosition{2, 7, day}));
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
     EXPECT_EQ(dlg->startRowText(), QStringLiteral("1"));
     QTest::mouseClick(dlg->useButton(), Qt::LeftButton);
