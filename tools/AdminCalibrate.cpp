@@ -1,6 +1,7 @@
 #include "AdminCalibrate.h"
 
 #include <QFileInfo>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -126,6 +127,8 @@ int AdminCalibrate(const QStringList& args) {
         haveDx = haveDy = true;
     } else if (!show && (haveDx || haveDy || haveScale)) {
         // A correction given as numbers is stored exactly as given, or not at all.
+        if (!std::isfinite(cal.dxPt) || !std::isfinite(cal.dyPt) || !std::isfinite(cal.scale))
+            return refuse(QStringLiteral("--dx, --dy and --scale need numbers (not nan or inf)"));
         if (!CalibrationWithinLimits(cal))
             return refuse(QStringLiteral("a correction is at most 36 points (half an inch) each way and a scale "
                                          "from 0.95 to 1.05; a larger one is a misreading, not a printer"));
