@@ -20,6 +20,7 @@
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
 #include "core/data/Globals.h"
+#include "core/data/Records.h"
 #include "core/occasions/Occasions.h"
 
 namespace {
@@ -68,7 +69,7 @@ TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     SpanTo->setObjectName(QStringLiteral("SpanTo"));
     SetDefaultSpan();
     for (QDateEdit* d : {SpanFrom, SpanTo}) {
-        d->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
+        d->setDisplayFormat(ShortDateFormat());
         d->setCalendarPopup(true);
     }
     SpanFrom->setDate(SpanStart);
