@@ -200,6 +200,10 @@ bool writeProtected(const xbase::Status& s) {
     return s.kind == xbase::ErrorKind::ReadOnly && s.sysErrno != EACCES && s.sysErrno != EPERM;
 }
 
+// `text` ending with a full stop, so that the next sentence reads on when line breaks are lost
+// (the admin tool prints one line).
+QString sentence(const QString& text) { return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.'); }
+
 // The operation's failure message. With no reason of its own (a disk the user gave up on, a file
 // not found) it is the one users know; otherwise it says what happened to which file, and what
 // was copied before it.
@@ -214,7 +218,7 @@ QString failureText(bool backup, const QString& why, const QStringList& copied) 
     else
         done = (backup ? QStringLiteral("Copied before it: ") : QStringLiteral("Restored before it: ")) +
                copied.join(QStringLiteral(", ")) + QLatin1Char('.');
-    return head + why + QStringLiteral("\r\n") + done;
+    return head + sentence(why) + QStringLiteral("\r\n") + done;
 }
 
 const QString kNothingRestored = QStringLiteral("Nothing was restored; the tables in use are kept as they were.");
@@ -349,7 +353,7 @@ QString BackupTargetRefusal(const QString& dir) {
                                         "Choose an empty folder, or one that holds an earlier backup. "
                                         "Nothing was copied.");
     if (DataLockHeld(local(d)))
-        return d + QStringLiteral(" is a data folder in use by Merrowby") + tail;
+        return d + QStringLiteral(" is a data folder in use by Merrowby or merrowby-admin") + tail;
     // Index and group files, and the settings table, are in a data folder and never in a backup.
     const QStringList found = QDir(d).entryList({QStringLiteral("*.ntx"), QStringLiteral("*.cgp"),
                                                  QString::fromStdString(DataTables()[2].fileName)},  // Mrby1.dbf
@@ -402,7 +406,7 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
                 ctx.prompts->info(refusal);
                 ctx.prompts->info(failureText(false, QString(), {}));
             } else {
-                ctx.prompts->info(QStringLiteral("Restore Failed . . ") + refusal + QStringLiteral("\r\n") +
+                ctx.prompts->info(QStringLiteral("Restore Failed . . ") + sentence(refusal) + QStringLiteral("\r\n") +
                                   kNothingRestored);
             }
             return false;
