@@ -776,6 +776,8 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
+    // Index files are the table's too: a table open for reading writes none.
+    if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
     if (!s.ok()) return fail(s);
     const std::string dir = dirName(path());

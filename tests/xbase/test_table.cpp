@@ -507,7 +507,7 @@ TEST_F(TableTest, AnIndexLeftBehindByAStoppedProgramIsRebuiltWhenTheTableOpens) 
 
 // A private book (every file 0600) stays private through every file the engine replaces: the
 // index rebuilt, the group file rewritten, the table packed. A table made anew takes what the
-// umask gives, and a library open for reading only makes none.
+// umask gives, and a library open for reading only makes no table and no index.
 TEST_F(TableTest, ReplacedFilesKeepTheirPermissions) {
     Table* t = makeBook({{"A", "One"}, {"B", "Two"}, {"C", "Three"}});
     t->close();
@@ -542,4 +542,9 @@ TEST_F(TableTest, ReplacedFilesKeepTheirPermissions) {
     lib.setReadOnly(true);
     EXPECT_EQ(lib.create("Other", {{"Name", 'C', 10, 0}}), nullptr);
     EXPECT_FALSE(fs::exists(dir + "/Other.dbf"));
+    lib.setAutoOpen(false);
+    Table* reading = lib.open("Fresh");
+    ASSERT_NE(reading, nullptr);
+    EXPECT_NE(reading->createIndex("Fresh", {{"Name", "Name"}}), kOk);
+    EXPECT_FALSE(fs::exists(dir + "/Name.ntx") || fs::exists(dir + "/Fresh.cgp"));
 }
