@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/FocusReturn.h"
+
 namespace Messages {
 
 namespace {
@@ -12,8 +14,9 @@ Responder& responder() {
     return r;
 }
 
-// Boxes belong to the active window when the caller names none, so they stay on top of it.
-QWidget* ownerFor(QWidget* parent) { return parent ? parent : QApplication::activeWindow(); }
+// Boxes belong to the active window when the caller names none, so they stay on top of it; with
+// none active (a dialog has just closed) to the main window, which then gets the keyboard back.
+QWidget* ownerFor(QWidget* parent) { return parent ? parent : OwnerWindow(); }
 
 QString boxTitle() {
     const QString name = QApplication::applicationDisplayName();
