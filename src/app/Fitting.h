@@ -10,6 +10,7 @@
 class QAbstractButton;
 class QComboBox;
 class QLabel;
+class QListView;
 class QWidget;
 
 // Gives the check box or button at least `designedWidth` and as much more as its text needs, up
@@ -30,14 +31,25 @@ void FitCaption(QLabel* label, const QString& text, int left, int right, int row
 bool ShowsWholeText(const QAbstractButton* button, const QString& text);
 bool ShowsWholeText(const QLabel* label, const QString& text);
 
-// Makes the open list of a drop-down as wide as its widest entry, however narrow the box, and
-// keeps the whole current entry in the box's tooltip whenever the box is too narrow for it. Call
-// again after the entries change.
+// Makes the open list of a drop-down as wide as its widest entry, however narrow the box. A
+// current entry too wide for the closed box shows elided at its end, never cut off in the middle
+// of a word, and whole in the box's tooltip (in a box whose text can be typed, whole again while
+// the box has the focus). Call again after the entries change.
 void FitComboEntries(QComboBox* box);
 
-// Every text of the visible labels, buttons, check boxes, radio buttons, group boxes and
-// drop-downs under `root` (itself included) that is cut off: wider or taller than its control
-// and not elided with the whole text as the tooltip; for a drop-down, a current entry wider
-// than its box without a tooltip, or an entry wider than the open list. One line per text,
-// naming the control.
+// The text the closed drop-down shows of its current entry: the entry, or after FitComboEntries
+// the entry elided to the box's field when it is too wide for it.
+QString ShownComboText(const QComboBox* box);
+
+// Fits a list's entries to its width: no sideways scrolling; each entry shows with its runs of
+// blanks as one (padding takes no room) and, when still too wide, elided in its middle so that
+// both ends show. The whole entry belongs in the item's tooltip, which the caller sets.
+void FitListEntries(QListView* list);
+
+// Every text of the visible labels, buttons, check boxes, radio buttons, group boxes,
+// drop-downs and lists under `root` (itself included) that is cut off: wider or taller than its
+// control and not elided with the whole text as the tooltip; for a drop-down, a current entry
+// that the closed box cuts (wider than its field and not shown elided with the whole as the
+// tooltip), or an entry wider than the open list; for a list, an entry wider than the list and
+// not shown elided with the whole entry as its tooltip. One line per text, naming the control.
 QStringList CutTexts(const QWidget* root);

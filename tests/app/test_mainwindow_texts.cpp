@@ -2,12 +2,16 @@
 // take them down, when the whole file runs in one process.)
 // Every window shows its whole texts with the face this desktop has: nothing is cut at a
 // control's edge unless it is elided with the whole text in its tooltip. The suite runs this
-// again at twice the scale (QT_SCALE_FACTOR=2) and with another face (MERROWBY_SANS_FACE).
+// again at twice the scale (QT_SCALE_FACTOR=2), with another face (MERROWBY_SANS_FACE) and with
+// a label face chosen, which the main window takes (MERROWBY_TEST_LABEL_FACE).
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QListWidget>
 #include <QTabWidget>
 
 #include "TestData.h"
@@ -29,6 +33,7 @@
 #include "labels/LabSelU.h"
 #include "labels/LabelDefU.h"
 #include "labels/PickLabelU.h"
+#include "pages/OccasionsPage.h"
 #include "reminders/DateSpanU.h"
 #include "reminders/ReReportU.h"
 
@@ -55,6 +60,42 @@ TEST(WholeTexts, TheCheckFindsACaptionLongerThanItsControl) {
     EXPECT_EQ(CutTexts(&w).size(), 1) << joined(CutTexts(&w));
 }
 
+TEST(WholeTexts, TheCheckFindsDropDownsAndListsThatCutTheirEntries) {
+    QWidget w;
+    const QString name = QStringLiteral("Continuous 3-1/2 x 15/16 in, pin feed");
+    auto* pick = new QComboBox(&w);
+    auto* typed = new QComboBox(&w);
+    typed->setEditable(true);
+    for (QComboBox* box : {pick, typed}) {
+        box->addItem(name);
+        box->resize(120, 23);
+    }
+    pick->move(0, 30);
+    auto* list = new QListWidget(&w);
+    list->addItem(name);
+    list->item(0)->setToolTip(name);
+    list->setGeometry(0, 60, 120, 100);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_EQ(CutTexts(&w).size(), 5) << joined(CutTexts(&w));  // two boxes closed and open, the list
+
+    // Fitted, the boxes show the entry elided and whole in the tooltip, the list elides it too.
+    FitComboEntries(pick);
+    FitComboEntries(typed);
+    FitListEntries(list);
+    QApplication::processEvents();
+    EXPECT_TRUE(CutTexts(&w).isEmpty()) << joined(CutTexts(&w));
+    for (QComboBox* box : {pick, typed}) {
+        EXPECT_TRUE(ShownComboText(box).endsWith(QChar(0x2026))) << ShownComboText(box).toStdString();
+        EXPECT_EQ(box->toolTip(), name);
+    }
+    // An entry that fits shows whole, without a tooltip.
+    pick->addItem(QStringLiteral("A4"));
+    pick->setCurrentIndex(1);
+    EXPECT_EQ(ShownComboText(pick), QStringLiteral("A4"));
+    EXPECT_TRUE(pick->toolTip().isEmpty());
+}
+
 TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     QApplication::setQuitOnLastWindowClosed(false);
     TestDataDir data(12);
@@ -63,16 +104,44 @@ TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     MessageLog messages;
     const QString face = qEnvironmentVariable("MERROWBY_SANS_FACE");
     if (!face.isEmpty()) ASSERT_EQ(InstallFontSubstitutes(), face);  // the run is in the face asked for
+    const QString labelFace = qEnvironmentVariable("MERROWBY_TEST_LABEL_FACE");
+    if (!labelFace.isEmpty()) {
+        if (!QFontDatabase::families().contains(labelFace)) {
+            GTEST_SKIP() << "no face " << labelFace.toStdString();
+        }
+        ASSERT_TRUE(OpenSettings());
+        LoadSettings();
+        SettingsRec.FontName = labelFace;
+        StoreSettings();
+        ASSERT_TRUE(CloseTable(SettingsTable));
+    }
     CreateForms();
 
     Quenlow->show();
     QApplication::processEvents();
+    if (!labelFace.isEmpty()) {
+        ASSERT_EQ(Quenlow->font().family(), labelFace);  // start-up gave it the face
+    }
     for (int page = 0; page < Quenlow->pageControl()->count(); ++page) {
         Quenlow->pageControl()->setCurrentIndex(page);
         QApplication::processEvents();
         SCOPED_TRACE(Quenlow->pageControl()->tabText(page).toStdString());
         EXPECT_TRUE(CutTexts(Quenlow).isEmpty()) << joined(CutTexts(Quenlow));
     }
+    // The address page has room for each caption and check box on one line, whatever the face.
+    for (const QLabel* l : Quenlow->pageControl()->widget(0)->findChildren<QLabel*>())
+        EXPECT_FALSE(l->text().contains(QLatin1Char('\n')) || !l->toolTip().isEmpty()) << l->text().toStdString();
+    for (const QCheckBox* c : Quenlow->pageControl()->widget(0)->findChildren<QCheckBox*>())
+        EXPECT_TRUE(c->toolTip().isEmpty()) << "elided: " << c->toolTip().toStdString();
+    // The occasions page in reminders mode, with each report it offers chosen.
+    Quenlow->pageControl()->setCurrentIndex(1);
+    Quenlow->occasionsPage()->SetOccasionsMode(2);
+    for (int i = 0; i < Quenlow->occasionsPage()->ReportChoice->count(); ++i) {
+        Quenlow->occasionsPage()->ReportChoice->setCurrentIndex(i);
+        QApplication::processEvents();
+        EXPECT_TRUE(CutTexts(Quenlow).isEmpty()) << joined(CutTexts(Quenlow));
+    }
+    Quenlow->occasionsPage()->SetOccasionsMode(1);
     Quenlow->pageControl()->setCurrentIndex(2);  // the book is closed while the setup page shows
     QApplication::processEvents();
 
