@@ -101,6 +101,35 @@ bool ShowsWholeText(const QLabel* l, const QString& text) {
     return need.width() <= l->width() && need.height() <= l->height();
 }
 
+QString ElideAtBlanks(const QFontMetrics& fm, const QString& text, int room, Qt::TextElideMode mode) {
+    if (fm.horizontalAdvance(text) <= room) return text;
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString mark(QChar(0x2026));
+    // Whole words from the start (and, in the middle mode, from the end, taken in turn) for as
+    // long as they fit with the ellipsis between them.
+    QStringList head, tail;
+    const auto shown = [&](const QStringList& h, const QStringList& t) {
+        if (mode != Qt::ElideMiddle) return h.join(QLatin1Char(' ')) + mark;
+        return (h.join(QLatin1Char(' ')) + QLatin1Char(' ') + mark + QLatin1Char(' ') + t.join(QLatin1Char(' '))).trimmed();
+    };
+    qsizetype first = 0, last = words.size() - 1;
+    for (bool grew = true; grew && first <= last;) {
+        grew = false;
+        if (fm.horizontalAdvance(shown(head + QStringList{words[first]}, tail)) <= room) {
+            head << words[first++];
+            grew = true;
+        }
+        if (mode == Qt::ElideMiddle && first <= last &&
+            fm.horizontalAdvance(shown(head, QStringList{words[last]} + tail)) <= room) {
+            tail.prepend(words[last--]);
+            grew = true;
+        }
+    }
+    // Not even one whole word fits: the word is cut where the room ends.
+    if (head.isEmpty() && tail.isEmpty()) return fm.elidedText(text, mode, room);
+    return shown(head, tail);
+}
+
 namespace {
 
 constexpr const char* kElides = "elidesCurrentEntry";
@@ -174,12 +203,21 @@ void tipIfCut(QComboBox* box) {
     if (box->lineEdit()) box->lineEdit()->update();
 }
 
-// Shows a list's entries with their runs of blanks as one.
+// Shows a list's entries with their runs of blanks as one, elided between words in the middle
+// when the list is too narrow for them.
 class CompactTextDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale& locale) const override {
         return QStyledItemDelegate::displayText(value, locale).simplified();
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
+        const int margin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1);
+        option->text = ElideAtBlanks(option->fontMetrics, option->text, option->rect.width() - margin, Qt::ElideMiddle);
     }
 };
 
@@ -188,7 +226,7 @@ public:
 QString ShownComboText(const QComboBox* box) {
     const QString text = box->currentText();
     if (!box->property(kElides).toBool()) return text;
-    return QFontMetrics(box->font()).elidedText(text, Qt::ElideRight, fieldRoom(box));
+    return ElideAtBlanks(QFontMetrics(box->font()), text, fieldRoom(box), Qt::ElideRight);
 }
 
 void FitComboEntries(QComboBox* box) {

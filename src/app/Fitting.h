@@ -5,10 +5,12 @@
 // a last resort elide the text and put the whole of it in the tooltip, so nothing is cut off.
 
 #include <QString>
+#include <Qt>
 #include <QStringList>
 
 class QAbstractButton;
 class QComboBox;
+class QFontMetrics;
 class QLabel;
 class QListView;
 class QWidget;
@@ -31,6 +33,11 @@ void FitCaption(QLabel* label, const QString& text, int left, int right, int row
 bool ShowsWholeText(const QAbstractButton* button, const QString& text);
 bool ShowsWholeText(const QLabel* label, const QString& text);
 
+// `text` shortened to `room` pixels with an ellipsis at its end (Qt::ElideRight) or in its middle
+// (Qt::ElideMiddle), the cut made between words where a whole word can go: "A4 63.5 x 38.1 mm,…"
+// rather than "A4 63.5 x 38.1 mm, 2…". The text itself when it fits.
+QString ElideAtBlanks(const QFontMetrics& fm, const QString& text, int room, Qt::TextElideMode mode);
+
 // Makes the open list of a drop-down as wide as its widest entry, however narrow the box. A
 // current entry too wide for the closed box shows elided at its end, never cut off in the middle
 // of a word, and whole in the box's tooltip (in a box whose text can be typed, whole again while
@@ -42,8 +49,8 @@ void FitComboEntries(QComboBox* box);
 QString ShownComboText(const QComboBox* box);
 
 // Fits a list's entries to its width: no sideways scrolling; each entry shows with its runs of
-// blanks as one (padding takes no room) and, when still too wide, elided in its middle so that
-// both ends show. The whole entry belongs in the item's tooltip, which the caller sets.
+// blanks as one (padding takes no room) and, when still too wide, elided in its middle between
+// words so that both ends show. The whole entry belongs in the item's tooltip, which the caller sets.
 void FitListEntries(QListView* list);
 
 // Every text of the visible labels, buttons, check boxes, radio buttons, group boxes,

@@ -96,6 +96,23 @@ TEST(WholeTexts, TheCheckFindsDropDownsAndListsThatCutTheirEntries) {
     EXPECT_TRUE(pick->toolTip().isEmpty());
 }
 
+TEST(WholeTexts, ElidedTextsAreCutBetweenWords) {
+    const QFontMetrics fm(QApplication::font());
+    const QString text = QStringLiteral("Continuous 3-1/2 x 15/16 in, pin feed");
+    const QStringList words = text.split(QLatin1Char(' '));
+    for (Qt::TextElideMode mode : {Qt::ElideRight, Qt::ElideMiddle}) {
+        for (int room = fm.horizontalAdvance(QStringLiteral("Continuous \u2026 feed")); room < fm.horizontalAdvance(text); room += 3) {
+            const QString shown = ElideAtBlanks(fm, text, room, mode);
+            SCOPED_TRACE(shown.toStdString());
+            EXPECT_LE(fm.horizontalAdvance(shown), room);
+            ASSERT_TRUE(shown.contains(QChar(0x2026)));
+            for (const QString& word : QString(shown).replace(QChar(0x2026), QLatin1Char(' ')).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                EXPECT_TRUE(words.contains(word)) << word.toStdString();
+        }
+    }
+    EXPECT_EQ(ElideAtBlanks(fm, text, fm.horizontalAdvance(text), Qt::ElideRight), text);
+}
+
 TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     QApplication::setQuitOnLastWindowClosed(false);
     TestDataDir data(12);
