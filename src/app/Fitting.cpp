@@ -203,6 +203,19 @@ void tipIfCut(QComboBox* box) {
     if (box->lineEdit()) box->lineEdit()->update();
 }
 
+// Shows entries without the blanks that pad them.
+class UnpaddedTextDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1) == QLatin1Char(' ')) --end;
+        text.truncate(end);
+        return text;
+    }
+};
+
 // Shows a list's entries with their runs of blanks as one, elided between words in the middle
 // when the list is too narrow for them.
 class CompactTextDelegate : public QStyledItemDelegate {
@@ -249,6 +262,8 @@ void FitComboEntries(QComboBox* box) {
     }
     tipIfCut(box);
 }
+
+void ShowWithoutPadding(QAbstractItemView* view) { view->setItemDelegate(new UnpaddedTextDelegate(view)); }
 
 void FitListEntries(QListView* list) {
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

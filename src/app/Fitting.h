@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class QAbstractButton;
+class QAbstractItemView;
 class QComboBox;
 class QFontMetrics;
 class QLabel;
@@ -52,6 +53,10 @@ QString ShownComboText(const QComboBox* box);
 // blanks as one (padding takes no room) and, when still too wide, elided in its middle between
 // words so that both ends show. The whole entry belongs in the item's tooltip, which the caller sets.
 void FitListEntries(QListView* list);
+
+// A view whose entries are padded with blanks (texts as a table stores them) shows them without
+// the padding, so that a column a little narrower than the padded width elides nothing.
+void ShowWithoutPadding(QAbstractItemView* view);
 
 // Every text of the visible labels, buttons, check boxes, radio buttons, group boxes,
 // drop-downs and lists under `root` (itself included) that is cut off: wider or taller than its

@@ -100,6 +100,7 @@ void AddressPage::buildControls() {
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->setColumnHidden(AddressListModel::RecNoColumn, true);
     new FocusMark(list_);  // the table style shows no focus of its own
+    ShowWithoutPadding(list_);  // names are stored padded to 20 letters
     applyFontMetrics();
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex&, const QModelIndex&) {

@@ -6,13 +6,18 @@
 // a label face chosen, which the main window takes (MERROWBY_TEST_LABEL_FACE).
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QTableView>
 
 #include "TestData.h"
 #include "app/About.h"
@@ -150,6 +155,18 @@ TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
         EXPECT_FALSE(l->text().contains(QLatin1Char('\n')) || !l->toolTip().isEmpty()) << l->text().toStdString();
     for (const QCheckBox* c : Quenlow->pageControl()->widget(0)->findChildren<QCheckBox*>())
         EXPECT_TRUE(c->toolTip().isEmpty()) << "elided: " << c->toolTip().toStdString();
+    // The names list shows each name whole: the padding the table stores takes no room.
+    const auto* names = Quenlow->findChild<QTableView*>(QStringLiteral("StringGrid2"));
+    const auto* shows = qobject_cast<const QStyledItemDelegate*>(names->itemDelegate());
+    ASSERT_NE(shows, nullptr);
+    for (int row = 0; row < names->model()->rowCount(); ++row) {
+        for (int column : {0, 1}) {
+            const QString name = shows->displayText(names->model()->index(row, column).data(), QLocale());
+            // The cell's text margins and its grid line take 7 pixels.
+            EXPECT_LE(std::ceil(QFontMetricsF(names->font()).horizontalAdvance(name)) + 7, names->columnWidth(column))
+                << "\"" << name.toStdString() << "\"";
+        }
+    }
     // The occasions page in reminders mode, with each report it offers chosen.
     Quenlow->pageControl()->setCurrentIndex(1);
     Quenlow->occasionsPage()->SetOccasionsMode(2);
