@@ -205,9 +205,14 @@ void OccasionsPage::fitModeButtons() {
         QToolButton* button;
         const char* text;
     } buttons[] = {{SBLabels, "Print &Labels"}, {SBRemind, "Print &Reminders"}};
+    int width = 145;  // the pair stays alike
     for (const auto& b : buttons) {
-        FitButtonText(b.button, QString::fromLatin1(b.text), 145, kRight - 8);
-        b.button->move(kRight - b.button->width(), b.button->y());
+        b.button->setText(QString::fromLatin1(b.text));
+        width = std::clamp(b.button->sizeHint().width(), width, kRight - 8);
+    }
+    for (const auto& b : buttons) {
+        FitButtonText(b.button, QString::fromLatin1(b.text), width, width);
+        b.button->move(kRight - width, b.button->y());
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/Forms.h"
 #include "backup/BackupUi.h"
@@ -106,7 +107,16 @@ void SetupPage::changeEvent(QEvent* event) {
 }
 
 void SetupPage::fitButtons() {
-    for (const Fitted& f : fitted_) FitButtonText(f.button, f.text, 161, f.room);
+    // The buttons of a column stay alike: each as wide as the widest caption of its column needs.
+    for (const Fitted& f : fitted_) {
+        int width = 161;
+        for (const Fitted& g : fitted_) {
+            if (g.button->x() != f.button->x()) continue;
+            g.button->setText(g.text);
+            width = std::clamp(g.button->sizeHint().width(), width, f.room);
+        }
+        FitButtonText(f.button, f.text, width, width);
+    }
 }
 
 void SetupPage::BackupData1Click() { ::BackupData1Click(); }
