@@ -15,39 +15,6 @@
 #include "import/ExportU.h"
 #include "labels/LabelGen.h"
 
-namespace {
-
-// Stands in for the user: every few milliseconds answers the modal window in front, as a
-// person would once it is up. A message box gets its Escape button (OK, or No).
-class Answerer : public QObject {
-public:
-    explicit Answerer(std::function<void(QWidget*)> other) : other_(std::move(other)) {
-        connect(&timer_, &QTimer::timeout, this, [this] { answer(); });
-        timer_.start(20);
-    }
-
-private:
-    // Each window is answered once, from the event loop rather than from inside the timer, so
-    // that a box the answer opens gets its own answer.
-    void answer() {
-        QWidget* front = QApplication::activeModalWidget();
-        if (!front || !front->isVisible() || front->property("answered").toBool()) return;
-        front->setProperty("answered", true);
-        QTimer::singleShot(0, front, [this, front] {
-            if (auto* box = qobject_cast<QMessageBox*>(front)) {
-                if (QAbstractButton* b = box->escapeButton()) b->click();
-                else box->reject();
-            } else {
-                other_(front);
-            }
-        });
-    }
-    std::function<void(QWidget*)> other_;
-    QTimer timer_;
-};
-
-}  // namespace
-
 TEST(FocusReturn, TheWindowADialogWasOpenedFromHasTheKeyboardAgain) {
     QApplication::setQuitOnLastWindowClosed(false);
     InstallFocusReturn();
@@ -57,19 +24,37 @@ TEST(FocusReturn, TheWindowADialogWasOpenedFromHasTheKeyboardAgain) {
     QWidget main;
     auto* edit = new QLineEdit(&main);
     main.show();
-    main.activateWindow();
     edit->setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
 
+    // Stands in for the user: answers each modal window once it is up, from the event loop, so
+    // that a box the answer opens gets its own answer. A box gets its Escape button (OK, or No).
     const QString file = QDir(data.path()).filePath(QStringLiteral("out.vcf"));
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* front = QApplication::activeModalWidget();
+        if (!front || !front->isVisible() || front->property("answered").toBool()) return;
+        front->setProperty("answered", true);
+        QTimer::singleShot(0, front, [&, front] {
+            if (auto* box = qobject_cast<QMessageBox*>(front)) {
+                box->escapeButton() ? box->escapeButton()->click() : box->reject();
+            } else if (auto* exporter = qobject_cast<TExportContacts*>(front)) {
+                exporter->FileName->setText(file);
+                exporter->BtnExport->click();
+            } else {
+                static_cast<QDialog*>(front)->accept();
+            }
+        });
+    });
+    user.start(20);
+
     const struct {
         const char* what;
         std::function<void()> run;
     } cases[] = {
         // The dialog closes as soon as the box telling the count has gone.
         {"Export Contacts", [&] { ExportContacts1Click(&main); }},
-        // The print options close, the labels print, then the question comes with no window
-        // active.
+        // The print options close, the labels print, then the question comes with none active.
         {"the question after a label run",
          [&] {
              QDialog options(&main);
@@ -79,17 +64,8 @@ TEST(FocusReturn, TheWindowADialogWasOpenedFromHasTheKeyboardAgain) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Answerer user([&](QWidget* front) {
-            if (auto* exporter = qobject_cast<TExportContacts*>(front)) {
-                exporter->FileName->setText(file);
-                exporter->BtnExport->click();
-            } else if (auto* dialog = qobject_cast<QDialog*>(front)) {
-                dialog->accept();
-            }
-        });
         c.run();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }, 2000))
-            << "active: " << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }, 2000));
         EXPECT_EQ(QApplication::focusWidget(), edit);
     }
     EXPECT_TRUE(QFileInfo::exists(file));  // the export did run to its end
