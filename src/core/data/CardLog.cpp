@@ -9,6 +9,7 @@
 #include "xbase/Cp1252.h"
 #include "xbase/Dbf.h"
 #include "xbase/FileSystem.h"
+#include "xbase/group.h"
 #include "xbase/Library.h"
 #include "xbase/Ntx.h"
 #include "xbase/Table.h"
@@ -418,7 +419,8 @@ Status EnsureCardFiles(xbase::Library& lib) {
     lib.errorCode();
     const TableSchema& cards = CardsSchema();
     const bool haveTable = fs.exists(pathOf(lib, cards.fileName));
-    const bool haveIndex = fs.exists(pathOf(lib, cards.tag + ".ntx")) && fs.exists(pathOf(lib, cards.group + ".cgp"));
+    const bool haveIndex =
+        fs.exists(pathOf(lib, cards.tag + ".ntx")) && xbase::groupIsUsable(fs, pathOf(lib, cards.group + ".cgp"));
     if (!haveTable || !haveIndex) {
         lib.setAutoOpen(false);
         lib.setSafety(false);

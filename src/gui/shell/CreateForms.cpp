@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include "gui/shell/AboutForm.h"
+#include "app/FocusReturn.h"
 #include "gui/shell/Quenlow.h"
 #include "gui/common/WheelGuard.h"
 #include "gui/backup/DriveDir.h"
@@ -34,6 +35,7 @@ void CreateForms() {
     created = true;
     LoadResources();
     InstallWheelGuard();
+    InstallFocusReturn();
     // Before any window measures a text: a face resolved once is kept for the whole run.
     InstallFontSubstitutes();
     // The main window first; the dialogs belong to it, so they stay on top of it and go with it.
