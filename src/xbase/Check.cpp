@@ -5,7 +5,7 @@
 
 #include "xbase/Dbf.h"
 #include "xbase/KeyExpr.h"
-#include "xbase/group.h"
+#include "xbase/Group.h"
 #include "xbase/Ntx.h"
 
 namespace xbase {

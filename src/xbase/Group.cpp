@@ -1,4 +1,4 @@
-#include "xbase/group.h"
+#include "xbase/Group.h"
 
 #include <cctype>
 #include <string_view>

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "xbase/Cp1252.h"
-#include "xbase/group.h"
+#include "xbase/Group.h"
 #include "xbase/HelperThread.h"
 #include "xbase/Library.h"
 

@@ -7,7 +7,7 @@
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
 #include "xbase/FileSystem.h"
-#include "xbase/group.h"
+#include "xbase/Group.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 

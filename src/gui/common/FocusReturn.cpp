@@ -1,4 +1,4 @@
-#include "app/FocusReturn.h"
+#include "gui/common/FocusReturn.h"
 
 #include <QApplication>
 #include <QEvent>

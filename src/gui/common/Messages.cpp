@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 
-#include "app/FocusReturn.h"
+#include "gui/common/FocusReturn.h"
 
 namespace Messages {
 

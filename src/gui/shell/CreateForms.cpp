@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 #include "gui/shell/AboutForm.h"
-#include "app/FocusReturn.h"
+#include "gui/common/FocusReturn.h"
 #include "gui/shell/Quenlow.h"
 #include "gui/common/WheelGuard.h"
 #include "gui/backup/DriveDir.h"
