@@ -11,9 +11,10 @@
 #include <functional>
 
 #include "TestData.h"
-#include "app/FocusReturn.h"
+#include "gui/common/FocusReturn.h"
 #include "gui/import/ExportContacts.h"
 #include "core/labels/LabelGen.h"
+#include "gui/labels/OccasionLabelRun.h"
 
 TEST(FocusReturn, TheWindowADialogWasOpenedFromHasTheKeyboardAgain) {
     QApplication::setQuitOnLastWindowClosed(false);
