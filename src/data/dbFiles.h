@@ -9,6 +9,7 @@
 // null. The windows turn a failure into the fatal "Unable to open file" ending (app/Fatal.h).
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 
 #include "data/DataStatus.h"
@@ -49,3 +50,13 @@ bool FlagFromField(xbase::Field* field);       // true when the logical column i
 void FlagToField(xbase::Field* field, bool flag);  // "T" / "F"
 bool IsInteger(const QString& text);
 QString Blanks(int n);                         // n blanks; "" for n <= 0
+
+// A date whose year is not known (a birthday that a contact file gives as month and day only) is
+// stored in the year 1904: the column keeps its eight digits, so other programs read a valid
+// date, the month and day serve the runs as any other, and 29 February survives (1904 is the
+// first leap year the column can hold). Wherever a date is shown or written out, a date in 1904
+// is shown without its year.
+inline constexpr int kYearUnknown = 1904;
+bool YearUnknown(const QDate& date);
+// The date in the locale's short format; the month and day alone when its year is not known.
+QString ShortDateText(const QDate& date, const QLocale& locale);

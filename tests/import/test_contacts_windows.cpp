@@ -55,13 +55,17 @@ protected:
         EXPECT_TRUE(CloseTable(AddrBookTable).ok());
         return out;
     }
-    // Runs `act` on the modal preview as soon as it shows.
+    // Runs `act` on the modal preview as soon as it shows (the file is read before it).
     void onPreview(std::function<void(TDetectImport*)> act) {
-        QTimer::singleShot(0, qApp, [act] {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, qApp, [act, poll] {
             auto* dlg = qobject_cast<TDetectImport*>(QApplication::activeModalWidget());
-            ASSERT_NE(dlg, nullptr);
+            if (!dlg) return;
+            poll->stop();
+            poll->deleteLater();
             act(dlg);
         });
+        poll->start(5);
     }
 };
 
