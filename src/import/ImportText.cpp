@@ -98,18 +98,19 @@ bool ScanText(const ByteSource& raw, bool endMark, TextScan* scan) {
     int need = 0;
     unsigned char lo = 0x80, hi = 0xBF;
     bool valid = true;
+    bool ended = false;  // past the end mark: only a NUL still counts
     for (;;) {
         const long long n = text(reinterpret_cast<char*>(buf.data()), buf.size());
         if (n < 0) return false;
         if (n == 0) break;
-        bool ended = false;
         for (long long i = 0; i < n; ++i) {
             const unsigned char b = buf[static_cast<size_t>(i)];
+            if (b == 0) scan->nul = true;
+            if (ended) continue;
             if (b == 26 && endMark) {
                 ended = true;
-                break;
+                continue;
             }
-            if (b == 0) scan->nul = true;
             if (b > ' ') scan->solid = true;
             if (!valid) continue;
             if (need == 0) {
@@ -147,7 +148,7 @@ bool ScanText(const ByteSource& raw, bool endMark, TextScan* scan) {
                 --need;
             }
         }
-        if (ended) break;
+        if (scan->nul && (ended || !valid)) break;  // nothing left to learn
     }
     scan->validUtf8 = valid && need == 0;
     return true;

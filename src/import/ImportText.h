@@ -32,8 +32,9 @@ ByteSource TextAfterMark(ByteSource raw, TextMark* mark);
 // `head` (bytes already read off a source), then what `rest` gives.
 ByteSource PrependBytes(std::string head, ByteSource rest);
 
-// Reads `raw` from its start to its end, or up to the first character 26 when `endMark`, and
-// tells what it holds. False when `raw` fails.
+// Reads `raw` from its start and tells what it holds: whether its text is valid UTF-8 up to its
+// end, or up to the first character 26 when `endMark`, and whether a NUL lies anywhere in the
+// file (a binary file may hold a character 26 before its first NUL). False when `raw` fails.
 bool ScanText(const ByteSource& raw, bool endMark, TextScan* scan);
 
 // The message for a file that holds NUL bytes.

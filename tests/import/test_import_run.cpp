@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <string>
 #include <vector>
 
+#include "AdminImport.h"
 #include "TestData.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -235,4 +237,41 @@ TEST_F(ImportRunTest, FailedWriteStopsWithMessageAndKeepsEarlierRows) {
     EXPECT_GT(faulty.failures(), 0);
     // The book is still readable, holding at most what was counted.
     EXPECT_LE(rows().size(), size_t(out.namesAdded));
+}
+
+TEST_F(ImportRunTest, BinaryAndUtf16FilesWereTakenAsText) {
+    const auto utf16 = [](QStringEncoder::Encoding e, const char* text) {
+        QStringEncoder enc(e, QStringEncoder::Flag::WriteBom);
+        return QByteArray(enc(QString::fromUtf8(text)));
+    };
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i) binary += char((i * 37 + 11) & 0xFF);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QStringList added;  // "First Last" of the rows added; none and refused when empty
+    } cases[] = {
+        {"binary", binary, {}},
+        {"one NUL among good lines", QByteArray("Ann,Lee\nNu\0l,Bytes\nBob,Ray\n", 27), {}},
+        {"UTF-16 LE", utf16(QStringEncoder::Utf16LE, "First,Last\r\nJ\xC3\xBCrgen,M\xC3\xBCller\r\n"),
+         {"First Last", "J\xC3\xBCrgen M\xC3\xBCller"}},
+        {"UTF-16 BE, end mark", utf16(QStringEncoder::Utf16BE, "Zo\xC3\xAB,Lee\n\x1a" "Not,Read\n"),
+         {"Zo\xC3\xAB Lee"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = rows().size();
+        const ImportOutcome out = run(write("c.txt", c.bytes));
+        QStringList added;
+        const auto after = rows();
+        for (size_t i = before; i < after.size(); ++i)
+            added << after[i].First.trimmed() + QLatin1Char(' ') + after[i].Last.trimmed();
+        EXPECT_EQ(added, c.added);
+        if (c.added.isEmpty()) {
+            EXPECT_FALSE(out.bookOpened);
+            EXPECT_TRUE(out.error.contains(QStringLiteral("not a text file"))) << out.error.toStdString();
+        }
+    }
+    // The admin command says so and fails.
+    EXPECT_EQ(AdminImport({data.path(), write("b.bin", binary)}), 1);
 }
