@@ -17,6 +17,7 @@
 #include "app/Messages.h"
 #include "app/Placement.h"
 #include "app/RunProgress.h"
+#include "data/dbFiles.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ const PreviewColumn kPreviewColumns[] = {
 QString datesOf(const TAddressRecord& r) {
     QStringList parts;
     const auto add = [&](bool flag, const QDate& d, const char* what) {
-        if (flag && d.isValid() && d != ZeroDate) parts << QString::fromLatin1(what) + QLatin1Char(' ') + d.toString(QStringLiteral("MM/dd/yyyy"));
+        if (flag && d.isValid() && d != ZeroDate) parts << QString::fromLatin1(what) + QLatin1Char(' ') + ShortDateText(d, QLocale());
     };
     add(r.Birthday, r.Birthdate, "Birthday");
     add(r.Annav, r.Annavdate, "Anniversary");
@@ -156,12 +157,14 @@ int megabytes(qint64 bytes) { return int((bytes + (1 << 20) - 1) >> 20); }
 
 }  // namespace
 
-DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent) {
+DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
+                                      const std::function<void(const QString&)>& status) {
     if (path.trimmed().isEmpty() || !QFileInfo(path).isFile()) {
         Messages::info(QStringLiteral("Choose the file to import first (Import File)."), parent);
         return {};
     }
     ContactPreview found;
+    if (status) status(QStringLiteral("Reading ") + path);
     {
         RunProgress reading(QStringLiteral("Reading Contacts"), QStringLiteral("Reading the file, megabytes"), parent);
         found = PreviewContactsFile(path, kPreviewRows, [&reading](qint64 done, qint64 total) {
@@ -169,6 +172,7 @@ DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent) {
         });
         reading.finish();
     }
+    if (status) status(QString());
     if (found.parsed.stopped) return {};
     if (!found.parsed.error.isEmpty()) {
         Messages::info(found.parsed.error + QStringLiteral("\r\nNothing was imported."), parent);
