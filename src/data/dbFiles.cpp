@@ -371,21 +371,20 @@ bool YearUnknown(const QDate& date) { return date.isValid() && date.year() == kY
 
 QString ShortDateText(const QDate& date, const QLocale& locale) {
     if (!YearUnknown(date)) return locale.toString(date, QLocale::ShortFormat);
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    // Drop the year and the separator that joins it to the month or day ("M/d/yy" gives
-    // "M/d", "yyyy-MM-dd" gives "MM-dd").
+    return locale.toString(date, DateFormatWithoutYear(locale.dateFormat(QLocale::ShortFormat)));
+}
+
+QString DateFormatWithoutYear(QString format) {
     const qsizetype a = format.indexOf(QLatin1Char('y'));
-    if (a >= 0) {
-        qsizetype b = a;
-        while (b < format.size() && format.at(b) == QLatin1Char('y')) ++b;
-        qsizetype from = a, to = b;
-        if (a > 0)
-            while (from > 0 && !format.at(from - 1).isLetter()) --from;
-        else
-            while (to < format.size() && !format.at(to).isLetter()) ++to;
-        format.remove(from, to - from);
-    }
-    return locale.toString(date, format);
+    if (a < 0) return format;
+    qsizetype b = a;
+    while (b < format.size() && format.at(b) == QLatin1Char('y')) ++b;
+    qsizetype from = a, to = b;
+    if (a > 0)
+        while (from > 0 && !format.at(from - 1).isLetter()) --from;
+    else
+        while (to < format.size() && !format.at(to).isLetter()) ++to;
+    return format.remove(from, to - from);
 }
 
 bool FlagFromField(xbase::Field* field) { return field && field->isTrue(); }

@@ -60,3 +60,6 @@ inline constexpr int kYearUnknown = 1904;
 bool YearUnknown(const QDate& date);
 // The date in the locale's short format; the month and day alone when its year is not known.
 QString ShortDateText(const QDate& date, const QLocale& locale);
+// A date format without its year and the separator that joins it ("M/d/yy" gives "M/d",
+// "yyyy-MM-dd" gives "MM-dd").
+QString DateFormatWithoutYear(QString format);
