@@ -9,6 +9,7 @@
 #include "xbase/cp1252.h"
 #include "xbase/dbf.h"
 #include "xbase/fileio.h"
+#include "xbase/group.h"
 #include "xbase/library.h"
 #include "xbase/ntx.h"
 #include "xbase/table.h"
@@ -418,7 +419,8 @@ Status EnsureCardFiles(xbase::Library& lib) {
     lib.errorCode();
     const TableSchema& cards = CardsSchema();
     const bool haveTable = fs.exists(pathOf(lib, cards.fileName));
-    const bool haveIndex = fs.exists(pathOf(lib, cards.tag + ".ntx")) && fs.exists(pathOf(lib, cards.group + ".cgp"));
+    const bool haveIndex =
+        fs.exists(pathOf(lib, cards.tag + ".ntx")) && xbase::groupIsUsable(fs, pathOf(lib, cards.group + ".cgp"));
     if (!haveTable || !haveIndex) {
         lib.setAutoOpen(false);
         lib.setSafety(false);
@@ -506,6 +508,36 @@ Status CardsAdd(xbase::Library& lib, uint32_t recNo, int year, int occasion, Car
     if (s.ok() && added) *added = !found;
     if (s.ok() && kind == CardKind::Returned) s = rememberAddress(lib, e.nameKey, recNo, sum);
     return s;
+}
+
+Status CardsRemove(xbase::Library& lib, const std::function<bool(const CardEvent&)>& match, int* removed) {
+    if (removed) *removed = 0;
+    int n = 0;
+    std::vector<std::pair<std::string, uint32_t>> returned;  // people whose returned card went
+    XB_TRY(passOver(lib, "Cards.dbf", true, [&](uint8_t* row, const CardCols& c) {
+        if (!c.events()) return false;
+        const CardEvent e = eventOf(row, c);
+        if (!match(e)) return false;
+        row[0] = '*';
+        ++n;
+        if (e.kind == CardKind::Returned) returned.emplace_back(e.nameKey, e.recNo);
+        return true;
+    }));
+    if (removed) *removed = n;
+    if (returned.empty()) return Status::Ok();
+    // Those who still have a returned card keep their mark.
+    XB_TRY(passOver(lib, "Cards.dbf", false, [&](uint8_t* row, const CardCols& c) {
+        if (!c.events() || row[c.kind->offset] != uint8_t(CardKind::Returned)) return false;
+        const auto who = std::make_pair(std::string(keyOf(row, c)), uint32_t(std::max(0L, num(row, c.rec))));
+        returned.erase(std::remove(returned.begin(), returned.end(), who), returned.end());
+        return false;
+    }));
+    return passOver(lib, "CardAddr.dbf", true, [&](uint8_t* row, const CardCols& c) {
+        const auto who = std::make_pair(std::string(keyOf(row, c)), uint32_t(std::max(0L, num(row, c.rec))));
+        if (std::find(returned.begin(), returned.end(), who) == returned.end()) return false;
+        row[0] = '*';
+        return true;
+    });
 }
 
 Status CardsOf(xbase::Library& lib, std::string_view nameKey, uint32_t recNo, std::vector<CardEvent>* out) {

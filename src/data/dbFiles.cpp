@@ -1,5 +1,7 @@
 #include "data/dbFiles.h"
 
+#include <QLocale>
+
 #include <strings.h>
 
 #include <algorithm>
@@ -352,6 +354,17 @@ QString TrimText(const QString& text) {
     while (b < e && text.at(b).unicode() <= ' ') ++b;
     while (e > b && text.at(e - 1).unicode() <= ' ') --e;
     return text.mid(b, e - b);
+}
+
+QString ShortDateFormat() {
+    QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return f;
+}
+
+QString ShortDateText(const QDate& date) {
+    const QString format = ShortDateFormat();
+    return QLocale().toString(date, YearUnknown(date) ? DateFormatWithoutYear(format) : format);
 }
 
 QString DateToField(const QDate& date) {

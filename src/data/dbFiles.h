@@ -46,6 +46,11 @@ DataStatus FlushTable(xbase::Table* table);
 QString TrimText(const QString& text);         // without leading and trailing blanks and controls
 QString DateToField(const QDate& date);        // "yyyymmdd" for a date after ZeroDate, else ""
 QDate FieldToDate(const QString& text);        // the date in the text, or ZeroDate
+// The one format dates are shown in wherever no other is fixed: the user's short date format
+// (the locale's), its year written whole so that 1899 and 1999 cannot be mistaken. A date whose
+// year is not known (see below) is shown without its year.
+QString ShortDateFormat();
+QString ShortDateText(const QDate& date);
 bool FlagFromField(xbase::Field* field);       // true when the logical column is true
 void FlagToField(xbase::Field* field, bool flag);  // "T" / "F"
 bool IsInteger(const QString& text);
@@ -58,7 +63,8 @@ QString Blanks(int n);                         // n blanks; "" for n <= 0
 // is shown without its year.
 inline constexpr int kYearUnknown = 1904;
 bool YearUnknown(const QDate& date);
-// The date in the locale's short format; the month and day alone when its year is not known.
+// The date in `locale`'s own short format, years as it writes them (the reminder report's
+// dates); the month and day alone when its year is not known.
 QString ShortDateText(const QDate& date, const QLocale& locale);
 // A date format without its year and the separator that joins it ("M/d/yy" gives "M/d",
 // "yyyy-MM-dd" gives "MM-dd").

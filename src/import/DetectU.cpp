@@ -39,7 +39,7 @@ const PreviewColumn kPreviewColumns[] = {
 QString datesOf(const TAddressRecord& r) {
     QStringList parts;
     const auto add = [&](bool flag, const QDate& d, const char* what) {
-        if (flag && d.isValid() && d != ZeroDate) parts << QString::fromLatin1(what) + QLatin1Char(' ') + ShortDateText(d, QLocale());
+        if (flag && d.isValid() && d != ZeroDate) parts << QString::fromLatin1(what) + QLatin1Char(' ') + ShortDateText(d);
     };
     add(r.Birthday, r.Birthdate, "Birthday");
     add(r.Annav, r.Annavdate, "Anniversary");

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -160,15 +161,23 @@ TEST_F(LabPrintTest, ArrowsStepWithinOneToLabelsAcrossAndOneToTheFieldsTwoDigits
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
 }
 
-TEST_F(LabPrintTest, EnterMovesOnFromEveryTextField) {
+TEST_F(LabPrintTest, EnterMovesOnFromEveryTextFieldShowingTheFocus) {
     ShowActive(dlg);
     dlg->stockBox()->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->columnField());
-    QTest::keyClick(dlg->columnField(), Qt::Key_Enter);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->rowField());
-    QTest::keyClick(dlg->rowField(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->okButton());
+    const struct {
+        QWidget* from;
+        Qt::Key key;
+        QWidget* to;
+    } steps[] = {{dlg->stockBox(), Qt::Key_Return, dlg->columnField()},
+                 {dlg->columnField(), Qt::Key_Enter, dlg->rowField()},
+                 {dlg->rowField(), Qt::Key_Return, dlg->okButton()}};
+    for (const auto& step : steps) {
+        const QImage unfocused = step.to->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), step.key);
+        EXPECT_EQ(QApplication::focusWidget(), step.to);
+        // The control the focus went to looks it.
+        EXPECT_NE(step.to->grab().toImage(), unfocused) << step.to->metaObject()->className();
+    }
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->stockBox()->count(), 6);  // no typed entry was added
 }
@@ -187,6 +196,24 @@ TEST_F(LabPrintTest, OkWithAnotherStockStoresItsNameAsLabID) {
     // The next showing offers it first.
     ShowActive(dlg);
     EXPECT_EQ(dlg->stockBox()->currentIndex(), kLetterTwoAcross);
+}
+
+// Printing from the preview remembers the stock as OK does and ends the dialog without a second
+// run; a preview closed without printing remembers nothing.
+TEST_F(LabPrintTest, PrintFromThePreviewRemembersTheStock) {
+    bool printed = false;
+    TLabPrint::PreviewAction() = [&] { return printed; };
+    ShowActive(dlg);
+    Choose(kLetterTwoAcross);
+    QTest::mouseClick(dlg->previewButton(), Qt::LeftButton);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(StoredSettings().LabID.trimmed(), QString());
+    printed = true;
+    QTest::mouseClick(dlg->previewButton(), Qt::LeftButton);
+    TLabPrint::PreviewAction() = nullptr;
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(PrintOptionsCancelled);
+    EXPECT_EQ(StoredSettings().LabID, StockName(2));
 }
 
 TEST_F(LabPrintTest, OkWithTheSameStockDoesNotWriteTheSettings) {
@@ -260,8 +287,7 @@ TEST_F(LabPrintTest, SheetMemoryLineFollowsTheStockAndUseFillsTheStart) {
     ASSERT_TRUE(SheetRemember(*LibHandle, StockName(6), SheetPosition{1, 3, day}).ok());  // continuous
     ShowActive(dlg);
     ASSERT_TRUE(dlg->sheetLine()->isVisible());
-    EXPECT_EQ(dlg->sheetLine()->text(),
-              QStringLiteral("Last sheet of this stock: next free label column 2, row 7 (8 Dec)"));
+    EXPECT_EQ(dlg->sheetLine()->text(), SheetMemoryText(SheetPosition{2, 7, day}));
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
     EXPECT_EQ(dlg->startRowText(), QStringLiteral("1"));
     QTest::mouseClick(dlg->useButton(), Qt::LeftButton);
