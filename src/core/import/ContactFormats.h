@@ -14,7 +14,7 @@
 #include <string>
 
 #include "core/data/Globals.h"
-#include "import/ContactReader.h"
+#include "core/import/ContactReader.h"
 
 // `rec` cut to the AddrBook columns and with every character Windows-1252 cannot hold made '?';
 // returns how many characters were replaced. A region (State) that does not fit its column is

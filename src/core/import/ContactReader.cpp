@@ -1,4 +1,4 @@
-#include "import/ContactReader.h"
+#include "core/import/ContactReader.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "core/data/Records.h"
-#include "import/ImportText.h"
+#include "core/import/ImportText.h"
 #include "xbase/Cp1252.h"
 
 namespace {

@@ -21,7 +21,7 @@
 
 #include "core/data/DataStatus.h"
 #include "core/data/Globals.h"
-#include "import/ImportText.h"
+#include "core/import/ImportText.h"
 
 // One field of an import line. Only its first kHeadBytes bytes are kept; what the blanks around
 // the whole field are is tracked all the same, so the last-name rule holds for any length.

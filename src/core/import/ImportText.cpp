@@ -1,4 +1,4 @@
-#include "import/ImportText.h"
+#include "core/import/ImportText.h"
 
 #include <QByteArray>
 #include <QStringDecoder>

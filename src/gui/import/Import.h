@@ -9,8 +9,8 @@
 // that the layout's column cannot hold as it is (too long, or with characters outside
 // Windows-1252) is refused when chosen, with a message; the previous name stays.
 //
-// "Detect…" asks for a file and reads it as a vCard or header-row file instead (DetectImport.h); it
-// leaves the layout, its file name included, as it is.
+// "Detect…" asks for a file and reads it as a vCard or header-row file instead (DetectImport.h);
+// it leaves the layout, its file name included, as it is.
 
 #include <QDialog>
 #include <QString>
