@@ -418,7 +418,7 @@ Status EnsureCardFiles(xbase::Library& lib) {
     lib.errorCode();
     const TableSchema& cards = CardsSchema();
     const bool haveTable = fs.exists(pathOf(lib, cards.fileName));
-    const bool haveIndex = fs.exists(pathOf(lib, cards.tag + ".ntx")) && fs.exists(pathOf(lib, cards.group + ".cgp"));
+    const bool haveIndex = IndexFilesPresent(fs, lib.directory(), cards);
     if (!haveTable || !haveIndex) {
         lib.setAutoOpen(false);
         lib.setSafety(false);

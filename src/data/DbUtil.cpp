@@ -75,9 +75,7 @@ DataStatus RebuildIndexes(bool onlyIfMissing) {
     DataStatus s;
     for (const TableSchema& t : DataTables()) {
         if (t.group.empty()) continue;
-        if (onlyIfMissing && fileExists(fs, dir, (t.tag + ".ntx").c_str()) &&
-            fileExists(fs, dir, (t.group + ".cgp").c_str()))
-            continue;
+        if (onlyIfMissing && IndexFilesPresent(fs, dir, t)) continue;
         s = rebuildOne(t.baseName.c_str(), t.group.c_str(), t.tag.c_str(), t.key.c_str());
         if (!s) break;
     }
