@@ -11,6 +11,7 @@
 
 #include "data/Schema.h"
 #include "data/dbFiles.h"
+#include "import/ImportStore.h"
 #include "xbase/cp1252.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -876,6 +877,7 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
     }
     out.bookOpened = true;
     QSet<QString> known = BookKeys(out.error);
+    ImportStore store;
 
     const int total = int(parsed.contacts.size());
     for (int i = 0; i < total && out.error.isEmpty(); ++i) {
@@ -899,24 +901,16 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
             }
             ++out.duplicatesAdded;
         }
-        if (AddrBookTable->appendBlank() != 0) {
-            out.error = QStringLiteral("Unable to add ") + rec.First + QLatin1Char(' ') + rec.Last +
-                        QStringLiteral(" to the address book.\r\n") +
-                        QString::fromStdString(LibHandle->lastError().toString());
-            break;
-        }
-        AddressRec = rec;
-        StoreAddrRec();
+        if (!store.add(rec)) break;
         known.insert(key);
         out.replacedCharacters += replaced;
         ++out.added;
     }
     if (options.progress && !out.cancelled && out.error.isEmpty()) (void)options.progress(total, total);
 
-    const DataStatus closed = CloseTable(AddrBookTable);
-    if (!closed && out.error.isEmpty())
-        out.error = QStringLiteral("Unable to write the address book.\r\n") + closed.detail;
-    LibHandle->errorCode();  // reported above; later calls start clean
+    // What is reported added is what the book holds: the names of the batches stored.
+    if (!store.finish() && out.error.isEmpty()) out.error = store.stoppedText();
+    out.added = store.stored();
     return out;
 }
 

@@ -20,6 +20,7 @@
 #include "data/dbFiles.h"
 #include "pages/OccasionsPage.h"
 #include "version.h"
+#include "xbase/check.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -150,6 +151,28 @@ TEST_F(StartUpTest, OnlyTheMissingAddressGroupIsRebuilt) {
     EXPECT_EQ(data.read(QStringLiteral("Labels.ntx")), labelsNtx);
     EXPECT_EQ(data.read(QStringLiteral("LABELS.cgp")), labelsCgp);
     EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+// A program closed on a full disk leaves its index marked as left unfinished, perhaps cut short
+// anywhere: the next start rebuilds it as it rebuilds a missing one, silently, instead of ending.
+TEST_F(StartUpTest, AnIndexLeftUnfinishedIsRebuiltHoweverShortItWasCut) {
+    for (const qint64 cut : {qint64(0), qint64(700), qint64(1500)}) {
+        SCOPED_TRACE(cut);
+        TestDataDir data(25);
+        QFile marker(data.filePath(QStringLiteral("Address.ntx")) + QStringLiteral(".pending"));
+        ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        ASSERT_TRUE(QFile::resize(data.filePath(QStringLiteral("Address.ntx")), cut));
+        ScopedCurrentDir cwd(data.path());
+        TQuenlow w;
+        ASSERT_NO_THROW(w.FormShow());
+        EXPECT_TRUE(msgs.texts().isEmpty()) << msgs.texts().join('|').toStdString();
+        w.FormClose();
+        EXPECT_FALSE(marker.exists());
+        std::vector<xbase::CheckVerdict> v;
+        EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "AddrBook", true, &v))
+            << v.back().file << ": " << v.back().detail;
+    }
 }
 
 TEST_F(StartUpTest, CaptionFontsAndPagesAfterStartUp) {
