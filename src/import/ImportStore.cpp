@@ -1,8 +1,14 @@
 #include "import/ImportStore.h"
 
+#include <algorithm>
+
 #include "data/dbFiles.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
+
+namespace {
+constexpr int kFirstBatch = 2000;
+}
 
 ImportStore::ImportStore(int batchMs) : batchMs_(batchMs) {
     if (AddrBookTable) startRows_ = storedRows_ = AddrBookTable->dbf().countedRows();
@@ -24,7 +30,12 @@ bool ImportStore::add(const TAddressRecord& rec) {
     AddressRec = rec;
     StoreAddrRec();
     lastAdded_ = (rec.First.trimmed() + QLatin1Char(' ') + rec.Last.trimmed()).trimmed();
-    return batchAge_.elapsed() < batchMs_ || storeBatch();
+    // A batch ends after batchMs_, or once it holds as many names as the run stored before it
+    // (at least kFirstBatch): a run that stops keeps at least half of what it had added, and
+    // a long one writes its index about twice over.
+    ++batchRows_;
+    const bool full = batchRows_ >= std::max(kFirstBatch, stored());
+    return (!full && batchAge_.elapsed() < batchMs_) || storeBatch();
 }
 
 bool ImportStore::storeBatch() {
@@ -32,6 +43,7 @@ bool ImportStore::storeBatch() {
     if (!s) return failed(s.detail);
     storedRows_ = AddrBookTable->dbf().countedRows();
     lastStored_ = lastAdded_;
+    batchRows_ = 0;
     batchAge_.restart();
     return true;
 }

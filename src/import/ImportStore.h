@@ -14,7 +14,8 @@
 class ImportStore {
 public:
     // Appends to AddrBookTable, which must be open. A batch is stored once it has been filling
-    // for `batchMs` milliseconds (0: every name on its own), and at finish().
+    // for `batchMs` milliseconds (0: every name on its own), or holds as many names as were
+    // stored before it (2,000 at least), and at finish().
     explicit ImportStore(int batchMs = 1000);
 
     // Appends `rec` as a new row. False when a write failed: the run must stop (failure() says
@@ -36,6 +37,7 @@ private:
     int batchMs_;
     uint32_t startRows_ = 0;
     uint32_t storedRows_ = 0;
+    int batchRows_ = 0;
     QString lastAdded_, lastStored_;
     QString failure_;
     bool diskFull_ = false;
