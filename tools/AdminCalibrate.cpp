@@ -1,6 +1,7 @@
 #include "AdminCalibrate.h"
 
 #include <QFileInfo>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -16,6 +17,17 @@ namespace {
 int fail(const QString& why) {
     std::fprintf(stderr, "merrowby-admin calibrate: %s\n", why.toLocal8Bit().constData());
     return 2;
+}
+
+// A refusal of what the command was given: exit status 1.
+int refuse(const QString& why) {
+    std::fprintf(stderr, "merrowby-admin calibrate: %s\n", why.toLocal8Bit().constData());
+    return 1;
+}
+
+// True when `value` keeps its worth written with `decimals` decimals, as Printers.dbf keeps it.
+bool storedExactly(double value, int decimals) {
+    return QString::number(value, 'f', decimals).toDouble() == value;
 }
 
 // "AX,AY,BX,BY": four distances.
@@ -111,7 +123,19 @@ int AdminCalibrate(const QStringList& args) {
         if (printer.isEmpty()) return fail(QStringLiteral("--measured needs --printer NAME"));
         if (!SolveSheetCalibration(a, b, printableCorner(printer), &cal))
             return fail(QStringLiteral("A and B cannot lie on the same spot; measure again"));
+        if (!CalibrationWithinLimits(cal)) return refuse(QString::fromLatin1(kCalibrationTooFarMessage));
         haveDx = haveDy = true;
+    } else if (!show && (haveDx || haveDy || haveScale)) {
+        // A correction given as numbers is stored exactly as given, or not at all.
+        if (!std::isfinite(cal.dxPt) || !std::isfinite(cal.dyPt) || !std::isfinite(cal.scale))
+            return refuse(QStringLiteral("--dx, --dy and --scale need numbers (not nan or inf)"));
+        if (!CalibrationWithinLimits(cal))
+            return refuse(QStringLiteral("a correction is at most 36 points (half an inch) each way and a scale "
+                                         "from 0.95 to 1.05; a larger one is a misreading, not a printer"));
+        if (!storedExactly(cal.dxPt, 3) || !storedExactly(cal.dyPt, 3))
+            return refuse(QStringLiteral("--dx and --dy are kept to three decimals of a point; give no more"));
+        if (!storedExactly(cal.scale, 5))
+            return refuse(QStringLiteral("--scale is kept to five decimals; give no more"));
     }
     if (printer.isEmpty() || (!show && !(haveDx && haveDy)))
         return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCalibrateUsage));

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -19,6 +20,10 @@ namespace {
 int fail(const QString& text) {
     std::fprintf(stderr, "merrowby-admin: cards: %s\n", text.toLocal8Bit().constData());
     return 2;
+}
+
+const char* OccasionNameText(int occasion) {
+    return occasion >= 1 && occasion <= 8 ? ReminderTitles[size_t(occasion - 1)] : "Selected";
 }
 
 // Whom a run of `occasion` would print for (occasion 8: each dated entry within from..to).
@@ -41,12 +46,38 @@ DataStatus recipients(int occasion, const QDate& from, const QDate& to, std::vec
     return CloseTable(AddrBookTable);
 }
 
+// Takes the sent cards of `occasion` in `year` out of the log: all of them, or with `bySpan`
+// those of the dated entries within SpanStart..SpanEnd as the book holds them now.
+int unmarkRun(const QString& dir, int occasion, int year, bool bySpan) {
+    AdminSession session("cards", dir, AdminSession::Access::Writes);
+    if (!session.begin()) return 1;
+    std::vector<CardPick> picks;
+    if (bySpan) {
+        const DataStatus read = recipients(occasion, SpanStart, SpanEnd, &picks);
+        if (!read) return session.fail(read);
+    }
+    int removed = 0;
+    const xbase::Status s = CardsRemove(
+        session.library(),
+        [&](const CardEvent& e) {
+            if (e.kind != CardKind::Sent || e.occasion != occasion || e.year != year) return false;
+            return !bySpan || std::any_of(picks.begin(), picks.end(), [&](const CardPick& p) {
+                return p.recNo == e.recNo && p.entry == e.entry;
+            });
+        },
+        &removed);
+    if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
+    std::printf("removed %d sent card%s for %s %d\n", removed, removed == 1 ? "" : "s",
+                OccasionNameText(occasion), year);
+    return session.finish();
+}
+
 }  // namespace
 
 int AdminCards(const QStringList& args) {
     QString dir, kindText, fromText, toText;
     int year = 0, occasion = 0;
-    bool markSent = false;
+    bool markSent = false, unmark = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         auto value = [&](QString& into) {
@@ -72,6 +103,8 @@ int AdminCards(const QStringList& args) {
             if (!value(toText)) return fail(QStringLiteral("--to needs a date"));
         } else if (a == QLatin1String("--mark-sent")) {
             markSent = true;
+        } else if (a == QLatin1String("--unmark")) {
+            unmark = true;
         } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
             return fail(QStringLiteral("unexpected argument ") + a + QStringLiteral("\nusage: ") +
                         QLatin1String(kAdminCardsUsage));
@@ -85,10 +118,12 @@ int AdminCards(const QStringList& args) {
     if (!kindText.isEmpty() && !CardKindFromText(kindText.toStdString(), &kind))
         return fail(QStringLiteral("--kind needs sent, received or returned"));
 
-    if (markSent) {
-        if (occasion < 1 || occasion > OccasionDated)
-            return fail(QStringLiteral("--mark-sent needs --occasion 1 to 8"));
-        if (!kindText.isEmpty()) return fail(QStringLiteral("--mark-sent logs sent cards only"));
+    if (markSent && unmark) return fail(QStringLiteral("--mark-sent and --unmark go alone"));
+    if (markSent || unmark) {
+        const char* option = markSent ? "--mark-sent" : "--unmark";
+        if (occasion < 1 || occasion > (markSent ? OccasionDated : OccasionSelected))
+            return fail(QStringLiteral("%1 needs --occasion 1 to %2").arg(option).arg(markSent ? OccasionDated : OccasionSelected));
+        if (!kindText.isEmpty()) return fail(QStringLiteral("%1 is about sent cards only").arg(option));
         SetDefaultSpan();
         if (fromText.isEmpty() != toText.isEmpty()) return fail(QStringLiteral("--from and --to go together"));
         if (!fromText.isEmpty()) {
@@ -96,7 +131,9 @@ int AdminCards(const QStringList& args) {
             SpanEnd = QDate::fromString(toText, Qt::ISODate);
             if (!SpanStart.isValid() || !SpanEnd.isValid()) return fail(QStringLiteral("bad date"));
             if (SpanEnd < SpanStart) return fail(QString::fromLatin1(kSpanOrderMessage));
+            if (occasion != OccasionDated) return fail(QStringLiteral("--from and --to go with --occasion 8"));
         }
+        if (unmark) return unmarkRun(dir, occasion, year, !fromText.isEmpty());
         AdminSession session("cards", dir, AdminSession::Access::Writes);
         if (!session.begin()) return 1;
         std::vector<CardPick> picks;
@@ -106,7 +143,7 @@ int AdminCards(const QStringList& args) {
         const xbase::Status s = CardsMarkSent(session.library(), occasion, year, picks, &added);
         if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
         std::printf("logged %d of %zu recipients as sent a card for %s %d\n", added, picks.size(),
-                    occasion <= 8 ? ReminderTitles[size_t(occasion - 1)] : "Selected", year);
+                    OccasionNameText(occasion), year);
         return session.finish();
     }
 

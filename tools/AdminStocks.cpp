@@ -39,16 +39,22 @@ int AdminStocks(const QStringList& args) {
     if (cat.entries.empty()) return fail(QString::fromLatin1(kNoCatalogueMessage));
 
     if (searching) {
-        std::printf("Maker,Part,Description,PerSheet,Width,Height\n");
+        std::printf("Maker,Part,Description,PerSheet,Width,Height,Refused\n");
         for (const CatalogueEntry* e : SearchCatalogue(cat, search))
-            std::printf("%s,%s,\"%s\",%d,%.3f,%.3f\n", e->maker.toUtf8().constData(), e->part.toUtf8().constData(),
+            std::printf("%s,%s,\"%s\",%d,%.3f,%.3f,\"%s\"\n", e->maker.toUtf8().constData(), e->part.toUtf8().constData(),
                         e->description.toUtf8().replace('"', "\"\"").constData(), e->perSheet, e->stock.Width,
-                        e->stock.Height);
+                        e->stock.Height, e->refusal.toUtf8().replace('"', "\"\"").constData());
         std::fflush(stdout);
         return 0;
     }
     const CatalogueEntry* e = FindCatalogueEntry(cat, add);
     if (!e) return fail(QStringLiteral("not in the catalogue: ") + add);
+    if (!e->refusal.isEmpty()) {
+        std::fprintf(stderr, "merrowby-admin: stocks: %s %s cannot be added as a label stock: %s\n",
+                     e->maker.toLocal8Bit().constData(), e->part.toLocal8Bit().constData(),
+                     e->refusal.toLocal8Bit().constData());
+        return 1;
+    }
     AdminSession session("stocks", dir, AdminSession::Access::Writes);
     if (!session.begin()) return 1;
     const DataStatus opened = OpenLabels();

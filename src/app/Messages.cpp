@@ -33,7 +33,7 @@ void setResponder(Responder r) { responder() = std::move(r); }
 namespace {
 
 // Shows a box with OK (and Cancel when asked); true when OK was chosen.
-bool show(Kind kind, const QString& text, QWidget* parent) {
+bool show(Kind kind, const QString& text, QWidget* parent, Default button = Default::Yes) {
     if (responder()) return responder()(kind, text);
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (kind) {
@@ -45,7 +45,7 @@ bool show(Kind kind, const QString& text, QWidget* parent) {
     }
     if (kind == Kind::YesNo) {
         QMessageBox box(icon, boxTitle(), shown(text), QMessageBox::Yes | QMessageBox::No, ownerFor(parent));
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(button == Default::No ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     }
@@ -64,7 +64,7 @@ bool show(Kind kind, const QString& text, QWidget* parent) {
 void info(const QString& text, QWidget* parent) { (void)show(Kind::Info, text, parent); }
 void plain(const QString& text, QWidget* parent) { (void)show(Kind::Plain, text, parent); }
 bool okCancel(const QString& text, QWidget* parent) { return show(Kind::OkCancel, text, parent); }
-bool yesNo(const QString& text, QWidget* parent) { return show(Kind::YesNo, text, parent); }
+bool yesNo(const QString& text, QWidget* parent, Default button) { return show(Kind::YesNo, text, parent, button); }
 void error(const QString& text, QWidget* parent) { (void)show(Kind::Error, text, parent); }
 
 }  // namespace Messages

@@ -17,8 +17,10 @@ void info(const QString& text, QWidget* parent = nullptr);
 void plain(const QString& text, QWidget* parent = nullptr);
 // Information box with OK and Cancel; true when OK was chosen.
 bool okCancel(const QString& text, QWidget* parent = nullptr);
+// The button Return presses in a question box.
+enum class Default { Yes, No };
 // Question box with Yes and No; true when Yes was chosen.
-bool yesNo(const QString& text, QWidget* parent = nullptr);
+bool yesNo(const QString& text, QWidget* parent = nullptr, Default button = Default::Yes);
 // The application's general error report (for example a number that does not convert).
 void error(const QString& text, QWidget* parent = nullptr);
 

@@ -508,6 +508,36 @@ Status CardsAdd(xbase::Library& lib, uint32_t recNo, int year, int occasion, Car
     return s;
 }
 
+Status CardsRemove(xbase::Library& lib, const std::function<bool(const CardEvent&)>& match, int* removed) {
+    if (removed) *removed = 0;
+    int n = 0;
+    std::vector<std::pair<std::string, uint32_t>> returned;  // people whose returned card went
+    XB_TRY(passOver(lib, "Cards.dbf", true, [&](uint8_t* row, const CardCols& c) {
+        if (!c.events()) return false;
+        const CardEvent e = eventOf(row, c);
+        if (!match(e)) return false;
+        row[0] = '*';
+        ++n;
+        if (e.kind == CardKind::Returned) returned.emplace_back(e.nameKey, e.recNo);
+        return true;
+    }));
+    if (removed) *removed = n;
+    if (returned.empty()) return Status::Ok();
+    // Those who still have a returned card keep their mark.
+    XB_TRY(passOver(lib, "Cards.dbf", false, [&](uint8_t* row, const CardCols& c) {
+        if (!c.events() || row[c.kind->offset] != uint8_t(CardKind::Returned)) return false;
+        const auto who = std::make_pair(std::string(keyOf(row, c)), uint32_t(std::max(0L, num(row, c.rec))));
+        returned.erase(std::remove(returned.begin(), returned.end(), who), returned.end());
+        return false;
+    }));
+    return passOver(lib, "CardAddr.dbf", true, [&](uint8_t* row, const CardCols& c) {
+        const auto who = std::make_pair(std::string(keyOf(row, c)), uint32_t(std::max(0L, num(row, c.rec))));
+        if (std::find(returned.begin(), returned.end(), who) == returned.end()) return false;
+        row[0] = '*';
+        return true;
+    });
+}
+
 Status CardsOf(xbase::Library& lib, std::string_view nameKey, uint32_t recNo, std::vector<CardEvent>* out) {
     out->clear();
     if (!lib.fs().exists(pathOf(lib, "Cards.dbf"))) return Status::Ok();

@@ -22,6 +22,7 @@
 // may run while the Cards table is open elsewhere in the same library.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,8 @@ struct CardEvent {
     int occasion = 0;      // 1 to 9, the run's occasion number
     int entry = 0;         // occasion 8: 1 birthday, 2 anniversary, 3 Other1, 4 Other2; else 0
     CardKind kind = CardKind::Sent;
+
+    bool operator==(const CardEvent&) const = default;
 };
 
 // One recipient of a run: the record and, for occasion 8, its dated entry (1 to 4).
@@ -84,6 +87,11 @@ xbase::Status CardsMarkSent(xbase::Library& lib, int occasion, int year,
 // card also remembers the address it was sent to, so that the names list marks the person.
 xbase::Status CardsAdd(xbase::Library& lib, uint32_t recNo, int year, int occasion, CardKind kind,
                        bool* added = nullptr);
+
+// Removes every event `match` accepts (its row is marked deleted, as a pack would drop it). A
+// person left with no returned card loses the names list's mark. *removed: events removed.
+xbase::Status CardsRemove(xbase::Library& lib, const std::function<bool(const CardEvent&)>& match,
+                          int* removed = nullptr);
 
 // The events of one person, newest year first (within a year: by occasion, then sent,
 // received, returned).

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "xbase/dbf.h"
 #include "xbase/fileio.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
@@ -79,6 +80,15 @@ Status LoadPrinterCalibration(xbase::Library& lib, const std::string& name, Prin
 Status StorePrinterCalibration(xbase::Library& lib, const std::string& name, const PrinterCalibration& cal) {
     if (name.empty()) return Status::error(ErrorKind::BadArgument, "Printers.dbf", "a printer name is needed");
     if (!(cal.scale > 0)) return Status::error(ErrorKind::BadArgument, "Printers.dbf", "the scale must be positive");
+    // A number its column cannot hold would be stored as stars and read back as 0.
+    for (const auto& [column, value] : {std::pair{"DxPt", cal.dxPt}, {"DyPt", cal.dyPt}, {"Scale", cal.scale}}) {
+        const xbase::FieldSpec* f = nullptr;
+        for (const xbase::FieldSpec& c : PrintersSchema().fields)
+            if (c.name == column) f = &c;
+        char buf[64];
+        if (!f || f->length >= int(sizeof buf) || !xbase::field::formatNumber(value, f->length, f->decimals, buf))
+            return Status::error(ErrorKind::BadArgument, "Printers.dbf", std::string(column) + " does not fit its column");
+    }
     AutoOpenOff guard(lib);
     lib.errorCode();
     const TableSchema& schema = PrintersSchema();

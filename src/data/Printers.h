@@ -19,6 +19,8 @@ const TableSchema& PrintersSchema();
 // when the table does not exist).
 xbase::Status LoadPrinterCalibration(xbase::Library& lib, const std::string& name,
                                      PrinterCalibration* cal, bool* found);
-// Stores the correction of `name`, replacing one stored before.
+// Stores the correction of `name`, replacing one stored before: the offsets to three decimals,
+// the scale to five. A value its column cannot hold (NaN, infinite, too many whole digits) is
+// refused with BadArgument and nothing is written.
 xbase::Status StorePrinterCalibration(xbase::Library& lib, const std::string& name,
                                       const PrinterCalibration& cal);

@@ -1,5 +1,7 @@
 #include "data/dbFiles.h"
 
+#include <QLocale>
+
 #include <strings.h>
 
 #include <algorithm>
@@ -353,6 +355,14 @@ QString TrimText(const QString& text) {
     while (e > b && text.at(e - 1).unicode() <= ' ') --e;
     return text.mid(b, e - b);
 }
+
+QString ShortDateFormat() {
+    QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return f;
+}
+
+QString ShortDateText(const QDate& date) { return QLocale().toString(date, ShortDateFormat()); }
 
 QString DateToField(const QDate& date) {
     if (!date.isValid() || ZeroDate.daysTo(date) <= 0) return QString();

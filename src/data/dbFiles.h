@@ -45,6 +45,10 @@ DataStatus FlushTable(xbase::Table* table);
 QString TrimText(const QString& text);         // without leading and trailing blanks and controls
 QString DateToField(const QDate& date);        // "yyyymmdd" for a date after ZeroDate, else ""
 QDate FieldToDate(const QString& text);        // the date in the text, or ZeroDate
+// The one format dates are shown in wherever no other is fixed: the user's short date format
+// (the locale's), its year written whole so that 1899 and 1999 cannot be mistaken.
+QString ShortDateFormat();
+QString ShortDateText(const QDate& date);
 bool FlagFromField(xbase::Field* field);       // true when the logical column is true
 void FlagToField(xbase::Field* field, bool flag);  // "T" / "F"
 bool IsInteger(const QString& text);

@@ -16,6 +16,7 @@
 #include "app/Messages.h"
 #include "app/Placement.h"
 #include "app/RunProgress.h"
+#include "data/dbFiles.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ const PreviewColumn kPreviewColumns[] = {
 QString datesOf(const TAddressRecord& r) {
     QStringList parts;
     const auto add = [&](bool flag, const QDate& d, const char* what) {
-        if (flag && d.isValid() && d != ZeroDate) parts << QString::fromLatin1(what) + QLatin1Char(' ') + d.toString(QStringLiteral("MM/dd/yyyy"));
+        if (flag && d.isValid() && d != ZeroDate) parts << QString::fromLatin1(what) + QLatin1Char(' ') + ShortDateText(d);
     };
     add(r.Birthday, r.Birthdate, "Birthday");
     add(r.Annav, r.Annavdate, "Anniversary");

@@ -20,6 +20,7 @@
 #include "app/Placement.h"
 #include "app/RunProgress.h"
 #include "data/Globals.h"
+#include "data/dbFiles.h"
 #include "labels/Occasions.h"
 
 namespace {
@@ -68,7 +69,7 @@ TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     SpanTo->setObjectName(QStringLiteral("SpanTo"));
     SetDefaultSpan();
     for (QDateEdit* d : {SpanFrom, SpanTo}) {
-        d->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
+        d->setDisplayFormat(ShortDateFormat());
         d->setCalendarPopup(true);
     }
     SpanFrom->setDate(SpanStart);

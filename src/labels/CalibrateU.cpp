@@ -168,6 +168,8 @@ void TCalibrate::BtnPrintClick() {
 }
 
 void TCalibrate::BtnWorkOutClick() {
+    // A box still being typed in (Alt+W, Alt+S without leaving it) counts with what it shows.
+    for (QDoubleSpinBox* f : Fields) f->interpretText();
     const QPointF a(toPoints(Fields[0]->value()), toPoints(Fields[1]->value()));
     const QPointF b(toPoints(Fields[2]->value()), toPoints(Fields[3]->value()));
     // The correction moves positions from the printable corner: where that corner is on paper.
@@ -183,9 +185,7 @@ void TCalibrate::BtnWorkOutClick() {
     if (!SolveSheetCalibration(a, b, corner, &cal))
         return refuse(QStringLiteral("A and B cannot be measured at the same place."));
     // A measurement far out is a misreading (the wrong edge, the wrong unit), not a printer.
-    if (std::abs(cal.dxPt) > 36 || std::abs(cal.dyPt) > 36 || cal.scale < 0.95 || cal.scale > 1.05)
-        return refuse(QStringLiteral("These distances are more than half an inch or 5 % off the "
-                                     "printed ones; measure again, from the paper's edges."));
+    if (!CalibrationWithinLimits(cal)) return refuse(QString::fromLatin1(kCalibrationTooFarMessage));
     worked_ = cal;
     haveWorked_ = true;
     BtnStore->setEnabled(true);
@@ -205,6 +205,8 @@ void TCalibrate::store(const PrinterCalibration& cal) {
 }
 
 void TCalibrate::BtnStoreClick() {
+    // The correction of the distances as the boxes show them now, not of those last worked out.
+    BtnWorkOutClick();
     if (haveWorked_) store(worked_);
 }
 

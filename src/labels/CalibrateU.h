@@ -4,8 +4,9 @@
 //
 // The user prints the sheet, measures from the paper's left and top edges to the centre of
 // crosshairs A and B (millimetres or inches), types the four distances and presses Work Out;
-// Store keeps the correction in Printers.dbf, Clear stores none. A system whose labels go to a
-// PDF file has no printer to calibrate.
+// Store keeps in Printers.dbf the correction of the distances as the boxes show them when it is
+// pressed (worked out again), Clear stores none. A system whose labels go to a PDF file has no
+// printer to calibrate.
 
 #include <QDialog>
 #include <functional>

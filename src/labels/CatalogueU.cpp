@@ -1,5 +1,7 @@
 #include "labels/CatalogueU.h"
 
+#include "app/Messages.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
@@ -7,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QLocale>
 #include <QPushButton>
 #include <QAbstractTableModel>
@@ -47,7 +50,14 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : ColCount; }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= int(rows_.size())) return {};
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return cellText(*rows_[size_t(index.row())], index.column());
+        const CatalogueEntry& e = *rows_[size_t(index.row())];
+        if (role == Qt::DisplayRole) return cellText(e, index.column());
+        // A sheet that cannot become a stock is greyed, its reason in every cell's tip.
+        if (role == Qt::ToolTipRole)
+            return e.refusal.isEmpty() ? cellText(e, index.column())
+                                       : QStringLiteral("Cannot be added: ") + e.refusal;
+        if (role == Qt::ForegroundRole && !e.refusal.isEmpty())
+            return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
         if (role == Qt::TextAlignmentRole)
             return int(index.column() == ColPerSheet ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
         return {};
@@ -142,7 +152,7 @@ TCatalogueWindow::TCatalogueWindow(const StockCatalogue& catalogue, QWidget* par
     connect(search_, &QLineEdit::textChanged, this, &TCatalogueWindow::filter);
     connect(table_, &QTableView::doubleClicked, this, [this] { choose(); });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { add_->setEnabled(table_->selectionModel()->hasSelection()); });
+            &TCatalogueWindow::showSelected);
     connect(add_, &QPushButton::clicked, this, &TCatalogueWindow::choose);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     resize(760, 480);
@@ -161,8 +171,25 @@ void TCatalogueWindow::filter(const QString& text) {
     const size_t found = shown.size();
     model_->setRows(std::move(shown));
     if (found > 0) table_->selectRow(0);
-    add_->setEnabled(found > 0);
-    QString counted = QStringLiteral("%1 of %2 label sheets").arg(found).arg(cat_.entries.size());
+    showSelected();
+}
+
+const CatalogueEntry* TCatalogueWindow::selectedEntry() const {
+    const QModelIndexList picked = table_->selectionModel()->selectedRows();
+    if (picked.isEmpty()) return nullptr;
+    const int row = picked.first().row();
+    if (row < 0 || row >= int(model_->rows().size())) return nullptr;
+    return model_->rows()[size_t(row)];
+}
+
+void TCatalogueWindow::showSelected() {
+    const CatalogueEntry* e = selectedEntry();
+    add_->setEnabled(e && e->refusal.isEmpty());
+    if (e && !e->refusal.isEmpty()) {
+        count_->setText(QStringLiteral("%1 %2 cannot be added: %3").arg(e->maker, e->part, e->refusal));
+        return;
+    }
+    QString counted = QStringLiteral("%1 of %2 label sheets").arg(model_->rows().size()).arg(cat_.entries.size());
     if (cat_.skipped > 0) counted += QStringLiteral(" (%1 round or other shapes left out)").arg(cat_.skipped);
     count_->setText(counted);
 }
@@ -181,10 +208,13 @@ bool TCatalogueWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TCatalogueWindow::choose() {
-    const QModelIndexList picked = table_->selectionModel()->selectedRows();
-    if (picked.isEmpty()) return;
-    const int row = picked.first().row();
-    if (row < 0 || row >= int(model_->rows().size())) return;
-    chosen_ = model_->rows()[size_t(row)];
+    const CatalogueEntry* e = selectedEntry();
+    if (!e) return;
+    if (!e->refusal.isEmpty()) {
+        Messages::info(QStringLiteral("%1 %2 cannot be added as a label stock.\r\n").arg(e->maker, e->part) + e->refusal,
+                       this);
+        return;
+    }
+    chosen_ = e;
     accept();
 }

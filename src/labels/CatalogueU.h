@@ -4,7 +4,9 @@
 //
 // The catalogue is read once, on the first showing, and kept for the rest of the session. Every
 // word typed in the search line must occur in the maker, the part number or the description.
-// "Add Stock" (Enter, or a double click on an entry) leaves the window with chosen() set.
+// "Add Stock" (Enter, or a double click on an entry) leaves the window with chosen() set. A sheet
+// that cannot become a stock is greyed with its reason in the tip and, when selected, in the
+// line below the list; choosing it says why and leaves the window open.
 
 #include <QDialog>
 
@@ -38,6 +40,9 @@ protected:
 
 private:
     void choose();
+    const CatalogueEntry* selectedEntry() const;
+    // The Add button and the line below the list for the entry selected.
+    void showSelected();
 
     const StockCatalogue& cat_;
     const CatalogueEntry* chosen_ = nullptr;

@@ -248,13 +248,7 @@ void TLabPrint::BtnOKClick() {
         // column must fit the stock finally chosen.
         MaskEdit1Exit();
         MaskEdit2Exit();
-        if (LabelRec.Name != SettingsRec.LabID) {
-            SettingsRec.LabID = LabelRec.Name;
-            EndUnlessOpened(OpenSettings());
-            StoreSettings();
-            // The run goes on: only the choice offered next time is lost.
-            WriteSucceeded(CloseTable(SettingsTable), this);
-        }
+        RememberStock(LabelRec.Name);
         PrintOptionsCancelled = false;
         accept();
         return;
@@ -263,13 +257,22 @@ void TLabPrint::BtnOKClick() {
     reject();
 }
 
+void TLabPrint::RememberStock(const QString& name) {
+    if (name == SettingsRec.LabID) return;
+    SettingsRec.LabID = name;
+    EndUnlessOpened(OpenSettings());
+    StoreSettings();
+    // The run goes on: only the choice offered next time is lost.
+    WriteSucceeded(CloseTable(SettingsTable), this);
+}
+
 void TLabPrint::BtnCancelClick() {
     PrintOptionsCancelled = true;
     reject();
 }
 
-std::function<void()>& TLabPrint::PreviewAction() {
-    static std::function<void()> action;
+std::function<bool()>& TLabPrint::PreviewAction() {
+    static std::function<bool()> action;
     return action;
 }
 
@@ -279,7 +282,11 @@ void TLabPrint::AddPreviewButton() {
 }
 
 void TLabPrint::BtnPreviewClick() {
-    if (PreviewAction() && LoadSelectedStock()) PreviewAction()();
+    if (!PreviewAction() || !LoadSelectedStock()) return;
+    const QString stock = LabelRec.Name;
+    if (!PreviewAction()()) return;
+    RememberStock(stock);
+    BtnCancelClick();  // printed: no second run
 }
 
 void TLabPrint::AddSheetLine() {

@@ -10,7 +10,7 @@
 //     converts to integers. On OK the start column is within 1..LabelRec.nAcross and the row
 //     is at least 1.
 // On OK with a stock other than SettingsRec.LabID, LabID is set to the stock's name and the
-// settings row is stored (Mrby1 opened and closed for it).
+// settings row is stored (Mrby1 opened and closed for it); so it is after printing from Preview.
 
 #include <QDialog>
 #include <functional>
@@ -46,8 +46,10 @@ public:
     enum class Arrow { Up, Down, Left, Right };
 
     // What "Preview" does once the selected stock is loaded into LabelRec; set by the run that
-    // shows the dialog, cleared after it. Without one the button is hidden.
-    static std::function<void()>& PreviewAction();
+    // shows the dialog, cleared after it. Without one the button is hidden. It returns true when
+    // the run was printed from the preview: the stock is then remembered as OK remembers it, and
+    // the dialog closes as cancelled, so that the run does not print a second time.
+    static std::function<bool()>& PreviewAction();
     QPushButton* previewButton() const { return BtnPreview; }
     // The line telling where the last, partly used sheet of the shown stock stopped, and the
     // button that puts that position into the start fields (both hidden when nothing is known).
@@ -71,6 +73,8 @@ private:
     // Positions LABELS on the selected entry and loads it into LabelRec. False when no entry is
     // selected (or the table no longer has that row); LabelRec is then unchanged.
     bool LoadSelectedStock();
+    // Stores `name` as LabID unless it is LabID already.
+    void RememberStock(const QString& name);
     void ShowNameStart();
     void AddPreviewButton();
     void BtnPreviewClick();

@@ -205,9 +205,10 @@ void SetLabelRunUi(LabelRunUi ui);
 
 // The text naming occasion n (1 to 9) as the occasions list shows it.
 QString OccasionName(int n);
-// After a run that printed: asks whether its recipients got a card for occasion n this year
-// ("Mark these N recipients as sent a card for Christmas / Chanukah 2026?", Yes / No) and on Yes
-// logs them (CardsMarkSent), telling the user when the log cannot be written.
+// After a run that printed: asks whether its recipients got a card for occasion n in `year`
+// ("Mark these N recipients as sent a card for Christmas / Chanukah 2026?", Yes / No, No the
+// default) and on Yes logs them (CardsMarkSent), telling the user when the log cannot be
+// written. The runs give the year the occasion next comes round (CardYear, Occasions.h).
 void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year);
 
 // The label run for occasion n (1 to 9) from the occasions page; everything it shows is modal.

@@ -117,14 +117,14 @@ void offerPreview(const LabelRunUi& ui, std::function<void(LabelRun&)> lay,
                   std::function<void(Printer&, int column, int row)> print) {
     TLabPrint::PreviewAction() = [ui, lay, print] {
         int column, row;
-        if (!startPosition(ui, &column, &row)) return;
+        if (!startPosition(ui, &column, &row)) return false;
         std::unique_ptr<Printer> printer = ui.makePrinter();
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
             [&](Printer& p) { runForPreview(p, *printer, lay, stock, font, column, row); }, *printer, stock,
             [&] { print(*printer, column, row); }, QApplication::activeWindow());
-        if (preview.exec() == QDialog::Accepted && LabPrint) LabPrint->BtnCancelClick();  // printed: no second run
+        return preview.exec() == QDialog::Accepted;  // printed
     };
 }
 
@@ -146,7 +146,8 @@ void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year) {
                                  .arg(people.size())
                                  .arg(OccasionName(n))
                                  .arg(year);
-    if (!Messages::yesNo(question)) return;
+    // Logged cards are not undone by a key: a stray Return answers No.
+    if (!Messages::yesNo(question, nullptr, Messages::Default::No)) return;
     const xbase::Status s = CardsMarkSent(*LibHandle, n, year, picks);
     if (!s.ok())
         Messages::error(QStringLiteral("The card log could not be written:\r\n") +
@@ -166,7 +167,7 @@ long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int star
     }
     EndUnlessOpened(run.opened());
     if (!ok) Messages::error(run.error());
-    else OfferMarkSent(n, run.picks(), QDate::currentDate().year());
+    else OfferMarkSent(n, run.picks(), CardYear(n, QDate::currentDate(), SpanEnd));
     return run.labelsPlaced();
 }
 
@@ -243,5 +244,5 @@ void PrintSelectedLabels(Printer& printer, int startColumn, int startRow) {
         ok = run.printRecords(SelectionList);
     }
     if (!ok) Messages::error(run.error());
-    else OfferMarkSent(OccasionSelected, run.picks(), QDate::currentDate().year());
+    else OfferMarkSent(OccasionSelected, run.picks(), CardYear(OccasionSelected, QDate::currentDate()));
 }

@@ -34,6 +34,18 @@ int DatedEntries(const TAddressRecord& rec, DatedEntry out[4]);
 // Number of labels `rec` gives for an occasion 1 to 8 within the span (0 to 4 for occasion 8).
 int LabelsFor(const TAddressRecord& rec, int occasion, const QDate& spanStart, const QDate& spanEnd);
 
+// The day holiday `occasion` (1 to 7) falls on in `year`: Valentines Day 14 February, Mother's
+// Day the second Sunday of May, Father's Day the third Sunday of June, Easter/Passover the later
+// of Easter Sunday and the first day of Passover, Halloween 31 October, Thanksgiving the fourth
+// Thursday of November, Christmas / Chanukah 25 December. An invalid date for other numbers.
+QDate HolidayDate(int occasion, int year);
+
+// The year whose cards a run of `occasion` printed on `today` sends: the next time the occasion
+// comes round, today included. A holiday still ahead this year is this year's, one gone by is
+// next year's. Occasion 8 goes by its span's last day (month and day: the years of a span play
+// no part in choosing), occasion 9 is always this year's.
+int CardYear(int occasion, const QDate& today, const QDate& spanEnd = QDate());
+
 // The occasion text of reminder run r (1 to 8) is ReminderTitles[r - 1].
 extern const std::array<const char*, 8> ReminderTitles;
 

@@ -1,5 +1,7 @@
 #include "labels/SheetMemory.h"
 
+#include "data/dbFiles.h"
+
 #include <QLocale>
 #include <algorithm>
 
@@ -144,6 +146,6 @@ QString SheetMemoryText(const SheetPosition& pos) {
     QString text = QStringLiteral("Last sheet of this stock: next free label column %1, row %2")
                        .arg(pos.column)
                        .arg(pos.row);
-    if (pos.date.isValid()) text += QStringLiteral(" (%1)").arg(QLocale::c().toString(pos.date, "d MMM"));
+    if (pos.date.isValid()) text += QStringLiteral(" (%1)").arg(ShortDateText(pos.date));
     return text;
 }

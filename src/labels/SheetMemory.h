@@ -44,5 +44,6 @@ xbase::Status SheetRecall(xbase::Library& lib, const QString& name, std::optiona
 xbase::Status SheetRemember(xbase::Library& lib, const QString& name,
                             const std::optional<SheetPosition>& pos);
 
-// "Last sheet of this stock: next free label column 2, row 7 (8 Dec)".
+// "Last sheet of this stock: next free label column 2, row 7 (12/8/2026)", the date in the
+// user's short format (ShortDateText).
 QString SheetMemoryText(const SheetPosition& pos);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include "data/dbFiles.h"
@@ -207,6 +208,7 @@ StockCatalogue ReadStockCatalogue(const QString& dirPath) {
         s.BottomM = floor3(std::max(0.0, ph - g->y0 - (g->ny - 1) * g->dy - g->h));
         s.nAcross = g->nx;
         s.Continuous = false;
+        e.refusal = StockRefusal(s);
         cat.entries.push_back(std::move(e));
     }
     std::stable_sort(cat.entries.begin(), cat.entries.end(), [](const CatalogueEntry& a, const CatalogueEntry& b) {
@@ -236,9 +238,26 @@ const CatalogueEntry* FindCatalogueEntry(const StockCatalogue& cat, const QStrin
     return nullptr;
 }
 
+QString StockRefusal(const TLabelRecord& stock) {
+    constexpr int kMostAcross = 9;             // nAcross has one digit
+    constexpr double kLongest = 9999.999;      // a dimension's four whole digits and three decimals
+    if (stock.nAcross < 1) return QStringLiteral("It has no labels across.");
+    if (stock.nAcross > kMostAcross)
+        return QStringLiteral("It has %1 labels across; a label stock holds at most %2.").arg(stock.nAcross).arg(kMostAcross);
+    const double lengths[] = {stock.TopM, stock.LeftM, stock.BottomM, stock.RightM,
+                              stock.Width, stock.Height, stock.HGap, stock.VGap};
+    for (double v : lengths)
+        if (!(v >= 0 && v <= kLongest))
+            return QStringLiteral("One of its lengths is %1 points; a label stock holds 0 to %2.")
+                .arg(QLocale::c().toString(v, 'f', 3), QLocale::c().toString(kLongest, 'f', 3));
+    return {};
+}
+
 DataStatus AddCatalogueStock(const TLabelRecord& stock, int* recNo, bool* added) {
     *recNo = 0;
     if (added) *added = false;
+    const QString refusal = StockRefusal(stock);
+    if (!refusal.isEmpty()) return DataStatus::failure(QStringLiteral("LABELS.DBF"), refusal);
     if (!LabelsTable) return DataStatus::failure(QStringLiteral("LABELS.DBF"), QStringLiteral("not open"));
     const QString want = stock.Name.trimmed();
     for (int rc = LabelsTable->top(); rc == xbase::kOk; rc = LabelsTable->skip(1)) {

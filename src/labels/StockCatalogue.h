@@ -6,6 +6,9 @@
 // and labels across. Round, CD and other shapes, and templates laid out in several blocks, are
 // skipped and counted. A template that names another as its equivalent takes that one's
 // geometry. Paper sizes come from paper-sizes.xml; a template may give its own width and height.
+//
+// A sheet that a stock row cannot hold whole (ten or more labels across, a length beyond what
+// the definition dialog shows) stays in the catalogue with the reason it cannot be added.
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +22,7 @@ struct CatalogueEntry {
     int perSheet = 0;          // labels a sheet holds
     TLabelRecord stock;        // named "Avery 5160 (30 per sheet)"
     double pageWidth = 0, pageHeight = 0;  // points
+    QString refusal;           // why it cannot become a stock; empty when it can
 };
 
 struct StockCatalogue {
@@ -43,10 +47,15 @@ std::vector<const CatalogueEntry*> SearchCatalogue(const StockCatalogue& cat, co
 // The entry called exactly "maker part" (letter case ignored), or null.
 const CatalogueEntry* FindCatalogueEntry(const StockCatalogue& cat, const QString& makerPart);
 
+// Why `stock` cannot be stored in LABELS as it is, or empty when it can: its labels across must
+// fit the one-digit column (1 to 9) and every length the four whole digits of a dimension.
+QString StockRefusal(const TLabelRecord& stock);
+
 // What to tell a user whose system has no catalogue.
 extern const char* const kNoCatalogueMessage;
 
 // Adds `stock` to the open LABELS table (LabelsTable) and leaves it the current row; a stock of
 // the same name (trimmed, letter case ignored) is not added again but made current. *recNo gets
-// its record number, *added whether it was new.
+// its record number, *added whether it was new. A stock with a StockRefusal is not added: the
+// failure carries the reason.
 DataStatus AddCatalogueStock(const TLabelRecord& stock, int* recNo, bool* added = nullptr);

@@ -25,6 +25,7 @@
 #include "app/Fitting.h"
 #include "app/TextFit.h"
 #include "data/Globals.h"
+#include "data/dbFiles.h"
 #include "pages/CardList.h"
 #include "xbase/cp1252.h"
 #include "xbase/library.h"
@@ -43,13 +44,6 @@ struct BusyCursor {
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-// The pickers show whole years, whatever the locale's short format does with them, so that the
-// zero date (30 December 1899) cannot be mistaken for 1999.
-QString pickerFormat() {
-    QString f = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return f;
-}
 
 }  // namespace
 
@@ -160,7 +154,7 @@ void AddressPage::buildControls() {
         bindControl(c);
         checks_[number - 1] = c;
     };
-    const QString format = pickerFormat();
+    const QString format = ShortDateFormat();  // whole years: the zero date is not 1999
     for (int i = 0; i < 4; ++i) {
         makeCheck(dated[i].box, QString::fromLatin1(dated[i].text), 328, rowsY[i], 86, 86);
         auto* d = new DatePicker(this);
@@ -204,6 +198,7 @@ void AddressPage::buildControls() {
     addCardButton_->setGeometry(8, 408, 110, 25);
     addCardButton_->setToolTip(QStringLiteral("Log a card received from this person, or one that came back"));
     connect(addCardButton_, &QPushButton::clicked, this, [this] { AddCardClick(); });
+    connect(cards_, &CardList::removeRequested, this, [this](const CardEvent& e) { RemoveCard(e); });
     layoutList(model_->rowCount());
     askCard = [this](CardKind* kind, int* occasion, int* year) {
         AddCardDialog dialog(this);
@@ -220,7 +215,7 @@ void AddressPage::buildControls() {
                         edits_[11], checks_[0], pickers_[0], checks_[1], pickers_[1],
                         checks_[9], pickers_[2], checks_[10], pickers_[3], checks_[2],
                         checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
-                        newButton_, deleteButton_, addCardButton_};
+                        newButton_, deleteButton_, addCardButton_, cards_};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     fitTexts();
 }
@@ -363,6 +358,22 @@ bool AddressPage::AddCard(CardKind kind, int occasion, int year) {
     else ShowCards();
     if (!added) emit statusMessage(QStringLiteral("That card is logged already"));
     return added;
+}
+
+bool AddressPage::RemoveCard(const CardEvent& event) {
+    if (!LibHandle) return false;
+    const QString card = QStringLiteral("%1 %2, %3").arg(event.year).arg(CardOccasionText(event),
+                                                                          QString::fromLatin1(CardKindName(event.kind)));
+    if (!Messages::yesNo(QStringLiteral("Remove this card from the log?\r\n") + card, this)) return false;
+    int removed = 0;
+    const xbase::Status s = CardsRemove(*LibHandle, [&](const CardEvent& e) { return e == event; }, &removed);
+    if (!s.ok()) {
+        emit statusMessage(QStringLiteral("The card could not be removed: ") + QString::fromStdString(s.toString()));
+        return false;
+    }
+    if (event.kind == CardKind::Returned) FillNameList();  // the mark may go
+    else ShowCards();
+    return removed > 0;
 }
 
 void AddressPage::AddCardClick() {

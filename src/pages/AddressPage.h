@@ -8,7 +8,8 @@
 // moves data between the widgets and AddressRec and keeps the list in step.
 //
 // Beside the editor, under the names list, the "Cards" list shows the card events of the person
-// in the editor, newest first; "Add Card..." logs a received or returned card for them by hand.
+// in the editor, newest first; "Add Card..." logs a received or returned card for them by hand,
+// and Delete or "Remove" on the list takes one event out of the log.
 // A name whose card came back to the address it still has carries a mark in the names list.
 //
 // Bound controls (change -> Edit1Change, focus leaving -> Edit1Exit): Edit1..Edit12, the four
@@ -61,6 +62,10 @@ public:
     bool AddCard(CardKind kind, int occasion, int year);
     // Fills the Cards list with the events of the person in the editor.
     void ShowCards();
+    // Removes `event` of the person in the editor from the card log once the user confirms,
+    // then shows the Cards list (and for a returned card the names list) anew. False when
+    // nothing was removed (declined, or the log could not be written: the status bar says).
+    bool RemoveCard(const CardEvent& event);
     // How "Add Card..." asks for the card: true with the answers, false when cancelled. The
     // dialog by default; tests answer in its place.
     std::function<bool(CardKind* kind, int* occasion, int* year)> askCard;

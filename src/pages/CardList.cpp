@@ -1,6 +1,9 @@
 #include "pages/CardList.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QDate>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -8,6 +11,8 @@
 #include <QSpinBox>
 
 #include "labels/Occasions.h"
+
+#include <algorithm>
 
 QString CardOccasionText(const CardEvent& e) {
     if (e.occasion >= 1 && e.occasion <= 8) {
@@ -22,14 +27,14 @@ QString CardOccasionText(const CardEvent& e) {
 
 CardList::CardList(QWidget* parent) : QTableWidget(0, 3, parent) {
     setObjectName(QStringLiteral("CardList"));
-    setHorizontalHeaderLabels({QStringLiteral("Cards"), QStringLiteral("Occasion"), QStringLiteral("Kind")});
+    setHorizontalHeaderLabels({QStringLiteral("Year"), QStringLiteral("Occasion"), QStringLiteral("Kind")});
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWordWrap(false);
     setTabKeyNavigation(false);
-    setFocusPolicy(Qt::NoFocus);  // a list to look at; the keyboard goes on to the editor
+    setContextMenuPolicy(Qt::DefaultContextMenu);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
@@ -44,11 +49,12 @@ void CardList::fitToFont(int rowHeight) {
     horizontalHeader()->setFixedHeight(rowHeight);
     horizontalHeader()->setFont(font());
     const QFontMetrics fm(font());
-    setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("Cards")) + 14);
+    setColumnWidth(0, std::max(fm.horizontalAdvance(QStringLiteral("Year")), fm.horizontalAdvance(QStringLiteral("0000"))) + 14);
     setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("received")) + 14);
 }
 
 void CardList::showEvents(const std::vector<CardEvent>& events) {
+    events_ = events;
     setRowCount(0);
     setRowCount(int(events.size()));
     for (int i = 0; i < int(events.size()); ++i) {
@@ -59,6 +65,39 @@ void CardList::showEvents(const std::vector<CardEvent>& events) {
         setItem(i, 1, occasion);
         setItem(i, 2, new QTableWidgetItem(QString::fromLatin1(CardKindName(e.kind))));
     }
+}
+
+const CardEvent* CardList::selectedEvent() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty() || rows.first().row() >= int(events_.size())) return nullptr;
+    return &events_[size_t(rows.first().row())];
+}
+
+void CardList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        if (const CardEvent* e = selectedEvent()) emit removeRequested(CardEvent(*e));
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void CardList::contextMenuEvent(QContextMenuEvent* event) {
+    // A click names its row (the position is the viewport's); the menu key takes the selected one.
+    QPoint where = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        const QModelIndex at = indexAt(event->pos());
+        if (!at.isValid()) return;
+        selectRow(at.row());
+    }
+    const CardEvent* e = selectedEvent();
+    if (!e) return;
+    if (event->reason() != QContextMenuEvent::Mouse)
+        where = viewport()->mapToGlobal(visualRect(selectionModel()->selectedRows().first()).bottomLeft());
+    const CardEvent chosen = *e;
+    QMenu menu(this);
+    QAction* remove = menu.addAction(QStringLiteral("&Remove"));
+    remove->setShortcut(QKeySequence::Delete);  // shown as a hint; the key itself is handled above
+    if (menu.exec(where) == remove) emit removeRequested(chosen);
 }
 
 AddCardDialog::AddCardDialog(QWidget* parent) : QDialog(parent) {

@@ -42,8 +42,35 @@ QString PlainStyleName(const QString& family) {
 
 namespace {
 
+// Whether `font` is of regular weight and upright (width and decorations aside).
+bool upright(const QFont& font) { return font.weight() == QFont::Normal && font.style() == QFont::StyleNormal; }
+
 QFont qtFontDialog(const QFont& current, QWidget* parent) {
     QFontDialog dlg(current, parent);
+    // Choosing a family, the dialog keeps the style name when the new family has it and
+    // otherwise takes the family's first style, which for some faces is their oblique ("Book"
+    // not being "Regular"). An upright regular style stays upright regular; any other style
+    // the user picks stays theirs.
+    QString family = dlg.currentFont().family();
+    bool wasUpright = upright(dlg.currentFont());
+    bool adjusting = false;
+    QObject::connect(&dlg, &QFontDialog::currentFontChanged, &dlg, [&](const QFont& font) {
+        if (adjusting) return;
+        if (font.family() != family && wasUpright && !upright(font)) {
+            const QString plain = PlainStyleName(font.family());
+            if (!plain.isEmpty()) {
+                QFont kept = font;
+                kept.setStyleName(plain);
+                adjusting = true;
+                dlg.setCurrentFont(kept);
+                adjusting = false;
+                family = font.family();
+                return;
+            }
+        }
+        family = font.family();
+        wasUpright = upright(font);
+    });
     if (dlg.exec() == QDialog::Accepted) return dlg.selectedFont();
     return current;  // after Cancel the dialog still holds the font it was given
 }

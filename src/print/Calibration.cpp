@@ -22,6 +22,15 @@ bool SolveCalibration(QPointF nominalA, QPointF nominalB, QPointF measuredA, QPo
     return true;
 }
 
+const char* const kCalibrationTooFarMessage =
+    "These distances are more than half an inch or 5 % off the printed ones; measure again, from the "
+    "paper's edges.";
+
+bool CalibrationWithinLimits(const PrinterCalibration& cal) {
+    // Written so that a NaN fails every comparison and is refused.
+    return std::abs(cal.dxPt) <= 36 && std::abs(cal.dyPt) <= 36 && cal.scale >= 0.95 && cal.scale <= 1.05;
+}
+
 CalibratedPrinter::CalibratedPrinter(Printer& inner, PrinterCalibration cal) : inner_(&inner), cal_(cal) {}
 
 CalibratedPrinter::CalibratedPrinter(std::unique_ptr<Printer> inner, PrinterCalibration cal)

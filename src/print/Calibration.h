@@ -37,6 +37,13 @@ int CalibratedPosition(int dots, double scale, double offsetPt, int dpi);
 bool SolveCalibration(QPointF nominalA, QPointF nominalB, QPointF measuredA, QPointF measuredB,
                       PrinterCalibration* out);
 
+// Whether `cal` is a correction a printer can need: at most half an inch (36 pt) each way and a
+// scale within 5 % of 1, all of them numbers. More is a misreading (the wrong edge, the wrong
+// unit), not a printer; the calibration window and the admin tool refuse it alike.
+bool CalibrationWithinLimits(const PrinterCalibration& cal);
+// What the user is told when distances measured on the sheet give a correction beyond those limits.
+extern const char* const kCalibrationTooFarMessage;
+
 class CalibratedPrinter : public Printer {
 public:
     // Wraps `inner`, which must outlive this one.

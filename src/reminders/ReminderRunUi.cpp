@@ -32,7 +32,8 @@ void ReminderRun(int occasion, const QString& title) {
 void CardReportRun(CardReport report, int occasion) {
     if (occasion < 1 || occasion > 7) return;
     if (!REReport) REReport = new TREReport();
-    const int year = QDate::currentDate().year();
+    // The year a run printed today would be logged for: in December, next Valentine's.
+    const int year = CardYear(occasion, QDate::currentDate());
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
     const DataStatus read = CollectCardReportLines(report, occasion, year, lines);

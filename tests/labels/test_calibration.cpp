@@ -1,6 +1,7 @@
 // Printer calibration on a label run, and the preview's page model against the printed run.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QPushButton>
@@ -236,6 +237,11 @@ TEST(PrinterCalibration, StoredPerPrinterName) {
     EXPECT_DOUBLE_EQ(cal.dxPt, 2);
     ASSERT_TRUE(LoadPrinterCalibration(lib, "Attic", &cal, &found).ok());
     EXPECT_FALSE(found);
+    // What a column cannot hold would read back as 0: it is refused, the stored row kept.
+    EXPECT_FALSE(StorePrinterCalibration(lib, "Den", {1, -1000, 1}).ok());
+    EXPECT_FALSE(StorePrinterCalibration(lib, "Den", {std::nan(""), 0, 1}).ok());
+    ASSERT_TRUE(LoadPrinterCalibration(lib, "Den", &cal, &found).ok());
+    EXPECT_DOUBLE_EQ(cal.dyPt, 2);
 }
 
 // The window shows one page at a time, page 1 before it has counted the run's pages, stops at
@@ -315,4 +321,45 @@ TEST(PrinterCalibration, DialogPrintsWorksOutAndStores) {
     dialog.measured(2)->setValue(dialog.measured(2)->value() + 1);  // an inch out: a misreading
     QTest::mouseClick(dialog.workOutButton(), Qt::LeftButton);
     EXPECT_FALSE(dialog.storeButton()->isEnabled());
+}
+
+// Distances typed and worked out or stored by their mnemonics while the focus is still in the
+// last box count as they are shown: Alt+W works out the typed values, and Alt+S after a box
+// changed stores the correction of the new values, not the one worked out before.
+TEST(PrinterCalibration, MnemonicsTakeTheBoxesAsTyped) {
+    TestDataDir dir;
+    ScopedLibrary scoped(dir.path());
+    MessageLog messages;
+    TCalibrate dialog(QStringLiteral("Office"), [] { return std::unique_ptr<Printer>(std::make_unique<RecordingPrinter>()); });
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const auto type = [&](int box, const char* mm) {
+        QDoubleSpinBox* f = dialog.measured(box);
+        f->setFocus(Qt::TabFocusReason);
+        f->selectAll();
+        QTest::keyClicks(f, QString::fromLatin1(mm));
+    };
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        QTest::qWait(300);  // a mnemonic clicks its button a moment later
+    };
+    ASSERT_EQ(dialog.unitBox()->currentIndex(), 0);  // millimetres
+    const char* typed[4] = {"27", "26.5", "187", "256.5"};  // 2 mm right and 1.5 mm lower
+    for (int i = 0; i < 4; ++i) type(i, typed[i]);
+    press(Qt::Key_W);
+    EXPECT_NEAR(dialog.workedOut().dxPt, -2 * 72 / 25.4, 0.01);
+    EXPECT_NEAR(dialog.workedOut().dyPt, -1.5 * 72 / 25.4, 0.01);
+    EXPECT_NEAR(dialog.workedOut().scale, 1.0, 1e-9);
+
+    type(3, "257.5");  // B a millimetre lower still: no longer the same shift
+    press(Qt::Key_S);
+    PrinterCalibration stored;
+    bool found = false;
+    ASSERT_TRUE(LoadPrinterCalibration(scoped.lib(), "Office", &stored, &found).ok());
+    ASSERT_TRUE(found);
+    EXPECT_LT(stored.scale, 0.999);  // A to B measures longer than printed: shrink
+    EXPECT_NEAR(stored.scale, dialog.workedOut().scale, 1e-5);
+    EXPECT_NEAR(stored.dyPt, dialog.workedOut().dyPt, 1e-3);
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('|').toStdString();
 }

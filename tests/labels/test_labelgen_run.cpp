@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 
 #include <map>
@@ -196,15 +197,15 @@ TEST_F(LabelRunTest, OccasionRunAsksThenPrintsOnTheChosenStock) {
     ASSERT_EQ(messages.entries().size(), 1u) << messages.texts().join('|').toStdString();
     EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::YesNo);
     EXPECT_EQ(messages.texts()[0], QString("Mark these 2 recipients as sent a card for Christmas / Chanukah %1?")
-                                       .arg(QDate::currentDate().year()));
+                                       .arg(CardYear(7, QDate::currentDate())));
     EXPECT_EQ(LabelsTable, nullptr);
     EXPECT_EQ(AddrBookTable, nullptr);
 }
 
-// "who, occasion, entry" of every logged card of this year.
-QStringList LoggedThisYear(xbase::Library& lib) {
+// "who, occasion, entry" of every logged card.
+QStringList Logged(xbase::Library& lib) {
     std::vector<CardEvent> events;
-    EXPECT_TRUE(CardsList(lib, QDate::currentDate().year(), 0, nullptr, &events).ok());
+    EXPECT_TRUE(CardsList(lib, 0, 0, nullptr, &events).ok());
     QStringList out;
     for (const CardEvent& e : events)
         out << QString("%1 %2 %3 %4").arg(e.recNo).arg(e.occasion).arg(e.entry).arg(CardKindName(e.kind));
@@ -217,7 +218,7 @@ TEST_F(LabelRunTest, ARunLogsItsRecipientsOnceWhenTheQuestionIsAnsweredYes) {
     SetLabelRunUi(Answers(&out));
     messages.setAnswer(false);
     OccasionLabelRun(4);
-    EXPECT_TRUE(LoggedThisYear(lib->lib()).isEmpty());
+    EXPECT_TRUE(Logged(lib->lib()).isEmpty());
 
     messages.setAnswer(true);
     OccasionLabelRun(7);
@@ -225,9 +226,24 @@ TEST_F(LabelRunTest, ARunLogsItsRecipientsOnceWhenTheQuestionIsAnsweredYes) {
     OccasionLabelRun(8);  // Ann's birthday, Bob's birthday and anniversary, Eve's two dates
     const QStringList want = {"1 8 1 sent", "2 7 0 sent", "2 8 1 sent", "2 8 2 sent",
                               "3 7 0 sent", "5 8 3 sent", "5 8 4 sent"};
-    EXPECT_EQ(LoggedThisYear(lib->lib()), want);
+    EXPECT_EQ(Logged(lib->lib()), want);
     EXPECT_EQ(messages.texts().back(), QString("Mark these 3 recipients as sent a card for Birthday, Etc %1?")  // five dates
-                                           .arg(QDate::currentDate().year()));
+                                           .arg(CardYear(8, QDate::currentDate(), spanTo)));
+}
+
+// The question after a run answers No to a stray Return: nothing is logged.
+TEST_F(LabelRunTest, AStrayReturnDoesNotMarkTheRunAsSent) {
+    Messages::setResponder(nullptr);  // the real question box
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        asked = true;
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    OfferMarkSent(7, {{2}, {3}}, 2026);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(Logged(lib->lib()).isEmpty());
 }
 
 TEST_F(LabelRunTest, OccasionEightAsksForTheSpanAndStopsWhenCancelled) {
@@ -382,4 +398,30 @@ TEST_F(LabelRunTest, PreviewShowsTheCorrectedRunAndKeepsTheSheetMemory) {
     }
     ASSERT_FALSE(expected.empty());
     for (const Drawn& d : previews) EXPECT_EQ(d, expected);
+}
+
+// A run is logged for the next time its occasion comes round: a Valentine's run in December is
+// for next February; the moving holidays fall on their days (Easter/Passover on the later of
+// the two); occasion 8 goes by its span's last day, hand-picked labels by today.
+TEST(CardYear, ARunIsLoggedForTheNextTimeTheOccasionComesRound) {
+    const struct {
+        int occasion;
+        QDate today, spanEnd;
+        int year;
+    } cases[] = {
+        {1, {2026, 12, 9}, {}, 2027},   {1, {2026, 2, 14}, {}, 2026},  {1, {2026, 2, 15}, {}, 2027},
+        {2, {2026, 5, 10}, {}, 2026},   {2, {2026, 5, 11}, {}, 2027},  // second Sunday of May
+        {3, {2026, 6, 21}, {}, 2026},   {3, {2026, 6, 22}, {}, 2027},  // third Sunday of June
+        {4, {2024, 4, 10}, {}, 2024},   {4, {2024, 4, 24}, {}, 2025},  // Easter 31 March, Passover 23 April
+        {4, {2025, 4, 20}, {}, 2025},   {4, {2025, 4, 21}, {}, 2026},  // Passover 13 April, Easter 20 April
+        {4, {2026, 4, 5}, {}, 2026},    {4, {2026, 4, 6}, {}, 2027},   // Passover 2 April, Easter 5 April
+        {4, {2027, 4, 22}, {}, 2027},   {4, {2027, 4, 23}, {}, 2028},  // Easter 28 March, Passover 22 April
+        {5, {2026, 10, 31}, {}, 2026},  {6, {2026, 11, 26}, {}, 2026}, {6, {2026, 11, 27}, {}, 2027},
+        {7, {2026, 12, 25}, {}, 2026},  {7, {2026, 12, 26}, {}, 2027},
+        {8, {2026, 12, 9}, {2026, 12, 31}, 2026}, {8, {2026, 12, 9}, {2027, 1, 31}, 2027},
+        {8, {2026, 12, 9}, {2026, 3, 31}, 2027},  {9, {2026, 12, 31}, {}, 2026},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CardYear(c.occasion, c.today, c.spanEnd), c.year)
+            << c.occasion << " on " << c.today.toString(Qt::ISODate).toStdString();
 }

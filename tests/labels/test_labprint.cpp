@@ -189,6 +189,24 @@ TEST_F(LabPrintTest, OkWithAnotherStockStoresItsNameAsLabID) {
     EXPECT_EQ(dlg->stockBox()->currentIndex(), kLetterTwoAcross);
 }
 
+// Printing from the preview remembers the stock as OK does and ends the dialog without a second
+// run; a preview closed without printing remembers nothing.
+TEST_F(LabPrintTest, PrintFromThePreviewRemembersTheStock) {
+    bool printed = false;
+    TLabPrint::PreviewAction() = [&] { return printed; };
+    ShowActive(dlg);
+    Choose(kLetterTwoAcross);
+    QTest::mouseClick(dlg->previewButton(), Qt::LeftButton);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(StoredSettings().LabID.trimmed(), QString());
+    printed = true;
+    QTest::mouseClick(dlg->previewButton(), Qt::LeftButton);
+    TLabPrint::PreviewAction() = nullptr;
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(PrintOptionsCancelled);
+    EXPECT_EQ(StoredSettings().LabID, StockName(2));
+}
+
 TEST_F(LabPrintTest, OkWithTheSameStockDoesNotWriteTheSettings) {
     SettingsRec.LabID = StockName(1);
     SettingsRec.FontName = QStringLiteral("Unsaved");  // would reach the file with any store
@@ -260,8 +278,7 @@ TEST_F(LabPrintTest, SheetMemoryLineFollowsTheStockAndUseFillsTheStart) {
     ASSERT_TRUE(SheetRemember(*LibHandle, StockName(6), SheetPosition{1, 3, day}).ok());  // continuous
     ShowActive(dlg);
     ASSERT_TRUE(dlg->sheetLine()->isVisible());
-    EXPECT_EQ(dlg->sheetLine()->text(),
-              QStringLiteral("Last sheet of this stock: next free label column 2, row 7 (8 Dec)"));
+    EXPECT_EQ(dlg->sheetLine()->text(), SheetMemoryText(SheetPosition{2, 7, day}));
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
     EXPECT_EQ(dlg->startRowText(), QStringLiteral("1"));
     QTest::mouseClick(dlg->useButton(), Qt::LeftButton);

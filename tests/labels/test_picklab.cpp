@@ -176,3 +176,31 @@ TEST_F(PickLabTest, CatalogueAddsTheChosenSheetOnceAndSelectsIt) {
     ASSERT_GT(CurrentStockRecNo, 0);
     EXPECT_EQ(ReadStock(CurrentStockRecNo).nAcross, 3);
 }
+
+// A sheet with more labels across than a stock holds is listed greyed with its reason, cannot be
+// added by button, Enter or double click, and the window stays open for another choice.
+TEST(CatalogueWindow, SheetTooWideForAStockIsGreyedAndRefused) {
+    QString problem;
+    const StockCatalogue* cat = SystemCatalogue(&problem);
+    if (!cat) GTEST_SKIP() << problem.toStdString();
+    MessageLog messages;
+    TCatalogueWindow w(*cat);
+    w.show();
+    QTableView* table = w.table();
+    QTest::keyClicks(w.searchField(), QStringLiteral("rayfilm 34"));
+    ASSERT_EQ(table->model()->index(0, 1).data().toString(), QStringLiteral("0234"));
+    ASSERT_EQ(table->model()->index(1, 1).data().toString(), QStringLiteral("3442"));  // ten across
+    const QModelIndex wide = table->model()->index(1, 0);
+    EXPECT_TRUE(wide.data(Qt::ToolTipRole).toString().contains(QStringLiteral("10 labels across")));
+    EXPECT_TRUE(wide.data(Qt::ForegroundRole).isValid());  // greyed
+    EXPECT_FALSE(table->model()->index(0, 0).data(Qt::ForegroundRole).isValid());
+    EXPECT_TRUE(w.addButton()->isEnabled());
+    QTest::keyClick(w.searchField(), Qt::Key_Down);
+    EXPECT_FALSE(w.addButton()->isEnabled());
+    QTest::keyClick(w.searchField(), Qt::Key_Return);
+    emit table->doubleClicked(wide);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.chosen(), nullptr);
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts()[0].contains(QStringLiteral("labels across"))) << messages.texts()[0].toStdString();
+}

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDateEdit>
 #include <QDir>
+#include <QLocale>
 #include <QTemporaryDir>
 
+#include "import/ExportU.h"
 #include "labels/SheetMemory.h"
+#include "pages/CardList.h"
 #include "labels/StockCatalogue.h"
 #include "xbase/library.h"
 
@@ -47,7 +51,7 @@ TEST(SheetMemory, RemembersPerStockAndForgets) {
     EXPECT_EQ(got->column, 2);
     EXPECT_EQ(got->row, 7);
     EXPECT_EQ(got->date, QDate(2026, 12, 8));
-    EXPECT_EQ(SheetMemoryText(*got), "Last sheet of this stock: next free label column 2, row 7 (8 Dec)");
+    EXPECT_TRUE(SheetMemoryText(*got).startsWith("Last sheet of this stock: next free label column 2, row 7 ("));
 
     ASSERT_TRUE(SheetRemember(lib, "Avery 5160", std::nullopt).ok());
     ASSERT_TRUE(SheetRecall(lib, "Avery 5160", &got).ok());
@@ -55,6 +59,22 @@ TEST(SheetMemory, RemembersPerStockAndForgets) {
     ASSERT_TRUE(SheetRecall(lib, "Other", &got).ok());
     ASSERT_TRUE(got);
     EXPECT_EQ(got->row, 2);
+}
+
+// Dates appear in one format across the windows where none is fixed: the user's short format
+// (here German, day first) with the whole year; the Cards list heads its years "Year".
+TEST(ShownDates, OneShortFormatAcrossTheWindows) {
+    const QLocale was;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QDate day(2026, 12, 8);
+    EXPECT_TRUE(SheetMemoryText(SheetPosition{2, 7, day}).endsWith(QStringLiteral(" (08.12.2026)")))
+        << SheetMemoryText(SheetPosition{2, 7, day}).toStdString();
+    TExportContacts exportDialog;
+    for (const QDateEdit* picker : exportDialog.findChildren<QDateEdit*>())
+        EXPECT_EQ(picker->displayFormat(), QStringLiteral("dd.MM.yyyy")) << picker->objectName().toStdString();
+    QLocale::setDefault(was);
+    const CardList cards;
+    EXPECT_EQ(cards.horizontalHeaderItem(0)->text(), QStringLiteral("Year"));
 }
 
 TEST(StockCatalogue, Lengths) {

@@ -7,6 +7,9 @@
 #include <QDateEdit>
 #include <QSpinBox>
 #include <QKeyEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -676,6 +679,50 @@ TEST_F(AddressPageTest, CardsListFollowsThePersonAndReturnedCardsMarkTheName) {
     chooseRow(0);  // the save of the new address clears the mark
     EXPECT_FALSE(page.listModel()->returnedAt(1));
     EXPECT_EQ(shown(), QStringList{});
+}
+
+// A card event goes from the log by the Delete key or the list's "Remove", once the user says
+// yes; a returned card removed takes the name's mark with it.
+TEST_F(AddressPageTest, ACardRemovedFromTheListIsGoneFromTheLog) {
+    addNames({{"Brown", "Bob"}, {"Smith", "John"}});
+    AddressPage& page = showPage();
+    MessageLog messages;
+    chooseRow(1);  // Smith
+    ASSERT_TRUE(page.AddCard(CardKind::Received, 7, 2025));
+    ASSERT_TRUE(page.AddCard(CardKind::Returned, 7, 2026));
+    ASSERT_TRUE(page.listModel()->returnedAt(1));
+    CardList* list = page.cardList();
+    ASSERT_EQ(list->rowCount(), 2);
+
+    list->setFocus(Qt::MouseFocusReason);
+    list->selectRow(0);  // 2026, returned
+    messages.setAnswer(false);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(page.cardList()->rowCount(), 2);  // declined
+    messages.setAnswer(true);
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_EQ(page.cardList()->rowCount(), 1);
+    EXPECT_EQ(page.cardList()->item(0, 2)->text(), QStringLiteral("received"));
+    EXPECT_FALSE(page.listModel()->returnedAt(1));
+    ASSERT_EQ(messages.texts().size(), 2);
+    EXPECT_TRUE(messages.texts()[0].contains(QStringLiteral("2026 Christmas / Chanukah, returned")))
+        << messages.texts()[0].toStdString();
+
+    list = page.cardList();
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->actions().size(), 1);
+        EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("&Remove"));
+        QTest::keyClick(menu, Qt::Key_R);  // its mnemonic
+    });
+    const QPoint at = list->visualRect(list->model()->index(0, 1)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &click);
+    EXPECT_EQ(page.cardList()->rowCount(), 0);
+    std::vector<CardEvent> left;
+    ASSERT_TRUE(CardsList(*LibHandle, 0, 0, nullptr, &left).ok());
+    EXPECT_TRUE(left.empty());
 }
 
 }  // namespace

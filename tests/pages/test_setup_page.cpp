@@ -7,6 +7,7 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -185,4 +186,39 @@ TEST_F(SetupPageTest, FontDialogOpensOnThePlainStyleAndOkWithoutChangeKeepsTheSt
         EXPECT_FALSE(used.styleName().contains(QLatin1String("Condensed"))) << used.styleName().toStdString();
     }
     if (tried == 0) GTEST_SKIP() << "none of the faces is installed";
+}
+
+// Picking another family in Qt's font dialog keeps the upright regular style: DejaVu's first
+// style in the list is its oblique, which the dialog would otherwise take.
+TEST_F(SetupPageTest, PickingAFamilyInTheFontDialogKeepsLabelsUpright) {
+    int tried = 0;
+    for (const char* face : {"DejaVu Sans", "DejaVu Serif"}) {
+        if (!QFontDatabase::families().contains(QString::fromLatin1(face))) continue;
+        SCOPED_TRACE(face);
+        ++tried;
+        ApplyLabelFontPreference();  // a fresh settings row: the design font, style Normal
+        SetFontChooser(nullptr);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dlg = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+            if (!dlg) return;
+            poll.stop();
+            for (QListView* list : dlg->findChildren<QListView*>()) {
+                const QModelIndexList at = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
+                                                                QString::fromLatin1(face), 1, Qt::MatchExactly);
+                if (!at.isEmpty()) list->setCurrentIndex(at.first());  // the family list
+            }
+            QTest::qWait(50);
+            dlg->accept();
+        });
+        poll.start(10);
+        QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
+        const QFontInfo used(LabelFont);
+        EXPECT_EQ(used.family(), QString::fromLatin1(face));
+        EXPECT_FALSE(used.italic()) << used.styleName().toStdString();
+        EXPECT_EQ(used.weight(), QFont::Normal);
+        EXPECT_FALSE(used.styleName().contains(QLatin1String("Condensed"))) << used.styleName().toStdString();
+        EXPECT_EQ(LabelFont.style(), QFont::StyleNormal);
+    }
+    if (tried == 0) GTEST_SKIP() << "fonts-dejavu is not installed";
 }

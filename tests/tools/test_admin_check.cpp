@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
+#include "data/CardLog.h"
 #include "data/Printers.h"
 #include "labels/SheetMemory.h"
 #include "xbase/library.h"
@@ -218,6 +219,61 @@ TEST_F(AdminCheckTest, HeadersThatLostCountOfRowsAreNamedRefusedByWritersAndRepa
     EXPECT_EQ(r.code, 0) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("ok, 3 card events on their people")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Printers.dbf: ok, 2 rows")) << r.out.toStdString();
+}
+
+// cards --unmark takes a logged run out again, says how many, and leaves other years, other
+// occasions and cards received alone; with a span only that span's dated entries go.
+TEST_F(AdminCheckTest, UnmarkRemovesALoggedRunAndNothingElse) {
+    TestDataDir data;
+    std::vector<std::string> ann = NamedRow("Ann", "Baker", {7}), carl = NamedRow("Carl", "Adams", {7});
+    ann[12] = "19610314", ann[16] = "T";    // birthday in March
+    carl[13] = "19900420", carl[17] = "T";  // anniversary in April
+    AppendAddressRows(data.dir(), {ann, carl});
+    for (const char* year : {"2025", "2026"})
+        ASSERT_EQ(admin({"cards", data.path(), "--mark-sent", "--occasion", "7", "--year", year}).code, 0);
+    {
+        xbase::Library lib;
+        lib.setDirectory(data.dir());
+        ASSERT_TRUE(CardsAdd(lib, 1, 2026, 7, CardKind::Received).ok());
+        ASSERT_TRUE(CardsMarkSent(lib, 8, 2026, {{1, 1}, {2, 2}}).ok());
+    }
+    AdminRun r = admin({"cards", data.path(), "--unmark", "--occasion", "7", "--year", "2026"});
+    ASSERT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("removed 2 sent cards for Christmas / Chanukah 2026")) << r.out.toStdString();
+    r = admin({"cards", data.path(), "--year", "2026", "--occasion", "7"});
+    EXPECT_EQ(r.out.count(QStringLiteral(",7,0,")), 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Baker,Ann,1,2026,7,0,received"))) << r.out.toStdString();
+    r = admin({"cards", data.path(), "--year", "2025"});
+    EXPECT_EQ(r.out.count(QStringLiteral(",sent")), 2) << r.out.toStdString();
+
+    r = admin({"cards", data.path(), "--unmark", "--occasion", "8", "--year", "2026", "--from", "2026-03-01",
+               "--to", "2026-03-31"});
+    EXPECT_TRUE(r.out.startsWith("removed 1 sent card for Birthday, Etc 2026")) << r.out.toStdString();
+    r = admin({"cards", data.path(), "--year", "2026", "--occasion", "8"});
+    EXPECT_TRUE(r.out.contains("\nAdams,Carl,2,2026,8,2,sent\n")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("Baker,Ann")) << r.out.toStdString();
+    EXPECT_EQ(admin({"check", data.path()}).code, 0);
+}
+
+// calibrate stores a correction exactly as given, or refuses it with exit 1 and stores nothing:
+// numbers its columns cannot hold, more than the calibration window accepts, more decimals than
+// it keeps, and distances that the window calls a misreading.
+TEST_F(AdminCheckTest, CalibrateStoresExactlyWhatItWasGivenOrNothing) {
+    TestDataDir data;
+    const QStringList base = {"calibrate", data.path(), "--printer", "Office"};
+    const QStringList refused[] = {
+        {"--dx", "1000", "--dy", "-1000"}, {"--dx", "1e9", "--dy", "0"},  {"--dx", "nan", "--dy", "0"},
+        {"--dx", "inf", "--dy", "0"},      {"--dx", "99999", "--dy", "0"}, {"--dx", "1", "--dy", "0", "--scale", "7.8"},
+        {"--dx", "1.23456", "--dy", "0"},  {"--measured", "1,1,2,2", "--unit", "in"},
+    };
+    for (const QStringList& given : refused) {
+        const AdminRun r = admin(base + given);
+        EXPECT_EQ(r.code, 1) << given.join(' ').toStdString() << "\n" << r.out.toStdString();
+        EXPECT_FALSE(data.exists("Printers.dbf")) << given.join(' ').toStdString();
+    }
+    const AdminRun r = admin(base + QStringList{"--dx", "-36", "--dy", "2.125", "--scale", "1.00125"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Office: dx -36.000 pt, dy 2.125 pt, scale 1.00125\n")) << r.out.toStdString();
 }
 
 }  // namespace

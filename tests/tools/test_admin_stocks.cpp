@@ -108,6 +108,26 @@ TEST(AdminStocks, CatalogueSheetPrintsInsideItsLabels) {
     }
 }
 
+// Every catalogue sheet with more labels across than a stock holds is refused, and LABELS keeps
+// no cut copy of it.
+TEST(AdminStocks, SheetTooWideForAStockIsRefusedNotStoredCut) {
+    if (!QFile::exists(kAdminBin)) GTEST_SKIP() << "merrowby-admin not built";
+    if (!QDir(DefaultCatalogueDir()).exists()) GTEST_SKIP() << "glabels-data is not installed";
+    const StockCatalogue cat = ReadStockCatalogue();
+    TestDataDir data(0);
+    const QByteArray before = data.read("LABELS.dbf");
+    ASSERT_FALSE(before.isEmpty());
+    int wide = 0;
+    for (const CatalogueEntry& e : cat.entries) {
+        if (e.stock.nAcross < 10) continue;
+        ++wide;
+        const QString part = e.maker + ' ' + e.part;
+        EXPECT_EQ(admin({"stocks", data.path(), "--add", part}), 1) << part.toStdString();
+    }
+    EXPECT_GE(wide, 8);
+    EXPECT_EQ(data.read("LABELS.dbf"), before);
+}
+
 TEST(AdminStocks, SevenLabelsLeaveColumnTwoRowThree) {
     if (!QFile::exists(kAdminBin)) GTEST_SKIP() << "merrowby-admin not built";
     if (!QDir(DefaultCatalogueDir()).exists()) GTEST_SKIP() << "glabels-data is not installed";
