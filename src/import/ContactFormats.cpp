@@ -904,7 +904,6 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
         if (!store.add(rec)) break;
         known.insert(key);
         out.replacedCharacters += replaced;
-        ++out.added;
     }
     if (options.progress && !out.cancelled && out.error.isEmpty()) (void)options.progress(total, total);
 

@@ -8,7 +8,10 @@
 // Writes are buffered: appended records collect in memory and reach the file on flush(), when
 // the buffer grows large, or on close(). The header (record count, last-update date) and the
 // 0x1A end marker are written by flush(). Record data always reaches the file before the header
-// that counts it, so a crash leaves at worst rows the header does not yet count.
+// that counts it, so a crash leaves at worst rows the header does not yet count; the header's
+// incomplete-transaction byte says so meanwhile, and such rows are dropped by the next write.
+// Rows past the count without it are rows the count lost: the table is then refused for writing
+// (rowsPastCount()), since a write would cut them off.
 
 #include <cstdint>
 #include <functional>
