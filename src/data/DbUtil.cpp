@@ -75,6 +75,8 @@ DataStatus RebuildIndexes(bool onlyIfMissing) {
     DataStatus s;
     for (const TableSchema& t : DataTables()) {
         if (t.group.empty()) continue;
+        // A group file that cannot be read, or that lists an index file that is not there, is as
+        // good as missing: the table would not open through it; so is an index left unfinished.
         if (onlyIfMissing && IndexFilesPresent(fs, dir, t)) continue;
         s = rebuildOne(t.baseName.c_str(), t.group.c_str(), t.tag.c_str(), t.key.c_str());
         if (!s) break;

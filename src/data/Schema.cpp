@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "xbase/fileio.h"
+#include "xbase/group.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -105,7 +106,7 @@ xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, con
 bool IndexFilesPresent(xbase::FileSystem& fs, const std::string& dir, const TableSchema& t) {
     const std::string index = xbase::resolveName(fs, dir, t.tag + ".ntx");
     return fs.exists(index) && !fs.exists(xbase::Table::pendingMarker(index)) &&
-           fs.exists(xbase::resolveName(fs, dir, t.group + ".cgp"));
+           xbase::groupIsUsable(fs, xbase::resolveName(fs, dir, t.group + ".cgp"));
 }
 
 const std::vector<StandardStock>& StandardStocks() {

@@ -41,9 +41,9 @@ std::vector<const TableSchema*> BackupTables();
 // Status (Corrupt) says what is wrong; the file is only read.
 xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema);
 
-// True when the index and group files of `t` (a table with an index) are in `dir`, the index not
-// marked as left unfinished by a program that stopped: such a file may be cut short anywhere,
-// and is rebuilt as a missing one is.
+// True when the index and group files of `t` (a table with an index) are in `dir`, the group
+// file usable (xbase::groupIsUsable) and the index not marked as left unfinished by a program
+// that stopped: such a file may be cut short anywhere, and is rebuilt as a missing one is.
 bool IndexFilesPresent(xbase::FileSystem& fs, const std::string& dir, const TableSchema& t);
 
 // A label stock as CreateDataSet stores it. Dimensions in printer points (72 to the inch).
