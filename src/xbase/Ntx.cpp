@@ -112,6 +112,8 @@ Status NtxIndex::open(FileSystem& fs, const std::string& path, bool readOnly,
 
 Status NtxIndex::flush(bool sync) try { return impl_->flush(sync); } catch (...) { return caughtFailure(path_); }
 
+bool NtxIndex::fileIsLastFlush() const { return impl_->fileIsLastFlush; }
+
 Status NtxIndex::close() try {
     if (!impl_->file) return Status::Ok();
     impl_->stack.clear();
@@ -126,6 +128,16 @@ Status NtxIndex::close() try {
     return s;
 } catch (...) {
     return caughtFailure(path_);
+}
+
+void NtxIndex::discard() {
+    if (!impl_) return;
+    impl_->stack.clear();
+    impl_->dirtyList.clear();
+    impl_->headerDirty = false;
+    impl_->file.reset();
+    impl_->pages.clear();
+    impl_->slabs.clear();
 }
 
 // --- whole-tree walks ------------------------------------------------------------------------

@@ -98,6 +98,7 @@ struct NtxIndex::Impl {
     std::vector<Slab> slabs;
     size_t slabSize = 0, slabUsed = 0;
     std::vector<uint32_t> dirtyList;
+    bool fileIsLastFlush = true;  // no flush since the last whole one changed the file
 
     std::vector<Level> stack;  // the cursor
     int walkDir = 0;
@@ -192,6 +193,7 @@ struct NtxIndex::Impl {
     Status removeCurrent();
 
     // --- writing back -----------------------------------------------------------------------
+    Status writeDirty(size_t from, size_t to);
     void encodeHeaderFields();
     Status flush(bool sync);
 

@@ -56,6 +56,21 @@ void Table::clearIndexesPending() {
     indexesPending_ = false;
 }
 
+bool Table::reloadIndexes() {
+    std::vector<std::unique_ptr<NtxIndex>> fresh(tags_.size());
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        if (!tags_[i]->index_ ||
+            !NtxIndex::open(lib_->fs(), tags_[i]->index().path(), dbf_->readOnly(), &fresh[i]).ok() ||
+            fresh[i]->keySize() != tags_[i]->expr().keySize())
+            return false;
+    }
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        tags_[i]->index_->discard();
+        tags_[i]->index_ = std::move(fresh[i]);
+    }
+    return true;
+}
+
 Status Table::rebuildIndexes(size_t* rebuilt, std::vector<std::vector<uint8_t>>* collected) {
     if (rebuilt) *rebuilt = 0;
     for (size_t i = 0; i < tags_.size(); ++i) {
@@ -134,7 +149,10 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     // Index files are the table's too: a table open for reading writes none.
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
-    if (!s.ok()) return fail(s);
+    if (!s.ok()) {
+        abandonUnstored();
+        return fail(s);
+    }
     const std::string dir = dirName(path());
     const std::string groupPath = resolveName(lib_->fs(), dir, groupName + ".cgp");
     std::vector<std::unique_ptr<Tag>> made;
@@ -144,6 +162,7 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     // table when that file no longer fits it: no tag is left without its index.
     std::vector<std::pair<Tag*, std::string>> replaced;
     auto giveBack = [&](int rc) {
+        diskIndexesMatch_ = false;
         for (auto& [old, ixPath] : replaced) {
             KeyExpr expr;
             if (!NtxIndex::open(lib_->fs(), ixPath, dbf_->readOnly(), &old->index_).ok() ||
@@ -210,6 +229,8 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
         if (old->index_) (void)old->index().close();
     tags_ = std::move(made);
     selected_ = nullptr;
+    storedRows_ = dbf_->recordCount();
+    diskIndexesMatch_ = true;
     return kOk;
 } catch (...) {
     return fail(caughtFailure(path()));
