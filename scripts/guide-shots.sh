@@ -19,22 +19,9 @@ for tool in Xvfb openbox xdotool import convert xprop xwininfo; do
 done
 
 display=:${SHOTS_DISPLAY:-96}
-tmp=$(mktemp -d /tmp/guide.XXXXXX)  # short: its path shows whole in the import file box
-cleanup() {
-  [[ -n ${app:-} ]] && kill "$app" 2>/dev/null || true
-  [[ -n ${wm:-} ]] && kill "$wm" 2>/dev/null || true
-  [[ -n ${xvfb:-} ]] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-Xvfb "$display" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-sleep 1
-openbox >/dev/null 2>&1 &
-wm=$!
-sleep 1
+# The temporary folder is short: its path shows whole in the import file box.
+source "$here/virtual-desktop.sh"
+start_desktop "$display" 1280 1024 /tmp/guide.XXXXXX
 
 # 40 people with holidays and dates, and a Google Contacts file of six more, one of whom is in
 # the book already.
