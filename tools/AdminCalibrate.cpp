@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "AdminSession.h"
 #include "data/Printers.h"
 #include "print/CalibrationSheet.h"
 #include "print/PaperSize.h"
@@ -139,8 +140,10 @@ int AdminCalibrate(const QStringList& args) {
     }
     if (printer.isEmpty() || (!show && !(haveDx && haveDy)))
         return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCalibrateUsage));
-    xbase::Library lib;
-    lib.setDirectory(dir.toStdString());
+    // Storing a correction writes Printers.dbf: it waits its turn behind the program.
+    AdminSession session("calibrate", dir, show ? AdminSession::Access::ReadOnly : AdminSession::Access::Writes);
+    if (!session.begin()) return 1;
+    xbase::Library& lib = session.library();
     if (!show) {
         const xbase::Status s = StorePrinterCalibration(lib, printer.toStdString(), cal);
         if (!s.ok()) return fail(QString::fromStdString(s.file + ": " + s.message));

@@ -196,7 +196,8 @@ int AdminLabels(const QStringList& args) {
         SpanEnd = to;
     }
 
-    // Reads only: the program may be open on the same book.
+    // Reads only, until the run turns out to remember where its sheet stopped: the program may be
+    // open on the same book.
     AdminSession session("labels", dir, AdminSession::Access::ReadOnly);
 
     if (fileIn(dir, QStringLiteral("Mrby1.dbf"))) {
@@ -256,8 +257,14 @@ int AdminLabels(const QStringList& args) {
     else target = std::make_unique<CalibratedPrinter>(*printer, cal);
     const QString where = printerName.isEmpty() ? pdf : printerName;
 
+    // A run on sheets remembers where its last sheet stopped (Sheets.dbf), a write that waits
+    // its turn behind the program like any other. While the program holds the book the labels
+    // are still printed; only the place is not remembered, and the user is told.
+    QString notRemembered;
+    const bool lockRefused = !LabelRec.Continuous && !session.beginWriting(&notRemembered);
     LabelRun run(*target, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) return (say(1, run.refusal()));
+    if (lockRefused) run.setRemembersSheet(false);
     const bool ok = run.printOccasion(occasion, SpanStart, SpanEnd);
     if (!run.opened()) return session.fail(run.opened());
     if (!ok) return (say(1, run.error() + QStringLiteral(" (") + where + QLatin1Char(')')));
@@ -268,5 +275,9 @@ int AdminLabels(const QStringList& args) {
     else
         std::printf("%lld labels written to %s\n", run.labelsPlaced(), where.toLocal8Bit().constData());
     std::fflush(stdout);
+    if (run.labelsPlaced() > 0 && lockRefused)
+        say(0, QStringLiteral("where the last sheet stopped was not remembered: ") + notRemembered);
+    else if (!run.sheetNote().isEmpty())
+        say(0, QStringLiteral("where the last sheet stopped was not remembered: ") + run.sheetNote());
     return (0);
 }

@@ -1,6 +1,7 @@
 #include "AdminSession.h"
 
 #include <QDir>
+#include <cstdint>
 #include <cstdio>
 
 #include "data/DataLock.h"
@@ -47,21 +48,35 @@ AdminSession::~AdminSession() {
 
 bool AdminSession::begin() {
     if (access_ != Access::Writes) return true;
-    std::string why;
-    switch (AcquireDataLock(QDir::toNativeSeparators(dir_).toStdString(), &why)) {
+    QString why;
+    if (takeLock(&why)) return true;
+    fail(why + QStringLiteral("; nothing was changed.") +
+         (why.contains(QLatin1String("in use")) ? QStringLiteral(" Try again when it has finished.") : QString()));
+    return false;
+}
+
+bool AdminSession::beginWriting(QString* why) {
+    if (!takeLock(why)) return false;
+    access_ = Access::Writes;
+    lib_->setReadOnly(false);
+    return true;
+}
+
+bool AdminSession::takeLock(QString* why) {
+    if (locked_) return true;
+    std::string detail;
+    switch (AcquireDataLock(QDir::toNativeSeparators(dir_).toStdString(), &detail)) {
     case DataLockResult::Acquired:
         locked_ = true;
         return true;
     case DataLockResult::InUse:
-        fail(QStringLiteral("the data files in ") + dir_ +
-             QStringLiteral(" are in use by Merrowby or another merrowby-admin command; nothing was "
-                            "changed. Try again when it has finished."));
+        *why = QStringLiteral("the data files in ") + dir_ +
+               QStringLiteral(" are in use by Merrowby or another merrowby-admin command");
         return false;
     case DataLockResult::Failed:
         break;
     }
-    fail(QStringLiteral("cannot lock the data files in ") + dir_ + QStringLiteral(": ") +
-         QString::fromStdString(why) + QStringLiteral("; nothing was changed."));
+    *why = QStringLiteral("cannot lock the data files in ") + dir_ + QStringLiteral(": ") + QString::fromStdString(detail);
     return false;
 }
 
@@ -88,6 +103,46 @@ int AdminSession::finish() {
     LibHandle = bound;
     if (closed) return 0;
     return fail(closed, QStringLiteral("Unable to write "));
+}
+
+std::string PrintableText(const std::string& s) {
+    static const char* const kHex = "0123456789abcdef";
+    std::string out;
+    out.reserve(s.size());
+    const auto escape = [&](unsigned char b) {
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    };
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            if (b < 0x20 || b == 0x7f || b == '\\') escape(b);
+            else out += char(b);
+            ++i;
+            continue;
+        }
+        // A whole, shortest UTF-8 sequence of a character that is not a C1 control passes.
+        const size_t len = b >= 0xc2 && b <= 0xdf ? 2 : b >= 0xe0 && b <= 0xef ? 3 : b >= 0xf0 && b <= 0xf4 ? 4 : 0;
+        uint32_t cp = len == 2 ? b & 0x1f : len == 3 ? b & 0x0f : b & 0x07;
+        bool whole = len != 0 && i + len <= s.size();
+        for (size_t k = 1; whole && k < len; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + k]);
+            whole = (c & 0xc0) == 0x80;
+            cp = cp << 6 | (c & 0x3f);
+        }
+        if (whole && ((len == 3 && cp < 0x800) || (cp >= 0xd800 && cp <= 0xdfff) || cp > 0x10ffff ||
+                      (len == 4 && cp < 0x10000) || (cp >= 0x80 && cp <= 0x9f)))
+            whole = false;
+        if (!whole) {
+            escape(b);
+            ++i;
+            continue;
+        }
+        out.append(s, i, len);
+        i += len;
+    }
+    return out;
 }
 
 std::string CsvField(const std::string& s) {

@@ -30,6 +30,10 @@ public:
     // Takes the lock when the command writes. False (and the reason printed) when the program or
     // another command holds it, or it cannot be taken.
     bool begin();
+    // For a command that reads and, as it turns out, also writes (a label run that remembers
+    // where its sheet stopped): takes the lock and lets the library write. False when the lock
+    // cannot be taken, with the reason in *why and nothing printed; the session stays read-only.
+    bool beginWriting(QString* why);
 
     RunContext& context() { return ctx_; }
     xbase::Library& library() { return *lib_; }
@@ -45,6 +49,8 @@ public:
     int finish();
 
 private:
+    bool takeLock(QString* why);
+
     const char* command_;
     QString dir_;
     Access access_;
@@ -55,6 +61,11 @@ private:
     bool locked_ = false;
     bool finished_ = false;
 };
+
+// `s` fit for a terminal: control characters (C0, DEL, C1), backslashes and bytes that are not
+// UTF-8 become \xNN escapes, so that bytes read from a damaged file can neither garble the
+// screen nor pass for other text.
+std::string PrintableText(const std::string& s);
 
 // A field of a comma-separated line: quoted, with quotes doubled, when it holds a comma, a quote
 // or a line break.

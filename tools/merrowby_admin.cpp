@@ -21,6 +21,7 @@
 #include "AdminCommands.h"
 #include "AdminSession.h"
 #include "data/CardLog.h"
+#include "data/DataLock.h"
 #include "data/Printers.h"
 #include "data/Schema.h"
 #include "labels/SheetMemory.h"
@@ -47,6 +48,13 @@ int usage() {
 }
 
 int cmdInit(const std::string& dir) {
+    // Like every writer, init waits its turn behind the program and the other commands.
+    QDir().mkpath(QString::fromStdString(dir));
+    if (AcquireDataLock(dir) == DataLockResult::InUse) {
+        std::fprintf(stderr, "merrowby-admin: init: the folder %s is in use by Merrowby or another merrowby-admin "
+                             "command; nothing was changed.\n", dir.c_str());
+        return 1;
+    }
     xbase::Status s = CreateDataSet(dir);
     if (!s.ok()) {
         std::fprintf(stderr, "merrowby-admin: init: %s\n", s.toString().c_str());
@@ -110,8 +118,11 @@ int cmdCheck(const std::string& dir) {
         }
         ok = logOk && ok;
     }
+    // A damaged file's bytes (a field name, an index expression, a group file's line) may be in
+    // the texts: escaped, they cannot garble the terminal.
     for (const auto& v : verdicts)
-        std::printf("%-4s %s: %s\n", v.ok ? "OK" : "FAIL", v.file.c_str(), v.detail.c_str());
+        std::printf("%-4s %s: %s\n", v.ok ? "OK" : "FAIL", PrintableText(v.file).c_str(),
+                    PrintableText(v.detail).c_str());
     return ok ? 0 : 1;
 }
 
@@ -153,6 +164,8 @@ int cmdReindex(const std::string& dir) {
     AdminSession session("reindex", QString::fromStdString(dir), AdminSession::Access::Writes);
     if (!session.begin()) return 1;
     xbase::Library& lib = session.library();
+    // An index build (or a copy, or a pack) stopped part-way left its temporary file.
+    xbase::removeLeftovers(lib.fs(), dir);
     lib.setAutoOpen(false);
     lib.setSafety(false);
     lib.setAccessMode(xbase::AccessMode::Exclusive);

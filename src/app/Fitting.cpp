@@ -2,14 +2,21 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QStringList>
 #include <algorithm>
@@ -94,18 +101,146 @@ bool ShowsWholeText(const QLabel* l, const QString& text) {
     return need.width() <= l->width() && need.height() <= l->height();
 }
 
+QString ElideAtBlanks(const QFontMetrics& fm, const QString& text, int room, Qt::TextElideMode mode) {
+    if (fm.horizontalAdvance(text) <= room) return text;
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString mark(QChar(0x2026));
+    // Whole words from the start (and, in the middle mode, from the end, taken in turn) for as
+    // long as they fit with the ellipsis between them.
+    QStringList head, tail;
+    const auto shown = [&](const QStringList& h, const QStringList& t) {
+        if (mode != Qt::ElideMiddle) return h.join(QLatin1Char(' ')) + mark;
+        return (h.join(QLatin1Char(' ')) + QLatin1Char(' ') + mark + QLatin1Char(' ') + t.join(QLatin1Char(' '))).trimmed();
+    };
+    qsizetype first = 0, last = words.size() - 1;
+    for (bool grew = true; grew && first <= last;) {
+        grew = false;
+        if (fm.horizontalAdvance(shown(head + QStringList{words[first]}, tail)) <= room) {
+            head << words[first++];
+            grew = true;
+        }
+        if (mode == Qt::ElideMiddle && first <= last &&
+            fm.horizontalAdvance(shown(head, QStringList{words[last]} + tail)) <= room) {
+            tail.prepend(words[last--]);
+            grew = true;
+        }
+    }
+    // Not even one whole word fits: the word is cut where the room ends.
+    if (head.isEmpty() && tail.isEmpty()) return fm.elidedText(text, mode, room);
+    return shown(head, tail);
+}
+
 namespace {
 
-void tipIfCut(QComboBox* box) {
+constexpr const char* kElides = "elidesCurrentEntry";
+
+// The room for the current entry in the closed box: its field, less the pixel the style keeps
+// clear at either end and what a line edit keeps on its own.
+int fieldRoom(const QComboBox* box) {
     QStyleOptionComboBox opt;
     opt.initFrom(box);
     opt.editable = box->isEditable();
     const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
-    const QString text = box->currentText();
-    box->setToolTip(QFontMetrics(box->font()).horizontalAdvance(text) > field.width() ? text : QString());
+    int room = field.width() - 2;
+    if (box->isEditable()) room -= 2;
+    if (!box->itemIcon(box->currentIndex()).isNull()) room -= box->iconSize().width() + 4;
+    return std::max(0, room);
 }
 
+// Draws a drop-down's current entry as ShownComboText gives it.
+class ElidingComboStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* box = qobject_cast<const QComboBox*>(widget);
+        const auto* cb = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+        if (element == CE_ComboBoxLabel && box && cb && !cb->editable) {
+            QStyleOptionComboBox shown(*cb);
+            shown.currentText = ShownComboText(box);
+            QProxyStyle::drawControl(element, &shown, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+// The typed text of a drop-down, elided while the box does not have the focus; with the focus
+// the line edit shows and edits the whole text as usual.
+class ElidingLineText : public QObject {
+public:
+    explicit ElidingLineText(QComboBox* box) : QObject(box), box_(box) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (event->type() != QEvent::Paint || !edit || edit->hasFocus()) return false;
+        const QString shown = ShownComboText(box_);
+        if (shown == edit->text()) return false;
+        QPainter p(edit);
+        p.fillRect(edit->rect(), edit->palette().brush(QPalette::Base));
+        p.setPen(edit->palette().color(edit->isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+        const QRect room = edit->rect().marginsRemoved(edit->textMargins()).adjusted(2, 0, -2, 0);
+        p.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, shown);
+        return true;
+    }
+
+private:
+    QComboBox* box_;
+};
+
+QStyle* elidingComboStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new ElidingComboStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+void tipIfCut(QComboBox* box) {
+    const QString text = box->currentText();
+    box->setToolTip(ShownComboText(box) != text ? text : QString());
+    if (box->lineEdit()) box->lineEdit()->update();
+}
+
+// Shows entries without the blanks that pad them.
+class UnpaddedTextDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1) == QLatin1Char(' ')) --end;
+        text.truncate(end);
+        return text;
+    }
+};
+
+// Shows a list's entries with their runs of blanks as one, elided between words in the middle
+// when the list is too narrow for them.
+class CompactTextDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        return QStyledItemDelegate::displayText(value, locale).simplified();
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
+        const int margin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1);
+        option->text = ElideAtBlanks(option->fontMetrics, option->text, option->rect.width() - margin, Qt::ElideMiddle);
+    }
+};
+
 }  // namespace
+
+QString ShownComboText(const QComboBox* box) {
+    const QString text = box->currentText();
+    if (!box->property(kElides).toBool()) return text;
+    return ElideAtBlanks(QFontMetrics(box->font()), text, fieldRoom(box), Qt::ElideRight);
+}
 
 void FitComboEntries(QComboBox* box) {
     QAbstractItemView* list = box->view();
@@ -117,11 +252,23 @@ void FitComboEntries(QComboBox* box) {
                            fm.horizontalAdvance(box->itemText(i)) + 8});
     list->setMinimumWidth(widest + 2 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
                           list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
-    if (!box->property("fitsEntries").toBool()) {
-        box->setProperty("fitsEntries", true);
+    if (!box->property(kElides).toBool()) {
+        box->setProperty(kElides, true);
+        if (box->lineEdit())
+            box->lineEdit()->installEventFilter(new ElidingLineText(box));
+        else
+            box->setStyle(elidingComboStyle());
         QObject::connect(box, &QComboBox::currentTextChanged, box, [box] { tipIfCut(box); });
     }
     tipIfCut(box);
+}
+
+void ShowWithoutPadding(QAbstractItemView* view) { view->setItemDelegate(new UnpaddedTextDelegate(view)); }
+
+void FitListEntries(QListView* list) {
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setTextElideMode(Qt::ElideMiddle);
+    list->setItemDelegate(new CompactTextDelegate(list));
 }
 
 namespace {
@@ -156,6 +303,27 @@ QSize labelNeeds(const QLabel* l) {
     const QRect r = fm.boundingRect(QRect(0, 0, room, 100000), flags, text);
     // Fonts draw a little outside their advance at the ends; a pixel either side is not a cut.
     return QSize(r.width() - 2 + pad, r.height() + pad);
+}
+
+// The entries of a list that it cuts: wider than its width and not shown elided with the whole
+// entry as the item's tooltip (a list that scrolls sideways cuts them at its edge).
+QStringList cutEntries(const QListView* v) {
+    QStringList cut;
+    const QAbstractItemModel* model = v->model();
+    if (!model) return cut;
+    const auto* delegate = qobject_cast<const QStyledItemDelegate*>(v->itemDelegate());
+    const bool elides = v->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff && v->textElideMode() != Qt::ElideNone;
+    const QFontMetrics fm(v->font());
+    const int margin = 2 * (v->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, v) + 1);
+    for (int row = 0; row < model->rowCount(v->rootIndex()); ++row) {
+        const QModelIndex index = model->index(row, v->modelColumn(), v->rootIndex());
+        const QVariant value = model->data(index, Qt::DisplayRole);
+        const QString shown = delegate ? delegate->displayText(value, v->locale()) : value.toString();
+        if (fm.horizontalAdvance(shown) + margin <= v->viewport()->width()) continue;
+        if (elides && model->data(index, Qt::ToolTipRole).toString().simplified() == shown.simplified()) continue;
+        cut << QStringLiteral("%1 entry \"%2\": wider than the list").arg(nameOf(v), shown);
+    }
+    return cut;
 }
 
 }  // namespace
@@ -193,17 +361,17 @@ QStringList CutTexts(const QWidget* root) {
             if (!g->title().isEmpty() && fm.horizontalAdvance(g->title()) + 16 > g->width())
                 cut << QStringLiteral("%1 \"%2\": wider than its box").arg(nameOf(g), g->title());
         } else if (const auto* c = qobject_cast<const QComboBox*>(w)) {
-            QStyleOptionComboBox opt;
-            opt.initFrom(c);
-            opt.editable = c->isEditable();
-            const QRect field = c->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, c);
             const QString current = c->currentText();
-            if (!current.isEmpty() && fm.horizontalAdvance(current) > field.width() && c->toolTip() != current)
-                cut << QStringLiteral("%1 \"%2\": wider than its box, and no tooltip").arg(nameOf(c), current);
+            const QString shown = ShownComboText(c);
+            const bool whole = shown == current || (elidedWithTip(shown, c->toolTip()) && c->toolTip() == current);
+            if (!current.isEmpty() && (!whole || fm.horizontalAdvance(shown) > fieldRoom(c)))
+                cut << QStringLiteral("%1 \"%2\": cut off in the closed box").arg(nameOf(c), current);
             const int listRoom = std::max(c->width(), c->view()->minimumWidth()) - 8;
             for (int i = 0; i < c->count(); ++i)
                 if (fm.horizontalAdvance(c->itemText(i)) > listRoom)
                     cut << QStringLiteral("%1 entry \"%2\": wider than the open list").arg(nameOf(c), c->itemText(i));
+        } else if (const auto* v = qobject_cast<const QListView*>(w)) {
+            cut << cutEntries(v);
         }
     }
     return cut;

@@ -42,3 +42,12 @@ void FocusMark::paintEvent(QPaintEvent*) {
     p.setPen(pen);
     p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
+
+void MarkFocusOfControls(QWidget* window) {
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        // A control that hands its focus on (the text of a drop-down) is marked through the one
+        // that takes it.
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() && !w->findChild<FocusMark*>())
+            new FocusMark(w);
+    }
+}

@@ -1,7 +1,8 @@
 #pragma once
 // A frame drawn in the highlight colour round a widget while it has the keyboard focus, for
-// widgets whose style shows no focus of their own (the names list). It lies over the widget's
-// edge, takes no mouse events and follows the widget's size.
+// widgets whose style shows no focus of their own (the names list), and for the controls of a
+// dialog whose focus moves by Enter, which the style does not take for a keyboard move. It lies
+// over the widget's edge, takes no mouse events and follows the widget's size.
 
 #include <QWidget>
 
@@ -18,3 +19,6 @@ protected:
 private:
     QWidget* target_;
 };
+
+// Gives every control of `window` that Tab reaches a FocusMark. Call once its controls are made.
+void MarkFocusOfControls(QWidget* window);

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include "app/About.h"
+#include "app/FocusReturn.h"
 #include "app/Main.h"
 #include "app/WheelGuard.h"
 #include "backup/DriveDirU.h"
@@ -43,6 +44,7 @@ void CreateForms() {
     created = true;
     LoadResources();
     InstallWheelGuard();
+    InstallFocusReturn();
     // Before any window measures a text: a face resolved once is kept for the whole run.
     InstallFontSubstitutes();
     // The main window first; the dialogs belong to it, so they stay on top of it and go with it.

@@ -1,23 +1,43 @@
 #include "app/Messages.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+
+#include "app/FocusReturn.h"
 
 namespace Messages {
 
 namespace {
+
+// What a title bar takes beside its title: the window's icon, three buttons and their margins.
+constexpr int kTitleBarRoom = 140;
 
 Responder& responder() {
     static Responder r;
     return r;
 }
 
-// Boxes belong to the active window when the caller names none, so they stay on top of it.
-QWidget* ownerFor(QWidget* parent) { return parent ? parent : QApplication::activeWindow(); }
+// Boxes belong to the active window when the caller names none, so they stay on top of it; with
+// none active (a dialog has just closed) to the main window, which then gets the keyboard back.
+QWidget* ownerFor(QWidget* parent) { return parent ? parent : OwnerWindow(); }
 
 QString boxTitle() {
     const QString name = QApplication::applicationDisplayName();
     return name.isEmpty() ? QStringLiteral("Merrowby") : name;
+}
+
+// The window manager draws the title in a bold face beside the window's icon and its buttons;
+// a box with a short message would be too narrow for it ("M...y"). Makes the box wide enough.
+void roomForTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 // Messages join their lines with "\r\n"; the box wants a plain line feed.
@@ -47,6 +67,7 @@ bool show(Kind kind, const QString& text, QWidget* parent, Default button = Defa
         QMessageBox box(icon, boxTitle(), shown(text), QMessageBox::Yes | QMessageBox::No, ownerFor(parent));
         box.setDefaultButton(button == Default::No ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
+        roomForTitle(box);
         return box.exec() == QMessageBox::Yes;
     }
     const bool choice = kind == Kind::OkCancel;
@@ -56,6 +77,7 @@ bool show(Kind kind, const QString& text, QWidget* parent, Default button = Defa
         box.setDefaultButton(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Cancel);
     }
+    roomForTitle(box);
     return box.exec() == QMessageBox::Ok;
 }
 

@@ -14,6 +14,7 @@
 #include "data/dbFiles.h"
 #include "pages/OccasionsPage.h"
 #include "version.h"
+#include "xbase/fileio.h"
 #include "xbase/library.h"
 
 namespace {
@@ -59,6 +60,9 @@ void TQuenlow::FormShow() {
         Messages::info(QStringLiteral("The data files are in use by another copy of Merrowby."));
         ExitProgram(1);
     }
+    // Under the lock nobody else writes here: what a copy, pack or index build left when it was
+    // stopped part-way is ours to take away.
+    xbase::removeLeftovers(xbase::FileSystem::real(), ".");
 
     // 4. The library handle, on the working directory.
     if (!LibHandle) LibHandle = new xbase::Library();

@@ -4,13 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <vector>
 
 #include "data/CardLog.h"
+#include "data/DataLock.h"
 #include "data/Printers.h"
 #include "data/DbUtil.h"
 #include "data/Globals.h"
@@ -139,38 +140,19 @@ bool IsOnRemovableVolume(const QString& dir) {
     return false;
 }
 
-namespace {
-// A copy stopped part-way (the program killed, the power cut) leaves its temporary file behind,
-// named ".<target>.part<pid>-<n>". The next copy to the same target removes such files, so that
-// they do not pile up in the data or backup directory.
-void removeStoppedCopies(xbase::FileSystem& fs, const std::string& dir, const std::string& target) {
-    std::vector<std::string> names;
-    if (!fs.listDir(dir.empty() ? "." : dir, &names).ok()) return;
-    const std::string prefix = "." + xbase::baseName(target) + ".part";
-    for (const std::string& n : names) {
-        if (n.size() <= prefix.size() || n.compare(0, prefix.size(), prefix) != 0) continue;
-        const std::string rest = n.substr(prefix.size());
-        const size_t dash = rest.find('-');
-        const auto digits = [](const std::string& t) {
-            return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
-        };
-        if (dash != std::string::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1)))
-            fs.remove(xbase::joinPath(dir, n));
-    }
-}
-}  // namespace
-
 xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source, const std::string& target,
-                           const SafeCopyCheck& check) {
+                           const SafeCopyCheck& check, CopyPermissions permissions) {
     static std::atomic<int> serial{0};
     std::unique_ptr<xbase::File> in;
     XB_TRY(fs.open(source, xbase::OpenMode::Read, &in));
-    const std::string dir = xbase::dirName(target);
-    removeStoppedCopies(fs, dir, target);
-    const std::string tmp = xbase::joinPath(
-        dir, "." + xbase::baseName(target) + ".part" + std::to_string(::getpid()) + "-" +
-                 std::to_string(++serial));
+    // A copy killed part-way left its temporary file: the next copy to the same target takes it.
+    xbase::removeLeftovers(fs, xbase::dirName(target), xbase::baseName(target));
+    const std::string tmp = xbase::copyTempPath(target, ++serial);
+    const bool fromSource = permissions == CopyPermissions::FromSource || !fs.exists(target);
     const auto copy = [&](xbase::File& out) {
+        // Before any byte is written: a private table is never readable by others, not even
+        // while it is being copied. (A replaced target's own mode is set by replaceFile.)
+        if (fromSource) xbase::keepPermissions(fs, source, out);
         std::vector<char> buf(1 << 20);
         for (uint64_t offset = 0;;) {
             size_t got = 0;
@@ -187,12 +169,70 @@ xbase::Status SafeCopyFile(xbase::FileSystem& fs, const std::string& source, con
         if (!s.ok()) s.file = source;
         return s;
     };
-    return xbase::replaceFile(fs, target, tmp, true, copy, verify);
+    xbase::Status s = xbase::replaceFile(fs, target, tmp, true, copy, verify);
+    if (!s.ok() && s.file == tmp) s.file = target;  // the user knows the target, not our temporary name
+    return s;
 }
 
-bool CopyDataFile(const RunContext& ctx, bool backup, const QString& dir, const QString& fileName) {
+namespace {
+
+QString shown(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+// What went wrong with `file` (a path as the user knows it), in words: permission, damage,
+// space, or the system's own reason. `reading`: the file was being read, not written.
+QString problem(const xbase::Status& s, const QString& file, bool reading) {
+    const QString verb = reading ? QStringLiteral("Unable to read ") : QStringLiteral("Unable to write ");
+    switch (s.kind) {
+    case xbase::ErrorKind::NotFound: return QStringLiteral("Unable to find ") + file;
+    case xbase::ErrorKind::Corrupt:
+    case xbase::ErrorKind::Unsupported: return file + QStringLiteral(" is damaged: ") + QString::fromStdString(s.message);
+    case xbase::ErrorKind::NoSpace: return verb + file + QStringLiteral(": the disk is full");
+    default: break;
+    }
+    if (s.sysErrno == EACCES || s.sysErrno == EPERM) return verb + file + QStringLiteral(": permission denied");
+    if (s.sysErrno == EROFS) return verb + file + QStringLiteral(": the disk is write protected");
+    return verb + file + QStringLiteral(": ") + QString::fromStdString(s.message);
+}
+
+// True for a write refused because the disk is write protected rather than for want of
+// permission, which no other disk would mend.
+bool writeProtected(const xbase::Status& s) {
+    return s.kind == xbase::ErrorKind::ReadOnly && s.sysErrno != EACCES && s.sysErrno != EPERM;
+}
+
+// `text` ending with a full stop, so that the next sentence reads on when line breaks are lost
+// (the admin tool prints one line).
+QString sentence(const QString& text) { return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.'); }
+
+// The operation's failure message. With no reason of its own (a disk the user gave up on, a file
+// not found) it is the one users know; otherwise it says what happened to which file, and what
+// was copied before it.
+QString failureText(bool backup, const QString& why, const QStringList& copied) {
+    const QString head = backup ? QStringLiteral("Backup Failed . . ") : QStringLiteral("Restore Failed . . ");
+    if (why.isEmpty())
+        return head + (backup ? QStringLiteral("Check that disk is not write protected")
+                              : QStringLiteral("Check that your disk is not full."));
+    QString done;
+    if (copied.isEmpty())
+        done = backup ? QStringLiteral("Nothing was copied.") : QStringLiteral("Nothing was restored.");
+    else
+        done = (backup ? QStringLiteral("Copied before it: ") : QStringLiteral("Restored before it: ")) +
+               copied.join(QStringLiteral(", ")) + QLatin1Char('.');
+    return head + sentence(why) + QStringLiteral("\r\n") + done;
+}
+
+const QString kNothingRestored = QStringLiteral("Nothing was restored; the tables in use are kept as they were.");
+
+}  // namespace
+
+bool CopyDataFile(const RunContext& ctx, bool backup, const QString& dir, const QString& fileName, QString* why) {
     xbase::FileSystem& fs = ctx.fileSystem();
     Prompts& ask = *ctx.prompts;
+    QString reason;
+    const auto fail = [&](const QString& r) {
+        if (why) *why = r;
+        return false;
+    };
     const QString d = NormalizedDirectory(dir);
     const std::string data = local(DataDirectory(ctx));
     const std::string name = local(fileName);
@@ -203,91 +243,123 @@ bool CopyDataFile(const RunContext& ctx, bool backup, const QString& dir, const 
         const std::string source = backup ? here : there;
         const std::string target = backup ? there : here;
         const QString shownSource = backup ? fileName : d + fileName;
+        const QString shownTarget = backup ? d + fileName : fileName;
 
         if (!fs.exists(source)) {
             if (!backup && removable(ctx, d)) {
-                if (!ask.okCancel(QStringLiteral("Insert disk containing ") + fileName)) return false;
+                if (!ask.okCancel(QStringLiteral("Insert disk containing ") + fileName)) return fail({});
                 continue;
             }
+            if (backup)
+                return fail(QStringLiteral("Unable to find ") + fileName + QStringLiteral(" in the data folder ") +
+                            NormalizedDirectory(DataDirectory(ctx)));
             ask.info(QStringLiteral("Unable to find ") + shownSource + QStringLiteral("\r\nFunction Aborted"));
-            return false;
+            return fail({});
         }
 
         bool marked = false;
         xbase::Status s = backup ? xbase::Status::Ok() : markIndexBehind(fs, data, fileName, &marked);
-        if (s.ok()) s = SafeCopyFile(fs, source, target, tableCheck(fileName));
+        if (s.ok())
+            s = SafeCopyFile(fs, source, target, tableCheck(fileName),
+                             backup ? CopyPermissions::FromSource : CopyPermissions::KeepTarget);
         if (s.ok()) return true;
         // The table in the data directory is the old one still: so is its index.
         if (marked) unmarkIndex(fs, data, fileName);
+        const bool reading = s.file == source;
+        const QString file = reading ? shownSource : s.file == target ? shownTarget : shown(s.file);
         if (s.kind == xbase::ErrorKind::Corrupt || s.kind == xbase::ErrorKind::Unsupported) {
             // Trying again copies the same damage: stop, with the file and what is wrong with it.
-            ask.info(shownSource + QStringLiteral(" is damaged and was not copied:\r\n") + detail(s) +
-                     (backup ? QStringLiteral("\r\nThe previous backup of it is kept.")
-                             : QStringLiteral("\r\nThe table in use is kept as it was.")));
-            return false;
+            return fail(problem(s, file, true) +
+                        (backup ? QStringLiteral("\r\nIt was not copied; an earlier backup of it is kept.")
+                                : QStringLiteral("\r\nThe table in use is kept as it was.")));
         }
+        // A file that cannot be read, or a folder that may not be written in, stays so however
+        // often it is tried.
+        if (reading || s.sysErrno == EACCES || s.sysErrno == EPERM) return fail(problem(s, file, reading));
         if (backup && s.kind == xbase::ErrorKind::NoSpace) {
-            if (!ask.okCancel(QStringLiteral("Disk Full. Insert another disk.") + fileName)) return false;
+            if (!ask.okCancel(QStringLiteral("Disk Full. Insert another disk.") + fileName)) return fail({});
             continue;
         }
-        if (backup && s.kind == xbase::ErrorKind::ReadOnly) {
-            if (!ask.okCancel(QStringLiteral("Disk is Write Protected"))) return false;
+        if (backup && writeProtected(s)) {
+            if (!ask.okCancel(QStringLiteral("Disk is Write Protected"))) return fail({});
             continue;
         }
         // Any other failure: say what went wrong; the user may try again or stop. The old copy
         // at the target is still whole.
         if (!ask.okCancel(QStringLiteral("Unable to copy ") + shownSource + QStringLiteral("\r\n") + detail(s) +
                           QStringLiteral("\r\nOK tries again, Cancel stops.")))
-            return false;
+            return fail(!backup && s.kind == xbase::ErrorKind::NoSpace ? QString() : problem(s, file, false));
     }
 }
 
-bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, int* copied) {
+bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, QStringList* copied, QString* why) {
     const QString d = NormalizedDirectory(dir);
     const QString verb = backup ? QStringLiteral("Backing up ") : QStringLiteral("Restoring ");
-    if (copied) *copied = 0;
-    for (const TableSchema* table : BackupTables()) {
-        const QString name = QString::fromStdString(table->fileName);
+    if (copied) copied->clear();
+    const auto copyOne = [&](const QString& name) {
         ctx.prompts->status(verb + name);
-        if (!CopyDataFile(ctx, backup, d, name)) return false;
-        if (copied) ++*copied;
-    }
+        if (!CopyDataFile(ctx, backup, d, name, why)) return false;
+        if (copied) copied->append(name);
+        return true;
+    };
+    for (const TableSchema* table : BackupTables())
+        if (!copyOne(QString::fromStdString(table->fileName))) return false;
     // The card log goes along when there is one to copy; a backup made before there was a log
     // restores without it (the log in use is then brought in step with the restored book).
     xbase::FileSystem& fs = ctx.fileSystem();
     const std::string from = local(backup ? DataDirectory(ctx) : d);
     for (const TableSchema* table : logTables()) {
         if (!fs.exists(xbase::resolveName(fs, from, table->fileName))) continue;
-        const QString name = QString::fromStdString(table->fileName);
-        ctx.prompts->status(verb + name);
-        if (!CopyDataFile(ctx, backup, d, name)) return false;
-        if (copied) ++*copied;
+        if (!copyOne(QString::fromStdString(table->fileName))) return false;
     }
     return true;
 }
 
-QString CheckBackupFiles(const RunContext& ctx, const QString& dir) {
+QString CheckBackupFiles(const RunContext& ctx, const QString& dir, bool* missing) {
     xbase::FileSystem& fs = ctx.fileSystem();
     const QString d = NormalizedDirectory(dir);
+    if (missing) *missing = false;
+    // A folder that cannot be read would otherwise look empty.
+    std::vector<std::string> names;
+    const xbase::Status listed = fs.listDir(local(d), &names);
+    if (!listed.ok() && listed.sysErrno != ENOENT && listed.sysErrno != 0) {
+        xbase::Status s = listed;
+        s.kind = xbase::ErrorKind::IoError;
+        return problem(s, QStringLiteral("the folder ") + d, true);
+    }
     for (const TableSchema* table : BackupTables()) {
         const QString name = QString::fromStdString(table->fileName);
         const std::string path = xbase::resolveName(fs, local(d), table->fileName);
-        if (!fs.exists(path))
-            return QStringLiteral("Unable to find ") + d + name + QStringLiteral("\r\nFunction Aborted");
         const xbase::Status s = CheckTableFile(fs, path, *table);
-        if (!s.ok())
-            return d + name + QStringLiteral(" is damaged: ") + QString::fromStdString(s.message) +
-                   QStringLiteral("\r\nNothing was restored; the tables in use are kept as they were.");
+        if (s.ok()) continue;
+        if (s.kind == xbase::ErrorKind::NotFound && !fs.exists(path)) {
+            if (missing) *missing = true;
+            return QStringLiteral("Unable to find ") + d + name + QStringLiteral("\r\nFunction Aborted");
+        }
+        return problem(s, d + name, true);
     }
     for (const TableSchema* table : logTables()) {
         const std::string path = xbase::resolveName(fs, local(d), table->fileName);
         if (!fs.exists(path)) continue;
         const xbase::Status s = CheckTableFile(fs, path, *table);
-        if (!s.ok())
-            return d + QString::fromStdString(table->fileName) + QStringLiteral(" is damaged: ") +
-                   QString::fromStdString(s.message) +
-                   QStringLiteral("\r\nNothing was restored; the tables in use are kept as they were.");
+        if (!s.ok()) return problem(s, d + QString::fromStdString(table->fileName), true);
     }
+    return QString();
+}
+
+QString BackupTargetRefusal(const QString& dir) {
+    const QString d = NormalizedDirectory(dir);
+    const QString tail = QStringLiteral(": a backup there would replace its tables.\r\n"
+                                        "Choose an empty folder, or one that holds an earlier backup. "
+                                        "Nothing was copied.");
+    if (DataLockHeld(local(d)))
+        return d + QStringLiteral(" is a data folder in use by Merrowby or merrowby-admin") + tail;
+    // Index and group files, and the settings table, are in a data folder and never in a backup.
+    const QStringList found = QDir(d).entryList({QStringLiteral("*.ntx"), QStringLiteral("*.cgp"),
+                                                 QString::fromStdString(DataTables()[2].fileName)},  // Mrby1.dbf
+                                                QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    if (!found.isEmpty())
+        return d + QStringLiteral(" is a Merrowby data folder (it holds ") + found.first() + QLatin1Char(')') + tail;
     return QString();
 }
 
@@ -298,8 +370,16 @@ bool BackupTo(const RunContext& ctx, const QString& chosenDir) {
         ctx.prompts->info(QStringLiteral("Backup must be to a different drive and/or directory"));
         return false;
     }
-    if (!CopyDataFiles(ctx, true, chosenDir)) {
-        ctx.prompts->info(QStringLiteral("Backup Failed . . Check that disk is not write protected"));
+    if (const QString refusal = BackupTargetRefusal(chosenDir); !refusal.isEmpty()) {
+        ctx.prompts->info(refusal);
+        return false;
+    }
+    // What an earlier backup here left when it was stopped part-way.
+    xbase::removeLeftovers(ctx.fileSystem(), local(NormalizedDirectory(chosenDir)));
+    QStringList copied;
+    QString why;
+    if (!CopyDataFiles(ctx, true, chosenDir, &copied, &why)) {
+        ctx.prompts->info(failureText(true, why, copied));
         return false;
     }
     ctx.prompts->status(QStringLiteral("Backup Complete"));
@@ -318,16 +398,27 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
     // A backup on a fixed disk is checked whole before anything is replaced. One on removable
     // disks may span several, asked for one by one: each file is checked as it is copied.
     if (!removable(ctx, NormalizedDirectory(chosenDir))) {
-        const QString refusal = CheckBackupFiles(ctx, chosenDir);
+        bool missing = false;
+        const QString refusal = CheckBackupFiles(ctx, chosenDir, &missing);
         if (!refusal.isEmpty()) {
-            ctx.prompts->info(refusal);
+            if (missing) {
+                // Which file is missing first, then the restore's own failure message.
+                ctx.prompts->info(refusal);
+                ctx.prompts->info(failureText(false, QString(), {}));
+            } else {
+                ctx.prompts->info(QStringLiteral("Restore Failed . . ") + sentence(refusal) + QStringLiteral("\r\n") +
+                                  kNothingRestored);
+            }
             return false;
         }
     }
-    int copied = 0;
-    const bool ok = CopyDataFiles(ctx, false, chosenDir, &copied);
+    // What an earlier restore or index build left in the data folder when it was stopped.
+    xbase::removeLeftovers(ctx.fileSystem(), local(DataDirectory(ctx)));
+    QStringList copied;
+    QString why;
+    const bool ok = CopyDataFiles(ctx, false, chosenDir, &copied, &why);
     bool indexed = true;
-    if (copied > 0) {
+    if (!copied.isEmpty()) {
         // Even after a partial restore the indexes must match the tables now in place; the
         // rebuild also brings the card log, restored or not, in step with the book.
         ctx.prompts->status(QStringLiteral("Now reindexing data files"));
@@ -341,7 +432,7 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
         }
     }
     if (!ok) {
-        ctx.prompts->info(QStringLiteral("Restore Failed . . Check that your disk is not full."));
+        ctx.prompts->info(failureText(false, why, copied));
         return false;
     }
     if (!indexed) return false;

@@ -9,6 +9,7 @@
 #include "xbase/cp1252.h"
 #include "xbase/dbf.h"
 #include "xbase/fileio.h"
+#include "xbase/group.h"
 #include "xbase/library.h"
 #include "xbase/ntx.h"
 #include "xbase/table.h"
@@ -418,7 +419,8 @@ Status EnsureCardFiles(xbase::Library& lib) {
     lib.errorCode();
     const TableSchema& cards = CardsSchema();
     const bool haveTable = fs.exists(pathOf(lib, cards.fileName));
-    const bool haveIndex = fs.exists(pathOf(lib, cards.tag + ".ntx")) && fs.exists(pathOf(lib, cards.group + ".cgp"));
+    const bool haveIndex =
+        fs.exists(pathOf(lib, cards.tag + ".ntx")) && xbase::groupIsUsable(fs, pathOf(lib, cards.group + ".cgp"));
     if (!haveTable || !haveIndex) {
         lib.setAutoOpen(false);
         lib.setSafety(false);

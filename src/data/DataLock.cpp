@@ -30,7 +30,7 @@ DataLockResult AcquireDataLock(const std::string& dir, std::string* detail) {
     ReleaseDataLock();
 
     const std::string path = canon + "/" + kDataLockFileName;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);  // the umask decides
     if (fd < 0) {
         if (detail) *detail = path + ": " + std::strerror(errno);
         return DataLockResult::Failed;
@@ -60,3 +60,18 @@ void ReleaseDataLock() {
 }
 
 std::string HeldDataLockDir() { return heldFd >= 0 ? heldDir : std::string(); }
+
+bool DataLockHeld(const std::string& dir) {
+    const std::string canon = canonical(dir);
+    if (heldFd >= 0 && canon == heldDir) return true;
+    const int fd = ::open((canon + "/" + kDataLockFileName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // A shared lock is refused while anyone holds the exclusive one, and gives way at once.
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_SH | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    const bool held = rc != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}

@@ -28,3 +28,8 @@ void ReleaseDataLock();
 
 // The directory whose lock this process holds, or "" when none.
 std::string HeldDataLockDir();
+
+// True when someone (this process or another) holds the lock on `dir`: the program or an admin
+// command is working on it as its data directory. Creates nothing; a directory without a lock
+// file, or one that cannot be read, is not held.
+bool DataLockHeld(const std::string& dir);

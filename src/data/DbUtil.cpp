@@ -7,6 +7,7 @@
 #include "data/Schema.h"
 #include "data/dbFiles.h"
 #include "xbase/fileio.h"
+#include "xbase/group.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -75,8 +76,10 @@ DataStatus RebuildIndexes(bool onlyIfMissing) {
     DataStatus s;
     for (const TableSchema& t : DataTables()) {
         if (t.group.empty()) continue;
+        // A group file that cannot be read, or that lists an index file that is not there, is as
+        // good as missing: the table would not open through it.
         if (onlyIfMissing && fileExists(fs, dir, (t.tag + ".ntx").c_str()) &&
-            fileExists(fs, dir, (t.group + ".cgp").c_str()))
+            xbase::groupIsUsable(fs, xbase::resolveName(fs, dir, t.group + ".cgp")))
             continue;
         s = rebuildOne(t.baseName.c_str(), t.group.c_str(), t.tag.c_str(), t.key.c_str());
         if (!s) break;

@@ -1,5 +1,6 @@
 #include "labels/LabPrintU.h"
 #include "app/Fitting.h"
+#include "app/FocusMark.h"
 #include "app/Placement.h"
 
 #include "app/Fatal.h"
@@ -101,6 +102,8 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     if (ComboBox1->lineEdit()) ComboBox1->lineEdit()->installEventFilter(this);
     MaskEdit1->installEventFilter(this);
     MaskEdit2->installEventFilter(this);
+    // The style shows the focus only after Tab; Enter moves it too.
+    MarkFocusOfControls(this);
 
     connect(BtnOK, &QPushButton::clicked, this, &TLabPrint::BtnOKClick);
     connect(BtnCancel, &QPushButton::clicked, this, &TLabPrint::BtnCancelClick);

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include "app/FocusMark.h"
 #include "app/Messages.h"
 #include "app/TextFit.h"
 #include "data/Globals.h"
@@ -125,12 +126,17 @@ TLabelDef::TLabelDef(QWidget* parent) : QDialog(parent) {
     BtnSave->setGeometry(112, 260, 81, 27);
     BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     BtnCancel->setGeometry(232, 260, 81, 27);
-    // No default button: Enter moves on through the form, and only a button of its own saves.
+    // No default button: Enter moves on through the form, and only a button of its own saves
+    // (Return or Space on it, or a click).
     BtnSave->setAutoDefault(false);
     BtnCancel->setAutoDefault(false);
 
     Edit1->installEventFilter(this);
     CheckBox1->installEventFilter(this);
+    BtnSave->installEventFilter(this);
+    BtnCancel->installEventFilter(this);
+    // The style shows the focus only after Tab; Enter moves it too.
+    MarkFocusOfControls(this);
     connect(BtnSave, &QPushButton::clicked, this, &TLabelDef::BtnSaveClick);
     connect(BtnCancel, &QPushButton::clicked, this, &TLabelDef::BtnCancelClick);
 }
@@ -169,7 +175,10 @@ int TLabelDef::numberFieldIndex(QObject* o) const {
 
 bool TLabelDef::eventFilter(QObject* watched, QEvent* event) {
     if (IsEnterKey(event)) {
-        focusNextChild();
+        if (watched == BtnSave || watched == BtnCancel)
+            static_cast<QPushButton*>(watched)->click();
+        else
+            focusNextChild();
         return true;
     }
     const int i = numberFieldIndex(watched);

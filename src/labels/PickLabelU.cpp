@@ -1,4 +1,5 @@
 #include "labels/PickLabelU.h"
+#include "app/Fitting.h"
 #include "app/Placement.h"
 
 #include <QListWidget>
@@ -23,6 +24,7 @@ TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
     ListBox1 = new QListWidget(this);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setGeometry(24, 16, 217, 193);
+    FitListEntries(ListBox1);  // names longer than the list show elided, not cut at its edge
     BtnSelect = new QPushButton(QStringLiteral("Select"), this);
     BtnSelect->setGeometry(24, 232, 65, 27);
     BtnNew = new QPushButton(QStringLiteral("New"), this);

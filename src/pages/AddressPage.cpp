@@ -94,6 +94,7 @@ void AddressPage::buildControls() {
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->setColumnHidden(AddressListModel::RecNoColumn, true);
     new FocusMark(list_);  // the table style shows no focus of its own
+    ShowWithoutPadding(list_);  // names are stored padded to 20 letters
     applyFontMetrics();
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex&, const QModelIndex&) {
@@ -179,7 +180,7 @@ void AddressPage::buildControls() {
     };
     for (const auto& o : occasions)
         makeCheck(o.box, QString::fromLatin1(o.text), o.x, o.y, 100, o.room);
-    label(QStringLiteral("Chanukah"), 658, 352, 70, Qt::AlignLeft, false);
+    chanukah_ = label(QStringLiteral("Chanukah"), 658, 352, 70, Qt::AlignLeft, false);
 
     newButton_ = new QPushButton(QIcon(QStringLiteral(":/new.png")), QStringLiteral("&New"), this);
     newButton_->setObjectName(QStringLiteral("LMDButton7"));
@@ -220,15 +221,78 @@ void AddressPage::buildControls() {
     fitTexts();
 }
 
+namespace {
+
+// Where the captions end and the boxes begin, and the gap the names list keeps from a caption.
+constexpr int kCaptionsRight = 433;
+constexpr int kCaptionGap = 4;
+// Below the boxes: the dated rows' check boxes at x = 328, 86 wide, with their pickers at
+// x = 416, 110 wide; the occasions in two columns at x = 536 and 640, up to the page's edge.
+constexpr int kDatedX = 328, kDatedWidth = 86, kPickerX = 416, kPickerWidth = 110;
+constexpr int kLeftColumn = 536, kRightColumn = 640, kPageRight = 737, kOccasionWidth = 100;
+constexpr int kDatedChecks[4] = {0, 1, 9, 10};  // CheckBox1, CheckBox2, CheckBox10, CheckBox11
+constexpr int kLeftChecks[3] = {2, 3, 4};       // Valentines, Mother's Day, Father's Day
+constexpr int kEaster = 5;                      // below them, with the free room on its right
+constexpr int kRightChecks[3] = {6, 7, 8};      // Halloween, Thanksgiving, Christmas/
+
+}  // namespace
+
+int AddressPage::widestCaption() const {
+    int widest = 0;
+    for (const Caption& c : captions_)
+        widest = std::max(widest, QFontMetrics(c.label->font()).horizontalAdvance(c.text));
+    return widest;
+}
+
 void AddressPage::fitTexts() {
     if (captions_.empty()) return;  // still being built
     // Captions end at x = 433 and stay clear of the names list and its scroll bar.
-    const int left = std::max(283, list_->geometry().right() + 1 + 4);
+    const int left = std::max(283, list_->geometry().right() + 1 + kCaptionGap);
     // A caption that needs two lines grows into the free room: the first upwards, the others down.
     for (const Caption& c : captions_)
-        FitCaption(c.label, c.text, left, 433, c.y, 21, &c != &captions_.front());
-    for (int i = 0; i < 11; ++i)
-        if (checks_[i]) FitButtonText(checks_[i], checkTexts_[i].text, checkTexts_[i].width, checkTexts_[i].room);
+        FitCaption(c.label, c.text, left, kCaptionsRight, c.y, 21, &c != &captions_.front());
+    fitLowerRows();
+}
+
+void AddressPage::fitLowerRows() {
+    // A face wider than the design's may need more room than the check boxes were given. The
+    // occasions' columns move left into what the date pickers do not need, and the dated rows'
+    // check boxes grow into the rest and, by up to 16 pixels, to the left into the Cards list;
+    // only beyond that is a text elided (with the whole in its tooltip).
+    const auto wants = [this](const auto& boxes) {
+        int most = 0;
+        for (int i : boxes) {
+            checks_[i]->setText(checkTexts_[i].text);
+            most = std::max(most, checks_[i]->sizeHint().width());
+        }
+        return most;
+    };
+    int pickerNeeds = 0;
+    for (QDateEdit* d : pickers_) pickerNeeds = std::max(pickerNeeds, std::min(kPickerWidth, d->sizeHint().width()));
+    const int right = std::min(kRightColumn, kPageRight - wants(kRightChecks));
+    const int left = std::clamp(right - 2 - wants(kLeftChecks), kPickerX + pickerNeeds + 4, kLeftColumn);
+    const int pickersEnd = left - 4;
+    const int datedRoom = pickersEnd - pickerNeeds - 2;  // where the dated check boxes must end
+    const int datedX = std::clamp(datedRoom - wants(kDatedChecks), kDatedX - 16, kDatedX);
+    const int dated = std::max(kDatedWidth, datedRoom - datedX);
+    for (int i : kDatedChecks) {
+        checks_[i]->move(datedX, checks_[i]->y());
+        FitButtonText(checks_[i], checkTexts_[i].text, dated, dated);
+    }
+    if (cards_) cards_->resize(std::min(cards_->width(), datedX - 4 - 8), cards_->height());
+    const int pickerX = std::max(kPickerX, datedX + dated + 2);
+    for (QDateEdit* d : pickers_) d->setGeometry(pickerX, d->y(), std::min(kPickerWidth, pickersEnd - pickerX), d->height());
+
+    const auto place = [this](int i, int x, int room) {
+        checks_[i]->move(x, checks_[i]->y());
+        FitButtonText(checks_[i], checkTexts_[i].text, kOccasionWidth, room);
+    };
+    for (int i : kLeftChecks) place(i, left, right - 2 - left);
+    // The last row's right column is empty: its box may reach past the start of "Chanukah",
+    // whose text stands above it.
+    place(kEaster, left, std::max(right + 16, kPageRight - 4) - left);
+    for (int i : kRightChecks) place(i, right, kPageRight - right);
+    chanukah_->move(right + 18, chanukah_->y());
 }
 
 void AddressPage::bindControl(QWidget* w) { w->installEventFilter(this); }
@@ -241,8 +305,6 @@ void AddressPage::applyFontMetrics() {
     list_->horizontalHeader()->setFixedHeight(rowHeight_);
     // The header keeps the face it was first painted with unless it is told again.
     list_->horizontalHeader()->setFont(font());
-    list_->setColumnWidth(AddressListModel::LastColumn, 20 * letterB_);
-    list_->setColumnWidth(AddressListModel::FirstColumn, 20 * letterB_);
     layoutList(model_->rowCount());
 }
 
@@ -269,8 +331,15 @@ bool AddressPage::eventFilter(QObject* watched, QEvent* event) {
 
 void AddressPage::layoutList(int records) {
     const int frame = 2 * list_->frameWidth();
-    const int width = (records > 10 ? 43 : 40) * letterB_;
-    // Eleven rows (the header and ten names), each with its grid line.
+    // Two columns of 20 letters "B"; with more than ten names, three more for the scroll bar.
+    const int spare = records > 10 ? 3 * letterB_ : 0;
+    int width = 40 * letterB_ + spare;
+    // A wide face widens the list into the captions of the boxes. The list gives way to the
+    // widest caption, down to columns of 15 letters; only beyond that do the captions wrap.
+    if (!captions_.empty())
+        width = std::clamp(kCaptionsRight - widestCaption() - kCaptionGap - 8 - frame, 30 * letterB_ + spare, width);
+    list_->setColumnWidth(AddressListModel::LastColumn, (width - spare) / 2);
+    list_->setColumnWidth(AddressListModel::FirstColumn, (width - spare) / 2);
     list_->setGeometry(8, 16, width + frame, 11 * rowHeight_ + frame);
     if (cards_) {
         // From under the names list down to just above the seek box at y = 364.

@@ -100,6 +100,8 @@ private:
     void applyFontMetrics();  // list sizes from the letter "B" and the line height of the font
     void layoutList(int records);
     void fitTexts();  // captions clear of the list, check box texts whole or elided with a tooltip
+    void fitLowerRows();  // the dated rows and the occasions: check boxes whole where room allows
+    int widestCaption() const;  // the widest caption on one line, in its own font
     void selectRow(int row);
 
     AddressBookEditor editor_;
@@ -113,6 +115,7 @@ private:
     std::vector<Caption> captions_;  // the right-aligned captions of the boxes
     struct CheckText { QString text; int width, room; };
     CheckText checkTexts_[11];       // designed width and the room free to its right
+    QLabel* chanukah_ = nullptr;     // the second line of "Christmas/"
     QPushButton* newButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
     CardList* cards_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "app/Fitting.h"
 #include "app/FocusMark.h"
 #include "labels/LabelGen.h"
 #include "reminders/ReminderGen.h"
@@ -183,9 +184,36 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     setTabOrder(SBRemind, ReportChoice);
     setTabOrder(ReportChoice, StringGrid1);
 
+    fitModeButtons();
+
     labelRun_ = [](int occasion) { OccasionLabelRun(occasion); };
     cardReportRun_ = [](CardReport report, int occasion) { CardReportRun(report, occasion); };
     reminderRun_ = [](int occasion, const QString& title) { ReminderRun(occasion, title); };
+}
+
+void OccasionsPage::changeEvent(QEvent* event) {
+    // The main window takes its face from the label font at start-up; the captions follow.
+    if (event->type() == QEvent::FontChange && SBRemind) fitModeButtons();
+    QWidget::changeEvent(event);
+}
+
+void OccasionsPage::fitModeButtons() {
+    // The buttons end where the connector to the list begins (x = 217); a wider caption takes
+    // room from the free page to their left, down to x = 8.
+    constexpr int kRight = 72 + 145;
+    const struct {
+        QToolButton* button;
+        const char* text;
+    } buttons[] = {{SBLabels, "Print &Labels"}, {SBRemind, "Print &Reminders"}};
+    int width = 145;  // the pair stays alike
+    for (const auto& b : buttons) {
+        b.button->setText(QString::fromLatin1(b.text));
+        width = std::clamp(b.button->sizeHint().width(), width, kRight - 8);
+    }
+    for (const auto& b : buttons) {
+        FitButtonText(b.button, QString::fromLatin1(b.text), width, width);
+        b.button->move(kRight - width, b.button->y());
+    }
 }
 
 void OccasionsPage::setCardReportRunner(std::function<void(CardReport, int)> run) {

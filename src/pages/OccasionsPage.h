@@ -68,10 +68,12 @@ public slots:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void placeList();
     void placeConnector();
+    void fitModeButtons();  // captions whole: the buttons grow to the left, the connector stays
 
     int mode_ = 0;
     QButtonGroup* group_ = nullptr;

@@ -1,9 +1,12 @@
 #include "pages/SetupPage.h"
 
 #include "app/Fatal.h"
+#include "app/Fitting.h"
+#include <QEvent>
 #include <QIcon>
 #include <QPainter>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/Forms.h"
 #include "backup/BackupUi.h"
@@ -61,6 +64,13 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
                                QRect(504, 352, 161, 49), this);
     BtnCalibrate->setObjectName(QStringLiteral("BtnCalibrate"));
 
+    // Three columns, at x = 64, 288 and 504; a button may grow to 8 pixels short of the next.
+    for (QPushButton* b : {LMDButton1, LMDButton2, LMDButton3, LMDButton4, LMDButton5, LMDButton6, BtnExport, BtnCalibrate}) {
+        const int next = b->x() < 288 ? 288 : b->x() < 504 ? 504 : 737;
+        fitted_.push_back({b, b->text(), next - 8 - b->x()});
+    }
+    fitButtons();
+
     connect(LMDButton1, &QPushButton::clicked, this, &SetupPage::BackupData1Click);
     connect(LMDButton2, &QPushButton::clicked, this, &SetupPage::RestoreData1Click);
     connect(LMDButton3, &QPushButton::clicked, this, &SetupPage::ReindexData1Click);
@@ -87,6 +97,25 @@ void SetupPage::paintEvent(QPaintEvent*) {
         // The first ellipse circumscribes the page so the corners stay blue.
         const double w = r.width() * 1.4142 * (1.0 - shrink), h = r.height() * 1.4142 * (1.0 - shrink);
         p.drawEllipse(QRectF(r.center().x() - w / 2, r.center().y() - h / 2, w, h));
+    }
+}
+
+void SetupPage::changeEvent(QEvent* event) {
+    // The main window takes its face from the label font at start-up; the captions follow.
+    if (event->type() == QEvent::FontChange) fitButtons();
+    QWidget::changeEvent(event);
+}
+
+void SetupPage::fitButtons() {
+    // The buttons of a column stay alike: each as wide as the widest caption of its column needs.
+    for (const Fitted& f : fitted_) {
+        int width = 161;
+        for (const Fitted& g : fitted_) {
+            if (g.button->x() != f.button->x()) continue;
+            g.button->setText(g.text);
+            width = std::clamp(g.button->sizeHint().width(), width, f.room);
+        }
+        FitButtonText(f.button, f.text, width, width);
     }
 }
 

@@ -9,7 +9,9 @@
 // The address book's table is closed while this page is in front, so the work started here
 // finds no table open.
 
+#include <QString>
 #include <QWidget>
+#include <vector>
 
 class QPushButton;
 
@@ -38,6 +40,18 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Each button's caption whole in the page's face: a button grows to the right into the free
+    // room of its column (up to `room` pixels wide), and only beyond that is its caption elided.
+    void fitButtons();
+    struct Fitted {
+        QPushButton* button;
+        QString text;
+        int room;
+    };
+    std::vector<Fitted> fitted_;
 };
 
 // The import dialog over the import layout table: opens it (ending the program when it cannot),

@@ -5,18 +5,12 @@
 
 #include "xbase/dbf.h"
 #include "xbase/expr.h"
+#include "xbase/group.h"
 #include "xbase/ntx.h"
 
 namespace xbase {
 
 namespace {
-std::string trimmed(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
-}
-
 bool checkIndex(FileSystem& fs, DbfFile& dbf, const std::string& ixPath, std::vector<CheckVerdict>* out) {
     CheckVerdict v;
     v.file = ixPath;
@@ -104,21 +98,14 @@ bool checkTable(FileSystem& fs, const std::string& dir, const std::string& baseN
     const std::string group = resolveName(fs, dir, baseName + ".cgp");
     CheckVerdict g;
     g.file = group;
-    std::string text;
-    s = readWholeFile(fs, group, &text);
+    std::vector<std::string> names;
+    s = readGroupFile(fs, group, &names);
     if (!s.ok()) {
+        // The group file itself is named; what it lists is not looked at, let alone followed.
         g.ok = false;
         g.detail = fs.exists(group) ? s.message : "missing";
         out->push_back(g);
         return false;
-    }
-    std::vector<std::string> names;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string line = trimmed(text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-        if (!line.empty() && line[0] != '#') names.push_back(line);
     }
     g.detail = "ok, " + std::to_string(names.size()) + " index file(s)";
     if (names.empty()) {
@@ -130,7 +117,7 @@ bool checkTable(FileSystem& fs, const std::string& dir, const std::string& baseN
     for (const std::string& name : names) {
         const std::string ixPath = resolveName(fs, dir, name);
         if (!fs.exists(ixPath)) {
-            out->push_back({ixPath, false, "missing"});
+            out->push_back({ixPath, false, "missing (listed in " + xbase::baseName(group) + ")"});
             ok = false;
             continue;
         }

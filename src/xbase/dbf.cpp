@@ -595,7 +595,7 @@ Status DbfFile::lock(LockKind kind) try {
 Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
                      const std::function<void(const uint8_t* row, uint32_t recNo)>& visit) try {
     XB_TRY(usable(true));
-    const std::string tmp = path_ + ".tmp-pack";
+    const std::string tmp = path_ + kPackSuffix;
     std::unique_ptr<File> out;
 
     std::vector<uint32_t> keep;

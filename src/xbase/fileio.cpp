@@ -136,6 +136,13 @@ public:
         return Status::Ok();
     }
 
+    Status setPermissions(unsigned mode) override {
+        while (::fchmod(fd_, mode_t(mode & 0777)) != 0) {
+            if (errno != EINTR) return fromErrno(errno, path_, "chmod");
+        }
+        return Status::Ok();
+    }
+
     const std::string& path() const override { return path_; }
 
 private:
@@ -202,6 +209,13 @@ public:
         return Status::Ok();
     }
 
+    bool permissions(const std::string& path, unsigned* mode) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) return false;
+        *mode = unsigned(st.st_mode) & 0777;
+        return true;
+    }
+
     Status syncDir(const std::string& dir) override {
         const std::string d = dir.empty() ? "." : dir;
         int fd = ::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -237,6 +251,7 @@ public:
         return base_->sync();
     }
     Status lock(LockKind kind) override { return base_->lock(kind); }
+    Status setPermissions(unsigned mode) override { return base_->setPermissions(mode); }
     const std::string& path() const override { return base_->path(); }
     const uint8_t* mapRead(uint64_t length) override { return base_->mapRead(length); }
     void unmapRead() override { base_->unmapRead(); }
@@ -330,6 +345,7 @@ Status replaceFile(FileSystem& fs, const std::string& target, const std::string&
                    std::unique_ptr<File>* keep) {
     std::unique_ptr<File> f;
     XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
+    keepPermissions(fs, target, *f);
     Status s = write(*f);
     if (s.ok() && sync) s = f->sync();
     if (s.ok() && verify) s = verify();
@@ -347,8 +363,54 @@ Status replaceFile(FileSystem& fs, const std::string& target, const std::string&
     return Status::Ok();
 }
 
+void keepPermissions(FileSystem& fs, const std::string& from, File& f) {
+    unsigned mode = 0;
+    // A file system that keeps no permissions (a FAT memory card) cannot take them: the copy
+    // still goes ahead.
+    if (fs.permissions(from, &mode)) (void)f.setPermissions(mode);
+}
+
+std::string copyTempPath(const std::string& target, int serial) {
+    return joinPath(dirName(target),
+                    "." + baseName(target) + ".part" + std::to_string(::getpid()) + "-" + std::to_string(serial));
+}
+
+std::string leftoverOf(const std::string& name) {
+    const auto endsWith = [&](const char* suffix) {
+        const size_t n = std::strlen(suffix);
+        return name.size() > n && name.compare(name.size() - n, n, suffix) == 0;
+    };
+    for (const char* suffix : {kBuildingSuffix, kPackSuffix, kWriteSuffix})
+        if (endsWith(suffix)) return name.substr(0, name.size() - std::strlen(suffix));
+    // ".<file>.part<digits>-<digits>"
+    const size_t part = name.rfind(".part");
+    if (name.size() < 2 || name[0] != '.' || part == std::string::npos || part < 2) return {};
+    const std::string rest = name.substr(part + 5);
+    const size_t dash = rest.find('-');
+    const auto digits = [](const std::string& t) {
+        return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (dash == std::string::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1))) return {};
+    return name.substr(1, part - 1);
+}
+
+int removeLeftovers(FileSystem& fs, const std::string& dir, const std::string& file) {
+    std::vector<std::string> names;
+    if (!fs.listDir(dir.empty() ? "." : dir, &names).ok()) return 0;
+    int removed = 0;
+    for (const std::string& n : names) {
+        const std::string of = leftoverOf(n);
+        if (of.empty() || (!file.empty() && !equalsFolded(of, file))) continue;
+        // Only a table's, an index's or a group file's: what the engine and the copies write.
+        const std::string ext = of.size() > 4 ? of.substr(of.size() - 4) : std::string();
+        if (!equalsFolded(ext, ".dbf") && !equalsFolded(ext, ".ntx") && !equalsFolded(ext, ".cgp")) continue;
+        if (fs.remove(joinPath(dir, n)).ok()) ++removed;
+    }
+    return removed;
+}
+
 Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes) {
-    return replaceFile(fs, target, target + ".tmp-write", true,
+    return replaceFile(fs, target, target + kWriteSuffix, true,
                        [&](File& f) { return f.write(0, bytes.data(), bytes.size()); });
 }
 
@@ -378,7 +440,29 @@ bool FaultyFileSystem::hit(int& counter, int at) {
 bool FaultyFileSystem::shouldFailWrite() { return hit(writes_, plan_.failWriteAt); }
 bool FaultyFileSystem::shouldFailSync() { return hit(syncs_, plan_.failSyncAt); }
 
+bool FaultyFileSystem::denied(const std::string& path, bool inside) const {
+    std::string d = plan_.denied;
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    if (d.empty()) return false;
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (!inside && p == d) return true;
+    return p.size() > d.size() && p.compare(0, d.size(), d) == 0 && p[d.size()] == '/';
+}
+
+bool FaultyFileSystem::exists(const std::string& path) { return !denied(path, true) && base_.exists(path); }
+
+Status FaultyFileSystem::listDir(const std::string& dir, std::vector<std::string>* names) {
+    if (denied(dir, false)) {
+        Status s = fromErrno(EACCES, dir, "list directory");
+        s.kind = ErrorKind::NotFound;  // as the real one reports it
+        return s;
+    }
+    return base_.listDir(dir, names);
+}
+
 Status FaultyFileSystem::open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) {
+    if (denied(path, false)) return fromErrno(EACCES, path, "open");
     std::unique_ptr<File> inner;
     XB_TRY(base_.open(path, mode, &inner));
     *out = std::make_unique<FaultyFile>(std::move(inner), this);

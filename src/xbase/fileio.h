@@ -95,6 +95,14 @@ public:
         (void)length;
     }
 
+    // Sets the file's permission bits (the low nine, as chmod takes them). A file that cannot
+    // take them (a file system without permissions, a wrapper that does not pass them on) is left
+    // as it is; the result tells, and callers that only keep a mode may ignore it.
+    virtual Status setPermissions(unsigned mode) {
+        (void)mode;
+        return Status::error(ErrorKind::Unsupported, path(), "permissions not supported");
+    }
+
     // Convenience: reads exactly n bytes or returns Corrupt ("short read").
     Status readExact(uint64_t offset, void* buf, size_t n);
 };
@@ -110,6 +118,13 @@ public:
     virtual Status listDir(const std::string& dir, std::vector<std::string>* names) = 0;
     // Makes a completed rename durable.
     virtual Status syncDir(const std::string& dir) = 0;
+    // The permission bits (the low nine) of the existing file at `path`; false when there is
+    // none or they cannot be told (a file system that keeps none).
+    virtual bool permissions(const std::string& path, unsigned* mode) {
+        (void)path;
+        (void)mode;
+        return false;
+    }
 
     // The process-wide POSIX file system.
     static FileSystem& real();
@@ -128,14 +143,39 @@ std::string resolveName(FileSystem& fs, const std::string& dir, const std::strin
 // Writes `target` anew without ever leaving it half written, the one way every file of a data set
 // is replaced: `write` fills the temporary file `tmp` (beside the target), which is synced (when
 // `sync`), checked by `verify` (when given), renamed over the target, and the directory synced.
+// The temporary file takes the target's permissions before anything is written to it, so that a
+// private file stays private (a new target keeps those the umask gives; `write` may set others).
 // On any failure the temporary file is removed and the target is as it was. `keep` (may be null)
 // receives the open temporary file, which is the target's now.
 Status replaceFile(FileSystem& fs, const std::string& target, const std::string& tmp, bool sync,
                    const std::function<Status(File& out)>& write,
                    const std::function<Status()>& verify = {}, std::unique_ptr<File>* keep = nullptr);
 
+// The temporary files written beside a file while it is replaced. Each is renamed over its file
+// or removed when the writer finishes or fails; only a writer stopped part-way (killed, power
+// lost) leaves one behind: "<file>.building" (an index build), "<file>.tmp-pack" (a pack),
+// "<file>.tmp-write" (writeFileAtomic), ".<file>.part<pid>-<n>" (a copy, copyTempPath).
+inline constexpr const char* kBuildingSuffix = ".building";
+inline constexpr const char* kPackSuffix = ".tmp-pack";
+inline constexpr const char* kWriteSuffix = ".tmp-write";
+// The temporary file a copy to `target` writes first: hidden, beside the target, named with this
+// process's id and `serial` so that two copies never share one.
+std::string copyTempPath(const std::string& target, int serial);
+// The name of the file that `name` (a name without a folder) is one of those temporary files
+// of, or "" when it is none of them.
+std::string leftoverOf(const std::string& name);
+// Removes every such temporary file of a table, index or group file (.dbf, .ntx, .cgp) in `dir`
+// (of `file` alone, when `file` is given, matched whatever its letter case). Only for a folder
+// nobody else is writing in (the data folder under its lock). Returns how many went.
+int removeLeftovers(FileSystem& fs, const std::string& dir, const std::string& file = {});
+
 // Replaces `target` with `bytes` through replaceFile, synced.
 Status writeFileAtomic(FileSystem& fs, const std::string& target, const std::string& bytes);
+
+// Gives the file `f` the permissions of the file at `from` (the file `f` replaces, or the source
+// of a copy); nothing when `from` is not there or its permissions cannot be told. A file system
+// that cannot set them leaves those the umask gave.
+void keepPermissions(FileSystem& fs, const std::string& from, File& f);
 
 // Reads a whole (small) file.
 Status readWholeFile(FileSystem& fs, const std::string& path, std::string* out);
@@ -152,6 +192,10 @@ public:
         int failRenameAt = 0;
         bool sticky = false;
         ErrorKind writeError = ErrorKind::NoSpace;
+        // A file or folder this process may not read (as chmod 000 makes it): opening it, or
+        // anything in it, fails with EACCES, the folder cannot be listed, and what is in it
+        // cannot be seen. Empty: none.
+        std::string denied;
     };
     void setPlan(const Plan& p) { plan_ = p; writes_ = syncs_ = renames_ = 0; failures_ = 0; }
     int writes() const { return writes_; }
@@ -162,11 +206,10 @@ public:
     Status open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override;
     Status rename(const std::string& from, const std::string& to) override;
     Status remove(const std::string& path) override { return base_.remove(path); }
-    bool exists(const std::string& path) override { return base_.exists(path); }
-    Status listDir(const std::string& dir, std::vector<std::string>* names) override {
-        return base_.listDir(dir, names);
-    }
+    bool exists(const std::string& path) override;
+    Status listDir(const std::string& dir, std::vector<std::string>* names) override;
     Status syncDir(const std::string& dir) override;
+    bool permissions(const std::string& path, unsigned* mode) override { return base_.permissions(path, mode); }
 
     // Used by the wrapped files.
     bool shouldFailWrite();
@@ -175,6 +218,7 @@ public:
 
 private:
     bool hit(int& counter, int at);
+    bool denied(const std::string& path, bool inside) const;
     FileSystem& base_;
     Plan plan_;
     int writes_ = 0, syncs_ = 0, renames_ = 0, failures_ = 0;

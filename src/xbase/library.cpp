@@ -112,6 +112,11 @@ Table* Library::open(const std::string& baseName) try {
 
 Table* Library::create(const std::string& baseName, const std::vector<FieldSpec>& fields) try {
     const std::string path = pathFor(baseName + ".dbf");
+    if (readOnly_) {
+        record(Status::error(ErrorKind::ReadOnly, path, "not created: the tables are open for reading only"),
+               kErrCreate);
+        return nullptr;
+    }
     std::unique_ptr<DbfFile> dbf;
     Status s = DbfFile::create(*fs_, path, fields, !safety_, &dbf);
     if (!s.ok()) {

@@ -59,7 +59,8 @@ public:
     // Shared: a shared lock, which still keeps out an exclusive opener.
     void setAccessMode(AccessMode m) { access_ = m; }
     AccessMode accessMode() const { return access_; }
-    // Opens tables for reading only (no locks beyond shared, every change refused).
+    // Opens tables for reading only (no locks beyond shared, every change refused, no table
+    // created).
     void setReadOnly(bool v) { readOnly_ = v; }
     bool readOnly() const { return readOnly_; }
     // flush() also fsyncs the files, and pack and index builds fsync the files they write before

@@ -1220,7 +1220,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
     std::unique_ptr<uint8_t[]> wbuf(new uint8_t[kWritePages * kPageSize]);
     adviseLargeArray(wbuf.get(), kWritePages * kPageSize);
     std::vector<uint8_t> upper(plan.size() * kPageSize);  // level L >= 1 at L * kPageSize
-    const std::string tmp = path + ".building";
+    const std::string tmp = path + kBuildingSuffix;
     std::unique_ptr<File> f;
     // The file being replaced, held open across the rename for the caller (see `replaced`).
     // Otherwise the rename is the last link to go, and frees the old file's pages itself.
@@ -1240,6 +1240,7 @@ Status NtxIndex::build(FileSystem& fs, const std::string& path, const NtxSpec& l
         }
     } leftover{fs, tmp};
     XB_TRY(fs.open(tmp, OpenMode::CreateTruncate, &f));
+    keepPermissions(fs, path, *f);
     auto failed = [&](Status s) {
         f.reset();
         fs.remove(tmp);

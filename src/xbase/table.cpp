@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "xbase/cp1252.h"
+#include "xbase/group.h"
 #include "xbase/helper_thread.h"
 #include "xbase/library.h"
 
@@ -775,6 +776,8 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     Status s = writeRow();
     if (!s.ok()) return fail(s);
     newTraversal();
+    // Index files are the table's too: a table open for reading writes none.
+    if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
     if (!s.ok()) return fail(s);
     const std::string dir = dirName(path());
@@ -858,17 +861,10 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
 }
 
 Status Table::openGroup(const std::string& groupPath) {
-    std::string text;
-    XB_TRY(readWholeFile(lib_->fs(), groupPath, &text));
+    std::vector<std::string> names;
+    XB_TRY(readGroupFile(lib_->fs(), groupPath, &names));
     const std::string dir = dirName(groupPath);
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string line(trimmed(std::string_view(text).substr(pos, nl == std::string::npos ? std::string::npos : nl - pos)));
-        pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
-        if (line.empty() || line[0] == '#') continue;
-        if (line.find('/') != std::string::npos || line.find('\0') != std::string::npos)
-            return Status::error(ErrorKind::Corrupt, groupPath, "group file names a path: " + line);
+    for (const std::string& line : names) {
         const std::string ixPath = resolveName(lib_->fs(), dir, line);
         if (!lib_->fs().exists(ixPath))
             return Status::error(ErrorKind::NotFound, ixPath, "index file not found");
@@ -907,7 +903,6 @@ Status Table::openGroup(const std::string& groupPath) {
                                      " does not match its expression (" +
                                      std::to_string(t->expr_.keySize()) + ")");
         tags_.push_back(std::move(t));
-        if (tags_.size() > 64) return Status::error(ErrorKind::Corrupt, groupPath, "too many index files");
     }
     return Status::Ok();
 }

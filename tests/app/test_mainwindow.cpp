@@ -284,8 +284,9 @@ TEST(ZForms, EscapeClosesEveryDialogWithAWayOut) {
     (void)CloseTable(LabelsTable);
 }
 
-// Boxes show the kind of icon their kind of message calls for.
-TEST(MessageBoxes, EachKindHasItsIcon) {
+// Boxes show the kind of icon their kind of message calls for, and are wide enough for the
+// window's title bar to show their title beside its icon and buttons, however short the message.
+TEST(MessageBoxes, EachKindHasItsIconAndRoomForItsTitle) {
     const struct {
         const char* what;
         std::function<void()> show;
@@ -295,18 +296,26 @@ TEST(MessageBoxes, EachKindHasItsIcon) {
         {"plain", [] { Messages::plain("p"); }, QMessageBox::NoIcon},
         {"ok/cancel", [] { (void)Messages::okCancel("o"); }, QMessageBox::Information},
         {"error", [] { Messages::error("e"); }, QMessageBox::Critical},
+        {"yes/no", [] { (void)Messages::yesNo("y"); }, QMessageBox::Question},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         QMessageBox::Icon seen = QMessageBox::Warning;
+        int width = 0, titleNeeds = 0;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             seen = box->icon();
+            width = box->width();
+            QFont bold = box->font();
+            bold.setBold(true);
+            // The title, the window's icon and three buttons of about 20 pixels each.
+            titleNeeds = QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 4 * 20;
             box->accept();
         });
         c.show();
         EXPECT_EQ(seen, c.icon);
+        EXPECT_GE(width, titleNeeds);
     }
 }
 

@@ -2,13 +2,22 @@
 // take them down, when the whole file runs in one process.)
 // Every window shows its whole texts with the face this desktop has: nothing is cut at a
 // control's edge unless it is elided with the whole text in its tooltip. The suite runs this
-// again at twice the scale (QT_SCALE_FACTOR=2) and with another face (MERROWBY_SANS_FACE).
+// again at twice the scale (QT_SCALE_FACTOR=2), with another face (MERROWBY_SANS_FACE) and with
+// a label face chosen, which the main window takes (MERROWBY_TEST_LABEL_FACE).
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QListWidget>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QTableView>
 
 #include "TestData.h"
 #include "app/About.h"
@@ -29,6 +38,7 @@
 #include "labels/LabSelU.h"
 #include "labels/LabelDefU.h"
 #include "labels/PickLabelU.h"
+#include "pages/OccasionsPage.h"
 #include "reminders/DateSpanU.h"
 #include "reminders/ReReportU.h"
 
@@ -55,6 +65,47 @@ TEST(WholeTexts, TheCheckFindsACaptionLongerThanItsControl) {
     EXPECT_EQ(CutTexts(&w).size(), 1) << joined(CutTexts(&w));
 }
 
+TEST(WholeTexts, TheCheckFindsDropDownsAndListsThatCutTheirEntries) {
+    QWidget w;
+    const QString name = QStringLiteral("Continuous 3-1/2 x 15/16 in, pin feed");
+    auto* pick = new QComboBox(&w);
+    auto* typed = new QComboBox(&w);
+    typed->setEditable(true);
+    auto* list = new QListWidget(&w);
+    list->addItem(name);
+    list->item(0)->setToolTip(name);
+    list->setGeometry(0, 60, 120, 100);
+    for (QComboBox* box : {pick, typed}) {
+        box->addItem(name);
+        box->setGeometry(0, box == pick ? 30 : 0, 120, 23);
+    }
+    w.show();
+    EXPECT_EQ(CutTexts(&w).size(), 5) << joined(CutTexts(&w));  // both boxes closed and open, the list
+    // Fitted, the boxes show the entry elided and whole in the tooltip, the list elides it too.
+    FitComboEntries(pick);
+    FitComboEntries(typed);
+    FitListEntries(list);
+    EXPECT_TRUE(CutTexts(&w).isEmpty()) << joined(CutTexts(&w));
+    for (QComboBox* box : {pick, typed}) EXPECT_EQ(box->toolTip(), name);
+}
+
+TEST(WholeTexts, ElidedTextsAreCutBetweenWords) {
+    const QFontMetrics fm(QApplication::font());
+    const QString text = QStringLiteral("Continuous 3-1/2 x 15/16 in, pin feed");
+    const QStringList words = text.split(QLatin1Char(' '));
+    for (Qt::TextElideMode mode : {Qt::ElideRight, Qt::ElideMiddle}) {
+        for (int room = fm.horizontalAdvance(QStringLiteral("Continuous \u2026 feed")); room < fm.horizontalAdvance(text); room += 3) {
+            const QString shown = ElideAtBlanks(fm, text, room, mode);
+            SCOPED_TRACE(shown.toStdString());
+            EXPECT_LE(fm.horizontalAdvance(shown), room);
+            ASSERT_TRUE(shown.contains(QChar(0x2026)));
+            for (const QString& word : QString(shown).replace(QChar(0x2026), QLatin1Char(' ')).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                EXPECT_TRUE(words.contains(word)) << word.toStdString();
+        }
+    }
+    EXPECT_EQ(ElideAtBlanks(fm, text, fm.horizontalAdvance(text), Qt::ElideRight), text);
+}
+
 TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     QApplication::setQuitOnLastWindowClosed(false);
     TestDataDir data(12);
@@ -63,16 +114,56 @@ TEST(WholeTexts, EveryWindowShowsItsWholeTexts) {
     MessageLog messages;
     const QString face = qEnvironmentVariable("MERROWBY_SANS_FACE");
     if (!face.isEmpty()) ASSERT_EQ(InstallFontSubstitutes(), face);  // the run is in the face asked for
+    const QString labelFace = qEnvironmentVariable("MERROWBY_TEST_LABEL_FACE");
+    if (!labelFace.isEmpty()) {
+        if (!QFontDatabase::families().contains(labelFace)) {
+            GTEST_SKIP() << "no face " << labelFace.toStdString();
+        }
+        ASSERT_TRUE(OpenSettings());
+        LoadSettings();
+        SettingsRec.FontName = labelFace;
+        StoreSettings();
+        ASSERT_TRUE(CloseTable(SettingsTable));
+    }
     CreateForms();
 
     Quenlow->show();
     QApplication::processEvents();
+    if (!labelFace.isEmpty()) {
+        ASSERT_EQ(Quenlow->font().family(), labelFace);  // start-up gave it the face
+    }
     for (int page = 0; page < Quenlow->pageControl()->count(); ++page) {
         Quenlow->pageControl()->setCurrentIndex(page);
         QApplication::processEvents();
         SCOPED_TRACE(Quenlow->pageControl()->tabText(page).toStdString());
         EXPECT_TRUE(CutTexts(Quenlow).isEmpty()) << joined(CutTexts(Quenlow));
     }
+    // The address page has room for each caption and check box on one line, whatever the face.
+    for (const QLabel* l : Quenlow->pageControl()->widget(0)->findChildren<QLabel*>())
+        EXPECT_FALSE(l->text().contains(QLatin1Char('\n')) || !l->toolTip().isEmpty()) << l->text().toStdString();
+    for (const QCheckBox* c : Quenlow->pageControl()->widget(0)->findChildren<QCheckBox*>())
+        EXPECT_TRUE(c->toolTip().isEmpty()) << "elided: " << c->toolTip().toStdString();
+    // The names list shows each name whole: the padding the table stores takes no room.
+    const auto* names = Quenlow->findChild<QTableView*>(QStringLiteral("StringGrid2"));
+    const auto* shows = qobject_cast<const QStyledItemDelegate*>(names->itemDelegate());
+    ASSERT_NE(shows, nullptr);
+    for (int row = 0; row < names->model()->rowCount(); ++row) {
+        for (int column : {0, 1}) {
+            const QString name = shows->displayText(names->model()->index(row, column).data(), QLocale());
+            // The cell's text margins and its grid line take 7 pixels.
+            EXPECT_LE(std::ceil(QFontMetricsF(names->font()).horizontalAdvance(name)) + 7, names->columnWidth(column))
+                << "\"" << name.toStdString() << "\"";
+        }
+    }
+    // The occasions page in reminders mode, with each report it offers chosen.
+    Quenlow->pageControl()->setCurrentIndex(1);
+    Quenlow->occasionsPage()->SetOccasionsMode(2);
+    for (int i = 0; i < Quenlow->occasionsPage()->ReportChoice->count(); ++i) {
+        Quenlow->occasionsPage()->ReportChoice->setCurrentIndex(i);
+        QApplication::processEvents();
+        EXPECT_TRUE(CutTexts(Quenlow).isEmpty()) << joined(CutTexts(Quenlow));
+    }
+    Quenlow->occasionsPage()->SetOccasionsMode(1);
     Quenlow->pageControl()->setCurrentIndex(2);  // the book is closed while the setup page shows
     QApplication::processEvents();
 

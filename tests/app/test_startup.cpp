@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include "data/dbFiles.h"
 #include "pages/OccasionsPage.h"
 #include "version.h"
+#include "xbase/check.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -150,6 +152,52 @@ TEST_F(StartUpTest, OnlyTheMissingAddressGroupIsRebuilt) {
     EXPECT_EQ(data.read(QStringLiteral("Labels.ntx")), labelsNtx);
     EXPECT_EQ(data.read(QStringLiteral("LABELS.cgp")), labelsCgp);
     EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+// A group file that cannot be used (garbage, a line naming a path out of the folder, an index
+// file that is not there) is as good as missing: start-up writes it anew, silently, instead of
+// ending the program with "Unable to open file AddrBook.DBF".
+TEST_F(StartUpTest, UnusableGroupFileIsRebuiltNotFatal) {
+    const std::pair<const char*, QByteArray> groups[] = {
+        {"garbage", QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\xff\xfe", 18)},
+        {"a path", QByteArray("../../x.ntx\n")},
+        {"a missing index", QByteArray("Gone.ntx\n")},
+    };
+    for (const auto& [what, bytes] : groups) {
+        SCOPED_TRACE(what);
+        TestDataDir data(25);
+        QFile g(data.filePath(QStringLiteral("AddrBook.cgp")));
+        ASSERT_TRUE(g.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        g.write(bytes);
+        g.close();
+        ScopedCurrentDir cwd(data.path());
+        TQuenlow w;
+        ASSERT_NO_THROW(w.FormShow()) << msgs.texts().join('|').toStdString();
+        EXPECT_TRUE(msgs.texts().isEmpty()) << msgs.texts().join('|').toStdString();
+        w.FormClose();
+        std::vector<xbase::CheckVerdict> v;
+        EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "AddrBook", true, &v));
+        EXPECT_EQ(v.front().detail, "ok, 25 rows");
+    }
+}
+
+// What writers stopped part-way left in the data folder (a restore's copy, an index build, a
+// pack, a group file's rewrite) goes at the next start; names that only look alike stay.
+TEST_F(StartUpTest, LeftoversOfStoppedWritersGoAtTheNextStart) {
+    TestDataDir data(3);
+    const QStringList leftovers = {".AddrBook.dbf.part4242-7", "Address.ntx.building", "AddrBook.dbf.tmp-pack",
+                                   "LABELS.cgp.tmp-write"};
+    const QStringList lookAlikes = {".AddrBook.dbf.partial", ".AddrBook.dbf.part12", "notes.txt.building"};
+    for (const QString& f : leftovers + lookAlikes) {
+        QFile file(data.filePath(f));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("left behind");
+    }
+    ScopedCurrentDir cwd(data.path());
+    TQuenlow w;
+    ASSERT_NO_THROW(w.FormShow());
+    for (const QString& f : leftovers) EXPECT_FALSE(data.exists(f)) << f.toStdString();
+    for (const QString& f : lookAlikes) EXPECT_TRUE(data.exists(f)) << f.toStdString();
 }
 
 TEST_F(StartUpTest, CaptionFontsAndPagesAfterStartUp) {

@@ -5,6 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <functional>
 #include <map>
 
@@ -175,8 +179,10 @@ TEST_F(BackupTest, NoBackupLostWhenACopyFailsAtAnyStep) {
 TEST_F(BackupTest, MissingTableDuringBackupAborts) {
     ASSERT_TRUE(data.remove(QStringLiteral("importf.dbf")));
     EXPECT_FALSE(BackupTo(ctx, other.path()));
-    EXPECT_EQ(msgs.texts(), (QStringList{"Unable to find importf.dbf\r\nFunction Aborted",
-                                         "Backup Failed . . Check that disk is not write protected"}));
+    ASSERT_EQ(msgs.texts().size(), 1);
+    EXPECT_TRUE(msgs.texts()[0].startsWith("Backup Failed . . Unable to find importf.dbf in the data folder "))
+        << msgs.texts()[0].toStdString();
+    EXPECT_TRUE(msgs.texts()[0].endsWith("\r\nCopied before it: LABELS.dbf, AddrBook.dbf."));
 }
 
 TEST_F(BackupTest, RestoreReplacesTablesAndRebuildsIndexes) {
@@ -315,9 +321,13 @@ TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
             msgs.clear();
             status.clear();
             EXPECT_FALSE(RestoreFrom(ctx, other.path()));
-            ASSERT_EQ(msgs.texts().size(), 1u) << msgs.texts().join('|').toStdString();
+            // A missing table is named first, then the restore's failure message follows; any
+            // other fault is told in that message itself.
+            const bool missing = QString::fromLatin1(d.what) == "missing";
+            ASSERT_EQ(msgs.texts().size(), missing ? 2u : 1u) << msgs.texts().join('|').toStdString();
             EXPECT_TRUE(msgs.texts()[0].contains(table)) << msgs.texts()[0].toStdString();
             EXPECT_TRUE(msgs.texts()[0].contains(QLatin1String(d.told))) << msgs.texts()[0].toStdString();
+            EXPECT_TRUE(msgs.texts().last().startsWith("Restore Failed . . ")) << msgs.texts().last().toStdString();
             EXPECT_EQ(data.files(), live);
             for (const QString& f : live) EXPECT_EQ(data.read(f), before[f]) << f.toStdString();
         }
@@ -432,4 +442,111 @@ TEST_F(BackupTest, SafeCopyLeavesNothingBehindOnAnyFailure) {
         ASSERT_LT(n, 100);
     }
     EXPECT_EQ(readAll(there("copy.dbf")), data.read("AddrBook.dbf"));
+}
+
+// A backup aimed at a data folder (the two folders swapped on the command line, a slip in the
+// folder dialog) would overwrite that book's tables under its indexes: it is refused before
+// anything is copied, whether the folder shows its index files or only the lock of the program
+// that has it open. Once the lock is gone, an earlier backup there may be written over again.
+TEST_F(BackupTest, BackupOntoADataFolderIsRefusedBeforeAnythingIsCopied) {
+    TestDataDir live(5);
+    QTemporaryDir inUse;
+    ASSERT_TRUE(BackupTo(ctx, inUse.path()));  // an earlier backup: the tables alone
+    const int held = ::open(QFile::encodeName(inUse.filePath(".merrowby.lock")).constData(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);  // as the program started there holds it
+    const auto contents = [](const QString& dir) {
+        std::map<QString, QByteArray> m;
+        for (const QString& f : QDir(dir).entryList(QDir::Files | QDir::Hidden)) m[f] = readAll(dir + "/" + f);
+        return m;
+    };
+    for (const QString& target : {live.path(), inUse.path()}) {
+        SCOPED_TRACE(target.toStdString());
+        const auto before = contents(target);
+        msgs.clear();
+        status.clear();
+        EXPECT_FALSE(BackupTo(ctx, target));
+        ASSERT_EQ(msgs.texts().size(), 1);
+        EXPECT_TRUE(msgs.texts()[0].startsWith(target + "/ is a")) << msgs.texts()[0].toStdString();
+        EXPECT_TRUE(msgs.texts()[0].contains("data folder")) << msgs.texts()[0].toStdString();
+        EXPECT_TRUE(status.isEmpty());
+        EXPECT_EQ(contents(target), before);
+    }
+    ::close(held);
+    msgs.clear();
+    EXPECT_TRUE(BackupTo(ctx, inUse.path())) << msgs.texts().join('|').toStdString();
+}
+
+// A private book (every file 0600): the backup's copies are as private as their sources, even
+// over an earlier backup that everyone could read, and a restore leaves the tables and indexes
+// it replaces as private as they were.
+TEST_F(BackupTest, CopiesKeepThePermissionsOfAPrivateBook) {
+    const auto mode = [](const QString& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+        return st.st_mode & 0777;
+    };
+    for (const QString& f : data.files()) ASSERT_EQ(::chmod(QFile::encodeName(data.filePath(f)).constData(), 0600), 0);
+    writeAll(there("AddrBook.dbf"), "an earlier backup");
+    ASSERT_EQ(::chmod(QFile::encodeName(there("AddrBook.dbf")).constData(), 0644), 0);
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
+    for (const QString& f : otherFiles()) EXPECT_EQ(mode(there(f)), 0600u) << f.toStdString();
+
+    ASSERT_EQ(::chmod(QFile::encodeName(there("LABELS.dbf")).constData(), 0644), 0);
+    ASSERT_TRUE(RestoreFrom(ctx, other.path()));
+    for (const QString& f : data.files()) EXPECT_EQ(mode(data.filePath(f)), 0600u) << f.toStdString();
+}
+
+// Each failure says what happened to which file: a backup folder or table that may not be read
+// is neither "missing" nor "damaged", a table of the book that may not be read does not make
+// the disk "write protected", and a backup stopped by a damaged card log says so (and what was
+// copied before it) instead of blaming the disk.
+TEST_F(BackupTest, FailuresSayWhatHappenedToWhichFile) {
+    ASSERT_TRUE(CardsAdd(*LibHandle, 1, 2025, 7, CardKind::Sent).ok());
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
+    const QString backupDir = other.path() + "/";
+    struct Case {
+        const char* what;
+        bool backup;
+        QString denied;         // made unreadable
+        QString told;           // the last message starts so
+        const char* forbidden;  // no message says this
+    };
+    const std::vector<Case> cases = {
+        {"restore from an unreadable folder", false, other.path(),
+         "Restore Failed . . Unable to read the folder " + backupDir + ": permission denied", "Unable to find"},
+        {"restore of an unreadable table", false, there("AddrBook.dbf"),
+         "Restore Failed . . Unable to read " + backupDir + "AddrBook.dbf: permission denied", "damaged"},
+        {"backup of an unreadable table", true, data.filePath("AddrBook.dbf"),
+         "Backup Failed . . Unable to read AddrBook.dbf: permission denied", "Write Protected"},
+        {"backup of a damaged card log", true, QString(), "Backup Failed . . Cards.dbf is damaged: ", "write protected"},
+    };
+    const QByteArray cards = data.read("Cards.dbf");
+    msgs.setAnswer(false);  // a question asked (try again?) is answered Cancel
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        xbase::FaultyFileSystem::Plan p;
+        p.denied = c.denied.toStdString();
+        useFaults(p);
+        if (c.denied.isEmpty()) writeAll(data.filePath("Cards.dbf"), QByteArray(40, '\x5a'));
+        msgs.clear();
+        EXPECT_FALSE(c.backup ? BackupTo(ctx, other.path()) : RestoreFrom(ctx, other.path()));
+        writeAll(data.filePath("Cards.dbf"), cards);
+        ASSERT_FALSE(msgs.texts().isEmpty());
+        EXPECT_TRUE(msgs.texts().last().startsWith(c.told)) << msgs.texts().join('|').toStdString();
+        EXPECT_FALSE(msgs.texts().join('|').contains(QLatin1String(c.forbidden), Qt::CaseInsensitive))
+            << msgs.texts().join('|').toStdString();
+    }
+    EXPECT_TRUE(msgs.texts().last().endsWith("\r\nCopied before it: LABELS.dbf, AddrBook.dbf, importf.dbf."))
+        << msgs.texts().last().toStdString();
+}
+
+// A backup holding two of the three tables: the missing one is named, then the restore's own
+// failure message says the restore failed, rather than nothing at all.
+TEST_F(BackupTest, RestoreFromAnIncompleteBackupEndsWithTheRestoreFailureMessage) {
+    ASSERT_TRUE(BackupTo(ctx, other.path()));
+    ASSERT_TRUE(QFile::remove(there("importf.dbf")));
+    EXPECT_FALSE(RestoreFrom(ctx, other.path()));
+    EXPECT_EQ(msgs.texts(), (QStringList{"Unable to find " + other.path() + "/importf.dbf\r\nFunction Aborted",
+                                         "Restore Failed . . Check that your disk is not full."}));
 }

@@ -1,6 +1,7 @@
 // The label definition dialog, driven through its widgets, on a fresh data set.
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
@@ -209,7 +210,7 @@ TEST_F(LabelDefTest, LeavingAFieldThatIsNoNumberReportsItAndKeepsTheText) {
     EXPECT_TRUE(messages.entries().empty());
 }
 
-TEST_F(LabelDefTest, EnterMovesOnThroughTheFieldsAndTheCheckBoxAndNeverSaves) {
+TEST_F(LabelDefTest, EnterMovesOnThroughTheFieldsAndTheCheckBoxShowingTheFocusAndNeverSaves) {
     CurrentStockRecNo = 0;
     ShowActive(def);
     QWidget* order[] = {def->nameField(),     def->numberField(0), def->numberField(1),
@@ -221,14 +222,23 @@ TEST_F(LabelDefTest, EnterMovesOnThroughTheFieldsAndTheCheckBoxAndNeverSaves) {
         def->nameField()->setFocus(Qt::OtherFocusReason);
         for (size_t i = 0; i + 1 < std::size(order); ++i) {
             ASSERT_EQ(QApplication::focusWidget(), order[i]) << i;
+            const QImage unfocused = order[i + 1]->grab().toImage();
             QTest::keyClick(order[i], key);
+            // The control the focus went to looks it.
+            EXPECT_NE(order[i + 1]->grab().toImage(), unfocused) << order[i + 1]->metaObject()->className();
         }
         EXPECT_EQ(QApplication::focusWidget(), def->saveButton());
-        QTest::keyClick(def->saveButton(), key);  // not a default button either
-        EXPECT_TRUE(def->isVisible());  // Enter never saved or closed the dialog
+        EXPECT_TRUE(def->isVisible());  // Enter in the fields never saved or closed the dialog
         EXPECT_EQ(LabelsTable->recCount(), 6u);
     }
-    QTest::keyClick(def->saveButton(), Qt::Key_Space);  // the button itself saves
+}
+
+TEST_F(LabelDefTest, ReturnOnAFocusedButtonPressesIt) {
+    CurrentStockRecNo = 0;
+    ShowActive(def);
+    Fill(QStringLiteral("Saved by Return"));
+    def->saveButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(def->saveButton(), Qt::Key_Return);
     EXPECT_EQ(def->result(), QDialog::Accepted);
     EXPECT_EQ(LabelsTable->recCount(), 7u);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -160,15 +161,23 @@ TEST_F(LabPrintTest, ArrowsStepWithinOneToLabelsAcrossAndOneToTheFieldsTwoDigits
     EXPECT_EQ(dlg->startColumnText(), QStringLiteral("1"));
 }
 
-TEST_F(LabPrintTest, EnterMovesOnFromEveryTextField) {
+TEST_F(LabPrintTest, EnterMovesOnFromEveryTextFieldShowingTheFocus) {
     ShowActive(dlg);
     dlg->stockBox()->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->columnField());
-    QTest::keyClick(dlg->columnField(), Qt::Key_Enter);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->rowField());
-    QTest::keyClick(dlg->rowField(), Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), dlg->okButton());
+    const struct {
+        QWidget* from;
+        Qt::Key key;
+        QWidget* to;
+    } steps[] = {{dlg->stockBox(), Qt::Key_Return, dlg->columnField()},
+                 {dlg->columnField(), Qt::Key_Enter, dlg->rowField()},
+                 {dlg->rowField(), Qt::Key_Return, dlg->okButton()}};
+    for (const auto& step : steps) {
+        const QImage unfocused = step.to->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), step.key);
+        EXPECT_EQ(QApplication::focusWidget(), step.to);
+        // The control the focus went to looks it.
+        EXPECT_NE(step.to->grab().toImage(), unfocused) << step.to->metaObject()->className();
+    }
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->stockBox()->count(), 6);  // no typed entry was added
 }

@@ -1,5 +1,7 @@
 // merrowby-admin check and reindex on damaged data directories, run as the built command.
 #include <QByteArray>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -118,6 +120,41 @@ TEST_F(AdminCheckTest, TableFaultsAreNamedAndReindexDoesNotHideThem) {
     EXPECT_NE(r.code, 0) << "reindex claimed success on a broken table";
     EXPECT_TRUE(r.out.contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive)) << r.out.toStdString();
     EXPECT_EQ(admin({QStringLiteral("check"), data.path()}).code, 1);
+}
+
+// A damaged group file is named itself, its bytes are shown escaped (nothing that could drive the
+// terminal), and a path it names outside the data folder is never opened.
+TEST_F(AdminCheckTest, DamagedGroupFileIsNamedEscapedAndNotFollowed) {
+    TestDataDir made(10);
+    QTemporaryDir root;
+    const QString dir = root.filePath(QStringLiteral("a/b"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    for (const QString& f : made.files()) ASSERT_TRUE(QFile::copy(made.filePath(f), dir + "/" + f));
+    // Outside the folder, an index that would check clean if it were followed.
+    ASSERT_TRUE(QFile::copy(made.filePath(QStringLiteral("Address.ntx")), root.filePath(QStringLiteral("x.ntx"))));
+    const std::pair<const char*, QByteArray> groups[] = {
+        {"a path out of the folder", QByteArray("../../x.ntx\n")},
+        {"terminal controls and stray bytes", QByteArray("\x1b]0;owned\x07.ntx\n\xff\xfe\x9b" "31m.ntx\n")},
+    };
+    for (const auto& [what, bytes] : groups) {
+        SCOPED_TRACE(what);
+        QFile g(dir + QStringLiteral("/AddrBook.cgp"));
+        ASSERT_TRUE(g.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        g.write(bytes);
+        g.close();
+        QProcess p;
+        p.start(kAdmin, {QStringLiteral("check"), dir});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 1);
+        const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
+        QList<QByteArray> failing;
+        for (const QByteArray& l : out.split('\n'))
+            if (l.startsWith("FAIL")) failing << l;
+        ASSERT_EQ(failing.size(), 1) << out.toStdString();
+        EXPECT_TRUE(failing[0].contains("/a/b/AddrBook.cgp: not an index group file")) << failing[0].toStdString();
+        EXPECT_FALSE(out.contains("x.ntx:")) << out.toStdString();
+        for (const char c : out) EXPECT_TRUE(c == '\n' || (uchar(c) >= 0x20 && uchar(c) < 0x7f)) << out.toStdString();
+    }
 }
 
 // The card log through the command line: logging a run twice logs it once, the list is CSV,

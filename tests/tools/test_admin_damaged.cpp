@@ -160,8 +160,8 @@ TEST_F(AdminDamagedTest, RestoreFromADamagedBackupChangesNothing) {
     }
 }
 
-// The program holds the data folder: every command that writes is refused and says why; the book
-// is as the program left it. Once the lock is given up the same import goes through.
+// The program holds the data folder: every command that writes (a printer's correction too, and
+// init over it) is refused and says why; the book is as the program left it. Once the lock is given up the same import goes through.
 TEST_F(AdminDamagedTest, CommandsThatWriteWaitTheirTurn) {
     TestDataDir data(3), backup(5);
     ASSERT_EQ(AcquireDataLock(data.dir()), DataLockResult::Acquired);
@@ -171,6 +171,8 @@ TEST_F(AdminDamagedTest, CommandsThatWriteWaitTheirTurn) {
         {"reindex", data.path()},
         {"backup", data.path(), scratch.path()},
         {"restore", data.path(), backup.path()},
+        {"calibrate", data.path(), "--printer", "Office", "--dx", "1", "--dy", "1"},
+        {"init", data.path()},
     };
     for (const QStringList& a : writers) {
         SCOPED_TRACE(a.first().toStdString());
@@ -186,3 +188,26 @@ TEST_F(AdminDamagedTest, CommandsThatWriteWaitTheirTurn) {
 }
 
 }  // namespace
+
+// A label run on sheets remembers where its last sheet stopped. While the program holds the book
+// the labels are still printed, but that place is not written behind the program's back; the
+// user is told. Once the program is gone the same run remembers it.
+TEST_F(AdminDamagedTest, LabelRunRemembersNoSheetWhileTheProgramHoldsTheBook) {
+    TestDataDir data;
+    AppendAddressRows(data.dir(), {NamedRow("Ann", "Baker", {7}), NamedRow("Carl", "Adams", {7})});
+    const QString pdf = scratch.filePath("labels.pdf");
+    const QStringList run = {"labels", data.path(), "--occasion", "7", "--start", "2,3", "--pdf", pdf};
+    ASSERT_EQ(AcquireDataLock(data.dir()), DataLockResult::Acquired);
+    const auto before = snapshot(data.path());
+    AdminRun r = admin(run);
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("2 labels written")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("not remembered")) << r.out.toStdString();
+    EXPECT_TRUE(QFile::exists(pdf));
+    EXPECT_TRUE(snapshot(data.path()) == before) << "the data folder changed";
+    ReleaseDataLock();
+    r = admin(run);
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("not remembered")) << r.out.toStdString();
+    EXPECT_TRUE(data.exists("Sheets.dbf"));
+}

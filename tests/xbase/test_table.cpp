@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -502,3 +504,47 @@ TEST_F(TableTest, AnIndexLeftBehindByAStoppedProgramIsRebuiltWhenTheTableOpens) 
 }
 
 }  // namespace
+
+// A private book (every file 0600) stays private through every file the engine replaces: the
+// index rebuilt, the group file rewritten, the table packed. A table made anew takes what the
+// umask gives, and a library open for reading only makes no table and no index.
+TEST_F(TableTest, ReplacedFilesKeepTheirPermissions) {
+    Table* t = makeBook({{"A", "One"}, {"B", "Two"}, {"C", "Three"}});
+    t->close();
+    {
+        std::ofstream group(dir + "/AddrBook.cgp");  // another spelling: the rebuild rewrites it
+        group << "# an older group file\nAddress.ntx\n";
+    }
+    const auto mode = [&](const char* name) {
+        struct stat st {};
+        EXPECT_EQ(::stat((dir + "/" + name).c_str(), &st), 0) << name;
+        return st.st_mode & 0777;
+    };
+    for (const char* f : {"AddrBook.dbf", "Address.ntx", "AddrBook.cgp"}) ASSERT_EQ(::chmod((dir + "/" + f).c_str(), 0600), 0);
+    lib.setSafety(false);
+    t = lib.open("AddrBook");
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk);
+    t->selectTag(t->tag("Address"));
+    ASSERT_EQ(t->seek("TWO"), kOk);
+    ASSERT_EQ(t->markDeleted(), kOk);
+    ASSERT_EQ(t->pack(), kOk) << lib.lastError().toString();
+    t->close();
+    for (const char* f : {"AddrBook.dbf", "Address.ntx", "AddrBook.cgp"}) EXPECT_EQ(mode(f), 0600u) << f;
+
+    const mode_t was = ::umask(027);
+    Table* fresh = lib.create("Fresh", {{"Name", 'C', 10, 0}});
+    ::umask(was);
+    ASSERT_NE(fresh, nullptr);
+    fresh->close();
+    EXPECT_EQ(mode("Fresh.dbf"), 0640u);
+
+    lib.setReadOnly(true);
+    EXPECT_EQ(lib.create("Other", {{"Name", 'C', 10, 0}}), nullptr);
+    EXPECT_FALSE(fs::exists(dir + "/Other.dbf"));
+    lib.setAutoOpen(false);
+    Table* reading = lib.open("Fresh");
+    ASSERT_NE(reading, nullptr);
+    EXPECT_NE(reading->createIndex("Fresh", {{"Name", "Name"}}), kOk);
+    EXPECT_FALSE(fs::exists(dir + "/Name.ntx") || fs::exists(dir + "/Fresh.cgp"));
+}
