@@ -22,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }, bufSize);
 
     ImportEncoding enc = ImportEncoding::Utf8;
-    bool bom = false;
+    TextScan scan;
     size_t dat = 0;
     DetectImportEncoding([&](char* buf, size_t n) -> long long {
         const size_t k = std::min(n, size - dat);
         std::memcpy(buf, data + dat, k);
         dat += k;
         return static_cast<long long>(k);
-    }, &enc, &bom);
+    }, &enc, &scan);
 
     ImportFieldSplitter split(keep);
     uint64_t lineBytes = 0;

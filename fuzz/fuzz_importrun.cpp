@@ -59,19 +59,24 @@ QString asStored(const QString& text, size_t width) {
     return QString::fromStdString(xbase::cp1252::toUtf8(bytes)).trimmed();
 }
 
-// The last and first names of the lines the run should add, read from the file again.
-std::vector<std::pair<QString, QString>> expectedNames(const std::string& path, const TImportRecord& layout) {
+// The last and first names of the lines the run should add, read from the file again;
+// *notText when the file is one the run must refuse.
+std::vector<std::pair<QString, QString>> expectedNames(const std::string& path, const TImportRecord& layout,
+                                                       bool* notText) {
     std::vector<std::pair<QString, QString>> names;
+    *notText = false;
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return names;
-    const ImportLineReader::Source source = [f](char* buf, size_t n) -> long long {
+    const ByteSource source = [f](char* buf, size_t n) -> long long {
         return static_cast<long long>(std::fread(buf, 1, n, f));
     };
     ImportEncoding encoding = ImportEncoding::Windows1252;
-    bool bom = false;
-    if (DetectImportEncoding(source, &encoding, &bom) && std::fseek(f, bom ? 3 : 0, SEEK_SET) == 0) {
+    TextScan scan;
+    if (DetectImportEncoding(source, &encoding, &scan) && std::fseek(f, 0, SEEK_SET) == 0) {
+        *notText = scan.nul;
+        TextMark mark;
         ImportFieldSplitter split(HighestPosition(layout));
-        ImportLineReader reader(source, 4096);
+        ImportLineReader reader(TextAfterMark(source, &mark), 4096);
         uint64_t lineBytes = 0;
         while (reader.next(split, &lineBytes)) {
             if (lineBytes == 0) continue;
@@ -141,6 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const ImportOutcome out = RunImport(QString::fromStdString(contacts), ImportRec, options);
         faulty.setPlan({});
         (void)NamesAddedText(out.namesAdded);
+        bool notText = false;
+        auto names = expectedNames(contacts, ImportRec, &notText);
+        if (notText != out.notText || (notText && (out.bookOpened || out.namesAdded))) __builtin_trap();
         if (out.bookOpened && out.error.isEmpty()) {
             if (told != out.namesAdded) __builtin_trap();
             std::vector<xbase::CheckVerdict> v;
@@ -153,7 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::fprintf(stderr, "%d names reported added, %u rows\n", out.namesAdded, AddrBookTable->recCount());
                 __builtin_trap();
             }
-            const auto names = expectedNames(contacts, ImportRec);
             if (names.size() != size_t(out.namesAdded)) {
                 std::fprintf(stderr, "%d names reported added, %zu lines to add\n", out.namesAdded, names.size());
                 __builtin_trap();

@@ -19,9 +19,8 @@ for tool in Xvfb openbox xdotool import convert xprop xwininfo; do
 done
 
 display=:${SHOTS_DISPLAY:-96}
-# The temporary folder is short: its path shows whole in the import file box.
 source "$here/virtual-desktop.sh"
-start_desktop "$display" 1280 1024 /tmp/guide.XXXXXX
+start_desktop "$display" 1280 1024
 
 # 40 people with holidays and dates, and a Google Contacts file of six more, one of whom is in
 # the book already.
@@ -87,16 +86,15 @@ xdotool windowactivate --sync "$(window "$main")"
 tab() { case $1 in address) click "$main" 115 79 ;; labels) click "$main" 267 79 ;; setup) click "$main" 460 79 ;; esac; }
 seek() { click "$main" 200 467; key ctrl+a; type "$1"; }
 
-# The Setup page; Import Contacts with the Google file chosen, and what Detect finds in it.
+# The Setup page; Import Contacts, and what Detect finds in the Google file.
 tab setup
 shot "$main" setup-page
 key alt+i
-click 'Import Format' 60 292
+shot 'Import Format' import-format
+click 'Import Format' 364 330  # Detect...
 window Open >/dev/null
 type "$contacts"
 key Return
-shot 'Import Format' import-format
-click 'Import Format' 364 330
 shot 'Detected Contacts' detected-contacts
 key Return            # Import
 window Merrowby >/dev/null

@@ -2,7 +2,33 @@
 
 #include <QKeyEvent>
 
-DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {}
+#include "data/dbFiles.h"
+
+DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
+    connect(this, &QDateEdit::dateChanged, this, [this] { showFormat(); });
+}
+
+void DatePicker::setDateFormat(const QString& format) {
+    format_ = format;
+    withoutYear_ = DateFormatWithoutYear(format);
+    showFormat();
+}
+
+void DatePicker::showFormat() {
+    if (format_.isEmpty()) return;
+    const QString& shown = YearUnknown(date()) && !hasFocus() ? withoutYear_ : format_;
+    if (displayFormat() != shown) setDisplayFormat(shown);
+}
+
+void DatePicker::focusInEvent(QFocusEvent* event) {
+    QDateEdit::focusInEvent(event);
+    showFormat();
+}
+
+void DatePicker::focusOutEvent(QFocusEvent* event) {
+    QDateEdit::focusOutEvent(event);
+    showFormat();
+}
 
 // The date box's own version moves to its next part and leaves only after the last one.
 bool DatePicker::focusNextPrevChild(bool next) { return QWidget::focusNextPrevChild(next); }

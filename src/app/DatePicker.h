@@ -11,7 +11,18 @@ class DatePicker : public QDateEdit {
 public:
     explicit DatePicker(QWidget* parent = nullptr);
 
+    // Shows dates in `format`. A date whose year is not known (YearUnknown, dbFiles.h) shows
+    // without its year while the box does not have the focus, so that the year that stands for
+    // "not known" is not read as a birth year; in the box the whole date can be edited.
+    void setDateFormat(const QString& format);
+
 protected:
     bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void showFormat();
+    QString format_, withoutYear_;
 };

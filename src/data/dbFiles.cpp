@@ -362,7 +362,10 @@ QString ShortDateFormat() {
     return f;
 }
 
-QString ShortDateText(const QDate& date) { return QLocale().toString(date, ShortDateFormat()); }
+QString ShortDateText(const QDate& date) {
+    const QString format = ShortDateFormat();
+    return QLocale().toString(date, YearUnknown(date) ? DateFormatWithoutYear(format) : format);
+}
 
 QString DateToField(const QDate& date) {
     if (!date.isValid() || ZeroDate.daysTo(date) <= 0) return QString();
@@ -375,6 +378,26 @@ QDate FieldToDate(const QString& text) {
     if (!allDigits(y) || !allDigits(m) || !allDigits(d)) return ZeroDate;
     const QDate date(y.toInt(), m.toInt(), d.toInt());
     return date.isValid() ? date : ZeroDate;
+}
+
+bool YearUnknown(const QDate& date) { return date.isValid() && date.year() == kYearUnknown; }
+
+QString ShortDateText(const QDate& date, const QLocale& locale) {
+    if (!YearUnknown(date)) return locale.toString(date, QLocale::ShortFormat);
+    return locale.toString(date, DateFormatWithoutYear(locale.dateFormat(QLocale::ShortFormat)));
+}
+
+QString DateFormatWithoutYear(QString format) {
+    const qsizetype a = format.indexOf(QLatin1Char('y'));
+    if (a < 0) return format;
+    qsizetype b = a;
+    while (b < format.size() && format.at(b) == QLatin1Char('y')) ++b;
+    qsizetype from = a, to = b;
+    if (a > 0)
+        while (from > 0 && !format.at(from - 1).isLetter()) --from;
+    else
+        while (to < format.size() && !format.at(to).isLetter()) ++to;
+    return format.remove(from, to - from);
 }
 
 bool FlagFromField(xbase::Field* field) { return field && field->isTrue(); }

@@ -9,6 +9,7 @@
 // null. The windows turn a failure into the fatal "Unable to open file" ending (app/Fatal.h).
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 
 #include "data/DataStatus.h"
@@ -46,10 +47,25 @@ QString TrimText(const QString& text);         // without leading and trailing b
 QString DateToField(const QDate& date);        // "yyyymmdd" for a date after ZeroDate, else ""
 QDate FieldToDate(const QString& text);        // the date in the text, or ZeroDate
 // The one format dates are shown in wherever no other is fixed: the user's short date format
-// (the locale's), its year written whole so that 1899 and 1999 cannot be mistaken.
+// (the locale's), its year written whole so that 1899 and 1999 cannot be mistaken. A date whose
+// year is not known (see below) is shown without its year.
 QString ShortDateFormat();
 QString ShortDateText(const QDate& date);
 bool FlagFromField(xbase::Field* field);       // true when the logical column is true
 void FlagToField(xbase::Field* field, bool flag);  // "T" / "F"
 bool IsInteger(const QString& text);
 QString Blanks(int n);                         // n blanks; "" for n <= 0
+
+// A date whose year is not known (a birthday that a contact file gives as month and day only) is
+// stored in the year 1904: the column keeps its eight digits, so other programs read a valid
+// date, the month and day serve the runs as any other, and 29 February survives (1904 is the
+// first leap year the column can hold). Wherever a date is shown or written out, a date in 1904
+// is shown without its year.
+inline constexpr int kYearUnknown = 1904;
+bool YearUnknown(const QDate& date);
+// The date in `locale`'s own short format, years as it writes them (the reminder report's
+// dates); the month and day alone when its year is not known.
+QString ShortDateText(const QDate& date, const QLocale& locale);
+// A date format without its year and the separator that joins it ("M/d/yy" gives "M/d",
+// "yyyy-MM-dd" gives "MM-dd").
+QString DateFormatWithoutYear(QString format);

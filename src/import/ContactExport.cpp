@@ -39,7 +39,11 @@ void putLine(QByteArray& out, const QString& line) {
     out += "\r\n";
 }
 
-QString isoDate(const QDate& d) { return d.isValid() && d > ZeroDate ? d.toString(Qt::ISODate) : QString(); }
+// A date as ISO 8601 writes it; one whose year is not known as month and day alone ("--12-25").
+QString isoDate(const QDate& d) {
+    if (!d.isValid() || d <= ZeroDate) return QString();
+    return d.toString(YearUnknown(d) ? QStringLiteral("--MM-dd") : QStringLiteral("yyyy-MM-dd"));
+}
 
 QString flagWords(const TAddressRecord& r) {
     const std::pair<const char*, bool> flags[] = {
@@ -89,7 +93,8 @@ QByteArray VCardOf(const TAddressRecord& rec) {
     put("TEL;TYPE=fax:", rec.fax);
     put("TEL;TYPE=cell:", rec.mobile);
     const auto putDate = [&out](const char* head, const QDate& d) {
-        if (d.isValid() && d > ZeroDate) putLine(out, QLatin1String(head) + d.toString(QStringLiteral("yyyyMMdd")));
+        if (d.isValid() && d > ZeroDate)
+            putLine(out, QLatin1String(head) + d.toString(YearUnknown(d) ? QStringLiteral("--MMdd") : QStringLiteral("yyyyMMdd")));
     };
     putDate("BDAY:", rec.Birthdate);
     putDate("ANNIVERSARY:", rec.Annavdate);

@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/Messages.h"
 #include "app/Placement.h"
@@ -150,25 +151,55 @@ DuplicatePolicy TDetectImport::duplicatePolicy() const {
     return AddDuplicates->isChecked() ? DuplicatePolicy::Add : DuplicatePolicy::Skip;
 }
 
-DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent) {
+namespace {
+
+int megabytes(qint64 bytes) { return int((bytes + (1 << 20) - 1) >> 20); }
+
+}  // namespace
+
+DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
+                                      const std::function<void(const QString&)>& status) {
     if (path.trimmed().isEmpty() || !QFileInfo(path).isFile()) {
         Messages::info(QStringLiteral("Choose the file to import first (Import File)."), parent);
         return {};
     }
-    const ContactParse parsed = ParseContactsFile(path);
-    if (!parsed.error.isEmpty()) {
-        Messages::info(parsed.error + QStringLiteral("\r\nNothing was imported."), parent);
+    ContactPreview found;
+    if (status) status(QStringLiteral("Reading ") + path);
+    {
+        RunProgress reading(QStringLiteral("Reading Contacts"), QStringLiteral("Reading the file, megabytes"), parent);
+        found = PreviewContactsFile(path, kPreviewRows, [&reading](qint64 done, qint64 total) {
+            return reading.update(megabytes(done), megabytes(total));
+        });
+        reading.finish();
+    }
+    if (status) status(QString());
+    if (found.parsed.stopped) return {};
+    if (!found.parsed.error.isEmpty()) {
+        Messages::info(found.parsed.error + QStringLiteral("\r\nNothing was imported."), parent);
         return {};
     }
-    TDetectImport preview(path, parsed, CountDuplicates(parsed), parent);
+    TDetectImport preview(path, found.parsed, found.duplicates, parent);
     if (preview.exec() != QDialog::Accepted) return {};
 
-    RunProgress progress(QStringLiteral("Importing Contacts"), QStringLiteral("Importing contacts"), parent);
+    // The file is read through once more before anything is stored, then stored.
+    RunProgress checking(QStringLiteral("Importing Contacts"), QStringLiteral("Checking the file, megabytes"), parent);
+    std::unique_ptr<RunProgress> storing;
     DetectedImportOptions options;
     options.duplicates = preview.duplicatePolicy();
-    options.progress = [&progress](int done, int total) { return progress.update(done, total); };
+    options.reading = [&checking](qint64 done, qint64 total) {
+        return checking.update(megabytes(done), megabytes(total));
+    };
+    options.progress = [&](int done, int total) {
+        if (!storing) {
+            checking.finish();
+            storing = std::make_unique<RunProgress>(QStringLiteral("Importing Contacts"),
+                                                    QStringLiteral("Importing contacts"), parent);
+        }
+        return storing->update(done, total);
+    };
     const DetectedImportOutcome out = RunDetectedImport(path, options);
-    progress.finish();
+    checking.finish();
+    if (storing) storing->finish();
 
     if (!out.error.isEmpty()) Messages::error(out.error, parent);
     if (out.bookOpened) {

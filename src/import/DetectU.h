@@ -8,6 +8,7 @@
 // The positional import of the dialog's "Import" button is not touched by any of this.
 
 #include <QDialog>
+#include <functional>
 
 #include "import/ContactFormats.h"
 
@@ -39,6 +40,9 @@ protected:
 };
 
 // The whole "Detect…" step for the file at `path`: a file that cannot be understood gets a
-// message and nothing is imported; otherwise the preview, then the run and its summary. Returns
-// the run's outcome (fileFound false when nothing ran). AddrBook must not be open.
-DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent);
+// message and nothing is imported; otherwise the preview, then the run and its summary. `status`
+// is told "Reading " and the path while the file is first read, and an empty text when that is
+// done, before anything else is shown. Returns the run's outcome (fileFound false when nothing
+// ran). AddrBook must not be open.
+DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
+                                      const std::function<void(const QString&)>& status = {});

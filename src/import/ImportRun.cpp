@@ -196,66 +196,10 @@ bool ImportLineReader::next(ImportFieldSplitter& splitter, uint64_t* lineBytes) 
 
 // --- encoding ---------------------------------------------------------------------------------
 
-bool DetectImportEncoding(const ImportLineReader::Source& source, ImportEncoding* encoding,
-                          bool* bom) {
-    std::vector<unsigned char> buf(1 << 16);
-    int need = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    bool valid = true;
-    uint64_t offset = 0;
-    unsigned char first[3] = {};
-    bool done = false;
-    while (!done) {
-        const long long n = source(reinterpret_cast<char*>(buf.data()), buf.size());
-        if (n < 0) return false;
-        if (n == 0) break;
-        for (long long i = 0; i < n; ++i, ++offset) {
-            const unsigned char b = buf[static_cast<size_t>(i)];
-            if (b == 26) {
-                done = true;
-                break;
-            }
-            if (offset < 3) first[offset] = b;
-            if (!valid) continue;  // keep going only to see the first bytes and character 26
-            if (need == 0) {
-                if (b < 0x80) continue;
-                lo = 0x80;
-                hi = 0xBF;
-                if (b >= 0xC2 && b <= 0xDF) {
-                    need = 1;
-                } else if (b == 0xE0) {
-                    need = 2;
-                    lo = 0xA0;
-                } else if ((b >= 0xE1 && b <= 0xEC) || b == 0xEE || b == 0xEF) {
-                    need = 2;
-                } else if (b == 0xED) {
-                    need = 2;
-                    hi = 0x9F;  // no surrogates
-                } else if (b == 0xF0) {
-                    need = 3;
-                    lo = 0x90;
-                } else if (b >= 0xF1 && b <= 0xF3) {
-                    need = 3;
-                } else if (b == 0xF4) {
-                    need = 3;
-                    hi = 0x8F;
-                } else {
-                    valid = false;
-                }
-            } else {
-                if (b < lo || b > hi) {
-                    valid = false;
-                    continue;
-                }
-                lo = 0x80;
-                hi = 0xBF;
-                --need;
-            }
-        }
-    }
-    if (need != 0) valid = false;
-    *bom = offset >= 3 && first[0] == 0xEF && first[1] == 0xBB && first[2] == 0xBF;
-    *encoding = valid ? ImportEncoding::Utf8 : ImportEncoding::Windows1252;
+bool DetectImportEncoding(const ByteSource& raw, ImportEncoding* encoding, TextScan* scan) {
+    if (!ScanText(raw, true, scan)) return false;
+    const bool utf16 = scan->mark == TextMark::Utf16Le || scan->mark == TextMark::Utf16Be;
+    *encoding = utf16 || scan->validUtf8 ? ImportEncoding::Utf8 : ImportEncoding::Windows1252;
     return true;
 }
 
@@ -352,11 +296,18 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
         return file.read(buf, static_cast<qint64>(n));
     };
     ImportEncoding encoding = ImportEncoding::Windows1252;
-    bool bom = false;
-    if (!DetectImportEncoding(source, &encoding, &bom) || !file.seek(bom ? 3 : 0)) {
+    TextScan scan;
+    if (!DetectImportEncoding(source, &encoding, &scan) || !file.seek(0)) {
         out.error = QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString();
         return out;
     }
+    if (scan.nul) {
+        out.notText = true;
+        out.error = NotTextMessage(path);
+        return out;
+    }
+    TextMark mark = TextMark::None;
+    const ByteSource text = TextAfterMark(source, &mark);
 
     out.opened = OpenAddrBook();
     if (!out.opened) {
@@ -366,7 +317,7 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
     }
     out.bookOpened = true;
     ImportFieldSplitter split(HighestPosition(layout));
-    ImportLineReader reader(source);
+    ImportLineReader reader(text);
     QElapsedTimer sinceStatus;
     bool told = false;
     uint64_t lineBytes = 0;

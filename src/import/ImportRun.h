@@ -7,7 +7,8 @@
 //   ImportFieldSplitter  splits one line, fed in pieces, into fields (the double-quote rule);
 //                        memory stays bounded however long the line is
 //   ImportLineReader     cuts a byte stream into lines (CR, LF, CR LF; character 26 ends it)
-//   DetectImportEncoding decides UTF-8 or Windows-1252 for a whole file
+//   DetectImportEncoding decides UTF-8 or Windows-1252 for a whole file, and whether it is text
+//                        (ImportText.h: a byte-order mark, UTF-16 read as UTF-8, NUL bytes)
 //   RunImport            the run itself over AddrBook (through the data routines)
 //
 // The import dialog (ImportU.h) and `merrowby-admin import` both call RunImport.
@@ -20,6 +21,7 @@
 
 #include "data/DataStatus.h"
 #include "data/Globals.h"
+#include "import/ImportText.h"
 
 // One field of an import line. Only its first kHeadBytes bytes are kept; what the blanks around
 // the whole field are is tracked all the same, so the last-name rule holds for any length.
@@ -82,8 +84,7 @@ private:
 // the first character 26.
 class ImportLineReader {
 public:
-    // Reads up to n bytes into buf; returns the count, 0 at the end, or -1 on a read error.
-    using Source = std::function<long long(char* buf, size_t n)>;
+    using Source = ByteSource;
     explicit ImportLineReader(Source source, size_t bufferSize = 1 << 16);
 
     // Reads the next line into `splitter` (reset first, finished after). Returns false when
@@ -103,11 +104,12 @@ private:
 
 enum class ImportEncoding { Utf8, Windows1252 };
 
-// Utf8 when every byte before the end (or the first character 26) forms valid UTF-8, with or
-// without a byte-order mark; Windows1252 otherwise. *bom tells whether the file starts with one.
-// Returns false when the source fails.
-bool DetectImportEncoding(const ImportLineReader::Source& source, ImportEncoding* encoding,
-                          bool* bom);
+// Scans `raw` from its start up to its end or the first character 26 (ScanText). *encoding is
+// Utf8 for UTF-16 (which TextAfterMark hands on as UTF-8) and for text that is valid UTF-8 with
+// or without a byte-order mark, Windows1252 otherwise; *scan tells the mark and whether the file
+// holds NUL bytes. Returns false when the source fails. Read the lines from
+// TextAfterMark(raw) afterwards, `raw` started again.
+bool DetectImportEncoding(const ByteSource& raw, ImportEncoding* encoding, TextScan* scan);
 
 // The text of a field in the file's encoding. NUL bytes become blanks (the table columns
 // cannot hold them). A field longer than its kept head yields the head.
@@ -126,6 +128,7 @@ int HighestPosition(const TImportRecord& layout);
 
 struct ImportOutcome {
     bool fileFound = false;   // false: no file under that name; nothing was done
+    bool notText = false;     // the file holds NUL bytes: refused, AddrBook not opened
     bool bookOpened = false;  // AddrBook was opened (false when the file could not be read)
     DataStatus opened;        // why AddrBook could not be opened (error says so too)
     int namesAdded = 0;
@@ -139,6 +142,8 @@ struct ImportOptions {
 };
 
 // Imports `path` (relative to the working directory or absolute) into AddrBook under `layout`:
+// refuses a file holding NUL bytes (notText, error) before anything is opened; reads a file with a
+// UTF-16 byte-order mark as UTF-16;
 // opens AddrBook through OpenAddrBook (a failure is reported in `opened` and `error`), appends one row
 // per line with a last name of two characters or more, and closes AddrBook. Never changes an
 // existing row. A read error or a failed append stops the run with `error` set; the rows

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
@@ -34,7 +35,10 @@ QString defaultChooser(QWidget* parent, const QString& preset) {
     QFileDialog dlg(parent);
     dlg.setFileMode(QFileDialog::AnyFile);  // a typed name that names no file is taken too
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    if (!preset.isEmpty()) dlg.selectFile(preset);
+    if (QFileInfo(preset).isDir())
+        dlg.setDirectory(preset);
+    else if (!preset.isEmpty())
+        dlg.selectFile(preset);
     if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
         return dlg.selectedFiles().constFirst();
     return preset;
@@ -262,10 +266,16 @@ void TImport::BtnImportClick() {
 void TImport::BtnExitClick() { reject(); }
 
 void TImport::BtnDetectClick() {
-    if (Edit13->text().trimmed().isEmpty()) BtnIFileClick();
-    const QString path = Edit13->text().trimmed();
-    if (path.isEmpty()) return;
-    setStatus(QStringLiteral("Reading ") + path);
-    DetectAndImport(path, this);
-    setStatus(QString());
+    // Detect reads a file of its own choosing: the layout's file box, and so what Import would
+    // read and store, stay as they were. The file dialog opens in the folder of the file last
+    // detected, else of the layout's file; closing it without a file does nothing.
+    const QString previous = !detectFile_.isEmpty() ? detectFile_ : Edit13->text().trimmed();
+    const QString folder = previous.isEmpty() ? QString() : QFileInfo(previous).absolutePath();
+    const QString saved = QDir::currentPath();
+    const QString path = chooser()(this, folder).trimmed();
+    if (!QDir::setCurrent(saved))
+        Messages::error(QStringLiteral("Unable to return to the folder ") + saved, this);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+    detectFile_ = path;
+    DetectAndImport(path, this, [this](const QString& text) { setStatus(text); });
 }

@@ -9,8 +9,8 @@
 // that the layout's column cannot hold as it is (too long, or with characters outside
 // Windows-1252) is refused when chosen, with a message; the previous name stays.
 //
-// "Detect…" reads the chosen file as a vCard or header-row file instead (DetectU.h); it leaves
-// the layout as it is.
+// "Detect…" asks for a file and reads it as a vCard or header-row file instead (DetectU.h); it
+// leaves the layout, its file name included, as it is.
 
 #include <QDialog>
 #include <QString>
@@ -29,8 +29,9 @@ class TImport : public QDialog {
 public:
     explicit TImport(QWidget* parent = nullptr);
 
-    // The file dialog, replaceable by tests: given the parent and the preset name, returns the
-    // dialog's file name afterwards (the chosen file, or the preset when cancelled).
+    // The file dialog, replaceable by tests: given the parent and the preset name (a file, or a
+    // folder to open in), returns the dialog's file name afterwards (the chosen file, or the
+    // preset when cancelled).
     using FileChooser = std::function<QString(QWidget* parent, const QString& preset)>;
     static void setFileChooser(FileChooser chooser);
 
@@ -63,4 +64,5 @@ protected:
 private:
     void setStatus(const QString& text);
     QLineEdit* edits_[12] = {};
+    QString detectFile_;  // the file Detect read last
 };

@@ -163,7 +163,7 @@ void AddressPage::buildControls() {
         d->setGeometry(416, rowsY[i], 110, 21);
         d->setCalendarPopup(true);
         d->setDateRange(ZeroDate, QDate(9999, 12, 31));
-        d->setDisplayFormat(format);
+        d->setDateFormat(format);
         d->setDate(QDate::currentDate());
         connect(d, &QDateEdit::dateChanged, this, [this] { Edit1Change(); });
         bindControl(d);

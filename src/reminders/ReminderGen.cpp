@@ -39,7 +39,7 @@ public:
     const QString& operator()(const QDate& d) {
         auto it = cache_.find(d.toJulianDay());
         if (it == cache_.end())
-            it = cache_.insert(d.toJulianDay(), locale_.toString(d, QLocale::ShortFormat));
+            it = cache_.insert(d.toJulianDay(), ShortDateText(d, locale_));
         return *it;
     }
 
@@ -110,8 +110,7 @@ struct ReminderColumns {
 }  // namespace
 
 QString DatedEntryLine(const TAddressRecord& rec, const DatedEntry& entry, const QLocale& locale) {
-    return HolidayEntryLine(rec) + QLatin1String(entry.label) +
-           locale.toString(entry.date, QLocale::ShortFormat);
+    return HolidayEntryLine(rec) + QLatin1String(entry.label) + ShortDateText(entry.date, locale);
 }
 
 void AppendEntryLines(const TAddressRecord& rec, int occasion, const QDate& spanStart,

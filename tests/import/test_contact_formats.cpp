@@ -15,6 +15,8 @@
 #include "data/dbFiles.h"
 #include "import/ContactExport.h"
 #include "import/ContactFormats.h"
+#include "labels/Occasions.h"
+#include "reminders/ReminderGen.h"
 #include "xbase/library.h"
 #include "xbase/table.h"
 
@@ -288,6 +290,73 @@ TEST_F(ContactRunTest, StoredWithAccentsReplacementsDuplicatesAndIndex) {
     TAddressRecord w;
     w.First = QStringLiteral("王小明");
     EXPECT_EQ(FitToAddrBook(w), 3);
+}
+
+TEST_F(ContactRunTest, CountriesRegionsSecondValuesAndLinesWereLostOrCut) {
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        // the row stored: First, Last, Street, Street2, State, Country, email, phone
+        const char* row[8];
+        int regionsLeftOut;
+    } cases[] = {
+        {"Outlook, business address with its country",
+         "First Name,Last Name,Business Street,Business City,Business State,Business Postal Code,Business Country\r\n"
+         "Jean,Roy,1 Sparks St,Ottawa,ON,K1P 5B9,Canada\r\n",
+         {"Jean", "Roy", "1 Sparks St", "", "ON", "Canada", "", ""}, 0},
+        {"Outlook, other address with its country",
+         "First Name,Last Name,Other Street,Other City,Other Country\r\nAna,Ruiz,Calle 1,Lima,Peru\r\n",
+         {"Ana", "Ruiz", "Calle 1", "", "", "Peru", "", ""}, 0},
+        {"Outlook, a street of two lines",
+         "First Name,Last Name,Home Street,Home City\r\nMary,Oneil,\"22 Elm St\r\nApt 3\",Austin\r\n",
+         {"Mary", "Oneil", "22 Elm St", "Apt 3", "", "", "", ""}, 0},
+        {"Google, a region that is no code, two e-mails",
+         "Given Name,Family Name,Address 1 - City,Address 1 - Region,Address 1 - Postal Code,E-mail 1 - Value\r\n"
+         "Eva,Gil,Madrid,Madrid,28014,eva@example.es ::: gil@example.es\r\n",
+         {"Eva", "Gil", "", "", "", "", "eva@example.es", ""}, 1},
+        {"Google, a state written out, two phones",
+         "Given Name,Family Name,Address 1 - Region,Phone\r\nBo,Park,California,555 0101 ::: 555 0102\r\n",
+         {"Bo", "Park", "", "", "CA", "", "", "555 0101"}, 0},
+        {"vCard, a single name",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;Cher;;;\r\nFN:Cher\r\nEND:VCARD\r\n",
+         {"", "Cher", "", "", "", "", "", ""}, 0},
+        {"vCard, a region that is no code",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Huber;Max;;;\r\nADR;TYPE=home:;;Hauptstr. 1;M\xC3\xBCnchen;Bayern;80331;Germany\r\n"
+         "END:VCARD\r\n",
+         {"Max", "Huber", "Hauptstr. 1", "", "", "Germany", "", ""}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DetectedImportOutcome out = RunDetectedImport(write("c.txt", c.bytes));
+        ASSERT_EQ(out.added, 1) << out.error.toStdString();
+        EXPECT_EQ(DetectedImportSummary(out).contains(QStringLiteral("1 region left out")), c.regionsLeftOut == 1)
+            << DetectedImportSummary(out).toStdString();
+        for (const TAddressRecord& r : bookRows()) {
+            if (r.Last != QLatin1String(c.row[1])) continue;
+            const QStringList got = {r.First, r.Last, r.Street, r.Street2, r.State, r.Country, r.email, r.phone};
+            QStringList want;
+            for (const char* w : c.row) want << QString::fromUtf8(w);
+            EXPECT_EQ(got, want);
+        }
+    }
+}
+
+TEST_F(ContactRunTest, BirthdayWithoutAYearShowedAMadeUpYear) {
+    const DetectedImportOutcome out = RunDetectedImport(
+        write("c.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Noel;Holly;;;\r\nBDAY:--1225\r\nEND:VCARD\r\n"));
+    ASSERT_EQ(out.added, 1) << out.error.toStdString();
+    for (const TAddressRecord& r : bookRows()) {
+        if (r.Last != QLatin1String("Noel")) continue;
+        ASSERT_TRUE(r.Birthday);
+        EXPECT_EQ(r.Birthdate.month(), 12);  // the reminder and label runs go by month and day
+        EXPECT_EQ(r.Birthdate.day(), 25);
+        DatedEntry entries[4];
+        DatedEntries(r, entries);
+        EXPECT_TRUE(DatedEntryLine(r, entries[0], QLocale(QLocale::English, QLocale::UnitedStates))
+                        .endsWith(QStringLiteral("Birthday 12/25")));
+        EXPECT_TRUE(VCardOf(r).contains("\r\nBDAY:--1225\r\n")) << VCardOf(r).toStdString();
+        EXPECT_TRUE(CsvLineOf(r).contains(",--12-25,")) << CsvLineOf(r).toStdString();
+    }
 }
 
 TEST_F(ContactRunTest, CancelKeepsTheRowsAddedSoFar) {

@@ -55,13 +55,17 @@ protected:
         EXPECT_TRUE(CloseTable(AddrBookTable).ok());
         return out;
     }
-    // Runs `act` on the modal preview as soon as it shows.
+    // Runs `act` on the modal preview as soon as it shows (the file is read before it).
     void onPreview(std::function<void(TDetectImport*)> act) {
-        QTimer::singleShot(0, qApp, [act] {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, qApp, [act, poll] {
             auto* dlg = qobject_cast<TDetectImport*>(QApplication::activeModalWidget());
-            ASSERT_NE(dlg, nullptr);
+            if (!dlg) return;
+            poll->stop();
+            poll->deleteLater();
             act(dlg);
         });
+        poll->start(5);
     }
 };
 
@@ -85,7 +89,6 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     // Cancel in the preview: nothing is imported and nothing is said.
     onPreview([](TDetectImport* d) { QTest::mouseClick(d->BtnCancel, Qt::LeftButton); });
     QTest::mouseClick(dlg.BtnDetect, Qt::LeftButton);
-    EXPECT_EQ(dlg.Edit13->text(), path);
     EXPECT_TRUE(msgs.texts().isEmpty());
     EXPECT_EQ(lastNames(), before);
 
@@ -125,6 +128,35 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     ASSERT_TRUE(OpenImportLayout().ok());
     LoadImportLayout();
     EXPECT_EQ(ImportRec.ImpFile.trimmed(), QString());
+    CloseTable(ImportTable);
+}
+
+TEST_F(ContactsWindowsTest, DetectedFileWasImportedAgainAndReadingStayedInTheStatusLine) {
+    const QString path = write(QStringLiteral("outlook.csv"), "First Name,Middle Name,Last Name\r\nMary,,Lee\r\n");
+    TImport dlg;
+    ASSERT_TRUE(OpenImportLayout().ok());
+    dlg.show();
+    const QString layoutFile = dlg.Edit13->text();
+    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    QString statusAtPreview = QStringLiteral("not shown");
+    onPreview([&](TDetectImport* d) {
+        statusAtPreview = dlg.StatusBar1->text();  // the reading is over; the summary follows
+        d->accept();
+    });
+    QTest::mouseClick(dlg.BtnDetect, Qt::LeftButton);
+    ASSERT_EQ(msgs.texts().size(), 1u);
+    EXPECT_TRUE(msgs.texts()[0].startsWith(QStringLiteral("1 Names Added"))) << msgs.texts()[0].toStdString();
+    EXPECT_EQ(statusAtPreview, QString());
+    EXPECT_EQ(dlg.Edit13->text(), layoutFile);
+
+    // The layout's own Import then reads the layout's file, not the detected one.
+    const QStringList before = lastNames();
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_EQ(lastNames(), before);
+    CloseTable(ImportTable);
+    ASSERT_TRUE(OpenImportLayout().ok());
+    LoadImportLayout();
+    EXPECT_EQ(ImportRec.ImpFile.trimmed(), layoutFile);
     CloseTable(ImportTable);
 }
 

@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <string>
 #include <vector>
 
+#include "AdminImport.h"
 #include "TestData.h"
 #include "data/Globals.h"
 #include "data/dbFiles.h"
@@ -177,10 +179,10 @@ TEST_F(ImportRunTest, BadInputImportsEveryGoodLineAndChangesNothingExisting) {
     bad += QByteArray(10 * 1024 * 1024, 'z') + ",Huge\n";  // a 10 MB field, then a good name
     bad += QByteArray(50000, ',') + "\n";
     bad += QByteArray(50001, '"') + "\n";
-    bad += QByteArray("Nu\0l,Bytes\n", 11);
-    QByteArray binary;
+    bad += "Control\x01,By\x02tes\n";
+    QByteArray binary;  // control characters and high bytes, but no NUL (that is no text file)
     for (int i = 0; i < 4096; ++i) binary += char((i * 37 + 11) & 0xFF);
-    bad += binary.replace('\x1a', 'x') + "\n";
+    bad += binary.replace('\x1a', 'x').replace('\0', 'y') + "\n";
     bad += "Bob,Ray\n";
     const QString f = write("bad.csv", bad);
 
@@ -197,7 +199,7 @@ TEST_F(ImportRunTest, BadInputImportsEveryGoodLineAndChangesNothingExisting) {
     for (size_t i = before.size(); i < after.size(); ++i) lasts << after[i].Last.trimmed();
     EXPECT_TRUE(lasts.contains(QStringLiteral("Lee")));
     EXPECT_TRUE(lasts.contains(QStringLiteral("Huge")));
-    EXPECT_TRUE(lasts.contains(QStringLiteral("Bytes")));
+    EXPECT_TRUE(lasts.contains(QString::fromLatin1("By\x02tes")));
     EXPECT_TRUE(lasts.contains(QStringLiteral("Ray")));
     EXPECT_EQ(lasts.size(), out.namesAdded);
 }
@@ -235,4 +237,41 @@ TEST_F(ImportRunTest, FailedWriteStopsWithMessageAndKeepsEarlierRows) {
     EXPECT_GT(faulty.failures(), 0);
     // The book is still readable, holding at most what was counted.
     EXPECT_LE(rows().size(), size_t(out.namesAdded));
+}
+
+TEST_F(ImportRunTest, BinaryAndUtf16FilesWereTakenAsText) {
+    const auto utf16 = [](QStringEncoder::Encoding e, const char* text) {
+        QStringEncoder enc(e, QStringEncoder::Flag::WriteBom);
+        return QByteArray(enc(QString::fromUtf8(text)));
+    };
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i) binary += char((i * 37 + 11) & 0xFF);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QStringList added;  // "First Last" of the rows added; none and refused when empty
+    } cases[] = {
+        {"binary", binary, {}},
+        {"one NUL among good lines", QByteArray("Ann,Lee\nNu\0l,Bytes\nBob,Ray\n", 27), {}},
+        {"UTF-16 LE", utf16(QStringEncoder::Utf16LE, "First,Last\r\nJ\xC3\xBCrgen,M\xC3\xBCller\r\n"),
+         {"First Last", "J\xC3\xBCrgen M\xC3\xBCller"}},
+        {"UTF-16 BE, end mark", utf16(QStringEncoder::Utf16BE, "Zo\xC3\xAB,Lee\n\x1a" "Not,Read\n"),
+         {"Zo\xC3\xAB Lee"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = rows().size();
+        const ImportOutcome out = run(write("c.txt", c.bytes));
+        QStringList added;
+        const auto after = rows();
+        for (size_t i = before; i < after.size(); ++i)
+            added << after[i].First.trimmed() + QLatin1Char(' ') + after[i].Last.trimmed();
+        EXPECT_EQ(added, c.added);
+        if (c.added.isEmpty()) {
+            EXPECT_FALSE(out.bookOpened);
+            EXPECT_TRUE(out.error.contains(QStringLiteral("not a text file"))) << out.error.toStdString();
+        }
+    }
+    // The admin command says so and fails.
+    EXPECT_EQ(AdminImport({data.path(), write("b.bin", binary)}), 1);
 }

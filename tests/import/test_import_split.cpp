@@ -159,7 +159,9 @@ TEST(ImportEncodingTest, Utf8WithOrWithoutMarkElseWindows1252) {
     auto detect = [](const std::string& bytes, bool* bom) {
         size_t at = 0;
         ImportEncoding e = ImportEncoding::Utf8;
-        EXPECT_TRUE(DetectImportEncoding(memorySource(bytes, &at), &e, bom));
+        TextScan scan;
+        EXPECT_TRUE(DetectImportEncoding(memorySource(bytes, &at), &e, &scan));
+        *bom = scan.mark == TextMark::Utf8;
         return e;
     };
     bool bom = false;

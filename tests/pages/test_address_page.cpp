@@ -242,6 +242,23 @@ TEST_F(AddressPageTest, ZeroDateIsStoredBlankAndBlankDateShowsAsZeroDate) {
     EXPECT_FALSE(page.EditorChanged);
 }
 
+TEST_F(AddressPageTest, BirthdayOfUnknownYearShowedTheStandInYear) {
+    std::vector<std::string> row(27);
+    row[0] = "Holly";
+    row[1] = "Noel";
+    row[12] = "19041225";  // a birthday imported without its year
+    AppendAddressRows(data_.dir(), {row});
+    AddressPage& page = showPage();
+    EXPECT_FALSE(picker(1)->text().contains("1904")) << picker(1)->text().toStdString();
+    EXPECT_TRUE(picker(1)->text().contains("25")) << picker(1)->text().toStdString();
+    enter(picker(1));  // in the box the whole date is there to edit
+    EXPECT_TRUE(picker(1)->text().contains("1904")) << picker(1)->text().toStdString();
+    leave();
+    EXPECT_FALSE(picker(1)->text().contains("1904"));
+    EXPECT_FALSE(page.EditorChanged);
+    EXPECT_EQ(book()[0].birthdate, "19041225");
+}
+
 TEST_F(AddressPageTest, SeekFindsFirstNameAtOrAfterThePrefix) {
     addNames({{"Taylor", "Tom"}, {"Smythe", "Ann"}, {"Brown", "Bob"}, {"Smith", "John"}});
     AddressPage& page = showPage();
