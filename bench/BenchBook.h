@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "AddressGen.h"
-#include "data/Schema.h"
-#include "xbase/library.h"
+#include "core/data/Schema.h"
+#include "xbase/Library.h"
 
 // Makes the data set in dir with `rows` names of the seed-1 book, unless it is there already.
 inline void MakeGeneratedBook(const std::string& dir, uint32_t rows) {

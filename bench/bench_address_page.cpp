@@ -18,16 +18,16 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/Fatal.h"
+#include "gui/common/Fatal.h"
 #include "AddressGen.h"
 #include "BenchBook.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "pages/AddressPage.h"
-#include "app/Main.h"
-#include "data/DbUtil.h"
-#include "xbase/library.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "gui/addressbook/AddressPage.h"
+#include "gui/shell/Quenlow.h"
+#include "core/data/DataFiles.h"
+#include "xbase/Library.h"
 
 namespace fs = std::filesystem;
 

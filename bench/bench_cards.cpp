@@ -22,15 +22,15 @@
 
 #include "AddressGen.h"
 #include "BenchBook.h"
-#include "app/Fatal.h"
-#include "data/CardLog.h"
-#include "data/Globals.h"
-#include "data/dbFiles.h"
-#include "pages/AddressPage.h"
-#include "reminders/ReminderGen.h"
-#include "xbase/dbf.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "gui/common/Fatal.h"
+#include "core/data/CardLog.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/addressbook/AddressPage.h"
+#include "core/reminders/ReminderGen.h"
+#include "xbase/Dbf.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace fs = std::filesystem;
 

@@ -13,11 +13,11 @@
 #include <string>
 
 #include "BenchBook.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "import/ContactExport.h"
-#include "import/ContactFormats.h"
-#include "xbase/library.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/import/ContactExport.h"
+#include "core/import/ContactFormats.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 
 #include "AddressGen.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "import/ImportRun.h"
-#include "xbase/library.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/import/ImportRun.h"
+#include "xbase/Library.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "data/Schema.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Schema.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "labels/LabelGen.h"
-#include "labels/LabelPreview.h"
-#include "print/RecordingPrinter.h"
+#include "core/labels/LabelGen.h"
+#include "core/labels/PageCapture.h"
+#include "RecordingPrinter.h"
 
 namespace {
 

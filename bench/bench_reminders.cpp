@@ -14,13 +14,13 @@
 
 #include "AddressGen.h"
 #include "BenchBook.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "reminders/ReReportU.h"
-#include "reminders/ReminderGen.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "gui/reminders/REReport.h"
+#include "core/reminders/ReminderGen.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace fs = std::filesystem;
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "AddressGen.h"
-#include "xbase/library.h"
+#include "xbase/Library.h"
 
 namespace fs = std::filesystem;
 using namespace xbase;

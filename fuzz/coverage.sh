@@ -7,7 +7,7 @@
 # figures of older builds).
 # Runs each target once over its corpus (-runs=0 -print_coverage=1), keeps the listing in
 # build-fuzz/coverage/<target>.txt and prints, per target and for all of them together, the
-# functions reached out of those linked in, in src/xbase, src/import and src/data. With
+# functions reached out of those linked in, in src/xbase, src/core/import and src/core/data. With
 # SHOW=uncovered it also lists the functions of those folders that no corpus reaches.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -26,7 +26,7 @@ done
 python3 - "$out" "${targets[@]}" <<'PY'
 import re, sys, os
 out, targets = sys.argv[1], sys.argv[2:]
-folders = ["src/xbase", "src/import", "src/data"]
+folders = ["src/xbase", "src/core/import", "src/core/data"]
 line = re.compile(r"^(COVERED|UNCOVERED)_FUNC: hits: (\d+) edges: \d+/\d+ (.*) (\S+):(\d+)$")
 union_all, union_cov = {}, set()
 print(f"{'target':18}" + "".join(f"{f:>18}" for f in folders))
@@ -37,6 +37,8 @@ for t in targets:
         if not m:
             continue
         kind, hits, name, path, ln = m.groups()
+        # headers come through the layers' include roots (<build>/layer-include/<layer>/)
+        path = re.sub(r"/layer-include/[^/]+/", "/src/", path)
         folder = next((f for f in folders if "/" + f + "/" in path), None)
         if folder is None:
             continue
@@ -59,9 +61,9 @@ for f in folders:
     cells.append(f"{c}/{n}" + (f" ({100*c//n}%)" if n else ""))
 print(f"{'all together':18}" + "".join(f"{c:>18}" for c in cells))
 # The goals named per file: the import run, and the data routines' open, load and store.
-for label, want in [("src/import/ImportRun.cpp", lambda k: k[1] in ("ImportRun.cpp", "ImportRun.h")),
-                    ("open/load/store (dbFiles.cpp)",
-                     lambda k: k[1] == "dbFiles.cpp" and re.match(r"(Open|Load|Store|Close|Flush)[A-Za-z]*\(", k[0]))]:
+for label, want in [("src/core/import/ImportRun.cpp", lambda k: k[1] in ("ImportRun.cpp", "ImportRun.h")),
+                    ("open/load/store (Records.cpp)",
+                     lambda k: k[1] == "Records.cpp" and re.match(r"(Open|Load|Store|Close|Flush)[A-Za-z]*\(", k[0]))]:
     keys = [k for k in union_all if want(k)]
     print(f"{label}: {sum(1 for k in keys if k in union_cov)}/{len(keys)} reached")
 if os.environ.get("SHOW") == "uncovered":

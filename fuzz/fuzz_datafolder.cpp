@@ -39,16 +39,16 @@
 #include <string>
 #include <vector>
 
-#include "data/CardLog.h"
-#include "data/DbUtil.h"
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "pages/AddressBookEditor.h"
-#include "xbase/check.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/CardLog.h"
+#include "core/data/DataFiles.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "core/addressbook/AddressBookEditor.h"
+#include "xbase/Check.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "import/ImportRun.h"
+#include "core/import/ImportRun.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte picks the reader's buffer size and how many fields are kept.

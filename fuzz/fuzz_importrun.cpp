@@ -20,15 +20,15 @@
 #include <string>
 #include <vector>
 
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "import/ImportRun.h"
-#include "xbase/check.h"
-#include "xbase/cp1252.h"
-#include "xbase/fileio.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "core/import/ImportRun.h"
+#include "xbase/Check.h"
+#include "xbase/Cp1252.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

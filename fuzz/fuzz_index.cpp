@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "xbase/ntx.h"
+#include "xbase/Ntx.h"
 
 namespace {
 

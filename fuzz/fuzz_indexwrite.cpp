@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "xbase/ntx.h"
+#include "xbase/Ntx.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "xbase/check.h"
-#include "xbase/library.h"
+#include "xbase/Check.h"
+#include "xbase/Library.h"
 
 namespace {
 

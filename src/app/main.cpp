@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/Forms.h"
-#include "app/Main.h"
+#include "gui/common/Forms.h"
+#include "gui/shell/Quenlow.h"
 #include "version.h"
 
 int main(int argc, char** argv) {

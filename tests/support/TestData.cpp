@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "../../bench/AddressGen.h"  // the rows of bench/gen_addresses.py
-#include "data/Globals.h"
-#include "data/Schema.h"
-#include "data/dbFiles.h"
-#include "xbase/library.h"
-#include "xbase/table.h"
+#include "core/data/Globals.h"
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
 
 namespace {
 

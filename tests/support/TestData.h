@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Fatal.h"
-#include "app/Messages.h"
-#include "data/RunContext.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Messages.h"
+#include "core/run/RunContext.h"
 
 // Lets GoogleTest print QStrings readably in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

@@ -1,7 +1,7 @@
 #pragma once
 // Label stocks the printing tests share.
 
-#include "data/Globals.h"
+#include "core/data/Globals.h"
 
 // The US Letter 30-per-sheet stock: margins 36 top and bottom, 13.5 left and right, labels
 // 189 x 72 points, 9 points between columns, none between rows, 3 across.

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
-#include "data/CardLog.h"
-#include "data/Printers.h"
-#include "labels/SheetMemory.h"
-#include "xbase/library.h"
+#include "core/data/CardLog.h"
+#include "core/print/Printers.h"
+#include "core/labels/SheetMemory.h"
+#include "xbase/Library.h"
 
 namespace {
 

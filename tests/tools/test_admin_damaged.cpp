@@ -11,7 +11,7 @@
 #include <map>
 
 #include "TestData.h"
-#include "data/DataLock.h"
+#include "core/data/DataLock.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "TestData.h"
-#include "labels/SheetMemory.h"
-#include "labels/StockCatalogue.h"
-#include "xbase/library.h"
+#include "core/labels/SheetMemory.h"
+#include "core/labels/StockCatalogue.h"
+#include "xbase/Library.h"
 
 namespace {
 

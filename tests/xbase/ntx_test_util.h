@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "xbase/le.h"
-#include "xbase/ntx.h"
+#include "xbase/LittleEndian.h"
+#include "xbase/Ntx.h"
 
 namespace xbase::ntxtest {
 

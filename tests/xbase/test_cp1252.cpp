@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "xbase/cp1252.h"
+#include "xbase/Cp1252.h"
 
 using namespace xbase;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "xbase/dbf.h"
-#include "xbase/fileio.h"
+#include "xbase/Dbf.h"
+#include "xbase/FileSystem.h"
 
 using namespace xbase;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "xbase/expr.h"
+#include "xbase/KeyExpr.h"
 
 using namespace xbase;
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "xbase/fileio.h"
+#include "xbase/FileSystem.h"
 
 using namespace xbase;
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "xbase/cp1252.h"
-#include "xbase/dbf.h"
-#include "xbase/fileio.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Dbf.h"
+#include "xbase/FileSystem.h"
 
 using namespace xbase;
 

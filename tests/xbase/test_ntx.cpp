@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "xbase/le.h"
-#include "xbase/ntx.h"
-#include "xbase/ntx_format.h"
+#include "xbase/LittleEndian.h"
+#include "xbase/Ntx.h"
+#include "xbase/NtxFormat.h"
 #include "ntx_test_util.h"
 
 namespace xbase {

@@ -8,8 +8,8 @@
 #include <functional>
 #include <random>
 
-#include "xbase/le.h"
-#include "xbase/ntx.h"
+#include "xbase/LittleEndian.h"
+#include "xbase/Ntx.h"
 #include "ntx_test_util.h"
 
 namespace xbase {

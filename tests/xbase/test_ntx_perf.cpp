@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "xbase/ntx.h"
+#include "xbase/Ntx.h"
 #include "ntx_test_util.h"
 
 namespace xbase {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "ntx_test_util.h"
-#include "xbase/library.h"
-#include "xbase/ntx.h"
+#include "xbase/Library.h"
+#include "xbase/Ntx.h"
 
 namespace {
 

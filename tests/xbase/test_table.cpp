@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "xbase/check.h"
-#include "xbase/library.h"
+#include "xbase/Check.h"
+#include "xbase/Library.h"
 
 namespace fs = std::filesystem;
 using namespace xbase;

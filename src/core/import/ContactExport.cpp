@@ -1,0 +1,182 @@
+#include "core/import/ContactExport.h"
+
+#include <QSaveFile>
+#include <QStringList>
+
+#include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
+
+namespace {
+
+QString vEscape(const QString& s) {
+    QString out;
+    for (QChar c : s) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) out += QLatin1Char('\\');
+        if (c == QLatin1Char('\n')) {
+            out += QStringLiteral("\\n");
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// Lines longer than 75 bytes are folded: CRLF and one blank, never inside a UTF-8 sequence.
+void putLine(QByteArray& out, const QString& line) {
+    const QByteArray b = line.toUtf8();
+    qsizetype start = 0, limit = 75;
+    while (b.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && (static_cast<unsigned char>(b[cut]) & 0xC0) == 0x80) --cut;
+        out += b.mid(start, cut - start);
+        out += "\r\n ";
+        start = cut;
+        limit = 74;  // the blank counts
+    }
+    out += b.mid(start);
+    out += "\r\n";
+}
+
+// A date as ISO 8601 writes it; one whose year is not known as month and day alone ("--12-25").
+QString isoDate(const QDate& d) {
+    if (!d.isValid() || d <= ZeroDate) return QString();
+    return d.toString(YearUnknown(d) ? QStringLiteral("--MM-dd") : QStringLiteral("yyyy-MM-dd"));
+}
+
+QString flagWords(const TAddressRecord& r) {
+    const std::pair<const char*, bool> flags[] = {
+        {"Birthday", r.Birthday},   {"Anniversary", r.Annav},    {"Valentine", r.Valentine},
+        {"Mother", r.Mother},       {"Father", r.Father},        {"Easter", r.Secretary},
+        {"Halloween", r.Halloween}, {"Thanksgiving", r.ThanksGiv}, {"Christmas", r.Christmas},
+        {"Other1", r.Other1},       {"Other2", r.Other2}};
+    QStringList on;
+    for (const auto& [name, set] : flags)
+        if (set) on << QLatin1String(name);
+    return on.join(QLatin1Char(' '));
+}
+
+QByteArray csvField(const QString& s) {
+    QByteArray b = s.toUtf8();
+    if (b.contains(',') || b.contains('"') || b.contains('\r') || b.contains('\n') ||
+        (!b.isEmpty() && (b.front() == ' ' || b.back() == ' '))) {
+        b.replace("\"", "\"\"");
+        b = '"' + b + '"';
+    }
+    return b;
+}
+
+}  // namespace
+
+QByteArray VCardOf(const TAddressRecord& rec) {
+    const QString first = rec.First.trimmed(), last = rec.Last.trimmed();
+    QByteArray out;
+    putLine(out, QStringLiteral("BEGIN:VCARD"));
+    putLine(out, QStringLiteral("VERSION:4.0"));
+    putLine(out, QStringLiteral("FN:") + vEscape((first + QLatin1Char(' ') + last).trimmed()));
+    putLine(out, QStringLiteral("N:") + vEscape(last) + QLatin1Char(';') + vEscape(first) + QStringLiteral(";;;"));
+    const QString adr[] = {rec.Street2.trimmed(), rec.Street.trimmed(), rec.City.trimmed(),
+                           rec.State.trimmed(),   rec.Zip.trimmed(),    rec.Country.trimmed()};
+    bool anyAdr = false;
+    for (const QString& a : adr) anyAdr = anyAdr || !a.isEmpty();
+    if (anyAdr) {
+        QString line = QStringLiteral("ADR;TYPE=home:");
+        for (const QString& a : adr) line += QLatin1Char(';') + vEscape(a);
+        putLine(out, line);
+    }
+    const auto put = [&out](const char* head, const QString& v) {
+        if (!v.trimmed().isEmpty()) putLine(out, QLatin1String(head) + vEscape(v.trimmed()));
+    };
+    put("EMAIL:", rec.email);
+    put("TEL;TYPE=\"home,voice\":", rec.phone);
+    put("TEL;TYPE=fax:", rec.fax);
+    put("TEL;TYPE=cell:", rec.mobile);
+    const auto putDate = [&out](const char* head, const QDate& d) {
+        if (d.isValid() && d > ZeroDate)
+            putLine(out, QLatin1String(head) + d.toString(YearUnknown(d) ? QStringLiteral("--MMdd") : QStringLiteral("yyyyMMdd")));
+    };
+    putDate("BDAY:", rec.Birthdate);
+    putDate("ANNIVERSARY:", rec.Annavdate);
+    putDate("X-MERROWBY-OTHER1:", rec.Other1Date);
+    putDate("X-MERROWBY-OTHER2:", rec.Other2Date);
+    putLine(out, QStringLiteral("X-MERROWBY-OCCASIONS:") + flagWords(rec));
+    putLine(out, QStringLiteral("END:VCARD"));
+    return out;
+}
+
+QByteArray CsvHeaderLine() {
+    return "First Name,Last Name,Street,Street 2,City,State,Zip,Country,E-mail,Phone,Fax,Mobile,"
+           "Birthday,Anniversary,Other 1,Other 2,Occasions\r\n";
+}
+
+QByteArray CsvLineOf(const TAddressRecord& r) {
+    const QString cells[] = {r.First.trimmed(), r.Last.trimmed(), r.Street.trimmed(), r.Street2.trimmed(),
+                             r.City.trimmed(), r.State.trimmed(), r.Zip.trimmed(), r.Country.trimmed(),
+                             r.email.trimmed(), r.phone.trimmed(), r.fax.trimmed(), r.mobile.trimmed(),
+                             isoDate(r.Birthdate), isoDate(r.Annavdate), isoDate(r.Other1Date),
+                             isoDate(r.Other2Date), flagWords(r)};
+    QByteArray out;
+    for (const QString& c : cells) {
+        if (&c != cells) out += ',';
+        out += csvField(c);
+    }
+    out += "\r\n";
+    return out;
+}
+
+ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) {
+    ExportOutcome out;
+    if (options.occasion < 0 || options.occasion > OccasionDated) {
+        out.error = QStringLiteral("Occasion %1 cannot be exported (1 to 8, or 0 for the whole book).")
+                        .arg(options.occasion);
+        return out;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        out.error = QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString();
+        return out;
+    }
+    const DataStatus opened = OpenAddrBook();
+    if (!opened) {
+        out.error = QStringLiteral("Unable to open file ") + opened.file + QStringLiteral("\r\n") + opened.detail;
+        return out;  // the save file is dropped unwritten
+    }
+    out.bookOpened = true;
+    QByteArray buf;
+    bool wrote = true;
+    // A header line starting with a BOM: spreadsheet programs then read the file as UTF-8.
+    if (options.format == ExportFormat::Csv) buf = "\xEF\xBB\xBF" + CsvHeaderLine();
+    int seen = 0;
+    int rc = AddrBookTable->top();
+    for (; rc == xbase::kOk && wrote; rc = AddrBookTable->skip()) {
+        if (options.progress && ++seen % 500 == 0 && !options.progress(seen)) {
+            out.cancelled = true;
+            break;
+        }
+        if (AddrBookTable->deleted()) continue;
+        LoadAddrRec();
+        const TAddressRecord& r = AddressRec;
+        if (options.occasion != 0 && LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0)
+            continue;
+        buf += options.format == ExportFormat::VCard ? VCardOf(r) : CsvLineOf(r);
+        ++out.written;
+        if (buf.size() >= (1 << 16)) {
+            wrote = file.write(buf) == buf.size();
+            buf.clear();
+        }
+    }
+    if (rc == xbase::kError)
+        out.error = QStringLiteral("Unable to read the address book.\r\n") +
+                    QString::fromStdString(LibHandle->lastError().toString());
+    const DataStatus closed = CloseTable(AddrBookTable);
+    LibHandle->errorCode();
+    if (out.error.isEmpty() && !closed) out.error = QStringLiteral("Unable to close the address book.\r\n") + closed.detail;
+    if (out.cancelled || !out.error.isEmpty()) return out;  // the save file is dropped
+    if (wrote && !buf.isEmpty()) wrote = file.write(buf) == buf.size();
+    if (!wrote || !file.commit()) {
+        out.error = QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString();
+        out.written = 0;
+    }
+    return out;
+}

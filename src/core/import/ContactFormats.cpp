@@ -1,0 +1,300 @@
+#include "core/import/ContactFormats.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "core/data/Schema.h"
+#include "core/data/Records.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
+
+// --- fitting into the table -------------------------------------------------------------------
+
+namespace {
+
+// US states and territories and Canadian provinces and territories written out, by their codes.
+const char* const kRegionCodes[][2] = {
+    {"ALABAMA", "AL"}, {"ALASKA", "AK"}, {"ARIZONA", "AZ"}, {"ARKANSAS", "AR"}, {"CALIFORNIA", "CA"},
+    {"COLORADO", "CO"}, {"CONNECTICUT", "CT"}, {"DELAWARE", "DE"}, {"DISTRICT OF COLUMBIA", "DC"},
+    {"FLORIDA", "FL"}, {"GEORGIA", "GA"}, {"HAWAII", "HI"}, {"IDAHO", "ID"}, {"ILLINOIS", "IL"},
+    {"INDIANA", "IN"}, {"IOWA", "IA"}, {"KANSAS", "KS"}, {"KENTUCKY", "KY"}, {"LOUISIANA", "LA"},
+    {"MAINE", "ME"}, {"MARYLAND", "MD"}, {"MASSACHUSETTS", "MA"}, {"MICHIGAN", "MI"},
+    {"MINNESOTA", "MN"}, {"MISSISSIPPI", "MS"}, {"MISSOURI", "MO"}, {"MONTANA", "MT"},
+    {"NEBRASKA", "NE"}, {"NEVADA", "NV"}, {"NEW HAMPSHIRE", "NH"}, {"NEW JERSEY", "NJ"},
+    {"NEW MEXICO", "NM"}, {"NEW YORK", "NY"}, {"NORTH CAROLINA", "NC"}, {"NORTH DAKOTA", "ND"},
+    {"OHIO", "OH"}, {"OKLAHOMA", "OK"}, {"OREGON", "OR"}, {"PENNSYLVANIA", "PA"},
+    {"RHODE ISLAND", "RI"}, {"SOUTH CAROLINA", "SC"}, {"SOUTH DAKOTA", "SD"}, {"TENNESSEE", "TN"},
+    {"TEXAS", "TX"}, {"UTAH", "UT"}, {"VERMONT", "VT"}, {"VIRGINIA", "VA"}, {"WASHINGTON", "WA"},
+    {"WEST VIRGINIA", "WV"}, {"WISCONSIN", "WI"}, {"WYOMING", "WY"}, {"PUERTO RICO", "PR"},
+    {"GUAM", "GU"}, {"AMERICAN SAMOA", "AS"}, {"NORTHERN MARIANA ISLANDS", "MP"},
+    {"U.S. VIRGIN ISLANDS", "VI"}, {"VIRGIN ISLANDS", "VI"},
+    {"ALBERTA", "AB"}, {"BRITISH COLUMBIA", "BC"}, {"MANITOBA", "MB"}, {"NEW BRUNSWICK", "NB"},
+    {"NEWFOUNDLAND AND LABRADOR", "NL"}, {"NEWFOUNDLAND", "NL"}, {"NOVA SCOTIA", "NS"},
+    {"NORTHWEST TERRITORIES", "NT"}, {"NUNAVUT", "NU"}, {"ONTARIO", "ON"},
+    {"PRINCE EDWARD ISLAND", "PE"}, {"QUEBEC", "QC"}, {"QU\xC3\x89" "BEC", "QC"}, {"SASKATCHEWAN", "SK"},
+    {"YUKON", "YT"},
+};
+
+// The State column's text for a region given in full: as it is when it fits the column
+// (dots and blanks of "N.Y." dropped), the code of a region written out, else empty.
+QString fittedRegion(const QString& region, size_t width, bool* leftOut) {
+    *leftOut = false;
+    if (region.isEmpty() || xbase::cp1252::fromUtf8(region.toStdString()).size() <= width) return region;
+    QString letters = region;
+    letters.remove(QLatin1Char('.')).remove(QLatin1Char(' '));
+    if (!letters.isEmpty() && xbase::cp1252::fromUtf8(letters.toStdString()).size() <= width) return letters;
+    const QString upper = region.simplified().toUpper();
+    for (const auto& [name, code] : kRegionCodes)
+        if (upper == QString::fromUtf8(name)) return QString::fromLatin1(code);
+    *leftOut = true;
+    return QString();
+}
+
+}  // namespace
+
+int FitToAddrBook(TAddressRecord& rec, bool* regionLeftOut) {
+    static const std::map<QString, int> widths = [] {
+        std::map<QString, int> w;
+        for (const xbase::FieldSpec& f : DataTables().front().fields)
+            if (f.type == 'C') w[QString::fromStdString(f.name)] = f.length;
+        return w;
+    }();
+    int replaced = 0;
+    const std::pair<const char*, QString*> fields[] = {
+        {"First", &rec.First}, {"Last", &rec.Last},   {"Street", &rec.Street},   {"Street2", &rec.Street2},
+        {"City", &rec.City},   {"State", &rec.State}, {"Zip", &rec.Zip},         {"Country", &rec.Country},
+        {"email", &rec.email}, {"phone", &rec.phone}, {"fax", &rec.fax},         {"mobile", &rec.mobile}};
+    bool leftOut = false;
+    if (const auto w = widths.find(QStringLiteral("State")); w != widths.end())
+        rec.State = fittedRegion(rec.State.trimmed(), size_t(w->second), &leftOut);
+    if (regionLeftOut) *regionLeftOut = leftOut;
+    for (const auto& [name, text] : fields) {
+        const std::string utf8 = text->toStdString();
+        std::string bytes = xbase::cp1252::fromUtf8(utf8);
+        const auto before = std::count(utf8.begin(), utf8.end(), '?');
+        replaced += int(std::count(bytes.begin(), bytes.end(), '?') - before);
+        const auto w = widths.find(QLatin1String(name));
+        if (w != widths.end() && bytes.size() > size_t(w->second)) bytes.resize(size_t(w->second));
+        *text = QString::fromStdString(xbase::cp1252::toUtf8(bytes)).trimmed();
+    }
+    return replaced;
+}
+
+bool HasUsableLastName(const TAddressRecord& rec) {
+    int n = 0;
+    for (QChar c : rec.Last.trimmed())
+        if (!c.isLowSurrogate()) ++n;
+    return n >= 2;
+}
+
+std::string DuplicateKey(const TAddressRecord& rec) {
+    std::string key;
+    for (const QString* t : {&rec.Last, &rec.First, &rec.Street}) {
+        key += xbase::cp1252::fromUtf8(t->trimmed().toStdString());
+        key += '\x1F';
+    }
+    xbase::cp1252::upperInPlace(key);
+    return key;
+}
+
+// --- the run ----------------------------------------------------------------------------------
+
+namespace {
+
+// A set of 64-bit hashes of duplicate keys: eight bytes a slot, at most half of them used.
+// Two different names sharing a hash are as good as impossible (about one chance in thirty
+// million for a million names).
+class KeySet {
+public:
+    static uint64_t hash(const std::string& key) {
+        uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a, then the SplitMix64 finaliser
+        for (unsigned char c : key) h = (h ^ c) * 0x100000001b3ull;
+        h ^= h >> 30;
+        h *= 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 27;
+        h *= 0x94d049bb133111ebull;
+        h ^= h >> 31;
+        return h ? h : 1;  // 0 marks an empty slot
+    }
+    bool contains(uint64_t h) const {
+        if (slots_.empty()) return false;
+        for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            if (slots_[i] == h) return true;
+            if (slots_[i] == 0) return false;
+        }
+    }
+    void insert(uint64_t h) {
+        if ((used_ + 1) * 2 > slots_.size()) grow();
+        size_t i = h & (slots_.size() - 1);
+        while (slots_[i] != 0) {
+            if (slots_[i] == h) return;
+            i = (i + 1) & (slots_.size() - 1);
+        }
+        slots_[i] = h;
+        ++used_;
+    }
+
+private:
+    void grow() {
+        std::vector<uint64_t> old = std::move(slots_);
+        slots_.assign(std::max<size_t>(1024, old.size() * 2), 0);
+        used_ = 0;
+        for (uint64_t h : old)
+            if (h) insert(h);
+    }
+    std::vector<uint64_t> slots_;
+    size_t used_ = 0;
+};
+
+// The duplicate keys of the rows of the open AddrBook; `error` says why the scan stopped short.
+void BookKeys(KeySet& known, QString& error) {
+    int rc = AddrBookTable->top();
+    for (; rc == xbase::kOk; rc = AddrBookTable->skip()) {
+        if (AddrBookTable->deleted()) continue;
+        LoadAddrRec();
+        known.insert(KeySet::hash(DuplicateKey(AddressRec)));
+    }
+    if (rc == xbase::kError)
+        error = QStringLiteral("Unable to read the address book.\r\n") +
+                QString::fromStdString(LibHandle->lastError().toString());
+}
+
+}  // namespace
+
+ContactPreview PreviewContactsFile(const QString& path, int keep,
+                                   const std::function<bool(qint64 done, qint64 total)>& reading) {
+    ContactPreview preview;
+    KeySet known;
+    bool bookRead = false;
+    if (OpenAddrBook()) {
+        QString error;
+        BookKeys(known, error);
+        const DataStatus closed = CloseTable(AddrBookTable);
+        bookRead = error.isEmpty() && closed;
+    }
+    LibHandle->errorCode();
+    int duplicates = 0;
+    ContactReadOptions options;
+    options.keep = keep;
+    options.reading = reading;
+    options.each = [&known, &duplicates](const TAddressRecord& found) {
+        TAddressRecord rec = found;
+        FitToAddrBook(rec);
+        if (!HasUsableLastName(rec)) return true;
+        const uint64_t key = KeySet::hash(DuplicateKey(rec));
+        if (known.contains(key))
+            ++duplicates;
+        else
+            known.insert(key);
+        return true;
+    };
+    preview.parsed = ReadContactsFile(path, options);
+    preview.duplicates = bookRead ? duplicates : -1;
+    return preview;
+}
+
+DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImportOptions& options) {
+    DetectedImportOutcome out;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return out;
+    out.fileFound = true;
+    // Read through once first: a file that cannot be understood (a card cut short at its end)
+    // adds nothing, and the count gives the progress its total.
+    ContactReadOptions check;
+    check.keep = 0;
+    check.countOnly = true;
+    check.reading = options.reading;
+    const ContactParse parsed = ReadContactsFile(path, check);
+    out.format = parsed.format;
+    out.encoding = parsed.encoding;
+    if (parsed.stopped) {
+        out.cancelled = true;
+        return out;
+    }
+    if (!parsed.error.isEmpty()) {
+        out.error = parsed.error;
+        return out;
+    }
+
+    const DataStatus opened = OpenAddrBook();
+    if (!opened) {
+        out.error = QStringLiteral("Unable to open file ") + opened.file + QStringLiteral("\r\n") + opened.detail;
+        return out;
+    }
+    out.bookOpened = true;
+    KeySet known;
+    BookKeys(known, out.error);
+
+    const int total = parsed.count;
+    int i = 0;
+    ContactReadOptions store;
+    store.keep = 0;
+    store.each = [&](const TAddressRecord& found) -> bool {
+        if (!out.error.isEmpty()) return false;
+        if (options.progress && !options.progress(i, total)) {
+            out.cancelled = true;
+            return false;
+        }
+        ++i;
+        TAddressRecord rec = found;
+        bool regionLeftOut = false;
+        const int replaced = FitToAddrBook(rec, &regionLeftOut);
+        if (!HasUsableLastName(rec)) {
+            ++out.withoutLastName;
+            return true;
+        }
+        const uint64_t key = KeySet::hash(DuplicateKey(rec));
+        if (known.contains(key)) {
+            if (out.duplicateNames.size() < 20)
+                out.duplicateNames << (rec.First + QLatin1Char(' ') + rec.Last).trimmed();
+            if (options.duplicates == DuplicatePolicy::Skip) {
+                ++out.duplicatesSkipped;
+                return true;
+            }
+            ++out.duplicatesAdded;
+        }
+        if (AddrBookTable->appendBlank() != 0) {
+            out.error = QStringLiteral("Unable to add ") + rec.First + QLatin1Char(' ') + rec.Last +
+                        QStringLiteral(" to the address book.\r\n") +
+                        QString::fromStdString(LibHandle->lastError().toString());
+            return false;
+        }
+        AddressRec = rec;
+        StoreAddrRec();
+        known.insert(key);
+        out.replacedCharacters += replaced;
+        out.regionsLeftOut += regionLeftOut ? 1 : 0;
+        ++out.added;
+        return true;
+    };
+    if (out.error.isEmpty()) {
+        const ContactParse stored = ReadContactsFile(path, store);
+        if (out.error.isEmpty() && !stored.stopped && !stored.error.isEmpty()) out.error = stored.error;
+    }
+    if (options.progress && !out.cancelled && out.error.isEmpty()) (void)options.progress(total, total);
+
+    const DataStatus closed = CloseTable(AddrBookTable);
+    if (!closed && out.error.isEmpty())
+        out.error = QStringLiteral("Unable to write the address book.\r\n") + closed.detail;
+    LibHandle->errorCode();  // reported above; later calls start clean
+    return out;
+}
+
+QString DetectedImportSummary(const DetectedImportOutcome& out) {
+    QStringList parts;
+    parts << QString::number(out.added) + QStringLiteral(" Names Added");
+    if (out.duplicatesSkipped) parts << QStringLiteral("%1 duplicates skipped").arg(out.duplicatesSkipped);
+    if (out.duplicatesAdded) parts << QStringLiteral("%1 duplicates added").arg(out.duplicatesAdded);
+    if (out.withoutLastName) parts << QStringLiteral("%1 skipped without a last name").arg(out.withoutLastName);
+    if (out.replacedCharacters)
+        parts << QStringLiteral("%1 characters stored as '?'").arg(out.replacedCharacters);
+    if (out.regionsLeftOut)
+        parts << (out.regionsLeftOut == 1 ? QStringLiteral("1 region")
+                                          : QStringLiteral("%1 regions").arg(out.regionsLeftOut)) +
+                     QStringLiteral(" left out (too long for the State column)");
+    QString s = parts.join(QStringLiteral(", "));
+    if (out.cancelled) s += QStringLiteral(" (cancelled; the names added so far stay)");
+    return s;
+}

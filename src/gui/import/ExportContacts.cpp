@@ -1,0 +1,203 @@
+#include "gui/import/ExportContacts.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "gui/common/DatePicker.h"
+#include "gui/common/Messages.h"
+#include "gui/common/Placement.h"
+#include "gui/common/RunProgress.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
+
+namespace {
+
+QString defaultChooser(QWidget* parent, const QString& preset) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export Contacts"), preset,
+                                        QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"),
+                                        nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+TExportContacts::FileChooser& chooser() {
+    static TExportContacts::FileChooser c = &defaultChooser;
+    return c;
+}
+
+QString withSuffix(const QString& name, const QString& suffix) {
+    if (name.isEmpty()) return name;
+    const QFileInfo fi(name);
+    const QString ext = fi.suffix().toLower();
+    if (ext == QLatin1String("vcf") || ext == QLatin1String("csv"))
+        return name.left(name.size() - ext.size()) + suffix;
+    return name;
+}
+
+}  // namespace
+
+void TExportContacts::setFileChooser(FileChooser c) { chooser() = c ? std::move(c) : &defaultChooser; }
+
+TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("ExportContacts"));
+    setWindowTitle(QStringLiteral("Export Contacts"));
+    setModal(true);
+
+    auto* top = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    Which = new QComboBox(this);
+    Which->setObjectName(QStringLiteral("Which"));
+    Which->addItem(QStringLiteral("The whole book"));
+    for (const char* title : ReminderTitles) Which->addItem(QString::fromLatin1(title));
+    form->addRow(QStringLiteral("&Contacts:"), Which);
+
+    auto* span = new QHBoxLayout;
+    SpanFrom = new DatePicker(this);
+    SpanFrom->setObjectName(QStringLiteral("SpanFrom"));
+    SpanTo = new DatePicker(this);
+    SpanTo->setObjectName(QStringLiteral("SpanTo"));
+    SetDefaultSpan();
+    for (QDateEdit* d : {SpanFrom, SpanTo}) {
+        d->setDisplayFormat(ShortDateFormat());
+        d->setCalendarPopup(true);
+    }
+    SpanFrom->setDate(SpanStart);
+    SpanTo->setDate(SpanEnd);
+    span->addWidget(SpanFrom);
+    span->addWidget(new QLabel(QStringLiteral("to"), this));
+    span->addWidget(SpanTo);
+    span->addStretch(1);
+    auto* spanLabel = new QLabel(QStringLiteral("&Dates from:"), this);
+    spanLabel->setBuddy(SpanFrom);
+    form->addRow(spanLabel, span);
+
+    auto* formats = new QHBoxLayout;
+    AsVCard = new QRadioButton(QStringLiteral("&vCard 4.0"), this);
+    AsVCard->setObjectName(QStringLiteral("AsVCard"));
+    AsCsv = new QRadioButton(QStringLiteral("CSV with a &header row"), this);
+    AsCsv->setObjectName(QStringLiteral("AsCsv"));
+    AsVCard->setChecked(true);
+    formats->addWidget(AsVCard);
+    formats->addWidget(AsCsv);
+    formats->addStretch(1);
+    form->addRow(QStringLiteral("Format:"), formats);
+
+    auto* file = new QHBoxLayout;
+    FileName = new QLineEdit(this);
+    FileName->setObjectName(QStringLiteral("FileName"));
+    FileName->setMinimumWidth(300);
+    FileName->setText(QDir::home().filePath(QStringLiteral("contacts.vcf")));
+    BtnBrowse = new QPushButton(QString::fromUtf8("&Browse\u2026"), this);
+    BtnBrowse->setObjectName(QStringLiteral("BtnBrowse"));
+    BtnBrowse->setAutoDefault(false);
+    file->addWidget(FileName, 1);
+    file->addWidget(BtnBrowse);
+    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    fileLabel->setBuddy(FileName);
+    form->addRow(fileLabel, file);
+    top->addLayout(form);
+
+    auto* buttons = new QDialogButtonBox(this);
+    BtnExport = buttons->addButton(QStringLiteral("&Export"), QDialogButtonBox::AcceptRole);
+    BtnExport->setObjectName(QStringLiteral("BtnExport"));
+    BtnExport->setIcon(QIcon(QStringLiteral(":/ok.png")));
+    BtnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    BtnCancel->setIcon(QIcon(QStringLiteral(":/cancel.png")));
+    BtnExport->setDefault(true);
+    top->addWidget(buttons);
+
+    // The button box would accept at once; the export decides when the dialog closes.
+    disconnect(buttons, nullptr, this, nullptr);
+    connect(BtnExport, &QPushButton::clicked, this, &TExportContacts::BtnExportClick);
+    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BtnBrowse, &QPushButton::clicked, this, &TExportContacts::BtnBrowseClick);
+    connect(AsVCard, &QRadioButton::toggled, this, [this] { formatChanged(); });
+    connect(Which, &QComboBox::currentIndexChanged, this, [this] { whichChanged(); });
+    whichChanged();
+}
+
+void TExportContacts::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
+    QDialog::showEvent(event);
+    Which->setFocus();
+}
+
+void TExportContacts::formatChanged() {
+    FileName->setText(withSuffix(FileName->text(), AsVCard->isChecked() ? QStringLiteral("vcf") : QStringLiteral("csv")));
+}
+
+void TExportContacts::whichChanged() {
+    const bool dated = Which->currentIndex() == OccasionDated;
+    SpanFrom->setEnabled(dated);
+    SpanTo->setEnabled(dated);
+}
+
+ExportOptions TExportContacts::options() const {
+    ExportOptions o;
+    o.format = AsVCard->isChecked() ? ExportFormat::VCard : ExportFormat::Csv;
+    o.occasion = Which->currentIndex();
+    o.spanStart = SpanFrom->date();
+    o.spanEnd = SpanTo->date();
+    return o;
+}
+
+QString TExportContacts::path() const { return FileName->text().trimmed(); }
+
+void TExportContacts::BtnBrowseClick() {
+    const QString name = chooser()(this, path());
+    if (!name.isEmpty()) FileName->setText(name);
+}
+
+void TExportContacts::BtnExportClick() {
+    ExportOptions o = options();
+    const QString file = path();
+    if (file.isEmpty()) {
+        Messages::info(QStringLiteral("Please enter the name of the file to write."), this);
+        FileName->setFocus();
+        return;
+    }
+    if (o.occasion == OccasionDated && o.spanEnd < o.spanStart) {
+        Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
+        SpanTo->setFocus();
+        return;
+    }
+    if (QFileInfo(file).isDir()) {
+        Messages::info(file + QStringLiteral(" is a folder. Please enter a file name."), this);
+        return;
+    }
+    if (QFileInfo::exists(file) &&
+        !Messages::okCancel(file + QStringLiteral(" already exists.\r\nReplace it?"), this))
+        return;
+
+    RunProgress progress(QStringLiteral("Exporting Contacts"), QStringLiteral("Reading the address book"), this);
+    o.progress = [&progress](int done) { return progress.update(done); };
+    const ExportOutcome out = ExportContacts(file, o);
+    progress.finish();
+    if (out.cancelled) {
+        Messages::info(QStringLiteral("Export cancelled. No file was written."), this);
+        return;
+    }
+    if (!out.error.isEmpty()) {
+        Messages::error(out.error, this);
+        return;
+    }
+    Messages::info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)), this);
+    accept();
+}
+
+void ExportContacts1Click(QWidget* parent) {
+    TExportContacts dlg(parent);
+    dlg.exec();
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The interactive label runs started from the occasions page: OccasionLabelRun for an occasion,
+// SelectedLabelRun for recipients picked one by one. They ask for the span, the picks and the
+// print options through LabelRunUi (the program's dialogs unless a test installs its own), then
+// hand over to LabelRun (core/labels/LabelGen.h).
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/labels/LabelGen.h"
+
+class Printer;
+
+// What a run asks of the user and where it prints. The program's dialogs by default; tests
+// install their own.
+struct LabelRunUi {
+    std::function<void()> askSpan;               // SetDefaultSpan, the span dialog; SpanCancelled
+    std::function<void()> askPrintOptions;       // print options; PrintOptionsCancelled, LabelRec
+    std::function<QString()> startColumnText;    // the print options' start fields
+    std::function<QString()> startRowText;
+    std::function<void()> fillSelection;         // fills the selection grid from open AddrBook
+    std::function<void(int count)> askSelection; // one showing of the selection; ChosenRecNo
+    std::function<std::unique_ptr<Printer>()> makePrinter;
+};
+LabelRunUi DefaultLabelRunUi();
+// Replaces the dialogs and printer of the interactive runs; pass {} to go back to the defaults.
+void SetLabelRunUi(LabelRunUi ui);
+
+// The text naming occasion n (1 to 9) as the occasions list shows it.
+QString OccasionName(int n);
+// After a run that printed: asks whether its recipients got a card for occasion n in `year`
+// ("Mark these N recipients as sent a card for Christmas / Chanukah 2026?", Yes / No, No the
+// default) and on Yes logs them (CardsMarkSent), telling the user when the log cannot be
+// written. The runs give the year the occasion next comes round (CardYear, Occasions.h).
+void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year);
+
+// The label run for occasion n (1 to 9) from the occasions page; everything it shows is modal.
+void OccasionLabelRun(int n);
+// Occasion 9: the recipients picked one by one.
+void SelectedLabelRun();
+// The printing pass of OccasionLabelRun, after the options: occasion 1 to 8 onto `printer`.
+// Returns the labels placed; failures are told to the user. A run that printed offers to log
+// its recipients (OfferMarkSent).
+long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow);
+// The printing pass of SelectedLabelRun: the picked SelectionList onto `printer` (AddrBook open),
+// telling failures to the user and offering to log the recipients.
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow);

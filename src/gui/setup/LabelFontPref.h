@@ -1,0 +1,26 @@
+#pragma once
+// The label font preference behind the setup page's "Choose Label Font": the font dialog opens
+// on LabelFont (in the face's plain style); whatever it holds when it closes (the font given,
+// after Cancel) becomes LabelFont with all its attributes (a plain style as a restart makes it:
+// the face at the size, no style name), and its face and point size are stored in the settings
+// row, from which start-up takes them again (ApplyLabelFontPreference, gui/shell/Quenlow.h).
+
+#include <QFont>
+#include <functional>
+
+class QWidget;
+
+// Opens the settings table (ending the program when it cannot), so LibHandle must be set.
+void Preferences1Click(QWidget* parent = nullptr);
+
+// The font dialog, replaceable by tests: given the current font, returns the dialog's font when
+// it closes (the given font after Cancel). nullptr: Qt's font dialog.
+using FontChooser = std::function<QFont(const QFont& current, QWidget* parent)>;
+void SetFontChooser(FontChooser chooser);
+
+// The style of `family` that is of regular weight, upright and of normal width, whatever the face
+// calls it ("Regular", "Book", ...); empty when the face has none or is not installed.
+QString PlainStyleName(const QString& family);
+
+// The point size stored for `font` (a pixel-sized font is converted at the screen's density).
+int StoredPointSize(const QFont& font);

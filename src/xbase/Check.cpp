@@ -1,0 +1,141 @@
+#include "xbase/Check.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "xbase/Dbf.h"
+#include "xbase/KeyExpr.h"
+#include "xbase/Group.h"
+#include "xbase/Ntx.h"
+
+namespace xbase {
+
+namespace {
+bool checkIndex(FileSystem& fs, DbfFile& dbf, const std::string& ixPath, std::vector<CheckVerdict>* out) {
+    CheckVerdict v;
+    v.file = ixPath;
+    auto bad = [&](const std::string& why) {
+        v.ok = false;
+        v.detail = why;
+        out->push_back(v);
+        return false;
+    };
+    std::unique_ptr<NtxIndex> ix;
+    Status s = NtxIndex::open(fs, ixPath, true, &ix);
+    if (!s.ok()) return bad(s.message);
+    KeyExpr expr;
+    s = KeyExpr::compile(ix->header().expression, dbf.fields(), &expr);
+    if (!s.ok()) return bad(s.message);
+    if (expr.keySize() != ix->keySize())
+        return bad("key size " + std::to_string(ix->keySize()) + " does not match the expression's " +
+                   std::to_string(expr.keySize()));
+    const uint32_t n = dbf.recordCount();
+    std::vector<uint8_t> seen(size_t(n) + 1, 0);
+    std::string problem;
+    uint64_t entries = 0;
+    std::string key;
+    std::string detail;
+    s = ix->verify(
+        [&](std::string_view k, uint32_t recNo) {
+            ++entries;
+            if (!problem.empty()) return;
+            if (recNo < 1 || recNo > n) {
+                problem = "entry for record " + std::to_string(recNo) + " beyond the table's " +
+                          std::to_string(n) + " rows";
+                return;
+            }
+            if (seen[recNo]++) {
+                problem = "record " + std::to_string(recNo) + " is indexed twice";
+                return;
+            }
+            const uint8_t* rec = nullptr;
+            Status rs = dbf.recordPtr(recNo, &rec);
+            if (!rs.ok()) {
+                problem = rs.message;
+                return;
+            }
+            expr.evaluate(rec, &key);
+            if (key != k) problem = "key of record " + std::to_string(recNo) + " does not match its row";
+        },
+        &detail);
+    if (!s.ok()) return bad(detail.empty() ? s.message : detail);
+    if (!problem.empty()) return bad(problem);
+    if (!ix->header().unique) {
+        for (uint32_t r = 1; r <= n; ++r)
+            if (!seen[r]) return bad("record " + std::to_string(r) + " is missing from the index");
+    }
+    v.detail = "ok, " + std::to_string(entries) + " keys";
+    out->push_back(v);
+    return true;
+}
+}  // namespace
+
+bool checkTable(FileSystem& fs, const std::string& dir, const std::string& baseName, bool withIndexes,
+                std::vector<CheckVerdict>* out) try {
+    const std::string path = resolveName(fs, dir, baseName + ".dbf");
+    CheckVerdict v;
+    v.file = path;
+    if (!fs.exists(path)) {
+        v.ok = false;
+        v.detail = "missing";
+        out->push_back(v);
+        return false;
+    }
+    std::string detail;
+    Status s = DbfFile::inspect(fs, path, &detail);
+    std::unique_ptr<DbfFile> dbf;
+    if (s.ok()) s = DbfFile::open(fs, path, true, &dbf);
+    if (!s.ok()) {
+        v.ok = false;
+        v.detail = detail.empty() ? s.message : detail;
+        out->push_back(v);
+        return false;
+    }
+    v.detail = "ok, " + std::to_string(dbf->recordCount()) + " rows";
+    out->push_back(v);
+    if (!withIndexes) return true;
+
+    const std::string group = resolveName(fs, dir, baseName + ".cgp");
+    CheckVerdict g;
+    g.file = group;
+    std::vector<std::string> names;
+    s = readGroupFile(fs, group, &names);
+    if (!s.ok()) {
+        // The group file itself is named; what it lists is not looked at, let alone followed.
+        g.ok = false;
+        g.detail = fs.exists(group) ? s.message : "missing";
+        out->push_back(g);
+        return false;
+    }
+    g.detail = "ok, " + std::to_string(names.size()) + " index file(s)";
+    if (names.empty()) {
+        g.ok = false;
+        g.detail = "lists no index file";
+    }
+    out->push_back(g);
+    bool ok = g.ok;
+    for (const std::string& name : names) {
+        const std::string ixPath = resolveName(fs, dir, name);
+        if (!fs.exists(ixPath)) {
+            out->push_back({ixPath, false, "missing (listed in " + xbase::baseName(group) + ")"});
+            ok = false;
+            continue;
+        }
+        if (fs.exists(ixPath + ".pending")) {
+            out->push_back({ixPath, false, "left unfinished by a program that stopped; run reindex"});
+            ok = false;
+            continue;
+        }
+        ok = checkIndex(fs, *dbf, ixPath, out) && ok;
+    }
+    return ok;
+} catch (...) {
+    // Out of memory part-way: the check did not finish, which is a fault to report.
+    try {
+        out->push_back({baseName, false, caughtFailure(baseName).toString()});
+    } catch (...) {
+    }
+    return false;
+}
+
+}  // namespace xbase

@@ -1,0 +1,155 @@
+// The import dialog driven through its widgets: position repair, the file dialog, what Import
+// stores and what Exit does not, and the messages of the run.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "TestData.h"
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "gui/import/Import.h"
+#include "xbase/Table.h"
+
+namespace {
+
+class ImportDialogTest : public ::testing::Test {
+protected:
+    TestDataDir data;
+    ScopedLibrary lib{data.path()};
+    MessageLog msgs;
+    TImport dlg;
+
+    void SetUp() override {
+        OpenImportLayout();
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    }
+    void TearDown() override {
+        dlg.hide();
+        CloseTable(ImportTable);
+        TImport::setFileChooser(nullptr);
+    }
+    // The layout as stored in the table now.
+    TImportRecord stored() {
+        CloseTable(ImportTable);
+        OpenImportLayout();
+        LoadImportLayout();
+        return ImportRec;
+    }
+    void typeInto(QLineEdit* e, const QString& text) {
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QTest::keyClicks(e, text);
+        QTest::keyClick(e, Qt::Key_Tab);  // leave the edit
+    }
+    QString csv(const QString& name, const QByteArray& bytes) {
+        const QString path = data.path() + QLatin1Char('/') + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+};
+
+}  // namespace
+
+TEST_F(ImportDialogTest, ShowsTheStoredLayout) {
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Import Format"));
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ(dlg.positionEdit(i)->text(), QString::number(i));
+    EXPECT_EQ(dlg.positionEdit(1)->maxLength(), 2);
+    EXPECT_TRUE(dlg.Edit13->isReadOnly());
+}
+
+TEST_F(ImportDialogTest, PositionNotAnIntegerBecomesZeroOnLeaving) {
+    typeInto(dlg.positionEdit(3), QString());
+    EXPECT_EQ(dlg.positionEdit(3)->text(), QStringLiteral("0"));
+    typeInto(dlg.positionEdit(4), QStringLiteral("x1"));
+    EXPECT_EQ(dlg.positionEdit(4)->text(), QStringLiteral("0"));
+    typeInto(dlg.positionEdit(5), QStringLiteral("-1"));
+    EXPECT_EQ(dlg.positionEdit(5)->text(), QStringLiteral("-1"));
+}
+
+TEST_F(ImportDialogTest, BadPositionAtImportStoresNothing) {
+    dlg.positionEdit(2)->setText(QStringLiteral("q"));  // never left, so never repaired
+    dlg.positionEdit(1)->setText(QStringLiteral("7"));
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_EQ(msgs.texts(), QStringList{"Unable to import. Error found in Layout Specification"});
+    EXPECT_EQ(stored().fFirst, 1);
+}
+
+TEST_F(ImportDialogTest, FileDialogCancelKeepsNameAndExitStoresNothing) {
+    QString offered;
+    TImport::setFileChooser([&](QWidget*, const QString& preset) {
+        offered = preset;
+        return preset;  // cancelled
+    });
+    dlg.Edit13->setText(QStringLiteral("  old.csv  "));
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    EXPECT_EQ(offered, QStringLiteral("old.csv"));
+    EXPECT_EQ(dlg.Edit13->text(), QStringLiteral("old.csv"));
+
+    TImport::setFileChooser([](QWidget*, const QString&) { return QStringLiteral("/x/new.csv"); });
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    dlg.positionEdit(1)->setText(QStringLiteral("9"));
+    QTest::mouseClick(dlg.BtnExit, Qt::LeftButton);
+    const TImportRecord s = stored();
+    EXPECT_EQ(s.ImpFile, QString());
+    EXPECT_EQ(s.fFirst, 1);
+}
+
+TEST_F(ImportDialogTest, ImportStoresLayoutEvenWithoutFileAndSaysNothing) {
+    TImport::setFileChooser([](QWidget*, const QString&) { return QStringLiteral("/no/such.csv"); });
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    dlg.positionEdit(12)->setText(QStringLiteral("3"));
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_TRUE(msgs.texts().isEmpty());
+    const TImportRecord s = stored();
+    EXPECT_EQ(s.ImpFile, QStringLiteral("/no/such.csv"));
+    EXPECT_EQ(s.fMobile, 3);
+}
+
+TEST_F(ImportDialogTest, FileNameTheLayoutCannotKeepIsRefusedAndThePreviousNameKept) {
+    const QString good = csv(QStringLiteral("contacts.csv"), "Ann,Lee\nBob,Ray\n");
+    QString offered = good;
+    TImport::setFileChooser([&](QWidget*, const QString&) { return offered; });
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+    ASSERT_EQ(dlg.Edit13->text(), good);
+
+    const int width = 101;  // the ImpFile column
+    const struct {
+        QString name;
+        bool kept;
+    } cases[] = {
+        {QLatin1Char('/') + QString(width - 1, u'a'), true},
+        {QLatin1Char('/') + QString(width, u'a'), false},
+        {QString::fromUtf8("/tmp/\u0141\u00f3d\u017a.csv"), false},
+        {QString::fromUtf8("/tmp/Z\u00fcrich.csv"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        msgs.clear();
+        offered = c.name;
+        QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+        EXPECT_EQ(dlg.Edit13->text(), c.kept ? c.name : good);
+        if (c.kept) {
+            EXPECT_TRUE(msgs.texts().isEmpty());
+            offered = good;
+            QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
+        } else {
+            ASSERT_EQ(msgs.texts().size(), 1);
+            EXPECT_TRUE(msgs.texts()[0].contains(c.name));
+        }
+    }
+
+    // Import goes on with the name kept, and stores it whole.
+    msgs.clear();
+    QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
+    EXPECT_EQ(msgs.texts(), QStringList{"2 Names Added  "});
+    EXPECT_EQ(stored().ImpFile, good);
+}
