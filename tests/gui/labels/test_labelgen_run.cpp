@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +23,7 @@
 #include "gui/labels/LabelPreview.h"
 #include "core/labels/SheetMemory.h"
 #include "core/print/Calibration.h"
+#include "ReadWatchingFileSystem.h"
 #include "RecordingPrinter.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -399,6 +401,64 @@ TEST_F(LabelRunTest, PreviewShowsTheCorrectedRunAndKeepsTheSheetMemory) {
     }
     ASSERT_FALSE(expected.empty());
     for (const Drawn& d : previews) EXPECT_EQ(d, expected);
+}
+
+// Counting the recipients before the print options kept the normal cursor: on a large book
+// the program sat seconds after the click with no sign of work.
+TEST_F(LabelRunTest, TheCountBeforeThePrintOptionsShowsTheBusyCursor) {
+    ReadWatchingFileSystem watched;
+    xbase::Library watchedLib(watched);
+    watchedLib.setDirectory(data.dir());
+    xbase::Library* const previous = LibHandle;
+    LibHandle = &watchedLib;
+    int reads = 0, busyReads = 0;
+    bool asked = false;
+    watched.onRead = [&](const std::string& path) {
+        if (asked || xbase::baseName(path) != "AddrBook.dbf") return;
+        ++reads;
+        busyReads += QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
+    RecordingPrinter out;
+    LabelRunUi ui = Answers(&out);
+    ui.askPrintOptions = [&, choose = ui.askPrintOptions] {
+        asked = true;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a dialog under the busy cursor";
+        choose();
+    };
+    optionsCancel = true;
+    SetLabelRunUi(ui);
+    OccasionLabelRun(7);
+    watchedLib.closeAll();
+    AddrBookTable = LabelsTable = nullptr;
+    LibHandle = previous;
+    EXPECT_TRUE(asked);
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(busyReads, reads);
+}
+
+// The run was counted before the preview was first drawn: on a large book the window stood
+// blank for seconds, though page 1 needs only its own labels.
+TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
+    struct PaintCount : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } watch;
+    RecordingPrinter metrics;
+    int runs = 0;
+    int drawnBeforeCount = -1;
+    TLabelPreview preview(
+        [&](Printer&) {
+            if (++runs == 2) drawnBeforeCount = watch.paints;  // the count, slow on a large book
+        },
+        metrics, ThirtyPerSheet(), {});
+    ASSERT_EQ(runs, 1) << "page 1 is laid out at once";
+    preview.findChild<QScrollArea*>()->widget()->installEventFilter(&watch);
+    preview.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return runs >= 2; })) << "the run is counted after the first page";
+    EXPECT_GT(drawnBeforeCount, 0);
 }
 
 // A run is logged for the next time its occasion comes round: a Valentine's run in December is
