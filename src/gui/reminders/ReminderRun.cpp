@@ -2,6 +2,7 @@
 #include "gui/reminders/ReminderRun.h"
 
 #include <QApplication>
+#include <QTextDocument>
 
 #include "gui/common/Fatal.h"
 #include "gui/common/Forms.h"
@@ -10,6 +11,21 @@
 #include "gui/reminders/DateSpan.h"
 #include "gui/reminders/REReport.h"
 #include "core/reminders/ReminderGen.h"
+
+namespace {
+
+// Writes the report into the viewer under the busy cursor the run set, then shows it with the
+// normal cursor. A report closed is not kept: a large book's takes hundreds of megabytes.
+void showReport(const DataStatus& read, const QString& title, QStringList& lines) {
+    if (read) WriteReminderReport(*REReport->document(), title, lines);
+    lines = QStringList();
+    QApplication::restoreOverrideCursor();
+    EndUnlessOpened(read);
+    REReport->ShowModal();
+    REReport->document()->clear();
+}
+
+}  // namespace
 
 void ReminderRun(int occasion, const QString& title) {
     if (occasion < 1 || occasion > OccasionDated) return;
@@ -24,11 +40,7 @@ void ReminderRun(int occasion, const QString& title) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
     const DataStatus opened = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
-    QApplication::restoreOverrideCursor();
-    EndUnlessOpened(opened);
-    WriteReminderReport(*REReport->document(), title, lines);
-
-    REReport->ShowModal();
+    showReport(opened, title, lines);
 }
 
 void CardReportRun(CardReport report, int occasion) {
@@ -39,8 +51,5 @@ void CardReportRun(CardReport report, int occasion) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
     const DataStatus read = CollectCardReportLines(report, occasion, year, lines);
-    QApplication::restoreOverrideCursor();
-    EndUnlessOpened(read);
-    WriteReminderReport(*REReport->document(), CardReportTitle(report, occasion, year), lines);
-    REReport->ShowModal();
+    showReport(read, CardReportTitle(report, occasion, year), lines);
 }
