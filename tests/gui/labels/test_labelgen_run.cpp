@@ -11,6 +11,7 @@
 #include <optional>
 #include <tuple>
 
+#include "PaintCounter.h"
 #include "TestData.h"
 #include "TestStocks.h"
 #include "core/data/CardLog.h"
@@ -439,13 +440,7 @@ TEST_F(LabelRunTest, TheCountBeforeThePrintOptionsShowsTheBusyCursor) {
 // The run was counted before the preview was first drawn: on a large book the window stood
 // blank for seconds, though page 1 needs only its own labels.
 TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
-    struct PaintCount : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            paints += e->type() == QEvent::Paint;
-            return false;
-        }
-    } watch;
+    PaintCounter watch;
     RecordingPrinter metrics;
     int runs = 0;
     int drawnBeforeCount = -1;

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "PaintCounter.h"
 #include "gui/occasions/OccasionsPage.h"
 
 namespace {
@@ -159,13 +160,7 @@ TEST_F(OccasionsPageTest, ClickOnARowStartsItsRunEveryTime) {
 // A run started with the chosen row not yet drawn selected: on a large book the list showed the
 // row before for seconds, as if the click had not been taken.
 TEST_F(OccasionsPageTest, TheChosenRowIsDrawnSelectedBeforeItsRunStarts) {
-    struct PaintCount : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            paints += e->type() == QEvent::Paint;
-            return false;
-        }
-    } watch;
+    PaintCounter watch;
     QWidget* rows = page.StringGrid1->viewport();
     rows->installEventFilter(&watch);
     std::vector<int> drawnBefore;  // paints since the choice, when each run started
