@@ -8,6 +8,7 @@
 #include <charconv>
 
 #include "xbase/DbfFormat.h"
+#include "xbase/FileSystem.h"
 #include "xbase/LittleEndian.h"
 
 namespace xbase {
@@ -41,17 +42,6 @@ void stampHeader(uint8_t* hdr, uint32_t count, const DbfFile::Date& d) {
     hdr[kUpdateMonth] = uint8_t(d.month);
     hdr[kUpdateDay] = uint8_t(d.day);
     le::put32(hdr + kRecordCount, count);
-}
-
-bool equalsFolded(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x -= 32;
-        if (y >= 'a' && y <= 'z') y -= 32;
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

@@ -22,9 +22,8 @@
 #include "AdminSession.h"
 #include "core/data/CardLog.h"
 #include "core/data/DataLock.h"
-#include "core/print/Printers.h"
+#include "core/data/OwnTables.h"
 #include "core/data/Schema.h"
-#include "core/labels/SheetMemory.h"
 #include "version.h"
 #include "xbase/Check.h"
 #include "xbase/Library.h"
@@ -75,16 +74,17 @@ int cmdCheck(const std::string& dir) {
     std::vector<xbase::CheckVerdict> verdicts;
     for (const TableSchema& t : DataTables())
         ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
-    // The card log, once there is one: its tables, its index, and every event on its person.
     xbase::FileSystem& fs = xbase::FileSystem::real();
-    // The printers' corrections and the sheet memory, once something was stored in them.
-    for (const TableSchema* t : {&PrintersSchema(), &SheetsSchema()})
-        if (fs.exists(xbase::resolveName(fs, dir, t->fileName)))
-            ok = xbase::checkTable(fs, dir, t->baseName, false, &verdicts) && ok;
+    // The tables of our own, once something was stored in them, with their indexes.
+    bool logOk = true;  // the card log's tables
+    for (const OwnTable& t : OwnTables()) {
+        if (!t.carried || !fs.exists(xbase::resolveName(fs, dir, t.schema.fileName))) continue;
+        const bool tableOk = xbase::checkTable(fs, dir, t.schema.baseName, !t.schema.group.empty(), &verdicts);
+        ok = tableOk && ok;
+        if (&t.schema == &CardsSchema() || &t.schema == &CardMarksSchema()) logOk = tableOk && logOk;
+    }
+    // The card log, once there is one: every event on its person.
     if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {
-        bool logOk = xbase::checkTable(fs, dir, CardsSchema().baseName, true, &verdicts);
-        if (fs.exists(xbase::resolveName(fs, dir, CardMarksSchema().fileName)))
-            logOk = xbase::checkTable(fs, dir, CardMarksSchema().baseName, false, &verdicts) && logOk;
         if (logOk) {
             xbase::Library lib;
             lib.setDirectory(dir);

@@ -39,6 +39,9 @@ std::vector<const TableSchema*> BackupTables();
 // a size that holds every row the header counts, and every column of the schema present. The
 // Status (Corrupt) says what is wrong; the file is only read.
 xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema);
+// Checks that the open table file `dbf` (at `path`) has every column of `schema`, of its type
+// (letter case of the names ignored); Corrupt naming the first one missing.
+xbase::Status CheckColumns(const xbase::DbfFile& dbf, const TableSchema& schema, const std::string& path);
 
 // A label stock as CreateDataSet stores it. Dimensions in printer points (72 to the inch).
 struct StandardStock {
