@@ -11,7 +11,6 @@
 #include "xbase/Cp1252.h"
 #include "xbase/Dbf.h"
 #include "xbase/FileSystem.h"
-#include "xbase/Group.h"
 #include "xbase/Library.h"
 #include "xbase/Ntx.h"
 #include "xbase/Table.h"

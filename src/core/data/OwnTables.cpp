@@ -2,7 +2,6 @@
 
 #include "core/data/CardLog.h"
 #include "xbase/FileSystem.h"
-#include "xbase/Group.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -32,10 +31,9 @@ std::string pathOf(xbase::Library& lib, const std::string& name) {
     return xbase::resolveName(lib.fs(), lib.directory(), name);
 }
 
-// The index opens with the table: its file is there and its group file lists it readably.
-bool indexUsable(xbase::Library& lib, const TableSchema& s) {
-    return lib.fs().exists(pathOf(lib, s.tag + ".ntx")) && xbase::groupIsUsable(lib.fs(), pathOf(lib, s.group + ".cgp"));
-}
+// The index opens with the table: its file is there, finished, and its group file lists it
+// readably.
+bool indexUsable(xbase::Library& lib, const TableSchema& s) { return IndexFilesPresent(lib.fs(), lib.directory(), s); }
 
 }  // namespace
 
@@ -53,6 +51,13 @@ const std::vector<OwnTable>& OwnTables() {
         own("CardAddr", {{"NameKey", 'C', 40, 0}, {"RecNo", 'N', 7, 0}, {"AddrSum", 'C', 8, 0}}),
     };
     return tables;
+}
+
+std::vector<const TableSchema*> FolderTables() {
+    std::vector<const TableSchema*> out;
+    for (const TableSchema& t : DataTables()) out.push_back(&t);
+    for (const OwnTable& t : OwnTables()) out.push_back(&t.schema);
+    return out;
 }
 
 const TableSchema* FindOwnTable(std::string_view name) {

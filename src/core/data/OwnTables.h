@@ -33,6 +33,8 @@ struct OwnTable {
 // Every table of our own, in the order backup, restore and check take them: Printers, Sheets,
 // Cards, CardAddr.
 const std::vector<OwnTable>& OwnTables();
+// Every table a data folder may hold: the four of the book (DataTables()), then those of our own.
+std::vector<const TableSchema*> FolderTables();
 // The schema of the table of our own whose file or base name is `name` (letter case ignored:
 // "cards.DBF", "Sheets"), or null.
 const TableSchema* FindOwnTable(std::string_view name);

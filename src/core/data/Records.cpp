@@ -2,14 +2,13 @@
 
 #include <QLocale>
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstdint>
 
 #include "core/data/FieldBindings.h"
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
+#include "xbase/FileSystem.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -176,7 +175,7 @@ DataStatus openWithoutIndex(const TableSchema& schema, xbase::Table*& global) {
 // The name messages give a table's file.
 QString shownName(xbase::Table* t) {
     for (const TableSchema& s : DataTables())
-        if (strcasecmp(s.baseName.c_str(), t->alias().c_str()) == 0) return QString::fromStdString(s.shownName);
+        if (xbase::equalsFolded(s.baseName, t->alias())) return QString::fromStdString(s.shownName);
     return QString::fromStdString(t->alias()) + QStringLiteral(".dbf");
 }
 }  // namespace

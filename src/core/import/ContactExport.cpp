@@ -155,10 +155,16 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
             break;
         }
         if (AddrBookTable->deleted()) continue;
-        LoadAddrRec();
-        const TAddressRecord& r = AddressRec;
-        if (options.occasion != 0 && LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0)
-            continue;
+        // With an occasion, the flags and dates decide first; the rest is decoded for the rows
+        // that go out.
+        TAddressRecord& r = AddressRec;
+        if (options.occasion != 0) {
+            LoadAddrRec(r, AddrFlags | AddrDates);
+            if (LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0) continue;
+            LoadAddrRec(r, AddrNames | AddrPostal | AddrContact);
+        } else {
+            LoadAddrRec();
+        }
         buf += options.format == ExportFormat::VCard ? VCardOf(r) : CsvLineOf(r);
         ++out.written;
         if (buf.size() >= (1 << 16)) {
