@@ -65,13 +65,14 @@ QString PrintedFile(const QString& tag, const QDateTime& since) {
     return QString();
 }
 
-// Each word of a PDF with its box, in reading order: "word x1 y1 x2 y2" lines.
-QStringList WordBoxes(const QString& pdf) {
+// Each word of a PDF with its box, in reading order ("word xMin=... yMin=... xMax=... yMax=..."),
+// the job's tag in a word written TAG.
+QStringList WordBoxes(const QString& pdf, const QString& tag) {
     QStringList words;
     static const QRegularExpression word(QStringLiteral("<word ([^>]*)>([^<]*)</word>"));
     for (auto m = word.globalMatch(RunTool("pdftotext", {"-bbox", pdf, "-"})); m.hasNext();) {
         const auto w = m.next();
-        words << w.captured(2) + QLatin1Char(' ') + w.captured(1);
+        words << w.captured(2).replace(tag, QStringLiteral("TAG")) + QLatin1Char(' ') + w.captured(1);
     }
     return words;
 }
@@ -136,9 +137,7 @@ TEST(CupsPrinter, PrintsWhereTheQtPrinterPrints) {
     const QString qtFile = PrintedFile(qtTag, started), cupsFile = PrintedFile(cupsTag, started);
     ASSERT_FALSE(cupsFile.isEmpty()) << "the job did not come out of " << kQueue.toStdString();
     ASSERT_FALSE(qtFile.isEmpty());
-    QStringList qtWords = WordBoxes(qtFile), cupsWords = WordBoxes(cupsFile);
-    qtWords.replaceInStrings(qtTag, QStringLiteral("TAG"));
-    cupsWords.replaceInStrings(cupsTag, QStringLiteral("TAG"));
+    const QStringList qtWords = WordBoxes(qtFile, qtTag), cupsWords = WordBoxes(cupsFile, cupsTag);
     ASSERT_GE(cupsWords.size(), 8);  // four names of two words, and the addresses
     EXPECT_EQ(cupsWords, qtWords);
 }

@@ -9,27 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "AdminCommands.h"
+#include "AdminProcess.h"
 #include "TestData.h"
 
 namespace {
-
-const QString kAdmin = QStringLiteral(MERROWBY_BINARY_DIR "/tools/merrowby-admin");
-
-struct AdminRun {
-    int code = -1;
-    QString out, err;
-};
-
-AdminRun admin(const QStringList& args) {
-    QProcess p;
-    p.start(kAdmin, args);
-    AdminRun r;
-    if (!p.waitForFinished(60000)) return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 class AdminArgsTest : public ::testing::Test {
 protected:
