@@ -3,12 +3,13 @@
 // the paper it prints on by default, the margins it cannot print in, and the submission of a
 // PDF file as a job.
 //
-// pageLayout() is the geometry the program's Qt printer (printing/QtPrinter.h) reports for the
-// same queue, so that the program and the tools agree on where the printable corner lies (a
-// printer's stored correction is taken about that corner, core/print/Calibration.h): the
-// queue's margins, but never less than 10 points on a side, which is where Qt's printer keeps its
-// page margins when the queue could print closer to the edge. The paper is the queue's default
-// (its "media" option, else its media-default).
+// pageLayout() is the paper the queue takes by default (its "media" option, else its
+// media-default) with the queue's margins, but never less than 10 points on a side: where Qt's
+// printer (printing/QtPrinter.h) keeps its page margins when a queue could print closer to the
+// edge. On the same paper the program and the tools therefore agree on where the printable
+// corner lies, about which a printer's stored correction is taken (core/print/Calibration.h).
+// (Qt's printer starts on A4 whatever the queue's default; on a queue whose default is another
+// paper the tools print on that paper, as the queue expects.)
 
 #include <QMarginsF>
 #include <QPageLayout>
