@@ -34,13 +34,22 @@ int run(const QStringList& args) {
     if (!session.begin()) return 1;
     const xbase::Status s = CreateDataSet(dir.toStdString());
     if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
-    // The user guide goes with the data: the program's Help opens mby.htm in its directory.
+    // The user guide goes with the data: the program's Help opens mby.htm in its directory, and
+    // the guide shows its pictures from guide/ beside it. A guide that cannot be written is
+    // said, and the data set stands.
     registerResources();
-    const QString guide = dir + QStringLiteral("/mby.htm");
-    if (QFile::copy(QStringLiteral(":/mby.htm"), guide))
-        QFile::setPermissions(guide, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    else
-        session.fail(QStringLiteral("could not write ") + guide);
+    const QString base = dir + QLatin1Char('/');
+    const auto place = [&session](const QString& from, const QString& to) {
+        if (QFile::copy(from, to))
+            QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        else
+            session.fail(QStringLiteral("could not write ") + to);
+    };
+    place(QStringLiteral(":/mby.htm"), base + QStringLiteral("mby.htm"));
+    const QDir pictures(QStringLiteral(":/guide"));
+    (void)QDir(base).mkpath(QStringLiteral("guide"));  // when it cannot be made, each copy says so
+    for (const QString& name : pictures.entryList(QDir::Files))
+        place(pictures.filePath(name), base + QStringLiteral("guide/") + name);
     std::printf("created a new data set in %s\n", dir.toLocal8Bit().constData());
     return 0;
 }
