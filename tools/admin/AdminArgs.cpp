@@ -11,18 +11,23 @@ AdminArgs::AdminArgs(const char* command, const char* usage) : command_(command)
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 }
 
-void AdminArgs::value(const QString& name, const QString& missing) {
-    parser_.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
-    missing_.insert(name, missing);
+void AdminArgs::values(std::initializer_list<Valued> options) {
+    for (const Valued& o : options) {
+        const QString name = QLatin1String(o.name);
+        parser_.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
+        missing_.insert(name, o.missing);
+    }
 }
 
-void AdminArgs::flag(const QString& name) { parser_.addOption(QCommandLineOption(name)); }
+void AdminArgs::flags(std::initializer_list<const char*> names) {
+    for (const char* name : names) parser_.addOption(QCommandLineOption(QLatin1String(name)));
+}
 
 void AdminArgs::occasionOptions(int highest) {
     highestOccasion_ = highest;
-    value(QStringLiteral("occasion"), QStringLiteral("--occasion needs a number from 1 to %1").arg(highest));
-    value(QStringLiteral("from"), QStringLiteral("--from needs a date"));
-    value(QStringLiteral("to"), QStringLiteral("--to needs a date"));
+    values({{"occasion", QStringLiteral("--occasion needs a number from 1 to %1").arg(highest)},
+            {"from", "--from needs a date"},
+            {"to", "--to needs a date"}});
 }
 
 bool AdminArgs::parse(const QStringList& args, int least, int most) {

@@ -20,15 +20,20 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 
 class AdminArgs {
 public:
     AdminArgs(const char* command, const char* usage);
 
-    // An option taking a value; `missing` is said when the value is not there.
-    void value(const QString& name, const QString& missing);
-    // An option without a value.
-    void flag(const QString& name);
+    // Options taking a value: each name with what is said when its value is not there.
+    struct Valued {
+        const char* name;
+        QString missing;
+    };
+    void values(std::initializer_list<Valued> options);
+    // Options without a value.
+    void flags(std::initializer_list<const char*> names);
     // --occasion (a number from 1 to `highest`), --from and --to.
     void occasionOptions(int highest);
 

@@ -136,15 +136,15 @@ int storeAndShow(const AdminArgs& a, const QString& dir, const QString& printer,
 
 int run(const QStringList& args) {
     AdminArgs a("calibrate", kAdminCalibrate.usage);
-    a.value(QStringLiteral("printer"), QStringLiteral("--printer needs a name"));
-    a.value(QStringLiteral("dx"), QStringLiteral("--dx needs points"));
-    a.value(QStringLiteral("dy"), QStringLiteral("--dy needs points"));
-    a.value(QStringLiteral("scale"), QStringLiteral("--scale needs a positive number"));
-    a.value(QStringLiteral("sheet"), QStringLiteral("--sheet needs a PDF file name"));
-    a.value(QStringLiteral("paper"), QStringLiteral("--paper needs a paper size"));
-    a.value(QStringLiteral("measured"), QStringLiteral("--measured needs AX,AY,BX,BY"));
-    a.value(QStringLiteral("unit"), QStringLiteral("--unit needs mm or in"));
-    a.flag(QStringLiteral("show"));
+    a.values({{"printer", "--printer needs a name"},
+              {"dx", "--dx needs points"},
+              {"dy", "--dy needs points"},
+              {"scale", "--scale needs a positive number"},
+              {"sheet", "--sheet needs a PDF file name"},
+              {"paper", "--paper needs a paper size"},
+              {"measured", "--measured needs AX,AY,BX,BY"},
+              {"unit", "--unit needs mm or in"}});
+    a.flags({"show"});
     if (!a.parse(args, 1, 1)) return 2;
     const QString dir = a.plain(0), printer = a.get(QStringLiteral("printer")), sheet = a.get(QStringLiteral("sheet"));
     const bool measured = a.has(QStringLiteral("measured")), show = a.has(QStringLiteral("show"));

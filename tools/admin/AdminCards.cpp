@@ -120,11 +120,10 @@ int listRun(const QString& dir, int year, int occasion, const CardKind* kind) {
 
 int run(const QStringList& args) {
     AdminArgs a("cards", kAdminCards.usage);
-    a.value(QStringLiteral("year"), QStringLiteral("--year needs a year"));
-    a.value(QStringLiteral("kind"), QStringLiteral("--kind needs sent, received or returned"));
+    a.values({{"year", "--year needs a year"},
+              {"kind", "--kind needs sent, received or returned"}});
     a.occasionOptions(OccasionSelected);
-    a.flag(QStringLiteral("mark-sent"));
-    a.flag(QStringLiteral("unmark"));
+    a.flags({"mark-sent", "unmark"});
     if (!a.parse(args, 1, 1)) return 2;
     const QString dir = a.plain(0), kindText = a.get(QStringLiteral("kind"));
     const bool markSent = a.has(QStringLiteral("mark-sent")), unmark = a.has(QStringLiteral("unmark"));

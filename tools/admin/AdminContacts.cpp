@@ -22,7 +22,7 @@ void printLine(const QString& text) {
 
 int AdminExport(const QStringList& args) {
     AdminArgs a("export", kAdminExport.usage);
-    a.value(QStringLiteral("format"), QStringLiteral("usage: ") + QLatin1String(kAdminExport.usage));
+    a.values({{"format", QStringLiteral("usage: ") + QLatin1String(kAdminExport.usage)}});
     a.occasionOptions(OccasionDated);
     if (!a.parse(args, 2, 2)) return 2;
     const QString format = a.get(QStringLiteral("format"));

@@ -15,8 +15,7 @@ extern const AdminCommand kAdminImport;
 
 int AdminImport(const QStringList& args) {
     AdminArgs a("import", kAdminImport.usage);
-    a.flag(QStringLiteral("detect"));
-    a.flag(QStringLiteral("add-duplicates"));
+    a.flags({"detect", "add-duplicates"});
     if (!a.parse(args, 2, 2)) return 2;
     const QString dir = a.plain(0), file = a.plain(1);
     if (a.has(QStringLiteral("add-duplicates")) && !a.has(QStringLiteral("detect")))

@@ -84,14 +84,14 @@ bool startPosition(const QString& text, int* column, int* row) {
 bool readRequest(const QStringList& args, LabelsRequest* r) {
     AdminArgs a("labels", kAdminLabels.usage);
     a.occasionOptions(OccasionDated);
-    a.value(QStringLiteral("stock"), QStringLiteral("--stock needs a name"));
-    a.value(QStringLiteral("start"), QStringLiteral("--start needs COL,ROW"));
-    a.value(QStringLiteral("pdf"), QStringLiteral("--pdf needs a file name"));
-    a.value(QStringLiteral("printer"), QStringLiteral("--printer needs a printer's name"));
-    a.value(QStringLiteral("paper"), QStringLiteral("--paper needs a paper size"));
-    a.value(QStringLiteral("preview-png"), QStringLiteral("--preview-png needs a directory"));
-    a.value(QStringLiteral("pages"), QStringLiteral("--pages needs A-B"));
-    a.flag(QStringLiteral("outlines"));
+    a.values({{"stock", "--stock needs a name"},
+              {"start", "--start needs COL,ROW"},
+              {"pdf", "--pdf needs a file name"},
+              {"printer", "--printer needs a printer's name"},
+              {"paper", "--paper needs a paper size"},
+              {"preview-png", "--preview-png needs a directory"},
+              {"pages", "--pages needs A-B"}});
+    a.flags({"outlines"});
     if (!a.parse(args, 1, 1)) return false;
     r->dir = a.plain(0);
     r->stockName = a.get(QStringLiteral("stock"));

@@ -69,7 +69,7 @@ int rebuild(const QString& dir) {
 
 int run(const QStringList& args) {
     AdminArgs a("reindex", kAdminReindex.usage);
-    a.flag(QStringLiteral("time"));
+    a.flags({"time"});
     if (!a.parse(args, 1, 1)) return 2;
     const int rc = rebuild(a.plain(0));
     if (a.has(QStringLiteral("time"))) {

@@ -17,8 +17,8 @@ namespace {
 
 int run(const QStringList& args) {
     AdminArgs a("stocks", kAdminStocks.usage);
-    a.value(QStringLiteral("search"), QStringLiteral("--search needs a text"));
-    a.value(QStringLiteral("add"), QStringLiteral("--add needs \"MAKER PART\""));
+    a.values({{"search", "--search needs a text"},
+              {"add", "--add needs \"MAKER PART\""}});
     if (!a.parse(args, 1, 1)) return 2;
     const QString dir = a.plain(0), search = a.get(QStringLiteral("search")), add = a.get(QStringLiteral("add"));
     const bool searching = a.has(QStringLiteral("search"));
