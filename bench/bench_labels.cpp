@@ -64,6 +64,13 @@ bool fillBook(const std::string& dir, const QString& genPy, int n) {
     return lib.closeAll() >= 0;
 }
 
+// A fresh data set in `dir` with a book of `n` names; false (said) when it cannot be made.
+bool makeBook(const std::string& dir, const QString& genPy, int n) {
+    if (CreateDataSet(dir).ok() && fillBook(dir, genPy, n)) return true;
+    std::fprintf(stderr, "bench_labels: cannot build a book of %d\n", n);
+    return false;
+}
+
 // Seconds the fastest of three counts of occasion `n` takes on the book in `dir`.
 double bestCount(const std::string& dir, int n, const QDate& from, const QDate& to, int* count) {
     xbase::Library lib;
@@ -85,10 +92,7 @@ int countBooks(const QString& genPy, int argc, char** argv) {
         const int n = std::atoi(argv[a]);
         QTemporaryDir tmp;
         const std::string dir = tmp.path().toStdString();
-        if (!CreateDataSet(dir).ok() || !fillBook(dir, genPy, n)) {
-            std::fprintf(stderr, "bench_labels: cannot build a book of %d\n", n);
-            return 1;
-        }
+        if (!makeBook(dir, genPy, n)) return 1;
         int holiday = 0, dated = 0;
         const double h = bestCount(dir, 7, QDate(), QDate(), &holiday);
         const double d = bestCount(dir, 8, QDate(2026, 3, 1), QDate(2026, 3, 31), &dated);
@@ -120,10 +124,7 @@ int main(int argc, char** argv) {
         const int n = std::atoi(argv[a]);
         QTemporaryDir tmp;
         const std::string dir = tmp.path().toStdString();
-        if (!CreateDataSet(dir).ok() || !fillBook(dir, genPy, n)) {
-            std::fprintf(stderr, "bench_labels: cannot build a book of %d\n", n);
-            return 1;
-        }
+        if (!makeBook(dir, genPy, n)) return 1;
         const std::string pdf = dir + "/labels.pdf";
         const auto t0 = std::chrono::steady_clock::now();
         const pid_t pid = fork();

@@ -142,19 +142,18 @@ DataStatus openIndexed(const TableSchema& schema, xbase::Table*& global) {
     return s;
 }
 const TableSchema& table(size_t i) { return DataTables()[i]; }  // AddrBook, LABELS, Mrby1, importf
+
+// The open's result, once the columns of the table just opened (or of none) are bound.
+template <class Rec>
+DataStatus bound(DataStatus opened, FieldBindings<Rec>& columns, xbase::Table* t) {
+    columns.bind(t);
+    return opened;
+}
 }  // namespace
 
-DataStatus OpenAddrBook() {
-    const DataStatus s = openIndexed(table(0), AddrBookTable);
-    addressColumns().bind(AddrBookTable);
-    return s;
-}
+DataStatus OpenAddrBook() { return bound(openIndexed(table(0), AddrBookTable), addressColumns(), AddrBookTable); }
 
-DataStatus OpenLabels() {
-    const DataStatus s = openIndexed(table(1), LabelsTable);
-    labelColumns().bind(LabelsTable);
-    return s;
-}
+DataStatus OpenLabels() { return bound(openIndexed(table(1), LabelsTable), labelColumns(), LabelsTable); }
 
 namespace {
 // The settings and import layout tables have no index: open them alone.
@@ -180,16 +179,10 @@ QString shownName(xbase::Table* t) {
 }
 }  // namespace
 
-DataStatus OpenSettings() {
-    const DataStatus s = openWithoutIndex(table(2), SettingsTable);
-    settingsColumns().bind(SettingsTable);
-    return s;
-}
+DataStatus OpenSettings() { return bound(openWithoutIndex(table(2), SettingsTable), settingsColumns(), SettingsTable); }
 
 DataStatus OpenImportLayout() {
-    const DataStatus s = openWithoutIndex(table(3), ImportTable);
-    importColumns().bind(ImportTable);
-    return s;
+    return bound(openWithoutIndex(table(3), ImportTable), importColumns(), ImportTable);
 }
 
 DataStatus CloseTable(xbase::Table*& table) {
