@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 #include <QStringList>
+#include <algorithm>
 
 #include "core/data/Records.h"
 #include "core/occasions/Occasions.h"
@@ -11,6 +12,10 @@
 namespace {
 
 QString vEscape(const QString& s) {
+    const auto special = [](QChar c) {
+        return c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';') || c == QLatin1Char('\n');
+    };
+    if (std::none_of(s.begin(), s.end(), special)) return s;
     QString out;
     for (QChar c : s) {
         if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) out += QLatin1Char('\\');
