@@ -158,7 +158,12 @@ if want gui || [[ -n $shots ]]; then
       main=
       sleep 0.02
     done
-    [[ -n $main ]] || { echo "million: the main window of $1 did not appear" >&2; exit 1; }
+    if [[ -z $main ]]; then
+      echo "million: the main window of $1 did not appear; its output:" >&2
+      cat "$tmp/app.log" >&2
+      xdotool search --onlyvisible --name . getwindowname %@ >&2 2>/dev/null || true
+      exit 1
+    fi
     line=$("$xprobe" --none --answer "$main" --timeout 120)
     t1=$(date +%s.%N)
     startup_wall=$(awk "BEGIN{printf \"%.3f\", $t1 - $t0 - 0.03}")
@@ -182,6 +187,7 @@ if want gui || [[ -n $shots ]]; then
     line=$("$xprobe" --in "$main" --click "${christmas[@]}" --window 'Print Labels' --timeout 300)
     record click-occasion "$n" "$b" "$(field answered "$line")" "$(peak_mb)" - \
       "mapped $(field mapped "$line"), cursor $(field cursor_changed "$line")"
+    xdotool search --onlyvisible --name 'Print Labels' windowactivate --sync >/dev/null 2>&1 || true
     line=$("$xprobe" --key alt+v --window 'Label Preview' --timeout 300)
     record preview-page1 "$n" "$b" "$(field painted "$line")" "$(peak_mb)" - \
       "mapped $(field mapped "$line"), answered $(field answered "$line"), cursor $(field cursor_changed "$line")"
