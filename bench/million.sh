@@ -187,8 +187,11 @@ if want gui || [[ -n $shots ]]; then
     line=$("$xprobe" --in "$main" --click "${christmas[@]}" --window 'Print Labels' --timeout 300)
     record click-occasion "$n" "$b" "$(field answered "$line")" "$(peak_mb)" - \
       "mapped $(field mapped "$line"), cursor $(field cursor_changed "$line")"
-    xdotool search --onlyvisible --name 'Print Labels' windowactivate --sync >/dev/null 2>&1 || true
-    line=$("$xprobe" --key alt+v --window 'Label Preview' --timeout 300)
+    # A key pressed while the print options are still settling can go astray: pressed again.
+    for try in 1 2 3; do
+      xdotool search --onlyvisible --name 'Print Labels' windowactivate --sync >/dev/null 2>&1 || true
+      line=$("$xprobe" --key alt+v --window 'Label Preview' --timeout 30) && break
+    done
     record preview-page1 "$n" "$b" "$(field painted "$line")" "$(peak_mb)" - \
       "mapped $(field mapped "$line"), answered $(field answered "$line"), cursor $(field cursor_changed "$line")"
     "$xprobe" --key Escape --answer "$main" --timeout 300 >/dev/null
