@@ -25,6 +25,7 @@
 #include "core/data/CardLog.h"
 
 class CardList;
+class CardQuestion;
 
 class QCheckBox;
 class QDateEdit;
@@ -66,9 +67,9 @@ public:
     // then shows the Cards list (and for a returned card the names list) anew. False when
     // nothing was removed (declined, or the log could not be written: the status bar says).
     bool RemoveCard(const CardEvent& event);
-    // How "Add Card..." asks for the card: true with the answers, false when cancelled. The
-    // dialog by default; tests answer in its place.
-    std::function<bool(CardKind* kind, int* occasion, int* year)> askCard;
+    // How "Add Card..." asks for the card: `question` (kept by the caller while the page lives)
+    // in place of the dialog; nullptr puts the dialog back.
+    void setCardQuestion(CardQuestion* question) { cardQuestion_ = question; }
 
     AddressListModel* listModel() const { return model_; }
     CardList* cardList() const { return cards_; }
@@ -120,6 +121,7 @@ private:
     QPushButton* deleteButton_ = nullptr;
     CardList* cards_ = nullptr;
     QPushButton* addCardButton_ = nullptr;
+    CardQuestion* cardQuestion_ = nullptr;  // null: the add-card dialog
     int letterB_ = 7;      // width of "B" in the page font
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection

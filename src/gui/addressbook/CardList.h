@@ -53,3 +53,13 @@ private:
     QComboBox* occasion_;
     QSpinBox* year_;
 };
+
+// How the address page's "Add Card..." asks for the card. The method shows AddCardDialog over
+// `owner`; a test derives, answers in its place, and gives its object to the page
+// (AddressPage::setCardQuestion).
+class CardQuestion {
+public:
+    virtual ~CardQuestion() = default;
+    // True with the answers; false when the user cancelled.
+    virtual bool askCard(QWidget* owner, CardKind* kind, int* occasion, int* year);
+};

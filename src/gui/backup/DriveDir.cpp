@@ -1,4 +1,5 @@
 #include "gui/backup/DriveDir.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/Placement.h"
 
@@ -13,7 +14,7 @@
 #include <QTreeView>
 #include <dirent.h>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 
 QString ChosenDir;
 
@@ -70,10 +71,7 @@ TDriveDir::TDriveDir(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
     setFixedSize(427, 212);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(pal);
+    FillBackground(this, QColor(192, 192, 192));
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(13);
     setFont(f);
@@ -193,7 +191,7 @@ void TDriveDir::FormActivate() { SavedDrive = DriveComboBox1->currentIndex(); }
 void TDriveDir::DriveComboBox1Change(int index) {
     if (index < 0 || index >= volumes_.size()) return;
     if (!readable(volumes_[index].rootPath)) {
-        Messages::info(QStringLiteral("Unable to read from drive ") + volumes_[index].name, this);
+        UserPrompts(this).info(QStringLiteral("Unable to read from drive ") + volumes_[index].name);
         if (SavedDrive >= 0 && SavedDrive < volumes_.size())
             showVolume(SavedDrive);
         return;

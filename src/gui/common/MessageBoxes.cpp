@@ -1,27 +1,20 @@
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QStatusBar>
+#include <utility>
 
 #include "gui/common/FocusReturn.h"
-
-namespace Messages {
+#include "gui/common/Forms.h"
 
 namespace {
 
 // What a title bar takes beside its title: the window's icon, three buttons and their margins.
 constexpr int kTitleBarRoom = 140;
-
-Responder& responder() {
-    static Responder r;
-    return r;
-}
-
-// Boxes belong to the active window when the caller names none, so they stay on top of it; with
-// none active (a dialog has just closed) to the main window, which then gets the keyboard back.
-QWidget* ownerFor(QWidget* parent) { return parent ? parent : OwnerWindow(); }
 
 QString boxTitle() {
     const QString name = QApplication::applicationDisplayName();
@@ -46,15 +39,36 @@ QString shown(const QString& text) {
     return t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+MessageBoxes& programBoxes() {
+    static MessageBoxes boxes;
+    return boxes;
+}
+
+Prompts* installed = nullptr;
+
+// What UserPrompts hands out: passes every call to the prompts installed when it is made.
+class InstalledPrompts final : public Prompts {
+public:
+    void info(const QString& text) override { target().info(text); }
+    bool okCancel(const QString& text) override { return target().okCancel(text); }
+    void status(const QString& text) override { target().status(text); }
+    void plain(const QString& text) override { target().plain(text); }
+    void error(const QString& text) override { target().error(text); }
+    bool yesNo(const QString& text, Default button) override { return target().yesNo(text, button); }
+    void fatal(const QString& text) override { target().fatal(text); }
+
+private:
+    static Prompts& target() { return installed ? *installed : programBoxes(); }
+};
+
 }  // namespace
 
-void setResponder(Responder r) { responder() = std::move(r); }
-
-namespace {
-
-// Shows a box with OK (and Cancel when asked); true when OK was chosen.
-bool show(Kind kind, const QString& text, QWidget* parent, Default button = Default::Yes) {
-    if (responder()) return responder()(kind, text);
+bool MessageBoxes::show(Kind kind, const QString& text, Default button) {
+    // Boxes belong to the active window when the caller names none, so they stay on top of it;
+    // with none active (a dialog has just closed) to the main window, which then gets the
+    // keyboard back.
+    QWidget* owner = owner_ ? owner_.data() : OwnerWindow();
+    owner_ = nullptr;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (kind) {
     case Kind::Info:
@@ -64,15 +78,15 @@ bool show(Kind kind, const QString& text, QWidget* parent, Default button = Defa
     case Kind::YesNo: icon = QMessageBox::Question; break;
     }
     if (kind == Kind::YesNo) {
-        QMessageBox box(icon, boxTitle(), shown(text), QMessageBox::Yes | QMessageBox::No, ownerFor(parent));
+        QMessageBox box(icon, boxTitle(), shown(text), QMessageBox::Yes | QMessageBox::No, owner);
         box.setDefaultButton(button == Default::No ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         roomForTitle(box);
         return box.exec() == QMessageBox::Yes;
     }
     const bool choice = kind == Kind::OkCancel;
-    QMessageBox box(icon, boxTitle(), shown(text),
-                    choice ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, ownerFor(parent));
+    QMessageBox box(icon, boxTitle(), shown(text), choice ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+                    owner);
     if (choice) {
         box.setDefaultButton(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Cancel);
@@ -81,12 +95,28 @@ bool show(Kind kind, const QString& text, QWidget* parent, Default button = Defa
     return box.exec() == QMessageBox::Ok;
 }
 
-}  // namespace
+void MessageBoxes::info(const QString& text) { (void)show(Kind::Info, text); }
+bool MessageBoxes::okCancel(const QString& text) { return show(Kind::OkCancel, text); }
+void MessageBoxes::plain(const QString& text) { (void)show(Kind::Plain, text); }
+void MessageBoxes::error(const QString& text) { (void)show(Kind::Error, text); }
+bool MessageBoxes::yesNo(const QString& text, Default button) { return show(Kind::YesNo, text, button); }
+void MessageBoxes::fatal(const QString& text) { (void)show(Kind::Info, text); }
 
-void info(const QString& text, QWidget* parent) { (void)show(Kind::Info, text, parent); }
-void plain(const QString& text, QWidget* parent) { (void)show(Kind::Plain, text, parent); }
-bool okCancel(const QString& text, QWidget* parent) { return show(Kind::OkCancel, text, parent); }
-bool yesNo(const QString& text, QWidget* parent, Default button) { return show(Kind::YesNo, text, parent, button); }
-void error(const QString& text, QWidget* parent) { (void)show(Kind::Error, text, parent); }
+void MessageBoxes::status(const QString& text) {
+    owner_ = nullptr;
+    QMainWindow* frame = MainFrame();
+    if (!frame) return;
+    if (text.isEmpty())
+        frame->statusBar()->clearMessage();
+    else
+        frame->statusBar()->showMessage(text);
+    frame->statusBar()->repaint();
+}
 
-}  // namespace Messages
+Prompts& UserPrompts(QWidget* owner) {
+    static InstalledPrompts prompts;
+    programBoxes().setOwner(installed ? nullptr : owner);
+    return prompts;
+}
+
+Prompts* InstallPrompts(Prompts* prompts) { return std::exchange(installed, prompts); }

@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include "gui/common/DatePicker.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
 #include "core/data/Globals.h"
@@ -164,21 +164,21 @@ void TExportContacts::BtnExportClick() {
     ExportOptions o = options();
     const QString file = path();
     if (file.isEmpty()) {
-        Messages::info(QStringLiteral("Please enter the name of the file to write."), this);
+        UserPrompts(this).info(QStringLiteral("Please enter the name of the file to write."));
         FileName->setFocus();
         return;
     }
     if (o.occasion == OccasionDated && o.spanEnd < o.spanStart) {
-        Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
+        UserPrompts(this).plain(QString::fromLatin1(kSpanOrderMessage));
         SpanTo->setFocus();
         return;
     }
     if (QFileInfo(file).isDir()) {
-        Messages::info(file + QStringLiteral(" is a folder. Please enter a file name."), this);
+        UserPrompts(this).info(file + QStringLiteral(" is a folder. Please enter a file name."));
         return;
     }
     if (QFileInfo::exists(file) &&
-        !Messages::okCancel(file + QStringLiteral(" already exists.\r\nReplace it?"), this))
+        !UserPrompts(this).okCancel(file + QStringLiteral(" already exists.\r\nReplace it?")))
         return;
 
     RunProgress progress(QStringLiteral("Exporting Contacts"), QStringLiteral("Reading the address book"), this);
@@ -186,14 +186,14 @@ void TExportContacts::BtnExportClick() {
     const ExportOutcome out = ExportContacts(file, o);
     progress.finish();
     if (out.cancelled) {
-        Messages::info(QStringLiteral("Export cancelled. No file was written."), this);
+        UserPrompts(this).info(QStringLiteral("Export cancelled. No file was written."));
         return;
     }
     if (!out.error.isEmpty()) {
-        Messages::error(out.error, this);
+        UserPrompts(this).error(out.error);
         return;
     }
-    Messages::info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)), this);
+    UserPrompts(this).info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)));
     accept();
 }
 

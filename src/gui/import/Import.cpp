@@ -1,4 +1,6 @@
 #include "gui/import/Import.h"
+#include "gui/common/DialogLook.h"
+#include "gui/common/BusyCursor.h"
 #include "gui/common/Placement.h"
 
 #include <QShowEvent>
@@ -15,7 +17,7 @@
 #include <QGuiApplication>
 
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/TextFit.h"
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
@@ -64,20 +66,14 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Import Format"));
     setModal(true);
     setFixedSize(417, 377);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(220, 225, 226));
-    setPalette(pal);
+    FillBackground(this, DialogGrey());
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(8, 8, 401, 265);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
-    Panel1->setAutoFillBackground(true);
-    QPalette pp = Panel1->palette();
-    pp.setColor(QPalette::Window, QColor(254, 242, 194));
-    Panel1->setPalette(pp);
+    FillBackground(Panel1, DialogCream());
 
     auto* heading = new QLabel(QStringLiteral("Layout of CSV file to be imported"), Panel1);
     QFont hf = heading->font();
@@ -90,8 +86,7 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
     heading->setAlignment(Qt::AlignCenter);
     heading->setGeometry(0, 8, 401, 20);
 
-    QFont bold = font();
-    bold.setBold(true);
+    const QFont bold = BoldFont(this);
     QFont underlined = bold;
     underlined.setUnderline(true);
     for (int col = 0; col < 2; ++col) {
@@ -213,11 +208,11 @@ void TImport::BtnIFileClick() {
     const QString previous = Edit13->text().trimmed();
     const QString name = chooser()(this, previous);
     if (!QDir::setCurrent(saved))
-        Messages::error(QStringLiteral("Unable to return to the folder ") + saved, this);
+        UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     // A name cut or changed on storing would import once and then name another file or none.
     const QString problem = ImportFileNameProblem(name.trimmed());
     if (!problem.isEmpty()) {
-        Messages::info(problem, this);
+        UserPrompts(this).info(problem);
         Edit13->setText(previous);
         return;
     }
@@ -245,7 +240,7 @@ void TImport::setStatus(const QString& text) {
 
 void TImport::BtnImportClick() {
     if (!SaveLayout()) {
-        Messages::plain(QStringLiteral("Unable to import. Error found in Layout Specification"), this);
+        UserPrompts(this).plain(QStringLiteral("Unable to import. Error found in Layout Specification"));
         return;
     }
     // Written at once, so the layout survives whatever the run meets; an import whose layout
@@ -253,14 +248,15 @@ void TImport::BtnImportClick() {
     if (!WriteSucceeded(FlushTable(ImportTable), this)) return;
     ImportOptions options;
     options.status = [this](const QString& text) { setStatus(text); };
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const ImportOutcome out = RunImport(ImportRec.ImpFile, ImportRec, options);
-    QGuiApplication::restoreOverrideCursor();
+    const ImportOutcome out = [&] {
+        BusyCursor busy;
+        return RunImport(ImportRec.ImpFile, ImportRec, options);
+    }();
     if (!out.fileFound) return;
     EndUnlessOpened(out.opened);
     setStatus(QString());
-    if (!out.error.isEmpty()) Messages::error(out.error, this);
-    if (out.bookOpened) Messages::plain(NamesAddedText(out.namesAdded), this);
+    if (!out.error.isEmpty()) UserPrompts(this).error(out.error);
+    if (out.bookOpened) UserPrompts(this).plain(NamesAddedText(out.namesAdded));
 }
 
 void TImport::BtnExitClick() { reject(); }
@@ -274,7 +270,7 @@ void TImport::BtnDetectClick() {
     const QString saved = QDir::currentPath();
     const QString path = chooser()(this, folder).trimmed();
     if (!QDir::setCurrent(saved))
-        Messages::error(QStringLiteral("Unable to return to the folder ") + saved, this);
+        UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     detectFile_ = path;
     DetectAndImport(path, this, [this](const QString& text) { setStatus(text); });

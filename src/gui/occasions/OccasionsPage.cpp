@@ -13,11 +13,12 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
+#include <functional>
 
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/FocusMark.h"
-#include "gui/labels/OccasionLabelRun.h"
-#include "gui/reminders/ReminderRun.h"
+#include "gui/occasions/OccasionRuns.h"
 
 const std::array<const char*, 9> LabelRows{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",
@@ -91,10 +92,7 @@ protected:
 QFrame* connectorLine(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::NoFrame);
-    line->setAutoFillBackground(true);
-    QPalette pal = line->palette();
-    pal.setColor(QPalette::Window, QColor(230, 230, 230));
-    line->setPalette(pal);
+    FillBackground(line, QColor(230, 230, 230));
     return line;
 }
 
@@ -185,10 +183,6 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     setTabOrder(ReportChoice, StringGrid1);
 
     fitModeButtons();
-
-    labelRun_ = [](int occasion) { OccasionLabelRun(occasion); };
-    cardReportRun_ = [](CardReport report, int occasion) { CardReportRun(report, occasion); };
-    reminderRun_ = [](int occasion, const QString& title) { ReminderRun(occasion, title); };
 }
 
 void OccasionsPage::changeEvent(QEvent* event) {
@@ -216,15 +210,7 @@ void OccasionsPage::fitModeButtons() {
     }
 }
 
-void OccasionsPage::setCardReportRunner(std::function<void(CardReport, int)> run) {
-    cardReportRun_ = std::move(run);
-}
-
-void OccasionsPage::setRunners(std::function<void(int)> labelRun,
-                               std::function<void(int, const QString&)> reminderRun) {
-    labelRun_ = std::move(labelRun);
-    reminderRun_ = std::move(reminderRun);
-}
+void OccasionsPage::setRuns(OccasionRuns* runs) { runs_ = runs; }
 
 void OccasionsPage::SetOccasionsMode(int mode) {
     mode_ = mode;
@@ -297,14 +283,16 @@ void OccasionsPage::StringGrid1Click(int row) {
     if (row < 1 || row >= StringGrid1->rowCount()) return;
     // What the last run left in the status bar (where its PDF went) is not this run's.
     if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
+    static OccasionRuns program;
+    OccasionRuns& runs = runs_ ? *runs_ : program;
     if (mode_ == OccasionsLabelMode) {
-        if (labelRun_) labelRun_(row);
+        runs.labels(row);
     } else if (mode_ == OccasionsReminderMode) {
         const auto report = CardReport(ReportChoice->currentData().toInt());
-        if (report != CardReport::Reminders && row <= 7 && cardReportRun_)
-            cardReportRun_(report, row);
-        else if (row <= static_cast<int>(ReminderTitles.size()) && reminderRun_)
-            reminderRun_(row, QString::fromUtf8(ReminderTitles[row - 1]));
+        if (report != CardReport::Reminders && row <= 7)
+            runs.cardReport(report, row);
+        else if (row <= static_cast<int>(ReminderTitles.size()))
+            runs.reminders(row, QString::fromUtf8(ReminderTitles[row - 1]));
     }
 }
 

@@ -12,10 +12,10 @@
 
 #include <QWidget>
 #include <array>
-#include <functional>
 
 #include "core/occasions/Occasions.h"  // ReminderTitles
-#include "core/reminders/ReminderGen.h"  // CardReport
+
+class OccasionRuns;
 
 class QButtonGroup;
 class QComboBox;
@@ -53,10 +53,9 @@ public:
     // Sizes, places and fills the list (title row first) and places the connector.
     void BuildOccasionsList(const QString& title, const QStringList& rows);
 
-    // Where the runs go; tests catch them here. The defaults start the real runs.
-    void setRunners(std::function<void(int)> labelRun,
-                    std::function<void(int, const QString&)> reminderRun);
-    void setCardReportRunner(std::function<void(CardReport, int)> run);
+    // What a click starts: the runs of `runs` (kept by the caller while the page lives) in place
+    // of the program's; nullptr puts the program's back.
+    void setRuns(OccasionRuns* runs);
 
 public slots:
     void SBLabelsClick();
@@ -77,7 +76,5 @@ private:
 
     int mode_ = 0;
     QButtonGroup* group_ = nullptr;
-    std::function<void(int)> labelRun_;
-    std::function<void(int, const QString&)> reminderRun_;
-    std::function<void(CardReport, int)> cardReportRun_;
+    OccasionRuns* runs_ = nullptr;
 };

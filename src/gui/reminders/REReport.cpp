@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "core/print/Printer.h"
 #include "printing/QtPrinter.h"
 
@@ -22,7 +22,7 @@ ReportPrinterFactory& printerFactory() {
 
 std::unique_ptr<Printer> makeReportPrinter() {
     if (printerFactory()) return printerFactory()();
-    return std::make_unique<QtPrinter>(&WindowPrompts());
+    return std::make_unique<QtPrinter>(&UserPrompts());
 }
 
 }  // namespace
@@ -90,8 +90,7 @@ void TREReport::FormShow() {
 bool TREReport::File1Click() {
     std::unique_ptr<Printer> printer = makeReportPrinter();
     if (!printer || !PrintReport(*RichEdit1->document(), *printer)) {
-        Messages::info(QStringLiteral("The report could not be printed: no printer is available."),
-                       this);
+        UserPrompts(this).info(QStringLiteral("The report could not be printed: no printer is available."));
         return false;
     }
     return true;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "AdminImport.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -30,8 +29,6 @@ class ImportRunTest : public ::testing::Test {
 protected:
     TestDataDir data;
     ScopedLibrary lib{data.path()};
-    MessageLog msgs;
-    FatalExitCatcher fatal;
 
     QString write(const QString& name, const QByteArray& bytes) {
         const QString path = data.path() + QLatin1Char('/') + name;
@@ -157,7 +154,6 @@ TEST_F(ImportRunTest, MissingFileDoesNothing) {
     EXPECT_EQ(run(QString()).fileFound, false);
     EXPECT_EQ(run(data.path()).fileFound, false);  // a directory is no import file
     EXPECT_TRUE(rows().empty());
-    EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
 TEST_F(ImportRunTest, Utf8AndWindows1252FilesGiveTheSameNames) {
@@ -272,6 +268,4 @@ TEST_F(ImportRunTest, BinaryAndUtf16FilesWereTakenAsText) {
             EXPECT_TRUE(out.error.contains(QStringLiteral("not a text file"))) << out.error.toStdString();
         }
     }
-    // The admin command says so and fails.
-    EXPECT_EQ(AdminImport({data.path(), write("b.bin", binary)}), 1);
 }

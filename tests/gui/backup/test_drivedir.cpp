@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/backup/DriveDir.h"
 

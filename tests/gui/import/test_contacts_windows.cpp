@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/RunProgress.h"
 #include "core/data/Globals.h"
@@ -112,7 +113,7 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     EXPECT_EQ(previewRows, 4);
     EXPECT_EQ(stored, QString::fromUtf8("Köln"));
     ASSERT_EQ(msgs.entries().size(), 1u);
-    EXPECT_EQ(msgs.entries()[0].kind, Messages::Kind::Plain);
+    EXPECT_EQ(msgs.entries()[0].kind, MessageLog::Kind::Plain);
     EXPECT_TRUE(msgs.texts()[0].startsWith(
         QStringLiteral("2 Names Added, 1 duplicates skipped, 1 skipped without a last name")))
         << msgs.texts()[0].toStdString();
@@ -249,7 +250,7 @@ TEST_F(ContactsWindowsTest, ExportDialogWritesTheChosenOccasionAndAsksBeforeRepl
     dlg.Which->setCurrentIndex(7);
     QTest::mouseClick(dlg.BtnExport, Qt::LeftButton);
     ASSERT_EQ(msgs.entries().size(), 1u);
-    EXPECT_EQ(msgs.entries()[0].kind, Messages::Kind::OkCancel);
+    EXPECT_EQ(msgs.entries()[0].kind, MessageLog::Kind::OkCancel);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), whole);
 }

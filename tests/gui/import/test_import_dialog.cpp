@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"

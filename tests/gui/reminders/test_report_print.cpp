@@ -16,7 +16,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "gui/common/Messages.h"
+#include "MessageLog.h"
 #include "printing/QtPrinter.h"
 #include "RecordingPrinter.h"
 #include "gui/reminders/REReport.h"
@@ -48,16 +48,7 @@ QString pdfText(const QString& file) { return run("pdftotext", {"-layout", file,
 
 class ReportPrint : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Messages::setResponder([this](Messages::Kind, const QString& text) {
-            messages << text;
-            return true;
-        });
-    }
-    void TearDown() override {
-        SetReportPrinterFactory(nullptr);
-        Messages::setResponder(nullptr);
-    }
+    void TearDown() override { SetReportPrinterFactory(nullptr); }
 
     // Prints the viewer's content into a PDF file through the real printer layer.
     QString printToPdf(const QString& name) {
@@ -69,7 +60,7 @@ protected:
 
     TREReport viewer;
     QTemporaryDir dir;
-    QStringList messages;
+    MessageLog messages;
 };
 
 // The most entry lines whose report the layout engine fits on one page of `pageDots` at `dpi`,
@@ -127,7 +118,7 @@ TEST_F(ReportPrint, ShortReportIsOnePageAndOneLineMoreThanAPageIsTwo) {
     EXPECT_EQ(pdfPages(two), 2);
     const QString text = pdfText(two);
     EXPECT_TRUE(text.contains(QStringLiteral("First%1 Last%1").arg(n))) << "last line printed";
-    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('|').toStdString();
 }
 
 TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
@@ -162,13 +153,13 @@ TEST_F(ReportPrint, AJobThatCannotStartIsReportedNotSwallowed) {
         return std::unique_ptr<Printer>(std::move(p));
     });
     EXPECT_FALSE(viewer.File1Click());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.front().contains("could not be printed")) << messages.front().toStdString();
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts().front().contains("could not be printed")) << messages.texts().front().toStdString();
     // No printer at all (no factory result) is told the same way.
     messages.clear();
     SetReportPrinterFactory([] { return std::unique_ptr<Printer>(); });
     EXPECT_FALSE(viewer.File1Click());
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.texts().size(), 1);
 }
 
 // Through the system's default queue. With the cups-pdf queue the file it writes carries the

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/Forms.h"
 #include "gui/shell/Quenlow.h"

@@ -7,6 +7,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "MessageLog.h"
+#include "gui/common/Fatal.h"
 #include "TestData.h"
 #include "gui/shell/Quenlow.h"
 #include "core/data/DataFiles.h"
@@ -61,7 +63,6 @@ void atEveryWrite(const std::function<void(FaultyLibrary&, MessageLog&)>& operat
         SCOPED_TRACE("write " + std::to_string(n) + " fails");
         TestDataDir data(3);
         ScopedCurrentDir cwd(data.path());
-        FatalExitCatcher fatal;
         MessageLog msgs;
         auto* lib = new FaultyLibrary(data.path());
         lib->failAt = n;
