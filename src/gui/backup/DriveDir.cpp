@@ -20,10 +20,7 @@ QString ChosenDir;
 
 namespace {
 
-TDriveDir::VolumeSource& volumeSource() {
-    static TDriveDir::VolumeSource s;
-    return s;
-}
+TDriveDir::VolumeSource* installedSource = nullptr;
 
 bool readable(const QString& root) {
     DIR* d = ::opendir(QFile::encodeName(root).constData());
@@ -39,7 +36,7 @@ bool isUnder(const QString& path, const QString& root) {
 
 }  // namespace
 
-void TDriveDir::setVolumeSource(VolumeSource source) { volumeSource() = std::move(source); }
+void TDriveDir::setVolumeSource(VolumeSource* source) { installedSource = source; }
 
 QList<DriveVolume> TDriveDir::mountedVolumes() {
     static const QStringList pseudo = {
@@ -121,7 +118,8 @@ void TDriveDir::refreshVolumes() {
     const QString keep = DriveComboBox1->currentIndex() >= 0
                              ? volumes_.value(DriveComboBox1->currentIndex()).rootPath
                              : QString();
-    volumes_ = volumeSource() ? volumeSource()() : mountedVolumes();
+    static VolumeSource mounted;
+    volumes_ = (installedSource ? *installedSource : mounted).volumes();
     QSignalBlocker block(DriveComboBox1);
     DriveComboBox1->clear();
     int found = -1;

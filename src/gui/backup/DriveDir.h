@@ -11,7 +11,6 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
-#include <functional>
 
 class QComboBox;
 class QFileSystemModel;
@@ -32,9 +31,15 @@ class TDriveDir : public QDialog {
 public:
     explicit TDriveDir(QWidget* parent = nullptr);
 
-    // Where the volume list comes from; tests supply their own. nullptr: the mounted volumes.
-    using VolumeSource = std::function<QList<DriveVolume>()>;
-    static void setVolumeSource(VolumeSource source);
+    // Where the volume list comes from. The method lists the mounted volumes; a test derives,
+    // lists its own, and gives its object to the dialogs (setVolumeSource, nullptr: the
+    // mounted volumes again; the caller keeps `source` alive while it is set).
+    class VolumeSource {
+    public:
+        virtual ~VolumeSource() = default;
+        virtual QList<DriveVolume> volumes() { return mountedVolumes(); }
+    };
+    static void setVolumeSource(VolumeSource* source);
     // The mounted volumes worth offering (not the kernel's pseudo file systems).
     static QList<DriveVolume> mountedVolumes();
 

@@ -4,7 +4,7 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
+#include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -25,17 +25,6 @@
 
 namespace {
 
-QString defaultChooser(QWidget* parent, const QString& preset) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export Contacts"), preset,
-                                        QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
-}
-
-TExportContacts::FileChooser& chooser() {
-    static TExportContacts::FileChooser c = &defaultChooser;
-    return c;
-}
-
 QString withSuffix(const QString& name, const QString& suffix) {
     if (name.isEmpty()) return name;
     const QFileInfo fi(name);
@@ -46,8 +35,6 @@ QString withSuffix(const QString& name, const QString& suffix) {
 }
 
 }  // namespace
-
-void TExportContacts::setFileChooser(FileChooser c) { chooser() = c ? std::move(c) : &defaultChooser; }
 
 TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ExportContacts"));
@@ -156,7 +143,7 @@ ExportOptions TExportContacts::options() const {
 QString TExportContacts::path() const { return FileName->text().trimmed(); }
 
 void TExportContacts::BtnBrowseClick() {
-    const QString name = chooser()(this, path());
+    const QString name = FileQuestions().exportFile(this, path());
     if (!name.isEmpty()) FileName->setText(name);
 }
 

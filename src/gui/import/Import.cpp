@@ -6,7 +6,7 @@
 #include <QShowEvent>
 #include <QDir>
 #include <QEvent>
-#include <QFileDialog>
+#include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFrame>
 #include <QIcon>
@@ -33,24 +33,6 @@ const char* const kRowLabels[12] = {"First Name", "Last Name", "Street",  "Stree
                                     "City",       "State",     "Postal Code", "Country",
                                     "EMail",      "Phone",     "Fax",     "Mobile"};
 
-QString defaultChooser(QWidget* parent, const QString& preset) {
-    QFileDialog dlg(parent);
-    dlg.setFileMode(QFileDialog::AnyFile);  // a typed name that names no file is taken too
-    dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    if (QFileInfo(preset).isDir())
-        dlg.setDirectory(preset);
-    else if (!preset.isEmpty())
-        dlg.selectFile(preset);
-    if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
-        return dlg.selectedFiles().constFirst();
-    return preset;
-}
-
-TImport::FileChooser& chooser() {
-    static TImport::FileChooser c = &defaultChooser;
-    return c;
-}
-
 int32_t* positionOf(TImportRecord& r, int n) {
     int32_t* p[12] = {&r.fFirst, &r.fLast,    &r.fStreet, &r.fStreet2, &r.fCity, &r.fState,
                       &r.fZip,   &r.fCountry, &r.fEmail,  &r.fPhone,   &r.fFax,  &r.fMobile};
@@ -58,8 +40,6 @@ int32_t* positionOf(TImportRecord& r, int n) {
 }
 
 }  // namespace
-
-void TImport::setFileChooser(FileChooser c) { chooser() = c ? std::move(c) : &defaultChooser; }
 
 TImport::TImport(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Import"));
@@ -206,7 +186,7 @@ QString ImportFileNameProblem(const QString& name) {
 void TImport::BtnIFileClick() {
     const QString saved = QDir::currentPath();
     const QString previous = Edit13->text().trimmed();
-    const QString name = chooser()(this, previous);
+    const QString name = FileQuestions().importFile(this, previous);
     if (!QDir::setCurrent(saved))
         UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     // A name cut or changed on storing would import once and then name another file or none.
@@ -268,7 +248,7 @@ void TImport::BtnDetectClick() {
     const QString previous = !detectFile_.isEmpty() ? detectFile_ : Edit13->text().trimmed();
     const QString folder = previous.isEmpty() ? QString() : QFileInfo(previous).absolutePath();
     const QString saved = QDir::currentPath();
-    const QString path = chooser()(this, folder).trimmed();
+    const QString path = FileQuestions().importFile(this, folder).trimmed();
     if (!QDir::setCurrent(saved))
         UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;

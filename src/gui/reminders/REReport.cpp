@@ -15,19 +15,13 @@
 
 namespace {
 
-ReportPrinterFactory& printerFactory() {
-    static ReportPrinterFactory factory;
-    return factory;
-}
-
-std::unique_ptr<Printer> makeReportPrinter() {
-    if (printerFactory()) return printerFactory()();
-    return std::make_unique<QtPrinter>(&UserPrompts());
-}
+ReportPrinterSource* installedSource = nullptr;
 
 }  // namespace
 
-void SetReportPrinterFactory(ReportPrinterFactory factory) { printerFactory() = std::move(factory); }
+std::unique_ptr<Printer> ReportPrinterSource::makePrinter() { return std::make_unique<QtPrinter>(&UserPrompts()); }
+
+void InstallReportPrinterSource(ReportPrinterSource* source) { installedSource = source; }
 
 bool PrintReport(QTextDocument& doc, Printer& printer) {
     return printer.printDocument(doc, QString::fromLatin1(kReportJobTitle));
@@ -88,7 +82,8 @@ void TREReport::FormShow() {
 }
 
 bool TREReport::File1Click() {
-    std::unique_ptr<Printer> printer = makeReportPrinter();
+    static ReportPrinterSource system;
+    std::unique_ptr<Printer> printer = (installedSource ? *installedSource : system).makePrinter();
     if (!printer || !PrintReport(*RichEdit1->document(), *printer)) {
         UserPrompts(this).info(QStringLiteral("The report could not be printed: no printer is available."));
         return false;

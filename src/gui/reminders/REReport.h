@@ -10,7 +10,6 @@
 // SetReportPrinterFactory.
 
 #include <QDialog>
-#include <functional>
 #include <memory>
 
 class Printer;
@@ -21,10 +20,18 @@ class QPlainTextEdit;
 
 inline constexpr const char* kReportJobTitle = "Holiday Reminders by Brantix";
 
-// Makes the printer the viewer prints on. The default gives the system's default printer (or
-// the PDF-file fallback when there is none). Pass nullptr to go back to the default.
-using ReportPrinterFactory = std::function<std::unique_ptr<Printer>()>;
-void SetReportPrinterFactory(ReportPrinterFactory factory);
+// Where the viewer prints. The method gives the system's default printer (or the PDF-file
+// fallback when there is none); a test derives, gives a printer of its own, and installs its
+// object.
+class ReportPrinterSource {
+public:
+    virtual ~ReportPrinterSource() = default;
+    // The printer for one job; null when there is none.
+    virtual std::unique_ptr<Printer> makePrinter();
+};
+// Puts `source` in place of the system's printer until InstallReportPrinterSource(nullptr). The
+// caller keeps `source` alive while it is installed.
+void InstallReportPrinterSource(ReportPrinterSource* source);
 
 // Prints the whole of `doc` on `printer` as one job titled kReportJobTitle. False when the job
 // could not start.

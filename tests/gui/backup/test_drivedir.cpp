@@ -19,14 +19,19 @@ class DriveDirTest : public ::testing::Test {
 protected:
     QTemporaryDir a, b;
     MessageLog msgs;
+    // Three volumes: a's folder, one whose root is gone, b's folder.
+    struct Volumes : TDriveDir::VolumeSource {
+        QString a, b;
+        QList<DriveVolume> volumes() override {
+            return {{QStringLiteral("vol-a"), a}, {QStringLiteral("gone"), a + QStringLiteral("/not-there")},
+                    {QStringLiteral("vol-b"), b}};
+        }
+    } volumes;
     void SetUp() override {
         ASSERT_TRUE(QDir(a.path()).mkpath(QStringLiteral("sub/deeper")));
-        const QString va = a.path(), vb = b.path();
-        TDriveDir::setVolumeSource([va, vb] {
-            return QList<DriveVolume>{{QStringLiteral("vol-a"), va},
-                                      {QStringLiteral("gone"), va + QStringLiteral("/not-there")},
-                                      {QStringLiteral("vol-b"), vb}};
-        });
+        volumes.a = a.path();
+        volumes.b = b.path();
+        TDriveDir::setVolumeSource(&volumes);
     }
     void TearDown() override { TDriveDir::setVolumeSource(nullptr); }
 };

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FileAnswer.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/RunProgress.h"
@@ -33,11 +34,9 @@ protected:
     TestDataDir data{5};
     ScopedLibrary lib{data.path()};
     MessageLog msgs;
+    FileAnswer files;
 
-    void TearDown() override {
-        TImport::setFileChooser(nullptr);
-        RunProgress::setRedrawInterval(40);
-    }
+    void TearDown() override { RunProgress::setRedrawInterval(40); }
     QString write(const QString& name, const QByteArray& bytes) {
         const QString path = data.path() + QLatin1Char('/') + name;
         QFile f(path);
@@ -84,7 +83,7 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     TImport dlg;
     ASSERT_TRUE(OpenImportLayout().ok());
     dlg.show();
-    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    files.answer = path;
     const QStringList before = lastNames();
 
     // Cancel in the preview: nothing is imported and nothing is said.
@@ -138,7 +137,7 @@ TEST_F(ContactsWindowsTest, DetectedFileWasImportedAgainAndReadingStayedInTheSta
     ASSERT_TRUE(OpenImportLayout().ok());
     dlg.show();
     const QString layoutFile = dlg.Edit13->text();
-    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    files.answer = path;
     QString statusAtPreview = QStringLiteral("not shown");
     onPreview([&](TDetectImport* d) {
         statusAtPreview = dlg.StatusBar1->text();  // the reading is over; the summary follows

@@ -48,14 +48,20 @@ QString pdfText(const QString& file) { return run("pdftotext", {"-layout", file,
 
 class ReportPrint : public ::testing::Test {
 protected:
-    void TearDown() override { SetReportPrinterFactory(nullptr); }
+    void TearDown() override { InstallReportPrinterSource(nullptr); }
+
+    // A printer into the PDF file `file`, through the real printer layer.
+    struct PdfFile : ReportPrinterSource {
+        QString file;
+        std::unique_ptr<Printer> makePrinter() override { return QtPrinter::toPdf(file); }
+    } pdf;
 
     // Prints the viewer's content into a PDF file through the real printer layer.
     QString printToPdf(const QString& name) {
-        const QString file = dir.path() + "/" + name;
-        SetReportPrinterFactory([file] { return QtPrinter::toPdf(file); });
+        pdf.file = dir.path() + "/" + name;
+        InstallReportPrinterSource(&pdf);
         EXPECT_TRUE(viewer.File1Click());
-        return file;
+        return pdf.file;
     }
 
     TREReport viewer;
@@ -137,7 +143,7 @@ TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
     EXPECT_TRUE(run("pdfinfo", {file}).contains("Holiday Reminders by Brantix"));
 
     RecordingPrinter rec;
-    SetReportPrinterFactory(nullptr);
+    InstallReportPrinterSource(nullptr);
     ASSERT_TRUE(PrintReport(*viewer.document(), rec));
     ASSERT_GE(rec.calls().size(), 1u);
     EXPECT_EQ(rec.calls().front().op, RecordingPrinter::Op::PrintDocument);
@@ -147,17 +153,23 @@ TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
 
 TEST_F(ReportPrint, AJobThatCannotStartIsReportedNotSwallowed) {
     WriteReminderReport(*viewer.document(), "Halloween", {});
-    SetReportPrinterFactory([] {
-        auto p = std::make_unique<RecordingPrinter>();
-        p->setFailBegin(true);
-        return std::unique_ptr<Printer>(std::move(p));
-    });
+    // A printer whose job cannot start; with `none`, no printer at all.
+    struct Failing : ReportPrinterSource {
+        bool none = false;
+        std::unique_ptr<Printer> makePrinter() override {
+            if (none) return nullptr;
+            auto p = std::make_unique<RecordingPrinter>();
+            p->setFailBegin(true);
+            return p;
+        }
+    } failing;
+    InstallReportPrinterSource(&failing);
     EXPECT_FALSE(viewer.File1Click());
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.texts().front().contains("could not be printed")) << messages.texts().front().toStdString();
-    // No printer at all (no factory result) is told the same way.
+    // No printer at all is told the same way.
     messages.clear();
-    SetReportPrinterFactory([] { return std::unique_ptr<Printer>(); });
+    failing.none = true;
     EXPECT_FALSE(viewer.File1Click());
     EXPECT_EQ(messages.texts().size(), 1);
 }
@@ -172,7 +184,7 @@ TEST_F(ReportPrint, RealQueueGetsTheJobWithItsTitle) {
 
     const QString marker = QStringLiteral("Queue%1").arg(QDateTime::currentMSecsSinceEpoch());
     WriteReminderReport(*viewer.document(), "Valentines Day", {"\tAnn " + marker + " "});
-    SetReportPrinterFactory(nullptr);
+    InstallReportPrinterSource(nullptr);
     ASSERT_TRUE(viewer.File1Click());
 
     QString found;

@@ -32,7 +32,7 @@ protected:
     MessageLog msgs;
     SetupPage page;
 
-    void TearDown() override { SetFontChooser(nullptr); }
+    void TearDown() override { InstallFontQuestion(nullptr); }
 
     // A restart as far as the label font goes: the settings row read again and applied.
     QFont fontAfterRestart() {
@@ -105,17 +105,21 @@ TEST_F(SetupPageTest, LabelFontChoiceLastsAndFaceAndSizeSurviveARestart) {
     EXPECT_EQ(LabelFont.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(LabelFont.pointSize(), 8);
 
-    QFont given;
-    SetFontChooser([&](const QFont& current, QWidget*) {
-        given = current;
-        QFont f(QStringLiteral("DejaVu Serif"), 14);
-        f.setBold(true);
-        f.setItalic(true);
-        f.setUnderline(true);
-        return f;
-    });
+    // The font chosen: DejaVu Serif 14, bold, italic and underlined.
+    struct Chosen : FontQuestion {
+        QFont askFont(const QFont& current, QWidget*) override {
+            given = current;
+            QFont f(QStringLiteral("DejaVu Serif"), 14);
+            f.setBold(true);
+            f.setItalic(true);
+            f.setUnderline(true);
+            return f;
+        }
+        QFont given;
+    } chosen;
+    InstallFontQuestion(&chosen);
     QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
-    EXPECT_EQ(given.family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(chosen.given.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(LabelFont.family(), QStringLiteral("DejaVu Serif"));
     EXPECT_TRUE(LabelFont.bold() && LabelFont.italic() && LabelFont.underline());
     EXPECT_EQ(LabelFont.pointSize(), 14);
@@ -140,7 +144,10 @@ TEST_F(SetupPageTest, CancelledFontDialogStoresWhatWasInForceAndKeepsOtherSettin
     EXPECT_EQ(start.pointSize(), 12);
 
     SettingsRec = TSettingsRecord{};  // whatever memory holds, the row's other fields survive
-    SetFontChooser([](const QFont& current, QWidget*) { return current; });
+    struct Unchanged : FontQuestion {
+        QFont askFont(const QFont& current, QWidget*) override { return current; }
+    } unchanged;
+    InstallFontQuestion(&unchanged);
     QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
     const QFont after = fontAfterRestart();
     EXPECT_EQ(after.family(), QStringLiteral("Arial"));
@@ -163,7 +170,7 @@ TEST_F(SetupPageTest, FontDialogOpensOnThePlainStyleAndOkWithoutChangeKeepsTheSt
         const QFont stored = fontAfterRestart();
 
         // Qt's own dialog, answered with OK as soon as it is up.
-        SetFontChooser(nullptr);
+        InstallFontQuestion(nullptr);
         QString shown;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -198,7 +205,7 @@ TEST_F(SetupPageTest, PickingAFamilyInTheFontDialogKeepsLabelsUpright) {
         SCOPED_TRACE(face);
         ++tried;
         ApplyLabelFontPreference();  // a fresh settings row: the design font, style Normal
-        SetFontChooser(nullptr);
+        InstallFontQuestion(nullptr);
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* dlg = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());

@@ -95,12 +95,15 @@ TEST(FailedWrites, ClosingATableWithAPendingRow) {
 }
 
 TEST(FailedWrites, StoringTheLabelFont) {
-    SetFontChooser([](const QFont&, QWidget*) { return QFont(QStringLiteral("DejaVu Sans"), 14); });
+    struct Chosen : FontQuestion {
+        QFont askFont(const QFont&, QWidget*) override { return QFont(QStringLiteral("DejaVu Sans"), 14); }
+    } chosen;
+    InstallFontQuestion(&chosen);
     atEveryWrite([](FaultyLibrary& lib, MessageLog&) {
         lib.arm();
         Preferences1Click(nullptr);
     });
-    SetFontChooser(nullptr);
+    InstallFontQuestion(nullptr);
 }
 
 TEST(FailedWrites, TheImportDialogsLayoutAndRun) {
