@@ -4,6 +4,7 @@
 #include "gui/common/DatePicker.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/FocusMark.h"
+#include "gui/common/Installed.h"
 #include <QApplication>
 #include <algorithm>
 #include <iterator>
@@ -438,9 +439,7 @@ void AddressPage::AddCardClick() {
     if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
     CardKind kind = CardKind::Received;
     int occasion = 7, year = QDate::currentDate().year();
-    static CardQuestion dialog;
-    CardQuestion& question = cardQuestion_ ? *cardQuestion_ : dialog;
-    if (question.askCard(this, &kind, &occasion, &year)) AddCard(kind, occasion, year);
+    if (Installed<CardQuestion>::get().askCard(this, &kind, &occasion, &year)) AddCard(kind, occasion, year);
 }
 
 void AddressPage::SaveEditor() {

@@ -25,7 +25,6 @@
 #include "core/data/CardLog.h"
 
 class CardList;
-class CardQuestion;
 
 class QCheckBox;
 class QDateEdit;
@@ -67,9 +66,6 @@ public:
     // then shows the Cards list (and for a returned card the names list) anew. False when
     // nothing was removed (declined, or the log could not be written: the status bar says).
     bool RemoveCard(const CardEvent& event);
-    // How "Add Card..." asks for the card: `question` (kept by the caller while the page lives)
-    // in place of the dialog; nullptr puts the dialog back.
-    void setCardQuestion(CardQuestion* question) { cardQuestion_ = question; }
 
     AddressListModel* listModel() const { return model_; }
     CardList* cardList() const { return cards_; }
@@ -121,7 +117,6 @@ private:
     QPushButton* deleteButton_ = nullptr;
     CardList* cards_ = nullptr;
     QPushButton* addCardButton_ = nullptr;
-    CardQuestion* cardQuestion_ = nullptr;  // null: the add-card dialog
     int letterB_ = 7;      // width of "B" in the page font
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection

@@ -55,8 +55,8 @@ private:
 };
 
 // How the address page's "Add Card..." asks for the card. The method shows AddCardDialog over
-// `owner`; a test derives, answers in its place, and gives its object to the page
-// (AddressPage::setCardQuestion).
+// `owner`; the page reaches it through Installed<CardQuestion> (gui/common/Installed.h), where a
+// test installs its own answer.
 class CardQuestion {
 public:
     virtual ~CardQuestion() = default;

@@ -1,4 +1,5 @@
 #include "gui/backup/DriveDir.h"
+#include "gui/common/Installed.h"
 #include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/Placement.h"
@@ -20,8 +21,6 @@ QString ChosenDir;
 
 namespace {
 
-TDriveDir::VolumeSource* installedSource = nullptr;
-
 bool readable(const QString& root) {
     DIR* d = ::opendir(QFile::encodeName(root).constData());
     if (!d) return false;
@@ -35,8 +34,6 @@ bool isUnder(const QString& path, const QString& root) {
 }
 
 }  // namespace
-
-void TDriveDir::setVolumeSource(VolumeSource* source) { installedSource = source; }
 
 QList<DriveVolume> TDriveDir::mountedVolumes() {
     static const QStringList pseudo = {
@@ -118,8 +115,7 @@ void TDriveDir::refreshVolumes() {
     const QString keep = DriveComboBox1->currentIndex() >= 0
                              ? volumes_.value(DriveComboBox1->currentIndex()).rootPath
                              : QString();
-    static VolumeSource mounted;
-    volumes_ = (installedSource ? *installedSource : mounted).volumes();
+    volumes_ = Installed<VolumeSource>::get().volumes();
     QSignalBlocker block(DriveComboBox1);
     DriveComboBox1->clear();
     int found = -1;

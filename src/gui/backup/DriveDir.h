@@ -31,15 +31,14 @@ class TDriveDir : public QDialog {
 public:
     explicit TDriveDir(QWidget* parent = nullptr);
 
-    // Where the volume list comes from. The method lists the mounted volumes; a test derives,
-    // lists its own, and gives its object to the dialogs (setVolumeSource, nullptr: the
-    // mounted volumes again; the caller keeps `source` alive while it is set).
+    // Where the volume list comes from. The method lists the mounted volumes; the dialog reaches
+    // it through Installed<TDriveDir::VolumeSource> (gui/common/Installed.h), where a test
+    // installs a list of its own.
     class VolumeSource {
     public:
         virtual ~VolumeSource() = default;
         virtual QList<DriveVolume> volumes() { return mountedVolumes(); }
     };
-    static void setVolumeSource(VolumeSource* source);
     // The mounted volumes worth offering (not the kernel's pseudo file systems).
     static QList<DriveVolume> mountedVolumes();
 

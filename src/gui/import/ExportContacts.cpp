@@ -4,6 +4,7 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
+#include "gui/common/Installed.h"
 #include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFormLayout>
@@ -143,7 +144,7 @@ ExportOptions TExportContacts::options() const {
 QString TExportContacts::path() const { return FileName->text().trimmed(); }
 
 void TExportContacts::BtnBrowseClick() {
-    const QString name = FileQuestions().exportFile(this, path());
+    const QString name = Installed<FileQuestion>::get().exportFile(this, path());
     if (!name.isEmpty()) FileName->setText(name);
 }
 

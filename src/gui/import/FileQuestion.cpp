@@ -21,16 +21,3 @@ QString FileQuestion::exportFile(QWidget* owner, const QString& preset) {
                                         QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"),
                                         nullptr, QFileDialog::DontConfirmOverwrite);
 }
-
-namespace {
-
-FileQuestion* installed = nullptr;
-
-}  // namespace
-
-FileQuestion& FileQuestions() {
-    static FileQuestion dialogs;
-    return installed ? *installed : dialogs;
-}
-
-void InstallFileQuestion(FileQuestion* question) { installed = question; }

@@ -1,6 +1,7 @@
 #pragma once
-// How the import and export dialogs ask for a file. The methods show the file dialogs; a test
-// derives, answers in their place, and installs its object.
+// How the import and export dialogs ask for a file. The methods show the file dialogs; the
+// dialogs reach them through Installed<FileQuestion> (gui/common/Installed.h), where a test
+// installs its own answers.
 
 #include <QString>
 
@@ -16,9 +17,3 @@ public:
     // that exists is not questioned here: the export asks before replacing it.
     virtual QString exportFile(QWidget* owner, const QString& preset);
 };
-
-// The file question the dialogs ask through: the one installed, else the file dialogs.
-FileQuestion& FileQuestions();
-// Puts `question` in place of the file dialogs until InstallFileQuestion(nullptr) puts them back.
-// The caller keeps `question` alive while it is installed.
-void InstallFileQuestion(FileQuestion* question);

@@ -6,6 +6,7 @@
 #include <QShowEvent>
 #include <QDir>
 #include <QEvent>
+#include "gui/common/Installed.h"
 #include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFrame>
@@ -186,7 +187,7 @@ QString ImportFileNameProblem(const QString& name) {
 void TImport::BtnIFileClick() {
     const QString saved = QDir::currentPath();
     const QString previous = Edit13->text().trimmed();
-    const QString name = FileQuestions().importFile(this, previous);
+    const QString name = Installed<FileQuestion>::get().importFile(this, previous);
     if (!QDir::setCurrent(saved))
         UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     // A name cut or changed on storing would import once and then name another file or none.
@@ -248,7 +249,7 @@ void TImport::BtnDetectClick() {
     const QString previous = !detectFile_.isEmpty() ? detectFile_ : Edit13->text().trimmed();
     const QString folder = previous.isEmpty() ? QString() : QFileInfo(previous).absolutePath();
     const QString saved = QDir::currentPath();
-    const QString path = FileQuestions().importFile(this, folder).trimmed();
+    const QString path = Installed<FileQuestion>::get().importFile(this, folder).trimmed();
     if (!QDir::setCurrent(saved))
         UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;

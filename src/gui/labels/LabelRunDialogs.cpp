@@ -51,16 +51,3 @@ std::unique_ptr<Printer> LabelRunDialogs::makePrinter() {
         return printer;
     return std::make_unique<CalibratedPrinter>(std::move(printer), cal);
 }
-
-namespace {
-
-LabelRunDialogs* installed = nullptr;
-
-}  // namespace
-
-LabelRunDialogs& RunDialogs() {
-    static LabelRunDialogs program;
-    return installed ? *installed : program;
-}
-
-void InstallLabelRunDialogs(LabelRunDialogs* dialogs) { installed = dialogs; }

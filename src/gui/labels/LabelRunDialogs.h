@@ -2,8 +2,8 @@
 // What an interactive label run (gui/labels/OccasionLabelRun.h) asks through dialogs of its own
 // before it prints: the date span of a birthday and anniversary run, the recipients picked one
 // by one, the print options with the first label's place on the sheet, and the printer. The
-// methods are the program's dialogs; a test derives, answers in their place, and installs its
-// object for the runs it starts.
+// methods are the program's dialogs; the runs reach them through Installed<LabelRunDialogs>
+// (gui/common/Installed.h), where a test installs its own answers.
 
 #include <QString>
 #include <memory>
@@ -33,8 +33,3 @@ public:
     virtual std::unique_ptr<Printer> makePrinter();
 };
 
-// The dialogs the label runs ask through: those installed, else the program's.
-LabelRunDialogs& RunDialogs();
-// Puts `dialogs` in place of the program's until InstallLabelRunDialogs(nullptr) puts them back.
-// The caller keeps `dialogs` alive while it is installed.
-void InstallLabelRunDialogs(LabelRunDialogs* dialogs);

@@ -1,5 +1,5 @@
 // The interactive label runs: the occasions page calls OccasionLabelRun; the dialogs are reached
-// through RunDialogs() so that tests can answer in their place.
+// through Installed<LabelRunDialogs>::get() so that tests can answer in their place.
 #include "gui/labels/OccasionLabelRun.h"
 
 #include <QApplication>
@@ -13,6 +13,7 @@
 #include "core/print/Printers.h"
 #include "gui/common/BusyCursor.h"
 #include "gui/common/Fatal.h"
+#include "gui/common/Installed.h"
 #include "gui/common/MessageBoxes.h"
 #include "gui/labels/LabPrint.h"
 #include "gui/labels/LabelPreview.h"
@@ -30,7 +31,7 @@ bool startField(const QString& text, int* value) {
 }
 
 bool startPosition(int* column, int* row) {
-    return startField(RunDialogs().startColumnText(), column) && startField(RunDialogs().startRowText(), row);
+    return startField(Installed<LabelRunDialogs>::get().startColumnText(), column) && startField(Installed<LabelRunDialogs>::get().startRowText(), row);
 }
 
 // Opens LABELS; with no stock in it tells the user and closes it again.
@@ -59,7 +60,7 @@ void offerPreview(std::function<void(LabelRun&)> lay, std::function<void(Printer
     TLabPrint::PreviewAction() = [lay, print] {
         int column, row;
         if (!startPosition(&column, &row)) return false;
-        std::unique_ptr<Printer> printer = RunDialogs().makePrinter();
+        std::unique_ptr<Printer> printer = Installed<LabelRunDialogs>::get().makePrinter();
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
@@ -116,7 +117,7 @@ void OccasionLabelRun(int n) {
         return;
     }
     if (n < 1 || n > OccasionDated) return;
-    LabelRunDialogs& dialogs = RunDialogs();
+    LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     if (n == OccasionDated && !dialogs.askSpan()) return;
     DataStatus opened;
     LabelCount = CountRecipients(n, &opened);
@@ -137,7 +138,7 @@ void OccasionLabelRun(int n) {
 }
 
 void SelectedLabelRun() {
-    LabelRunDialogs& dialogs = RunDialogs();
+    LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     EndUnlessOpened(OpenAddrBook());
     dialogs.fillSelection();
     LabelCount = 0;

@@ -1,8 +1,8 @@
 #pragma once
 // The interactive label runs started from the occasions page: OccasionLabelRun for an occasion,
 // SelectedLabelRun for recipients picked one by one. They ask for the span, the picks and the
-// print options through RunDialogs() (gui/labels/LabelRunDialogs.h: the program's dialogs unless a
-// test installs its own), then hand over to LabelRun (core/labels/LabelGen.h).
+// print options through Installed<LabelRunDialogs> (gui/labels/LabelRunDialogs.h: the program's
+// dialogs unless a test installs its own), then hand over to LabelRun (core/labels/LabelGen.h).
 
 #include <QString>
 #include <vector>

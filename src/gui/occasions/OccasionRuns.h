@@ -1,7 +1,7 @@
 #pragma once
 // The runs a click on the occasions list starts (gui/occasions/OccasionsPage.h). The methods start
-// the program's runs; a test derives, notes the runs in their place, and gives its object to the
-// page (OccasionsPage::setRuns).
+// the program's runs; the page reaches them through Installed<OccasionRuns>
+// (gui/common/Installed.h), where a test installs an object that notes the runs instead.
 
 #include <QString>
 

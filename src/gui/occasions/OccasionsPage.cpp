@@ -18,6 +18,7 @@
 #include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/FocusMark.h"
+#include "gui/common/Installed.h"
 #include "gui/occasions/OccasionRuns.h"
 
 const std::array<const char*, 9> LabelRows{
@@ -210,8 +211,6 @@ void OccasionsPage::fitModeButtons() {
     }
 }
 
-void OccasionsPage::setRuns(OccasionRuns* runs) { runs_ = runs; }
-
 void OccasionsPage::SetOccasionsMode(int mode) {
     mode_ = mode;
     ReportChoice->setVisible(mode == OccasionsReminderMode);
@@ -283,8 +282,7 @@ void OccasionsPage::StringGrid1Click(int row) {
     if (row < 1 || row >= StringGrid1->rowCount()) return;
     // What the last run left in the status bar (where its PDF went) is not this run's.
     if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
-    static OccasionRuns program;
-    OccasionRuns& runs = runs_ ? *runs_ : program;
+    OccasionRuns& runs = Installed<OccasionRuns>::get();
     if (mode_ == OccasionsLabelMode) {
         runs.labels(row);
     } else if (mode_ == OccasionsReminderMode) {

@@ -15,8 +15,6 @@
 
 #include "core/occasions/Occasions.h"  // ReminderTitles
 
-class OccasionRuns;
-
 class QButtonGroup;
 class QComboBox;
 class QFrame;
@@ -53,9 +51,6 @@ public:
     // Sizes, places and fills the list (title row first) and places the connector.
     void BuildOccasionsList(const QString& title, const QStringList& rows);
 
-    // What a click starts: the runs of `runs` (kept by the caller while the page lives) in place
-    // of the program's; nullptr puts the program's back.
-    void setRuns(OccasionRuns* runs);
 
 public slots:
     void SBLabelsClick();
@@ -76,5 +71,4 @@ private:
 
     int mode_ = 0;
     QButtonGroup* group_ = nullptr;
-    OccasionRuns* runs_ = nullptr;
 };

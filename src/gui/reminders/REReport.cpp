@@ -8,20 +8,13 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "gui/common/Installed.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/MessageBoxes.h"
 #include "core/print/Printer.h"
 #include "printing/QtPrinter.h"
 
-namespace {
-
-ReportPrinterSource* installedSource = nullptr;
-
-}  // namespace
-
 std::unique_ptr<Printer> ReportPrinterSource::makePrinter() { return std::make_unique<QtPrinter>(&UserPrompts()); }
-
-void InstallReportPrinterSource(ReportPrinterSource* source) { installedSource = source; }
 
 bool PrintReport(QTextDocument& doc, Printer& printer) {
     return printer.printDocument(doc, QString::fromLatin1(kReportJobTitle));
@@ -82,8 +75,7 @@ void TREReport::FormShow() {
 }
 
 bool TREReport::File1Click() {
-    static ReportPrinterSource system;
-    std::unique_ptr<Printer> printer = (installedSource ? *installedSource : system).makePrinter();
+    std::unique_ptr<Printer> printer = Installed<ReportPrinterSource>::get().makePrinter();
     if (!printer || !PrintReport(*RichEdit1->document(), *printer)) {
         UserPrompts(this).info(QStringLiteral("The report could not be printed: no printer is available."));
         return false;

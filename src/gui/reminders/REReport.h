@@ -21,17 +21,14 @@ class QPlainTextEdit;
 inline constexpr const char* kReportJobTitle = "Holiday Reminders by Brantix";
 
 // Where the viewer prints. The method gives the system's default printer (or the PDF-file
-// fallback when there is none); a test derives, gives a printer of its own, and installs its
-// object.
+// fallback when there is none); the viewer reaches it through Installed<ReportPrinterSource>
+// (gui/common/Installed.h), where a test installs a printer of its own.
 class ReportPrinterSource {
 public:
     virtual ~ReportPrinterSource() = default;
     // The printer for one job; null when there is none.
     virtual std::unique_ptr<Printer> makePrinter();
 };
-// Puts `source` in place of the system's printer until InstallReportPrinterSource(nullptr). The
-// caller keeps `source` alive while it is installed.
-void InstallReportPrinterSource(ReportPrinterSource* source);
 
 // Prints the whole of `doc` on `printer` as one job titled kReportJobTitle. False when the job
 // could not start.

@@ -1,5 +1,6 @@
 #include "gui/setup/LabelFontPref.h"
 
+#include "gui/common/Installed.h"
 #include "gui/common/Fatal.h"
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -77,14 +78,6 @@ QFont FontQuestion::askFont(const QFont& current, QWidget* owner) {
     return current;  // after Cancel the dialog still holds the font it was given
 }
 
-namespace {
-
-FontQuestion* installedQuestion = nullptr;
-
-}  // namespace
-
-void InstallFontQuestion(FontQuestion* question) { installedQuestion = question; }
-
 int StoredPointSize(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
     if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
@@ -99,8 +92,7 @@ void Preferences1Click(QWidget* parent) {
         const QString plain = PlainStyleName(offered.family());
         if (!plain.isEmpty()) offered.setStyleName(plain);
     }
-    static FontQuestion dialog;
-    const QFont chosen = (installedQuestion ? *installedQuestion : dialog).askFont(offered, parent);
+    const QFont chosen = Installed<FontQuestion>::get().askFont(offered, parent);
     if (isPlain(chosen)) {
         // The plain style is what a restart gives for the face and size, so take it as that:
         // the style name would only pick among the face's files by a name they may share.

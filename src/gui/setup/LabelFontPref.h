@@ -13,16 +13,13 @@ class QWidget;
 void Preferences1Click(QWidget* parent = nullptr);
 
 // How "Choose Label Font" asks for the font. The method shows Qt's font dialog on `current` over
-// `owner` and returns its font when it closes (`current` after Cancel); a test derives, answers
-// in its place, and installs its object.
+// `owner` and returns its font when it closes (`current` after Cancel); it is reached through
+// Installed<FontQuestion> (gui/common/Installed.h), where a test installs its own answer.
 class FontQuestion {
 public:
     virtual ~FontQuestion() = default;
     virtual QFont askFont(const QFont& current, QWidget* owner);
 };
-// Puts `question` in place of the font dialog until InstallFontQuestion(nullptr) puts the dialog
-// back. The caller keeps `question` alive while it is installed.
-void InstallFontQuestion(FontQuestion* question);
 
 // The style of `family` that is of regular weight, upright and of normal width, whatever the face
 // calls it ("Regular", "Book", ...); empty when the face has none or is not installed.

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "Installing.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/MessageBoxes.h"
@@ -677,7 +678,7 @@ TEST_F(AddressPageTest, CardsListFollowsThePersonAndReturnedCardsMarkTheName) {
             return true;
         }
     } returned;
-    page.setCardQuestion(&returned);
+    Installing<CardQuestion> installed(returned);
     QTest::mouseClick(page.addCardButton(), Qt::LeftButton);
     EXPECT_EQ(shown(), (QStringList{"2026 Birthday, Etc returned", "2025 Christmas / Chanukah received"}));
     EXPECT_TRUE(page.listModel()->returnedAt(1));

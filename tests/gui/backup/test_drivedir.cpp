@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "gui/backup/DriveDir.h"
@@ -31,9 +32,9 @@ protected:
         ASSERT_TRUE(QDir(a.path()).mkpath(QStringLiteral("sub/deeper")));
         volumes.a = a.path();
         volumes.b = b.path();
-        TDriveDir::setVolumeSource(&volumes);
+        Installed<TDriveDir::VolumeSource>::install(&volumes);
     }
-    void TearDown() override { TDriveDir::setVolumeSource(nullptr); }
+    void TearDown() override { Installed<TDriveDir::VolumeSource>::install(nullptr); }
 };
 
 }  // namespace
@@ -78,7 +79,7 @@ TEST_F(DriveDirTest, UnreadableVolumeIsReportedAndTheDialogGoesBack) {
 }
 
 TEST_F(DriveDirTest, TheMountedVolumesIncludeTheRoot) {
-    TDriveDir::setVolumeSource(nullptr);
+    Installed<TDriveDir::VolumeSource>::install(nullptr);
     bool root = false;
     for (const DriveVolume& v : TDriveDir::mountedVolumes()) {
         EXPECT_FALSE(v.rootPath.startsWith(QStringLiteral("/proc")));

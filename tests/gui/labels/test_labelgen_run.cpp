@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+#include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "TestStocks.h"
@@ -95,7 +96,7 @@ protected:
         lib = std::make_unique<ScopedLibrary>(data.path());
         LabelFont = QFont("Sans", 10);
     }
-    void TearDown() override { InstallLabelRunDialogs(nullptr); }
+    void TearDown() override { Installed<LabelRunDialogs>::install(nullptr); }
 
     // The run's dialogs answered from the test's fields: the print options pick the stock whose
     // name starts with `stockPrefix`, the picking takes `picks` in turn; the printer the run
@@ -134,7 +135,7 @@ protected:
     // Installs answers that print into `out` for the runs that follow.
     void answerWith(RecordingPrinter* out) {
         answers = std::make_unique<Answers>(*this, out);
-        InstallLabelRunDialogs(answers.get());
+        Installed<LabelRunDialogs>::install(answers.get());
     }
 
     TestDataDir data;
@@ -309,7 +310,7 @@ TEST_F(LabelRunTest, RefusedStockIsToldAndNothingPrints) {
             return true;
         }
     } broken(*this, &out);
-    InstallLabelRunDialogs(&broken);
+    Installed<LabelRunDialogs>::install(&broken);
     OccasionLabelRun(4);
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.texts()[0].startsWith("The label stock \"Broken\" cannot be printed"));
@@ -389,7 +390,7 @@ TEST_F(LabelRunTest, PreviewShowsTheCorrectedRunAndKeepsTheSheetMemory) {
             Drawn previewed;
         } previewing(*this, &out, cal);
         previewing.picks = {2, 3};
-        InstallLabelRunDialogs(&previewing);
+        Installed<LabelRunDialogs>::install(&previewing);
         column = "2";
         OccasionLabelRun(n);
         previews.push_back(previewing.previewed);

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/Forms.h"
@@ -180,7 +181,7 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
         std::unique_ptr<Printer> makePrinter() override { return std::make_unique<Kept>(keep); }
         RecordingPrinter* keep;
     } options(&out);
-    InstallLabelRunDialogs(&options);
+    Installed<LabelRunDialogs>::install(&options);
 
     // Each showing: pick row 5, row 5 again, row 9, then "Print Selected".
     QList<int> script = {5, 5, 9, -1};
@@ -202,7 +203,7 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
     MessageLog messages(false);  // the run's last question: log the picks? No.
     OccasionLabelRun(9);
     driver.stop();
-    InstallLabelRunDialogs(nullptr);
+    Installed<LabelRunDialogs>::install(nullptr);
     LabSel = previous;
 
     EXPECT_EQ(counts, QStringList({"0", "1", "2", "3"}));

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "Installing.h"
 #include "gui/occasions/OccasionRuns.h"
 #include "gui/occasions/OccasionsPage.h"
 
@@ -39,7 +40,6 @@ class OccasionsPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         page.resize(737, 437);
-        page.setRuns(&noted);
         page.SetOccasionsMode(1);  // as the main window does at start-up
         page.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
@@ -60,6 +60,7 @@ protected:
     }
 
     NotedRuns noted;
+    Installing<OccasionRuns> installed{noted};
     std::vector<Started>& runs = noted.runs;
     OccasionsPage page;
 };

@@ -16,6 +16,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "printing/QtPrinter.h"
 #include "RecordingPrinter.h"
@@ -48,7 +49,7 @@ QString pdfText(const QString& file) { return run("pdftotext", {"-layout", file,
 
 class ReportPrint : public ::testing::Test {
 protected:
-    void TearDown() override { InstallReportPrinterSource(nullptr); }
+    void TearDown() override { Installed<ReportPrinterSource>::install(nullptr); }
 
     // A printer into the PDF file `file`, through the real printer layer.
     struct PdfFile : ReportPrinterSource {
@@ -59,7 +60,7 @@ protected:
     // Prints the viewer's content into a PDF file through the real printer layer.
     QString printToPdf(const QString& name) {
         pdf.file = dir.path() + "/" + name;
-        InstallReportPrinterSource(&pdf);
+        Installed<ReportPrinterSource>::install(&pdf);
         EXPECT_TRUE(viewer.File1Click());
         return pdf.file;
     }
@@ -143,7 +144,7 @@ TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
     EXPECT_TRUE(run("pdfinfo", {file}).contains("Holiday Reminders by Brantix"));
 
     RecordingPrinter rec;
-    InstallReportPrinterSource(nullptr);
+    Installed<ReportPrinterSource>::install(nullptr);
     ASSERT_TRUE(PrintReport(*viewer.document(), rec));
     ASSERT_GE(rec.calls().size(), 1u);
     EXPECT_EQ(rec.calls().front().op, RecordingPrinter::Op::PrintDocument);
@@ -163,7 +164,7 @@ TEST_F(ReportPrint, AJobThatCannotStartIsReportedNotSwallowed) {
             return p;
         }
     } failing;
-    InstallReportPrinterSource(&failing);
+    Installed<ReportPrinterSource>::install(&failing);
     EXPECT_FALSE(viewer.File1Click());
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.texts().front().contains("could not be printed")) << messages.texts().front().toStdString();
@@ -184,7 +185,7 @@ TEST_F(ReportPrint, RealQueueGetsTheJobWithItsTitle) {
 
     const QString marker = QStringLiteral("Queue%1").arg(QDateTime::currentMSecsSinceEpoch());
     WriteReminderReport(*viewer.document(), "Valentines Day", {"\tAnn " + marker + " "});
-    InstallReportPrinterSource(nullptr);
+    Installed<ReportPrinterSource>::install(nullptr);
     ASSERT_TRUE(viewer.File1Click());
 
     QString found;

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/Forms.h"
@@ -32,7 +33,7 @@ protected:
     MessageLog msgs;
     SetupPage page;
 
-    void TearDown() override { InstallFontQuestion(nullptr); }
+    void TearDown() override { Installed<FontQuestion>::install(nullptr); }
 
     // A restart as far as the label font goes: the settings row read again and applied.
     QFont fontAfterRestart() {
@@ -117,7 +118,7 @@ TEST_F(SetupPageTest, LabelFontChoiceLastsAndFaceAndSizeSurviveARestart) {
         }
         QFont given;
     } chosen;
-    InstallFontQuestion(&chosen);
+    Installed<FontQuestion>::install(&chosen);
     QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
     EXPECT_EQ(chosen.given.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(LabelFont.family(), QStringLiteral("DejaVu Serif"));
@@ -147,7 +148,7 @@ TEST_F(SetupPageTest, CancelledFontDialogStoresWhatWasInForceAndKeepsOtherSettin
     struct Unchanged : FontQuestion {
         QFont askFont(const QFont& current, QWidget*) override { return current; }
     } unchanged;
-    InstallFontQuestion(&unchanged);
+    Installed<FontQuestion>::install(&unchanged);
     QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
     const QFont after = fontAfterRestart();
     EXPECT_EQ(after.family(), QStringLiteral("Arial"));
@@ -170,7 +171,7 @@ TEST_F(SetupPageTest, FontDialogOpensOnThePlainStyleAndOkWithoutChangeKeepsTheSt
         const QFont stored = fontAfterRestart();
 
         // Qt's own dialog, answered with OK as soon as it is up.
-        InstallFontQuestion(nullptr);
+        Installed<FontQuestion>::install(nullptr);
         QString shown;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -205,7 +206,7 @@ TEST_F(SetupPageTest, PickingAFamilyInTheFontDialogKeepsLabelsUpright) {
         SCOPED_TRACE(face);
         ++tried;
         ApplyLabelFontPreference();  // a fresh settings row: the design font, style Normal
-        InstallFontQuestion(nullptr);
+        Installed<FontQuestion>::install(nullptr);
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* dlg = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());

@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "gui/common/Fatal.h"
 #include "TestData.h"
@@ -98,12 +99,12 @@ TEST(FailedWrites, StoringTheLabelFont) {
     struct Chosen : FontQuestion {
         QFont askFont(const QFont&, QWidget*) override { return QFont(QStringLiteral("DejaVu Sans"), 14); }
     } chosen;
-    InstallFontQuestion(&chosen);
+    Installed<FontQuestion>::install(&chosen);
     atEveryWrite([](FaultyLibrary& lib, MessageLog&) {
         lib.arm();
         Preferences1Click(nullptr);
     });
-    InstallFontQuestion(nullptr);
+    Installed<FontQuestion>::install(nullptr);
 }
 
 TEST(FailedWrites, TheImportDialogsLayoutAndRun) {

@@ -3,12 +3,13 @@
 // `answer` (none: what the dialog gives after Cancel, the preset for a file to read), and the
 // preset offered is kept.
 
+#include "gui/common/Installed.h"
 #include "gui/import/FileQuestion.h"
 
 class FileAnswer : public FileQuestion {
 public:
-    FileAnswer() { InstallFileQuestion(this); }
-    ~FileAnswer() override { InstallFileQuestion(nullptr); }
+    FileAnswer() : previous_(Installed<FileQuestion>::install(this)) {}
+    ~FileAnswer() override { Installed<FileQuestion>::install(previous_); }
     FileAnswer(const FileAnswer&) = delete;
     FileAnswer& operator=(const FileAnswer&) = delete;
 
@@ -23,4 +24,7 @@ public:
 
     QString answer;
     QString offered;
+
+private:
+    FileQuestion* previous_;
 };
