@@ -1,13 +1,11 @@
 #include "xbase/Dbf.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <charconv>
 
 #include "xbase/DbfFormat.h"
+#include "xbase/DbfStamp.h"
 #include "xbase/LittleEndian.h"
 
 namespace xbase {
@@ -20,27 +18,11 @@ using namespace dbfmt;
 // only about a page around the row. Whole rows only, so none straddles two reads.
 constexpr size_t kReadBlock = 128 * 1024;
 constexpr size_t kReadPage = 4096;
-// Appended rows are written in chunks of about this size.
-constexpr size_t kAppendChunk = 1024 * 1024;
 
 std::string hex2(uint8_t v) {
     char b[8];
     std::snprintf(b, sizeof b, "0x%02X", v);
     return b;
-}
-
-DbfFile::Date today() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
-}
-
-void stampHeader(uint8_t* hdr, uint32_t count, const DbfFile::Date& d) {
-    hdr[kUpdateYear] = uint8_t(std::clamp(d.year - 1900, 0, 255));
-    hdr[kUpdateMonth] = uint8_t(d.month);
-    hdr[kUpdateDay] = uint8_t(d.day);
-    le::put32(hdr + kRecordCount, count);
 }
 
 bool equalsFolded(std::string_view a, std::string_view b) {
@@ -254,7 +236,37 @@ Status DbfFile::load() {
     XB_TRY(parseHeader(headerBytes_.data(), headerBytes_.size(), size));
     recsPerBlock_ = uint32_t(std::max<size_t>(1, kReadBlock / recordLength_));
     recsPerPage_ = uint32_t(std::max<size_t>(1, kReadPage / recordLength_));
+    countedRecords_ = recordCount_;
+    unfinished_ = flagOnDisk_ = headerBytes_[kTransaction] != 0;
+    return countRowsPast(size);
+}
+
+Status DbfFile::countRowsPast(uint64_t fileSize) {
+    rowsPast_ = 0;
+    const uint64_t end = headerLength_ + uint64_t(recordCount_) * recordLength_;
+    if (fileSize < end + recordLength_) return Status::Ok();
+    const uint64_t most = std::min<uint64_t>((fileSize - end) / recordLength_, UINT32_MAX - recordCount_);
+    const size_t per = std::max<size_t>(1, kReadBlock / recordLength_);
+    std::vector<uint8_t> buf;
+    for (uint64_t r = 0; r < most;) {
+        const size_t k = size_t(std::min<uint64_t>(per, most - r));
+        buf.resize(k * recordLength_);
+        XB_TRY(file_->readExact(end + r * recordLength_, buf.data(), buf.size()));
+        for (size_t i = 0; i < k; ++i) {
+            const uint8_t flag = buf[i * recordLength_];
+            if (flag != kActive && flag != kDeleted) return Status::Ok();  // the end marker, or not a row
+            ++rowsPast_;
+        }
+        r += k;
+    }
     return Status::Ok();
+}
+
+Status DbfFile::countsEveryRow() const {
+    if (rowsPastCount() == 0) return Status::Ok();
+    return fail(ErrorKind::Corrupt, std::to_string(rowsPastCount()) + " whole rows lie past the " +
+                                        std::to_string(recordCount_) +
+                                        " its header counts: the count lost them, and a write would cut them off");
 }
 
 Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std::unique_ptr<DbfFile>* out) try {
@@ -264,6 +276,7 @@ Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std
     d->readOnly_ = readOnly;
     XB_TRY(fs.open(path, readOnly ? OpenMode::Read : OpenMode::ReadWrite, &d->file_));
     Status s = d->load();
+    if (s.ok() && !readOnly) s = d->countsEveryRow();
     if (!s.ok()) {
         d->file_.reset();  // nothing to flush
         return s;
@@ -287,17 +300,17 @@ Status DbfFile::inspect(FileSystem& fs, const std::string& path, std::string* de
     std::string r = "version " + hex2(d->version_) + ", " + std::to_string(d->fields_.size()) + " fields, " +
                     std::to_string(d->recordCount_) + " records of " + std::to_string(d->recordLength_) +
                     " bytes, header " + std::to_string(d->headerLength_) + " bytes";
-    if (size == end) {
+    if (d->rowsPast_ > 0) {
+        r += ", " + std::to_string(d->rowsPast_) + " whole rows past the count" +
+             (d->unfinished_ ? " (of a write that stopped; the next write drops them)" : "");
+    } else if (size == end) {
         r += ", no end marker";
     } else {
         uint8_t b = 0;
         XB_TRY(d->file_->readExact(end, &b, 1));
         if (b != kEndOfFile) r += ", no end marker";
         const uint64_t extra = size - end - (b == kEndOfFile ? 1 : 0);
-        if (extra >= d->recordLength_ && b != kEndOfFile)
-            r += ", " + std::to_string(extra / d->recordLength_) + " records beyond the record count";
-        else if (extra > 0)
-            r += ", " + std::to_string(extra) + " extra bytes at the end";
+        if (extra > 0) r += ", " + std::to_string(extra) + " extra bytes at the end";
     }
     *detail = r;
     return Status::Ok();
@@ -356,404 +369,5 @@ Status DbfFile::create(FileSystem& fs, const std::string& path, const std::vecto
 } catch (...) {
     return caughtFailure(path);
 }
-
-// ---- records ----
-
-Status DbfFile::loadRows(uint64_t first, uint64_t count) {
-    count = std::min<uint64_t>(count, fileRecordCount_ - first);
-    block_.resize(size_t(count) * recordLength_);
-    blockStart_ = UINT64_MAX;
-    XB_TRY(file_->readExact(headerLength_ + first * recordLength_, block_.data(), block_.size()));
-    blockStart_ = first;
-    blockLen_ = size_t(count);
-    return Status::Ok();
-}
-
-Status DbfFile::readRows(uint64_t first, size_t count, uint8_t* buf) const try {
-    XB_TRY(usable(false));
-    if (first + count > recordCount_)
-        return fail(ErrorKind::BadArgument, "rows " + std::to_string(first + 1) + "-" +
-                                                std::to_string(first + count) + " out of range 1-" +
-                                                std::to_string(recordCount_));
-    const uint64_t inFile = first < fileRecordCount_ ? std::min<uint64_t>(count, fileRecordCount_ - first) : 0;
-    if (inFile) XB_TRY(file_->readExact(headerLength_ + first * recordLength_, buf, size_t(inFile) * recordLength_));
-    if (inFile < count) {
-        const uint64_t from = first + inFile - fileRecordCount_;
-        std::memcpy(buf + inFile * recordLength_, pending_.data() + from * recordLength_,
-                    size_t(count - inFile) * recordLength_);
-    }
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::viewRows(uint64_t first, size_t count, MappedView* view, std::vector<uint8_t>* buf,
-                         const uint8_t** rows) const try {
-    XB_TRY(usable(false));
-    if (first + count <= fileRecordCount_ &&
-        file_->mapView(headerLength_ + first * recordLength_, count * recordLength_, view)) {
-        *rows = view->data();
-        return Status::Ok();
-    }
-    view->reset();
-    buf->resize(count * recordLength_);
-    XB_TRY(readRows(first, count, buf->data()));
-    *rows = buf->data();
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::recordPtr(uint32_t recNo, const uint8_t** out) try {
-    XB_TRY(usable(false));
-    if (recNo == 0 || recNo > recordCount_)
-        return fail(ErrorKind::BadArgument, "record " + std::to_string(recNo) + " out of range 1-" +
-                                                std::to_string(recordCount_));
-    const uint64_t idx = recNo - 1;
-    if (idx >= fileRecordCount_) {
-        *out = pending_.data() + (idx - fileRecordCount_) * recordLength_;
-        return Status::Ok();
-    }
-    const bool cached = blockStart_ != UINT64_MAX;
-    if (!cached || idx < blockStart_ || idx >= blockStart_ + blockLen_) {
-        if (cached && idx == blockStart_ + blockLen_) {
-            XB_TRY(loadRows(idx, recsPerBlock_));  // reading forward: read ahead
-        } else if (cached && idx + 1 == blockStart_) {
-            const uint64_t first = idx + 1 >= recsPerBlock_ ? idx + 1 - recsPerBlock_ : 0;
-            XB_TRY(loadRows(first, idx + 1 - first));  // reading backward
-        } else if (const uint8_t* m = mappedRow(idx)) {
-            *out = m;
-            return Status::Ok();
-        } else {
-            XB_TRY(loadRows(idx / recsPerPage_ * recsPerPage_, recsPerPage_));
-        }
-    }
-    *out = block_.data() + (idx - blockStart_) * recordLength_;
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-namespace {
-uint64_t gMapLimit = 160ull << 20;
-}
-
-void DbfFile::setMapLimit(uint64_t bytes) { gMapLimit = bytes; }
-uint64_t DbfFile::mapLimit() { return gMapLimit; }
-
-void DbfFile::dropMap() {
-    if (file_ && map_) file_->unmapRead();
-    map_ = nullptr;
-    mapRecords_ = 0;
-    mapRefused_ = false;
-}
-
-const uint8_t* DbfFile::mappedRow(uint64_t idx) {
-    if (!map_ || idx >= mapRecords_) {
-        const uint64_t bytes = headerLength_ + uint64_t(fileRecordCount_) * recordLength_;
-        if (mapRefused_ || fileRecordCount_ == 0 || bytes > gMapLimit) return nullptr;
-        map_ = file_->mapRead(bytes);  // replaces an older, shorter mapping
-        mapRecords_ = map_ ? fileRecordCount_ : 0;
-        mapRefused_ = map_ == nullptr;
-        if (!map_ || idx >= mapRecords_) return nullptr;
-    }
-    return map_ + headerLength_ + idx * recordLength_;
-}
-
-Status DbfFile::readRecord(uint32_t recNo, uint8_t* buf) try {
-    const uint8_t* p = nullptr;
-    XB_TRY(recordPtr(recNo, &p));
-    std::memcpy(buf, p, recordLength_);
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::writeRecord(uint32_t recNo, const uint8_t* buf) try {
-    XB_TRY(usable(true));
-    if (recNo == 0 || recNo > recordCount_)
-        return fail(ErrorKind::BadArgument, "record " + std::to_string(recNo) + " out of range 1-" +
-                                                std::to_string(recordCount_));
-    const uint64_t idx = recNo - 1;
-    headerDirty_ = true;
-    if (idx >= fileRecordCount_) {
-        std::memcpy(pending_.data() + (idx - fileRecordCount_) * recordLength_, buf, recordLength_);
-        return Status::Ok();
-    }
-    XB_TRY(file_->write(headerLength_ + idx * recordLength_, buf, recordLength_));
-    if (blockStart_ != UINT64_MAX && idx >= blockStart_ && idx < blockStart_ + blockLen_)
-        std::memcpy(block_.data() + (idx - blockStart_) * recordLength_, buf, recordLength_);
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::writeRows(uint64_t first, size_t count, const uint8_t* buf) try {
-    XB_TRY(usable(true));
-    if (first + count > recordCount_)
-        return fail(ErrorKind::BadArgument, "rows " + std::to_string(first + 1) + "-" +
-                                                std::to_string(first + count) + " out of range 1-" +
-                                                std::to_string(recordCount_));
-    if (count == 0) return Status::Ok();
-    headerDirty_ = true;
-    const uint64_t inFile = first < fileRecordCount_ ? std::min<uint64_t>(count, fileRecordCount_ - first) : 0;
-    if (inFile) XB_TRY(file_->write(headerLength_ + first * recordLength_, buf, size_t(inFile) * recordLength_));
-    if (inFile < count) {
-        const uint64_t from = first + inFile - fileRecordCount_;
-        std::memcpy(pending_.data() + from * recordLength_, buf + inFile * recordLength_,
-                    size_t(count - inFile) * recordLength_);
-    }
-    blockStart_ = UINT64_MAX;  // the read cache may hold some of these rows
-    blockLen_ = 0;
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::appendRecord(const uint8_t* buf, uint32_t* recNo) try {
-    XB_TRY(usable(true));
-    if (recordCount_ == UINT32_MAX) return fail(ErrorKind::BadArgument, "table is full");
-    if (pending_.capacity() == 0) pending_.reserve(kAppendChunk + recordLength_);
-    pending_.insert(pending_.end(), buf, buf + recordLength_);
-    ++recordCount_;
-    headerDirty_ = true;
-    if (recNo) *recNo = recordCount_;
-    if (pending_.size() >= kAppendChunk) {
-        Status s = writePending();
-        if (!s.ok()) {
-            // This append fails as a whole; the rows before it stay buffered for the next flush.
-            pending_.resize(pending_.size() - recordLength_);
-            --recordCount_;
-            return s;
-        }
-    }
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::writePending() {
-    if (pending_.empty()) return Status::Ok();
-    XB_TRY(file_->write(headerLength_ + uint64_t(fileRecordCount_) * recordLength_, pending_.data(), pending_.size()));
-    fileRecordCount_ = recordCount_;
-    pending_.clear();
-    return Status::Ok();
-}
-
-Status DbfFile::writeHeader() {
-    lastUpdate_ = today();
-    stampHeader(headerBytes_.data(), fileRecordCount_, lastUpdate_);
-    return file_->write(0, headerBytes_.data(), kHeaderSize);
-}
-
-Status DbfFile::flush(bool sync) try {
-    XB_TRY(usable(false));
-    if (readOnly_ || !headerDirty_) return Status::Ok();
-    const bool hadPending = !pending_.empty();
-    XB_TRY(writePending());
-    const uint64_t end = headerLength_ + uint64_t(fileRecordCount_) * recordLength_;
-    const uint8_t eof = kEndOfFile;
-    XB_TRY(file_->write(end, &eof, 1));
-    uint64_t size = 0;
-    XB_TRY(file_->size(&size));
-    if (size > end + 1) XB_TRY(file_->truncate(end + 1));
-    // With sync the new rows must be on disk before the header that counts them.
-    if (sync && hadPending) XB_TRY(file_->sync());
-    XB_TRY(writeHeader());
-    if (sync) XB_TRY(file_->sync());
-    headerDirty_ = false;
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::close() try {
-    if (!file_) return Status::Ok();
-    Status s = flush(false);
-    dropMap();
-    file_.reset();
-    pending_.clear();
-    pending_.shrink_to_fit();
-    block_.clear();
-    blockStart_ = UINT64_MAX;
-    return s;
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-Status DbfFile::lock(LockKind kind) try {
-    XB_TRY(usable(false));
-    XB_TRY(file_->lock(kind));
-    lockKind_ = kind;
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-// ---- pack ----
-
-Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
-                     const std::function<void(const uint8_t* row, uint32_t recNo)>& visit) try {
-    XB_TRY(usable(true));
-    const std::string tmp = path_ + kPackSuffix;
-    std::unique_ptr<File> out;
-
-    std::vector<uint32_t> keep;
-    std::vector<uint8_t> hdr = headerBytes_;
-    const size_t perRead = std::max<size_t>(1, kAppendChunk / recordLength_);
-    std::vector<uint8_t> in(perRead * recordLength_);
-    std::vector<uint8_t> buf;
-    buf.reserve(in.size() + 1);
-    auto write = [&](File& o) -> Status {
-        XB_TRY(o.write(0, hdr.data(), hdr.size()));  // count and date fixed up below
-        uint64_t pos = hdr.size();
-        // Kept rows are gathered in place, a read's worth at a time, and written together.
-        for (uint32_t r = 0; r < recordCount_;) {
-            const size_t k = std::min<size_t>(perRead, recordCount_ - r);
-            XB_TRY(readRows(r, k, in.data()));
-            // The old file goes once the new one is in place: let the memory caching what was
-            // just read serve the new file's pages instead of fresh memory.
-            if (r + k <= fileRecordCount_) file_->releaseCache(headerLength_ + uint64_t(r) * recordLength_, uint64_t(k) * recordLength_);
-            buf.clear();
-            for (size_t i = 0; i < k; ++i) {
-                const uint8_t* p = &in[i * recordLength_];
-                if (p[0] == kDeleted) continue;
-                buf.insert(buf.end(), p, p + recordLength_);
-                keep.push_back(r + uint32_t(i) + 1);
-                if (visit) visit(p, uint32_t(keep.size()));
-            }
-            r += uint32_t(k);
-            XB_TRY(o.write(pos, buf.data(), buf.size()));
-            pos += buf.size();
-        }
-        const uint8_t end = kEndOfFile;
-        XB_TRY(o.write(pos, &end, 1));
-        stampHeader(hdr.data(), uint32_t(keep.size()), today());
-        XB_TRY(o.write(0, hdr.data(), kHeaderSize));
-        return Status::Ok();
-    };
-    // Once in place the packed file is the table; the caller carries on with the new numbering.
-    XB_TRY(replaceFile(*fs_, path_, tmp, sync, write, {}, &out));
-
-    // Reopen under the table's own name so later errors name the right file; the temporary
-    // handle points at the same file and serves if that fails.
-    std::unique_ptr<File> reopened;
-    if (fs_->open(path_, OpenMode::ReadWrite, &reopened).ok()) out = std::move(reopened);
-    dropMap();
-    file_ = std::move(out);
-    if (lockKind_ != LockKind::Unlock) file_->lock(lockKind_);
-    headerBytes_ = std::move(hdr);
-    recordCount_ = fileRecordCount_ = uint32_t(keep.size());
-    lastUpdate_ = today();
-    pending_.clear();
-    block_.clear();
-    blockStart_ = UINT64_MAX;
-    headerDirty_ = false;
-    if (kept) *kept = std::move(keep);
-    return Status::Ok();
-} catch (...) {
-    return caughtFailure(path_);
-}
-
-// ---- field codecs ----
-
-namespace field {
-
-std::string_view raw(const uint8_t* rec, const FieldInfo& f) {
-    return {reinterpret_cast<const char*>(rec) + f.offset, f.length};
-}
-
-bool parseNumber(std::string_view text, double* out) {
-    *out = 0;
-    auto blank = [](char c) { return c == ' ' || c == '\0' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    if (text.empty()) return true;
-    if (text.size() > 300) return false;
-    std::string s(text);
-    if (s[0] == '+') s.erase(0, 1);  // from_chars takes no '+'
-    size_t i = 0;
-    if (i < s.size() && s[i] == '-') ++i;
-    size_t digits = 0;
-    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
-    if (i < s.size() && (s[i] == '.' || s[i] == ',')) {
-        s[i++] = '.';
-        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-        size_t expDigits = 0;
-        while (j < s.size() && isDigit(s[j])) ++j, ++expDigits;
-        if (expDigits == 0) return false;
-        i = j;
-    }
-    if (i != s.size()) return false;
-    double v = 0;
-    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (res.ec != std::errc() || res.ptr != s.data() + s.size() || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-bool formatNumber(double value, int width, int decimals, char* out) {
-    if (width <= 0) return false;
-    auto stars = [&] {
-        std::memset(out, '*', size_t(width));
-        return false;
-    };
-    if (decimals < 0 || decimals > 100 || !std::isfinite(value)) return stars();
-    if (decimals > 0 && width < decimals + 2) return stars();
-
-    // Round in decimal, on the value's 15 significant digits, so that 2.675 becomes 2.68 as a
-    // person expects rather than 2.67 as its binary neighbour would.
-    char sci[40];
-    std::snprintf(sci, sizeof sci, "%.14e", std::fabs(value));
-    std::string digits;  // significant digits; the value is 0.digits * 10^(exp + 1)
-    digits += sci[0];
-    digits.append(sci + 2, 14);
-    int exp = std::atoi(std::strchr(sci, 'e') + 1);
-    if (value == 0) exp = 0;
-    const int keep = exp + 1 + decimals;  // digits up to the last decimal place
-    if (keep < 0) {
-        digits = "0";
-        exp = 0;
-    } else if (keep < int(digits.size())) {
-        const bool up = digits[size_t(keep)] >= '5';
-        digits.resize(size_t(keep));
-        if (up) {
-            int i = keep - 1;
-            while (i >= 0 && digits[size_t(i)] == '9') digits[size_t(i--)] = '0';
-            if (i >= 0) {
-                ++digits[size_t(i)];
-            } else {
-                digits.insert(digits.begin(), '1');
-                ++exp;
-            }
-        }
-        if (digits.empty()) digits = "0", exp = 0;
-    }
-    // Lay the digits out: integer part then exactly `decimals` places.
-    auto digitAt = [&](int power) -> char {  // digit for 10^power
-        const int pos = exp - power;
-        return (pos >= 0 && pos < int(digits.size())) ? digits[size_t(pos)] : '0';
-    };
-    std::string text;
-    for (int p = std::max(exp, 0); p >= 0; --p) text += digitAt(p);
-    if (decimals > 0) {
-        text += '.';
-        for (int p = -1; p >= -decimals; --p) text += digitAt(p);
-    }
-    const bool negative = value < 0 && text.find_first_of("123456789") != std::string::npos;
-    if (negative) text.insert(text.begin(), '-');
-    if (int(text.size()) > width) return stars();
-    const size_t pad = size_t(width) - text.size();
-    std::memset(out, ' ', pad);
-    std::memcpy(out + pad, text.data(), text.size());
-    return true;
-}
-
-}  // namespace field
 
 }  // namespace xbase

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "FullDiskImport.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
+#include "core/import/ContactFormats.h"
 #include "core/import/ImportRun.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -212,27 +214,23 @@ TEST_F(ImportRunTest, StatusIsThrottled) {
     EXPECT_EQ(status, (QStringList{"Importing: F0 Name0"}));
 }
 
-TEST_F(ImportRunTest, FailedWriteStopsWithMessageAndKeepsEarlierRows) {
-    const QString f = write("a.csv", "Ann,Lee\nBob,Ray\nCy,Orr\n");
-    // A library whose writes fail from the first on (a disk that stays full).
-    xbase::FaultyFileSystem faulty(xbase::FileSystem::real());
-    xbase::Library failing(faulty);
-    failing.setDirectory(data.dir());
-    xbase::Library* saved = LibHandle;
-    LibHandle = &failing;
-    xbase::FaultyFileSystem::Plan plan;
-    plan.failWriteAt = 1;
-    plan.sticky = true;
-    faulty.setPlan(plan);
-    const ImportOutcome out = run(f);
-    failing.closeAll();
-    AddrBookTable = nullptr;
-    LibHandle = saved;
-    EXPECT_TRUE(out.bookOpened);
-    EXPECT_FALSE(out.error.isEmpty());
-    EXPECT_GT(faulty.failures(), 0);
-    // The book is still readable, holding at most what was counted.
-    EXPECT_LE(rows().size(), size_t(out.namesAdded));
+// A disk that fills part-way through an import, for each run of the core: the stored-layout
+// import (a batch per name, and one batch for the whole file) and the detected import.
+TEST_F(ImportRunTest, FullDiskMidImportReportsWhatTheBookHoldsAndLeavesItWhole) {
+    for (const int batchMs : {0, 60 * 1000}) {
+        SCOPED_TRACE("batch ms " + std::to_string(batchMs));
+        ExpectFullDiskImportKeepsWhatItTells(true, [&](const QString& file) {
+            ImportOptions o;
+            o.batchMs = batchMs;
+            const ImportOutcome out = RunImport(file, layout123(), o);
+            return ImportTold{out.namesAdded, out.error};
+        });
+    }
+    SCOPED_TRACE("detected");
+    ExpectFullDiskImportKeepsWhatItTells(false, [](const QString& file) {
+        const DetectedImportOutcome out = RunDetectedImport(file);
+        return ImportTold{out.added, out.error};
+    });
 }
 
 TEST_F(ImportRunTest, BinaryAndUtf16FilesWereTakenAsText) {

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "FileAnswer.h"
+#include "FullDiskImport.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
@@ -148,4 +149,25 @@ TEST_F(ImportDialogTest, FileNameTheLayoutCannotKeepIsRefusedAndThePreviousNameK
     QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
     EXPECT_EQ(msgs.texts(), QStringList{"2 Names Added  "});
     EXPECT_EQ(stored().ImpFile, good);
+}
+
+// The Import button on a disk that fills part-way: the count in its message is what the book
+// holds (FullDiskImport.h).
+TEST(ImportButton, FullDiskMidImportReportsWhatTheBookHoldsAndLeavesItWhole) {
+    MessageLog msgs;
+    ExpectFullDiskImportKeepsWhatItTells(true, [&](const QString& file) {
+        ImportTold told;
+        EXPECT_TRUE(OpenImportLayout().ok());
+        TImport dlg;
+        dlg.FormShow();
+        dlg.Edit13->setText(file);
+        msgs.clear();
+        dlg.BtnImportClick();
+        (void)CloseTable(ImportTable);
+        for (const QString& t : msgs.texts()) {
+            if (t.endsWith(QLatin1String(" Names Added  "))) told.added = t.section(' ', 0, 0).toInt();
+            else told.error += t;
+        }
+        return told;
+    });
 }

@@ -7,98 +7,10 @@
 
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
+#include "core/import/ImportStore.h"
 #include "xbase/Cp1252.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
-
-// --- fitting into the table -------------------------------------------------------------------
-
-namespace {
-
-// US states and territories and Canadian provinces and territories written out, by their codes.
-const char* const kRegionCodes[][2] = {
-    {"ALABAMA", "AL"}, {"ALASKA", "AK"}, {"ARIZONA", "AZ"}, {"ARKANSAS", "AR"}, {"CALIFORNIA", "CA"},
-    {"COLORADO", "CO"}, {"CONNECTICUT", "CT"}, {"DELAWARE", "DE"}, {"DISTRICT OF COLUMBIA", "DC"},
-    {"FLORIDA", "FL"}, {"GEORGIA", "GA"}, {"HAWAII", "HI"}, {"IDAHO", "ID"}, {"ILLINOIS", "IL"},
-    {"INDIANA", "IN"}, {"IOWA", "IA"}, {"KANSAS", "KS"}, {"KENTUCKY", "KY"}, {"LOUISIANA", "LA"},
-    {"MAINE", "ME"}, {"MARYLAND", "MD"}, {"MASSACHUSETTS", "MA"}, {"MICHIGAN", "MI"},
-    {"MINNESOTA", "MN"}, {"MISSISSIPPI", "MS"}, {"MISSOURI", "MO"}, {"MONTANA", "MT"},
-    {"NEBRASKA", "NE"}, {"NEVADA", "NV"}, {"NEW HAMPSHIRE", "NH"}, {"NEW JERSEY", "NJ"},
-    {"NEW MEXICO", "NM"}, {"NEW YORK", "NY"}, {"NORTH CAROLINA", "NC"}, {"NORTH DAKOTA", "ND"},
-    {"OHIO", "OH"}, {"OKLAHOMA", "OK"}, {"OREGON", "OR"}, {"PENNSYLVANIA", "PA"},
-    {"RHODE ISLAND", "RI"}, {"SOUTH CAROLINA", "SC"}, {"SOUTH DAKOTA", "SD"}, {"TENNESSEE", "TN"},
-    {"TEXAS", "TX"}, {"UTAH", "UT"}, {"VERMONT", "VT"}, {"VIRGINIA", "VA"}, {"WASHINGTON", "WA"},
-    {"WEST VIRGINIA", "WV"}, {"WISCONSIN", "WI"}, {"WYOMING", "WY"}, {"PUERTO RICO", "PR"},
-    {"GUAM", "GU"}, {"AMERICAN SAMOA", "AS"}, {"NORTHERN MARIANA ISLANDS", "MP"},
-    {"U.S. VIRGIN ISLANDS", "VI"}, {"VIRGIN ISLANDS", "VI"},
-    {"ALBERTA", "AB"}, {"BRITISH COLUMBIA", "BC"}, {"MANITOBA", "MB"}, {"NEW BRUNSWICK", "NB"},
-    {"NEWFOUNDLAND AND LABRADOR", "NL"}, {"NEWFOUNDLAND", "NL"}, {"NOVA SCOTIA", "NS"},
-    {"NORTHWEST TERRITORIES", "NT"}, {"NUNAVUT", "NU"}, {"ONTARIO", "ON"},
-    {"PRINCE EDWARD ISLAND", "PE"}, {"QUEBEC", "QC"}, {"QU\xC3\x89" "BEC", "QC"}, {"SASKATCHEWAN", "SK"},
-    {"YUKON", "YT"},
-};
-
-// The State column's text for a region given in full: as it is when it fits the column
-// (dots and blanks of "N.Y." dropped), the code of a region written out, else empty.
-QString fittedRegion(const QString& region, size_t width, bool* leftOut) {
-    *leftOut = false;
-    if (region.isEmpty() || xbase::cp1252::fromUtf8(region.toStdString()).size() <= width) return region;
-    QString letters = region;
-    letters.remove(QLatin1Char('.')).remove(QLatin1Char(' '));
-    if (!letters.isEmpty() && xbase::cp1252::fromUtf8(letters.toStdString()).size() <= width) return letters;
-    const QString upper = region.simplified().toUpper();
-    for (const auto& [name, code] : kRegionCodes)
-        if (upper == QString::fromUtf8(name)) return QString::fromLatin1(code);
-    *leftOut = true;
-    return QString();
-}
-
-}  // namespace
-
-int FitToAddrBook(TAddressRecord& rec, bool* regionLeftOut) {
-    static const std::map<QString, int> widths = [] {
-        std::map<QString, int> w;
-        for (const xbase::FieldSpec& f : DataTables().front().fields)
-            if (f.type == 'C') w[QString::fromStdString(f.name)] = f.length;
-        return w;
-    }();
-    int replaced = 0;
-    const std::pair<const char*, QString*> fields[] = {
-        {"First", &rec.First}, {"Last", &rec.Last},   {"Street", &rec.Street},   {"Street2", &rec.Street2},
-        {"City", &rec.City},   {"State", &rec.State}, {"Zip", &rec.Zip},         {"Country", &rec.Country},
-        {"email", &rec.email}, {"phone", &rec.phone}, {"fax", &rec.fax},         {"mobile", &rec.mobile}};
-    bool leftOut = false;
-    if (const auto w = widths.find(QStringLiteral("State")); w != widths.end())
-        rec.State = fittedRegion(rec.State.trimmed(), size_t(w->second), &leftOut);
-    if (regionLeftOut) *regionLeftOut = leftOut;
-    for (const auto& [name, text] : fields) {
-        const std::string utf8 = text->toStdString();
-        std::string bytes = xbase::cp1252::fromUtf8(utf8);
-        const auto before = std::count(utf8.begin(), utf8.end(), '?');
-        replaced += int(std::count(bytes.begin(), bytes.end(), '?') - before);
-        const auto w = widths.find(QLatin1String(name));
-        if (w != widths.end() && bytes.size() > size_t(w->second)) bytes.resize(size_t(w->second));
-        *text = QString::fromStdString(xbase::cp1252::toUtf8(bytes)).trimmed();
-    }
-    return replaced;
-}
-
-bool HasUsableLastName(const TAddressRecord& rec) {
-    int n = 0;
-    for (QChar c : rec.Last.trimmed())
-        if (!c.isLowSurrogate()) ++n;
-    return n >= 2;
-}
-
-std::string DuplicateKey(const TAddressRecord& rec) {
-    std::string key;
-    for (const QString* t : {&rec.Last, &rec.First, &rec.Street}) {
-        key += xbase::cp1252::fromUtf8(t->trimmed().toStdString());
-        key += '\x1F';
-    }
-    xbase::cp1252::upperInPlace(key);
-    return key;
-}
 
 // --- the run ----------------------------------------------------------------------------------
 
@@ -226,6 +138,7 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
     out.bookOpened = true;
     KeySet known;
     BookKeys(known, out.error);
+    ImportStore book;
 
     const int total = parsed.count;
     int i = 0;
@@ -255,18 +168,10 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
             }
             ++out.duplicatesAdded;
         }
-        if (AddrBookTable->appendBlank() != 0) {
-            out.error = QStringLiteral("Unable to add ") + rec.First + QLatin1Char(' ') + rec.Last +
-                        QStringLiteral(" to the address book.\r\n") +
-                        QString::fromStdString(LibHandle->lastError().toString());
-            return false;
-        }
-        AddressRec = rec;
-        StoreAddrRec();
+        if (!book.add(rec)) return false;  // a failed write stops the run
         known.insert(key);
         out.replacedCharacters += replaced;
         out.regionsLeftOut += regionLeftOut ? 1 : 0;
-        ++out.added;
         return true;
     };
     if (out.error.isEmpty()) {
@@ -275,10 +180,9 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
     }
     if (options.progress && !out.cancelled && out.error.isEmpty()) (void)options.progress(total, total);
 
-    const DataStatus closed = CloseTable(AddrBookTable);
-    if (!closed && out.error.isEmpty())
-        out.error = QStringLiteral("Unable to write the address book.\r\n") + closed.detail;
-    LibHandle->errorCode();  // reported above; later calls start clean
+    // What is reported added is what the book holds: the names of the batches stored.
+    if (!book.finish() && out.error.isEmpty()) out.error = book.stoppedText();
+    out.added = book.stored();
     return out;
 }
 
