@@ -2,6 +2,7 @@
 
 #include "gui/common/BusyCursor.h"
 #include "gui/common/DatePicker.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/FocusMark.h"
 #include "gui/common/Installed.h"
@@ -52,14 +53,9 @@ AddressPage::~AddressPage() = default;
 
 void AddressPage::buildControls() {
     resize(737, 437);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kPageColour);
-    setPalette(pal);
+    FillBackground(this, kPageColour);
 
-    // Only the weight is set, so the captions follow the page's face and size when it changes.
-    QFont bold;
-    bold.setBold(true);
+    const QFont bold = BoldWeight();
     auto label = [&](const QString& text, int x, int y, int w, Qt::Alignment align, bool isBold) {
         auto* l = new QLabel(text, this);
         if (isBold) l->setFont(bold);
@@ -144,7 +140,7 @@ void AddressPage::buildControls() {
         c->setObjectName(QStringLiteral("CheckBox%1").arg(number));
         c->setGeometry(x, y, w, 21);
         c->setAutoFillBackground(true);
-        c->setPalette(pal);
+        c->setPalette(palette());  // the page's colour
         c->setBackgroundRole(QPalette::Window);  // a button's own role would fill it grey
         // A tick that is never saved would be lost, so "Birthday" takes the bindings of the others.
         connect(c, &QCheckBox::clicked, this, [this] { Edit1Change(); });

@@ -16,3 +16,9 @@ inline QColor DialogCream() { return QColor(254, 242, 194); }
 void FillBackground(QWidget* widget, const QColor& colour);
 // The face of `widget`, bold: a dialog's captions.
 QFont BoldFont(const QWidget* widget);
+// Bold and nothing else: captions set in it follow their window's face and size when those change.
+inline QFont BoldWeight() {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+}

@@ -107,10 +107,7 @@ QToolButton* modeButton(const QString& caption, const QString& glyph, QWidget* p
         b->setIcon(icon);
         b->setIconSize(QSize(32, 32));
     }
-    // Only the weight is set, so the caption follows the window's face.
-    QFont f;
-    f.setBold(true);
-    b->setFont(f);
+    b->setFont(BoldWeight());
     b->setFocusPolicy(Qt::StrongFocus);
     return b;
 }
@@ -160,9 +157,7 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     StringGrid1->setTabKeyNavigation(false);
-    QFont bold;
-    bold.setBold(true);
-    StringGrid1->setFont(bold);
+    StringGrid1->setFont(BoldWeight());
     grid->chosen = [this](int row) { StringGrid1Click(row); };
 
     // Left to right: the mode buttons, then the list.

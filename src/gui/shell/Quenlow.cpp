@@ -37,10 +37,7 @@ const QColor kLightGreen(0xC0, 0xDC, 0xC0);
 class PageTabBar : public QTabBar {
 public:
     explicit PageTabBar(QWidget* parent) : QTabBar(parent) {
-        // Only the weight: the captions take the window's face when start-up changes it.
-        QFont f;
-        f.setBold(true);
-        setFont(f);
+        setFont(BoldWeight());  // the captions take the window's face when start-up changes it
         setIconSize(QSize(kTabIcon, kTabIcon));
         setDrawBase(true);
     }
