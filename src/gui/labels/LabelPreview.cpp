@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "core/labels/PreviewPaint.h"
+#include "gui/common/BusyCursor.h"
 
 class PreviewPageView : public QWidget {
 public:
@@ -90,9 +91,10 @@ void TLabelPreview::countPages() {
     if (counted_) return;
     // The whole run once, keeping nothing, to know how many pages it has.
     PageCapture capture(metrics_, 0);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (run_) run_(capture);
-    QApplication::restoreOverrideCursor();
+    {
+        BusyCursor busy;
+        if (run_) run_(capture);
+    }
     pages_ = capture.pages();
     counted_ = true;
     showPosition();

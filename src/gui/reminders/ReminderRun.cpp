@@ -1,9 +1,9 @@
 // The reminder run started from the occasions page: the span dialog, the report, the viewer.
 #include "gui/reminders/ReminderRun.h"
 
-#include <QApplication>
 #include <QTextDocument>
 
+#include "gui/common/BusyCursor.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/Forms.h"
 #include "core/data/Globals.h"
@@ -14,12 +14,16 @@
 
 namespace {
 
-// Writes the report into the viewer under the busy cursor the run set, then shows it with the
-// normal cursor. A report closed is not kept: a large book's takes hundreds of megabytes.
-void showReport(const DataStatus& read, const QString& title, QStringList& lines) {
+// Writes the report into the viewer (under the run's busy cursor: filling the text view is most
+// of a large report's time) and lets the lines go.
+void writeReport(const DataStatus& read, const QString& title, QStringList& lines) {
     if (read) WriteReminderReport(*REReport->document(), title, lines);
     lines = QStringList();
-    QApplication::restoreOverrideCursor();
+}
+
+// Shows the written report with the normal cursor. A report closed is not kept: a large book's
+// takes hundreds of megabytes.
+void showReport(const DataStatus& read) {
     EndUnlessOpened(read);
     REReport->ShowModal();
     REReport->document()->clear();
@@ -37,10 +41,14 @@ void ReminderRun(int occasion, const QString& title) {
     }
     if (!REReport) REReport = new TREReport();
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
-    const DataStatus opened = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
-    showReport(opened, title, lines);
+    const DataStatus opened = [&] {
+        BusyCursor busy;
+        const DataStatus read = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
+        writeReport(read, title, lines);
+        return read;
+    }();
+    showReport(opened);
 }
 
 void CardReportRun(CardReport report, int occasion) {
@@ -48,8 +56,12 @@ void CardReportRun(CardReport report, int occasion) {
     if (!REReport) REReport = new TREReport();
     // The year a run printed today would be logged for: in December, next Valentine's.
     const int year = CardYear(occasion, QDate::currentDate());
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
-    const DataStatus read = CollectCardReportLines(report, occasion, year, lines);
-    showReport(read, CardReportTitle(report, occasion, year), lines);
+    const DataStatus read = [&] {
+        BusyCursor busy;
+        const DataStatus collected = CollectCardReportLines(report, occasion, year, lines);
+        writeReport(collected, CardReportTitle(report, occasion, year), lines);
+        return collected;
+    }();
+    showReport(read);
 }
