@@ -1,6 +1,5 @@
 #include "gui/labels/LabelPreview.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
