@@ -43,25 +43,25 @@ protected:
     // Every AddrBook row in record (append) order.
     std::vector<TAddressRecord> rows() {
         std::vector<TAddressRecord> out;
-        OpenAddrBook();
+        EXPECT_TRUE(OpenAddrBook().ok());
         AddrBookTable->selectTag(nullptr);
         for (int rc = AddrBookTable->top(); rc == xbase::kOk; rc = AddrBookTable->skip()) {
             LoadAddrRec();
             out.push_back(AddressRec);
         }
-        CloseTable(AddrBookTable);
+        EXPECT_TRUE(CloseTable(AddrBookTable).ok());
         return out;
     }
 
     // Last names in index order (the index kept up to date by the run).
     QStringList indexOrder() {
         QStringList out;
-        OpenAddrBook();
+        EXPECT_TRUE(OpenAddrBook().ok());
         for (int rc = AddrBookTable->top(); rc == xbase::kOk; rc = AddrBookTable->skip()) {
             LoadAddrRec();
             out << AddressRec.Last.trimmed();
         }
-        CloseTable(AddrBookTable);
+        EXPECT_TRUE(CloseTable(AddrBookTable).ok());
         return out;
     }
 
