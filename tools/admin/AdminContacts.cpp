@@ -61,7 +61,7 @@ int AdminImportDetected(const QString& dir, const QString& file, bool addDuplica
         session.say(ContactFormatName(out.format) + QStringLiteral(", ") + ContactEncodingName(out.encoding));
         printLine(DetectedImportSummary(out));
     }
-    if (!out.error.isEmpty()) return session.fail(out.error);
+    if (out.status.failed()) return session.fail(out.status.reason);
     return closed;
 }
 

@@ -80,7 +80,7 @@ TEST_F(ImportRunTest, HeaderLineIsAContactAndIndexIsKept) {
     const QString f = write("a.csv", "First,Last,Street\nZoe,Young,1 Elm\nAl,Ames,2 Oak\n");
     const ImportOutcome out = run(f);
     EXPECT_TRUE(out.fileFound);
-    EXPECT_TRUE(out.error.isEmpty());
+    EXPECT_TRUE(out.status.ok());
     EXPECT_EQ(out.namesAdded, 3);
     const auto r = rows();
     ASSERT_EQ(r.size(), 3u);
@@ -185,7 +185,7 @@ TEST_F(ImportRunTest, BadInputImportsEveryGoodLineAndChangesNothingExisting) {
     const QString f = write("bad.csv", bad);
 
     const ImportOutcome out = run(f);
-    EXPECT_TRUE(out.error.isEmpty());
+    EXPECT_TRUE(out.status.ok());
     const auto after = rows();
     ASSERT_GE(after.size(), before.size() + 4);
     for (size_t i = 0; i < before.size(); ++i) {
@@ -223,13 +223,13 @@ TEST_F(ImportRunTest, FullDiskMidImportReportsWhatTheBookHoldsAndLeavesItWhole) 
             ImportOptions o;
             o.batchMs = batchMs;
             const ImportOutcome out = RunImport(file, layout123(), o);
-            return ImportTold{out.namesAdded, out.error};
+            return ImportTold{out.namesAdded, out.status.reason};
         });
     }
     SCOPED_TRACE("detected");
     ExpectFullDiskImportKeepsWhatItTells(false, [](const QString& file) {
         const DetectedImportOutcome out = RunDetectedImport(file);
-        return ImportTold{out.added, out.error};
+        return ImportTold{out.added, out.status.reason};
     });
 }
 
@@ -263,7 +263,7 @@ TEST_F(ImportRunTest, BinaryAndUtf16FilesWereTakenAsText) {
         EXPECT_EQ(added, c.added);
         if (c.added.isEmpty()) {
             EXPECT_FALSE(out.bookOpened);
-            EXPECT_TRUE(out.error.contains(QStringLiteral("not a text file"))) << out.error.toStdString();
+            EXPECT_TRUE(out.status.reason.contains(QStringLiteral("not a text file"))) << out.status.reason.toStdString();
         }
     }
 }
