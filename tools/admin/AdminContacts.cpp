@@ -37,7 +37,7 @@ int AdminExport(const QStringList& args) {
     AdminSession session("export", a.plain(0), AdminSession::Access::ReadOnly);
     const ExportOutcome out = ExportContacts(a.plain(1), options);
     const int closed = session.finish();
-    if (!out.error.isEmpty()) return session.fail(out.error);
+    if (out.status.failed()) return session.fail(out.status.reason);
     printLine(QStringLiteral("%1 Contacts Exported").arg(out.written));
     return closed;
 }

@@ -154,7 +154,7 @@ bool LabelSheet::BeginLabelJob() {
 
 bool LabelSheet::nextPage() {
     if (printer_.newPage()) return true;
-    failure_ = QStringLiteral("The printer could not start a new page; the print job was abandoned.");
+    failure_ = RunStatus::failure(QStringLiteral("The printer could not start a new page; the print job was abandoned."));
     printer_.abortDoc();
     return false;
 }
@@ -162,7 +162,7 @@ bool LabelSheet::nextPage() {
 void LabelSheet::PrintLabelRow() {
     if (failed()) return;
     if (!MetricsReady && !BeginLabelJob()) {
-        failure_ = QStringLiteral("The printer could not start the print job.");
+        failure_ = RunStatus::failure(QStringLiteral("The printer could not start the print job."));
         return;
     }
     if (!geo_.continuous && CurRow > geo_.rowsPerPage) {
@@ -188,8 +188,8 @@ void LabelSheet::PrintLabelRow() {
 bool LabelSheet::finish(bool pending) {
     if (pending) PrintLabelRow();
     if (LabelsPlaced && MetricsReady && !failed() && !printer_.endDoc())
-        failure_ = QStringLiteral("The printer could not finish the print job; the labels may "
-                                  "not all have been printed.");
+        failure_ = RunStatus::failure(QStringLiteral("The printer could not finish the print job; the "
+                                                     "labels may not all have been printed."));
     return !failed();
 }
 
@@ -201,13 +201,10 @@ LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& fon
       stock_(stock), startColumn_(startColumn), startRow_(startRow),
       remembersSheet_(dynamic_cast<PageCapture*>(&printer) == nullptr) {}
 
-bool LabelRun::end(bool pending) {
-    if (!sheet_.finish(pending)) {
-        error_ = sheet_.failure();
-        return false;
-    }
+RunStatus LabelRun::end(bool pending) {
+    if (!sheet_.finish(pending)) return sheet_.status();
     rememberSheet();
-    return true;
+    return RunStatus::Ok();
 }
 
 void LabelRun::rememberSheet() {
@@ -220,16 +217,10 @@ void LabelRun::rememberSheet() {
     if (!s.ok()) sheetNote_ = QString::fromStdString(s.toString());
 }
 
-bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
-    if (!refusal_.isEmpty()) {
-        error_ = refusal_;
-        return false;
-    }
+RunStatus LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
+    if (!refusal_.isEmpty()) return RunStatus::failure(refusal_);
     opened_ = OpenAddrBook();
-    if (!opened_) {
-        error_ = QStringLiteral("Unable to open file ") + opened_.file;
-        return false;
-    }
+    if (!opened_) return RunStatus::failure(QStringLiteral("Unable to open file ") + opened_.file);
     bool pending = false;
     while (LastStatus == 0 && !sheet_.failed()) {
         LoadAddrRec();
@@ -253,11 +244,8 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
     return end(pending);
 }
 
-bool LabelRun::printRecords(const QVector<int>& recNos) {
-    if (!refusal_.isEmpty()) {
-        error_ = refusal_;
-        return false;
-    }
+RunStatus LabelRun::printRecords(const QVector<int>& recNos) {
+    if (!refusal_.isEmpty()) return RunStatus::failure(refusal_);
     bool pending = false;
     for (int recNo : recNos) {
         if (sheet_.failed()) break;

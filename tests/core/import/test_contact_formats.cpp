@@ -423,7 +423,7 @@ TEST(ContactExport, RoundTripGivesTheSameRows) {
             ExportOptions o;
             o.format = format;
             const ExportOutcome out = ExportContacts(file, o);
-            ASSERT_TRUE(out.error.isEmpty()) << out.error.toStdString();
+            ASSERT_TRUE(out.status.ok()) << out.status.reason.toStdString();
             EXPECT_EQ(out.written, 10000);
             for (const auto& r : bookRows()) original.push_back(rowText(r));
         }
