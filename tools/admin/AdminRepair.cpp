@@ -14,6 +14,7 @@
 #include "core/print/Printers.h"
 #include "core/data/Schema.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "xbase/Dbf.h"
 #include "xbase/Library.h"
 
@@ -23,7 +24,7 @@ namespace {
 std::vector<const TableSchema*> folderTables() {
     std::vector<const TableSchema*> out;
     for (const TableSchema& t : DataTables()) out.push_back(&t);
-    for (const TableSchema* t : {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema()})
+    for (const TableSchema* t : {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema(), &HouseholdsSchema()})
         out.push_back(t);
     return out;
 }

@@ -25,6 +25,7 @@
 #include "core/print/Printers.h"
 #include "core/data/Schema.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "version.h"
 #include "xbase/Check.h"
 #include "xbase/Library.h"
@@ -86,8 +87,8 @@ int cmdCheck(const std::string& dir) {
         ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
     // The card log, once there is one: its tables, its index, and every event on its person.
     xbase::FileSystem& fs = xbase::FileSystem::real();
-    // The printers' corrections and the sheet memory, once something was stored in them.
-    for (const TableSchema* t : {&PrintersSchema(), &SheetsSchema()})
+    // The printers' corrections, the sheet memory and the households' notes, once something was stored in them.
+    for (const TableSchema* t : {&PrintersSchema(), &SheetsSchema(), &HouseholdsSchema()})
         if (fs.exists(xbase::resolveName(fs, dir, t->fileName)))
             ok = xbase::checkTable(fs, dir, t->baseName, false, &verdicts) && ok;
     if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {

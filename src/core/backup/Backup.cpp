@@ -17,6 +17,7 @@
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "xbase/Library.h"
 
 namespace {
@@ -29,10 +30,11 @@ bool removable(const RunContext& ctx, const QString& dir) {
     return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
 }
 
-// The tables of our own beside the four: the card log, the printers' corrections and where the
-// last sheet of each stock stopped. Copied with the others when they are there, never asked for.
+// The tables of our own beside the four: the card log, the printers' corrections, where the last
+// sheet of each stock stopped and the households' greetings and own-card marks. Copied with the
+// others when they are there, never asked for.
 std::vector<const TableSchema*> logTables() {
-    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema()};
+    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema(), &HouseholdsSchema()};
 }
 
 const TableSchema* anyTable(const std::string& fileName) {

@@ -1,0 +1,221 @@
+#include "core/households/Households.h"
+
+#include "core/data/Globals.h"
+#include "core/data/Records.h"
+#include "xbase/FileSystem.h"
+#include "xbase/Library.h"
+#include "xbase/Table.h"
+
+namespace {
+
+using xbase::ErrorKind;
+using xbase::Status;
+
+const char* const kFile = "Households.dbf";
+// The three kinds of row: a household's greeting, a person of it marked own card, an option.
+constexpr char kGreeting = 'G', kOwnCard = 'O', kOption = 'P';
+const char* const kOneLabelOption = "ONE LABEL PER HOUSEHOLD";
+
+TableSchema makeSchema() {
+    TableSchema t;
+    t.baseName = "Households";
+    t.fileName = kFile;
+    // The key holds the five address columns (149 characters) with their separators.
+    t.fields = {{"Kind", 'C', 1, 0}, {"HouseKey", 'C', 160, 0}, {"Person", 'C', 41, 0},
+                {"Greeting", 'C', 60, 0}};
+    t.shownName = kFile;
+    return t;
+}
+
+Status failure(xbase::Library& lib, const char* what) {
+    Status s = lib.lastError();
+    lib.errorCode();
+    if (s.ok()) s = Status::error(ErrorKind::IoError, kFile, what);
+    return s;
+}
+
+struct AutoOpenOff {
+    explicit AutoOpenOff(xbase::Library& l) : lib(l), was(l.autoOpen()) { l.setAutoOpen(false); }
+    ~AutoOpenOff() { lib.setAutoOpen(was); }
+    xbase::Library& lib;
+    bool was;
+};
+
+bool exists(xbase::Library& lib) {
+    return lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), kFile));
+}
+
+QString fold(const QString& text) { return text.simplified().toCaseFolded(); }
+
+QString column(xbase::Table* t, const char* name) {
+    return QString::fromStdString(t->field(name)->str()).trimmed();
+}
+
+// Finds the live row of (kind, key, person) and sets it as `apply` says: apply gets whether the
+// row exists and returns what it should hold afterwards ("" removes it, or keeps it absent).
+Status updateRow(xbase::Library& lib, char kind, const QString& key, const QString& person,
+                 const QString& value) {
+    if (!exists(lib) && value.isEmpty()) return Status::Ok();
+    AutoOpenOff guard(lib);
+    lib.errorCode();
+    xbase::Table* t = exists(lib) ? lib.open(HouseholdsSchema().baseName)
+                                  : lib.create(HouseholdsSchema().baseName, HouseholdsSchema().fields);
+    if (!t) return failure(lib, "cannot open");
+    bool found = false;
+    int rc = t->top();
+    for (; rc == xbase::kOk && !t->eof(); rc = t->skip(1)) {
+        if (t->deleted()) continue;
+        if (t->field("Kind")->str() == std::string(1, kind) && column(t, "HouseKey") == key &&
+            column(t, "Person") == person) {
+            found = true;
+            break;
+        }
+    }
+    Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
+    if (s.ok() && !found && !value.isEmpty()) {
+        if (t->appendBlank() != 0) {
+            s = failure(lib, "cannot append");
+        } else {
+            t->field("Kind")->assign(std::string(1, kind));
+            t->field("HouseKey")->assign(key.toStdString());
+            t->field("Person")->assign(person.toStdString());
+            found = true;
+        }
+    }
+    if (s.ok() && found) {
+        if (value.isEmpty()) {
+            if (t->markDeleted() != 0) s = failure(lib, "cannot write");
+        } else {
+            t->field("Greeting")->assign(value.left(60).toStdString());
+        }
+    }
+    if (s.ok() && t->flush() < 0) s = failure(lib, "cannot write");
+    if (t->close() < 0 && s.ok()) s = failure(lib, "cannot write");
+    return s;
+}
+
+}  // namespace
+
+QString HouseholdKey(const TAddressRecord& rec) {
+    const QString street = fold(rec.Street);
+    if (street.isEmpty()) return {};
+    return street + QLatin1Char('|') + fold(rec.Street2) + QLatin1Char('|') + fold(rec.City) +
+           QLatin1Char('|') + fold(rec.Zip) + QLatin1Char('|') + fold(rec.Country);
+}
+
+QString HouseholdPersonKey(const TAddressRecord& rec) {
+    return fold(rec.First) + QLatin1Char('|') + fold(rec.Last);
+}
+
+QString HouseholdLine(const std::vector<HouseholdName>& members,
+                      const std::function<bool(const QString&)>& fits) {
+    if (members.empty()) return {};
+    const auto whole = [](const HouseholdName& m) { return TrimText(m.first + QLatin1Char(' ') + m.last); };
+    const auto sameLast = [&] {
+        for (const HouseholdName& m : members)
+            if (m.last.compare(members.front().last, Qt::CaseInsensitive) != 0) return false;
+        return true;
+    }();
+    const QString family = QStringLiteral("The %1 Family").arg(members.front().last);
+    QString line;
+    if (members.size() == 1) {
+        return whole(members.front());  // cut as any name is: a family line would be wrong
+    } else if (members.size() == 2 && sameLast) {
+        line = members[0].first + QStringLiteral(" & ") + whole(members[1]);
+    } else if (sameLast) {
+        return family;
+    } else {
+        for (size_t i = 0; i < members.size(); ++i) {
+            if (i > 0) line += i + 1 == members.size() ? QStringLiteral(" & ") : QStringLiteral(", ");
+            line += whole(members[i]);
+        }
+    }
+    if (fits && !fits(line)) return family;
+    return line;
+}
+
+// --- Households.dbf -------------------------------------------------------------------------
+
+const TableSchema& HouseholdsSchema() {
+    static const TableSchema s = makeSchema();
+    return s;
+}
+
+QString HouseholdNotes::greeting(const QString& key) const {
+    return greetings.value(key);
+}
+
+bool HouseholdNotes::hasOwnCard(const QString& key, const QString& person) const {
+    return !ownCard.empty() && ownCard.count({key, person}) > 0;
+}
+
+Status LoadHouseholdNotes(xbase::Library& lib, HouseholdNotes* notes) {
+    *notes = HouseholdNotes{};
+    if (!exists(lib)) return Status::Ok();
+    AutoOpenOff guard(lib);
+    lib.errorCode();
+    xbase::Table* t = lib.open(HouseholdsSchema().baseName);
+    if (!t) return failure(lib, "cannot open");
+    if (!t->field("Kind") || !t->field("HouseKey") || !t->field("Person") || !t->field("Greeting")) {
+        t->close();
+        return Status::error(ErrorKind::Corrupt, kFile, "not a households table");
+    }
+    int rc = t->top();
+    for (; rc == xbase::kOk && !t->eof(); rc = t->skip(1)) {
+        if (t->deleted()) continue;
+        const std::string kind = t->field("Kind")->str();
+        const QString key = column(t, "HouseKey");
+        if (kind == std::string(1, kGreeting) && !key.isEmpty())
+            notes->greetings.insert(key, column(t, "Greeting"));
+        else if (kind == std::string(1, kOwnCard) && !key.isEmpty())
+            notes->ownCard.insert({key, column(t, "Person")});
+        else if (kind == std::string(1, kOption) && column(t, "Person") == QLatin1String(kOneLabelOption))
+            notes->oneLabelPerHousehold = column(t, "Greeting") == QLatin1String("T");
+    }
+    const Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
+    t->close();  // read only
+    lib.errorCode();
+    return s;
+}
+
+Status StoreHouseholdGreeting(xbase::Library& lib, const QString& key, const QString& greeting) {
+    if (key.isEmpty()) return Status::error(ErrorKind::BadArgument, kFile, "a person without a street has no household");
+    return updateRow(lib, kGreeting, key, {}, TrimText(greeting));
+}
+
+Status StoreOwnCard(xbase::Library& lib, const QString& key, const QString& person, bool own) {
+    if (key.isEmpty()) return Status::Ok();  // alone already
+    return updateRow(lib, kOwnCard, key, person, own ? QStringLiteral("T") : QString());
+}
+
+Status StoreOneLabelPerHousehold(xbase::Library& lib, bool on) {
+    return updateRow(lib, kOption, {}, QLatin1String(kOneLabelOption), on ? QStringLiteral("T") : QString());
+}
+
+// --- grouping -------------------------------------------------------------------------------
+
+void HouseholdGrouper::add(uint32_t recNo, const TAddressRecord& rec, int entry) {
+    // A person's entries come one after another: the later ones go where the first went.
+    if (!members_.empty() && members_.back().second.recNo == recNo) {
+        members_.push_back({members_.back().first, Member{recNo, entry}});
+        return;
+    }
+    const QString key = HouseholdKey(rec);
+    uint32_t h;
+    const bool alone = key.isEmpty() || (notes_ && notes_->hasOwnCard(key, HouseholdPersonKey(rec)));
+    const auto it = alone ? index_.cend() : index_.constFind(key);
+    if (it != index_.cend()) {
+        h = it.value();
+    } else {
+        h = uint32_t(keys_.size());
+        keys_.push_back(alone ? QString() : key);
+        if (!alone) index_.insert(key, h);
+    }
+    members_.push_back({h, Member{recNo, entry}});
+}
+
+std::vector<std::vector<HouseholdGrouper::Member>> HouseholdGrouper::households() const {
+    std::vector<std::vector<Member>> out(keys_.size());
+    for (const auto& [h, m] : members_) out[h].push_back(m);
+    return out;
+}
