@@ -7,6 +7,7 @@
 #include "AdminCards.h"
 #include "AdminStocks.h"
 #include "AdminContacts.h"
+#include "AdminFlags.h"
 #include "AdminImport.h"
 #include "AdminLabels.h"
 #include "AdminReminders.h"
@@ -31,6 +32,7 @@ static const AdminCommand kCommands[] = {
     {"calibrate", true, AdminCalibrate, kAdminCalibrateUsage},
     {"stocks", false, AdminStocks, kAdminStocksUsage},
     {"repair", false, AdminRepair, kAdminRepairUsage},
+    {"flags", false, AdminFlags, kAdminFlagsUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

@@ -28,6 +28,7 @@ void printLine(const QString& text) {
 int AdminExport(const QStringList& args) {
     QString dir, file, format, fromText, toText;
     int occasion = 0;
+    bool households = false;
     const QString use = QStringLiteral("usage: ") + QLatin1String(kAdminExportUsage);
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
@@ -47,6 +48,8 @@ int AdminExport(const QStringList& args) {
             if (!value(fromText)) return usage("export", QStringLiteral("--from needs a date"));
         } else if (a == QLatin1String("--to")) {
             if (!value(toText)) return usage("export", QStringLiteral("--to needs a date"));
+        } else if (a == QLatin1String("--households")) {
+            households = true;
         } else if (a.startsWith(QLatin1String("--")) || !file.isEmpty()) {
             return usage("export", QStringLiteral("unexpected argument ") + a + QLatin1Char('\n') + use);
         } else {
@@ -59,9 +62,12 @@ int AdminExport(const QStringList& args) {
     if (fromText.isEmpty() != toText.isEmpty()) return usage("export", QStringLiteral("--from and --to go together"));
     if (!fromText.isEmpty() && occasion != OccasionDated)
         return usage("export", QStringLiteral("--from and --to apply to occasion 8 only"));
+    if (households && format != QLatin1String("csv"))
+        return usage("export", QStringLiteral("--households goes with --format csv"));
     if (!QFileInfo(dir).isDir()) return usage("export", QStringLiteral("no such directory: ") + dir);
 
     ExportOptions options;
+    options.households = households;
     options.format = format == QLatin1String("csv") ? ExportFormat::Csv : ExportFormat::VCard;
     options.occasion = occasion;
     SetDefaultSpan();
@@ -79,7 +85,7 @@ int AdminExport(const QStringList& args) {
     const ExportOutcome out = ExportContacts(file, options);
     const int closed = session.finish();
     if (!out.error.isEmpty()) return session.fail(out.error);
-    printLine(QStringLiteral("%1 Contacts Exported").arg(out.written));
+    printLine(QString::fromLatin1(households ? "%1 Households Exported" : "%1 Contacts Exported").arg(out.written));
     return closed;
 }
 

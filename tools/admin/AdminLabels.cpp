@@ -77,7 +77,7 @@ constexpr int kPreviewDpi = 100;
 // each laid out by streaming the run onto a PageCapture as the preview window does. Returns the
 // pages written (*pages: the run's length), or -1 with *error set.
 int writePreview(Printer& metrics, const QString& dir, int first, int last, int occasion, int startColumn,
-                 int startRow, int* runPages, QString* error) {
+                 int startRow, bool households, int* runPages, QString* error) {
     if (!QDir().mkpath(dir)) return *error = QStringLiteral("cannot make the directory ") + dir, -1;
     PreviewPage page;
     page.outlines = LabelOutlines(LabelRec, metrics);
@@ -87,6 +87,7 @@ int writePreview(Printer& metrics, const QString& dir, int first, int last, int 
     for (int n = first; n <= std::min(last, pages); ++n) {
         PageCapture capture(metrics, n);
         LabelRun run(capture, LabelRec, LabelFont, startColumn, startRow);
+        run.setHouseholds(households);
         if (!run.printOccasion(occasion, SpanStart, SpanEnd)) {
             *error = run.error();
             return -1;
@@ -109,7 +110,7 @@ int writePreview(Printer& metrics, const QString& dir, int first, int last, int 
 int AdminLabels(const QStringList& args) {
     QString dir, fromText, toText, stockName, startText, pdf, printerName, paperName, previewDir, pagesText;
     int occasion = 0;
-    bool stockGiven = false, outlines = false;
+    bool stockGiven = false, outlines = false, households = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         auto value = [&](QString& into) {
@@ -143,6 +144,8 @@ int AdminLabels(const QStringList& args) {
             if (!value(pagesText)) return usageError(QStringLiteral("--pages needs A-B"));
         } else if (a == QLatin1String("--outlines")) {
             outlines = true;
+        } else if (a == QLatin1String("--households")) {
+            households = true;
         } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
             return usageError(QStringLiteral("unexpected argument ") + a +
                               QStringLiteral("\nusage: ") + QLatin1String(kAdminLabelsUsage));
@@ -234,7 +237,8 @@ int AdminLabels(const QStringList& args) {
         QString error;
         int pages = 0;
         const int written =
-            writePreview(*printer, previewDir, firstPage, lastPage, occasion, startColumn, startRow, &pages, &error);
+            writePreview(*printer, previewDir, firstPage, lastPage, occasion, startColumn, startRow, households,
+                         &pages, &error);
         if (written < 0) return say(1, error);
         if (pages == 0) std::printf("no labels for occasion %d; no preview written\n", occasion);
         else if (written == 0) return say(1, QStringLiteral("the run has %1 pages; --pages starts after them").arg(pages));
@@ -265,6 +269,7 @@ int AdminLabels(const QStringList& args) {
     LabelRun run(*target, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) return (say(1, run.refusal()));
     if (lockRefused) run.setRemembersSheet(false);
+    run.setHouseholds(households);
     const bool ok = run.printOccasion(occasion, SpanStart, SpanEnd);
     if (!run.opened()) return session.fail(run.opened());
     if (!ok) return (say(1, run.error() + QStringLiteral(" (") + where + QLatin1Char(')')));

@@ -4,7 +4,7 @@
 //
 //   merrowby-admin labels DIR --occasion N [--from YYYY-MM-DD --to YYYY-MM-DD] [--stock NAME]
 //                         [--start COL,ROW] [--pdf FILE [--paper SIZE] | --printer NAME]
-//                         [--outlines] [--preview-png DIR [--pages A-B]]
+//                         [--outlines] [--preview-png DIR [--pages A-B]] [--households]
 //
 // N is 1 to 8 as on the occasions page (9, the recipients picked by hand, needs the window).
 // The span (occasion 8 only; default the current month) is inclusive at both ends. The stock is
@@ -15,7 +15,8 @@
 // correction stored for it (calibrate). --outlines adds the stock's label outlines in light grey.
 // --preview-png writes page-N.png (100 pixels per inch) of the pages asked for, drawn as the
 // preview window draws them; each page is laid out by streaming the run up to it. Given alone
-// it prints nothing. The label font is the stored preference.
+// it prints nothing. --households prints one label per household (core/households/Households.h).
+// The label font is the stored preference.
 
 #include <QStringList>
 
@@ -26,4 +27,4 @@ int AdminLabels(const QStringList& args);
 inline constexpr const char* kAdminLabelsUsage =
     "merrowby-admin labels DIR --occasion N [--from YYYY-MM-DD --to YYYY-MM-DD] [--stock NAME] "
     "[--start COL,ROW] [--pdf FILE [--paper A4|Letter|Legal] | --printer NAME] [--outlines] "
-    "[--preview-png DIR [--pages A-B]]";
+    "[--preview-png DIR [--pages A-B]] [--households]";

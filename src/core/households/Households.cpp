@@ -1,7 +1,11 @@
 #include "core/households/Households.h"
 
+#include <algorithm>
+
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
+#include "xbase/Cp1252.h"
+#include "xbase/Dbf.h"
 #include "xbase/FileSystem.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -218,4 +222,87 @@ std::vector<std::vector<HouseholdGrouper::Member>> HouseholdGrouper::households(
     std::vector<std::vector<Member>> out(keys_.size());
     for (const auto& [h, m] : members_) out[h].push_back(m);
     return out;
+}
+
+// --- the book as a whole --------------------------------------------------------------------
+
+namespace {
+
+// Reads rows of AddrBook straight from its file: the fields a household needs.
+class RawRows {
+public:
+    explicit RawRows(xbase::Table& t) : dbf_(t.dbf()) {
+        for (const char* name : {"First", "Last", "Street", "Street2", "City", "Zip", "Country"}) {
+            const int i = dbf_.fieldIndex(name);
+            fields_.push_back(i < 0 ? nullptr : &dbf_.fields()[size_t(i)]);
+        }
+    }
+    uint32_t count() const { return dbf_.recordCount(); }
+    // Loads row `rec` into `out` (names and address only); false when it cannot be read or is
+    // marked deleted.
+    bool read(uint32_t rec, TAddressRecord* out) {
+        const uint8_t* p = nullptr;
+        if (!dbf_.recordPtr(rec, &p).ok() || p[0] == '*') return false;
+        QString* into[] = {&out->First, &out->Last, &out->Street, &out->Street2, &out->City, &out->Zip, &out->Country};
+        for (size_t i = 0; i < fields_.size(); ++i)
+            *into[i] = fields_[i] ? QString::fromStdString(xbase::cp1252::toUtf8(xbase::field::raw(p, *fields_[i])))
+                                  : QString();
+        return true;
+    }
+
+private:
+    xbase::DbfFile& dbf_;
+    std::vector<const xbase::FieldInfo*> fields_;
+};
+
+}  // namespace
+
+std::vector<AddressMate> PeopleAtAddress(xbase::Table& addrBook, const QString& key, const HouseholdNotes& notes) {
+    std::vector<AddressMate> out;
+    if (key.isEmpty()) return out;
+    RawRows rows(addrBook);
+    TAddressRecord r;
+    for (uint32_t rec = 1; rec <= rows.count(); ++rec) {
+        if (!rows.read(rec, &r) || HouseholdKey(r) != key) continue;
+        out.push_back({rec, TrimText(r.First), TrimText(r.Last), notes.hasOwnCard(key, HouseholdPersonKey(r))});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const AddressMate& a, const AddressMate& b) {
+        const int c = a.last.compare(b.last, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.first.compare(b.first, Qt::CaseInsensitive) < 0;
+    });
+    return out;
+}
+
+std::vector<uint32_t> HouseholdIdsOfBook(xbase::Table& addrBook, const HouseholdNotes& notes) {
+    RawRows rows(addrBook);
+    std::vector<uint32_t> id(size_t(rows.count()) + 1, 0);
+    QHash<QString, uint32_t> first;  // key -> the first record seen there
+    std::vector<uint32_t> size(id.size(), 0);
+    TAddressRecord r;
+    uint32_t next = 1;
+    for (uint32_t rec = 1; rec <= rows.count(); ++rec) {
+        if (!rows.read(rec, &r)) continue;
+        const QString key = HouseholdKey(r);
+        if (key.isEmpty() || notes.hasOwnCard(key, HouseholdPersonKey(r))) continue;
+        const auto it = first.constFind(key);
+        if (it == first.cend()) {
+            first.insert(key, rec);
+            id[rec] = next++;
+        } else {
+            id[rec] = id[it.value()];
+        }
+        ++size[id[rec]];
+    }
+    for (uint32_t& h : id)
+        if (h && size[h] < 2) h = 0;  // alone at the address
+    return id;
+}
+
+void MarkHouseholds(AddressListModel::Rows& rows, xbase::Table& addrBook, xbase::Library* lib) {
+    HouseholdNotes notes;
+    if (lib && !LoadHouseholdNotes(*lib, &notes).ok()) notes = HouseholdNotes{};
+    const std::vector<uint32_t> ids = HouseholdIdsOfBook(addrBook, notes);
+    rows.household.assign(rows.size(), 0);
+    for (size_t r = 0; r < rows.size(); ++r)
+        if (rows.recNos[r] < ids.size()) rows.household[r] = ids[rows.recNos[r]];
 }

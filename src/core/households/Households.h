@@ -20,11 +20,13 @@
 #include <utility>
 #include <vector>
 
+#include "core/addressbook/AddressListModel.h"
 #include "core/data/Schema.h"
 #include "xbase/Status.h"
 
 namespace xbase {
 class Library;
+class Table;
 }
 struct TAddressRecord;
 
@@ -96,3 +98,22 @@ private:
     std::vector<QString> keys_;                     // by household
     std::vector<std::pair<uint32_t, Member>> members_;  // (household, member) in order added
 };
+
+// --- the book as a whole --------------------------------------------------------------------
+
+// One person of an open AddrBook, read from the file without moving the table's cursor.
+struct AddressMate {
+    uint32_t recNo = 0;
+    QString first, last;  // trimmed
+    bool ownCard = false;
+};
+// The people whose household key is `key` (none for ""), rows marked deleted left out, ordered
+// by last and then first name.
+std::vector<AddressMate> PeopleAtAddress(xbase::Table& addrBook, const QString& key, const HouseholdNotes& notes);
+// By record number (sized to the record count + 1): the household each row belongs to, counted
+// from 1, or 0 for a row that shares its address with nobody (no street, own card, alone there,
+// marked deleted).
+std::vector<uint32_t> HouseholdIdsOfBook(xbase::Table& addrBook, const HouseholdNotes& notes);
+// Fills rows.household from the open AddrBook (HouseholdIdsOfBook), the notes read from `lib`
+// (unreadable notes: none).
+void MarkHouseholds(AddressListModel::Rows& rows, xbase::Table& addrBook, xbase::Library* lib);

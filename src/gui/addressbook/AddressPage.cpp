@@ -27,6 +27,8 @@
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "gui/addressbook/CardList.h"
+#include "gui/addressbook/HouseholdDialog.h"
+#include "core/households/Households.h"
 #include "xbase/Cp1252.h"
 #include "xbase/Library.h"
 
@@ -200,6 +202,11 @@ void AddressPage::buildControls() {
     addCardButton_->setToolTip(QStringLiteral("Log a card received from this person, or one that came back"));
     connect(addCardButton_, &QPushButton::clicked, this, [this] { AddCardClick(); });
     connect(cards_, &CardList::removeRequested, this, [this](const CardEvent& e) { RemoveCard(e); });
+    householdButton_ = new QPushButton(QStringLiteral("Ho&usehold..."), this);
+    householdButton_->setObjectName(QStringLiteral("Household"));
+    householdButton_->setGeometry(124, 408, 110, 25);
+    householdButton_->setToolTip(QStringLiteral("Who else lives here, the line their label prints, a greeting"));
+    connect(householdButton_, &QPushButton::clicked, this, [this] { HouseholdClick(); });
     layoutList(model_->rowCount());
     askCard = [this](CardKind* kind, int* occasion, int* year) {
         AddCardDialog dialog(this);
@@ -216,7 +223,7 @@ void AddressPage::buildControls() {
                         edits_[11], checks_[0], pickers_[0], checks_[1], pickers_[1],
                         checks_[9], pickers_[2], checks_[10], pickers_[3], checks_[2],
                         checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
-                        newButton_, deleteButton_, addCardButton_, cards_};
+                        newButton_, deleteButton_, addCardButton_, householdButton_, cards_};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     fitTexts();
 }
@@ -365,6 +372,7 @@ void AddressPage::selectRow(int row) {
 
 void AddressPage::FillNameList() {
     AddressListModel::Rows rows = editor_.readNames();
+    if (AddrBookTable) MarkHouseholds(rows, *AddrBookTable, LibHandle);
     layoutList(static_cast<int>(rows.size()));
     selecting_ = true;
     model_->setRows(std::move(rows));
@@ -450,6 +458,13 @@ void AddressPage::AddCardClick() {
     CardKind kind = CardKind::Received;
     int occasion = 7, year = QDate::currentDate().year();
     if (askCard && askCard(&kind, &occasion, &year)) AddCard(kind, occasion, year);
+}
+
+void AddressPage::HouseholdClick() {
+    if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
+    if (EditorChanged) SaveEditor();  // the household of the address as shown
+    HouseholdDialog dialog(AddressRec, uint32_t(editor_.CurrentAddrRecNo), this);
+    if (dialog.exec() == QDialog::Accepted) FillNameList();  // an own-card mark moves the marks
 }
 
 void AddressPage::SaveEditor() {

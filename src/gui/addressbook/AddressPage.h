@@ -73,6 +73,9 @@ public:
     AddressListModel* listModel() const { return model_; }
     CardList* cardList() const { return cards_; }
     QPushButton* addCardButton() const { return addCardButton_; }
+    QPushButton* householdButton() const { return householdButton_; }
+    // "Household...": the household of the person in the editor (HouseholdDialog.h).
+    void HouseholdClick();
     QTableView* nameList() const { return list_; }
 
 signals:
@@ -120,6 +123,7 @@ private:
     QPushButton* deleteButton_ = nullptr;
     CardList* cards_ = nullptr;
     QPushButton* addCardButton_ = nullptr;
+    QPushButton* householdButton_ = nullptr;
     int letterB_ = 7;      // width of "B" in the page font
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection

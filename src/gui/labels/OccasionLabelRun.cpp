@@ -35,6 +35,7 @@ LabelRunUi DefaultLabelRunUi() {
     };
     ui.startColumnText = [] { return LabPrint ? LabPrint->startColumnText() : QString("1"); };
     ui.startRowText = [] { return LabPrint ? LabPrint->startRowText() : QString("1"); };
+    ui.oneLabelPerHousehold = [] { return LabPrint && LabPrint->oneLabelPerHousehold(); };
     ui.fillSelection = [] {
         if (LabSel) LabSel->FillGrid();
     };
@@ -69,6 +70,7 @@ LabelRunUi currentUi() {
     if (!ui.askPrintOptions) ui.askPrintOptions = d.askPrintOptions;
     if (!ui.startColumnText) ui.startColumnText = d.startColumnText;
     if (!ui.startRowText) ui.startRowText = d.startRowText;
+    if (!ui.oneLabelPerHousehold) ui.oneLabelPerHousehold = d.oneLabelPerHousehold;
     if (!ui.fillSelection) ui.fillSelection = d.fillSelection;
     if (!ui.askSelection) ui.askSelection = d.askSelection;
     if (!ui.makePrinter) ui.makePrinter = d.makePrinter;
@@ -114,17 +116,22 @@ void runForPreview(Printer& capture, const Printer& printer, const std::function
 }
 
 // Installs "Preview" in the print options for the run that `lay` describes and `print` prints.
+// The household box is read when Preview is pressed: the preview follows it.
 void offerPreview(const LabelRunUi& ui, std::function<void(LabelRun&)> lay,
-                  std::function<void(Printer&, int column, int row)> print) {
+                  std::function<void(Printer&, int column, int row, bool households)> print) {
     TLabPrint::PreviewAction() = [ui, lay, print] {
         int column, row;
         if (!startPosition(ui, &column, &row)) return false;
+        const bool households = ui.oneLabelPerHousehold();
         std::unique_ptr<Printer> printer = ui.makePrinter();
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
-            [&](Printer& p) { runForPreview(p, *printer, lay, stock, font, column, row); }, *printer, stock,
-            [&] { print(*printer, column, row); }, QApplication::activeWindow());
+            [&](Printer& p) {
+                runForPreview(p, *printer, [&](LabelRun& run) { run.setHouseholds(households), lay(run); },
+                              stock, font, column, row);
+            },
+            *printer, stock, [&] { print(*printer, column, row, households); }, QApplication::activeWindow());
         return preview.exec() == QDialog::Accepted;  // printed
     };
 }
@@ -155,8 +162,9 @@ void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year) {
                         QString::fromStdString(s.toString()));
 }
 
-long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow) {
+long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow, bool households) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
+    run.setHouseholds(households);
     if (!run.refusal().isEmpty()) {
         Messages::info(run.refusal());
         return 0;
@@ -186,20 +194,26 @@ void OccasionLabelRun(int n) {
     DataStatus opened;
     LabelCount = CountRecipients(n, &opened);
     EndUnlessOpened(opened);
+    TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(n, SpanStart, SpanEnd, &opened);
+    EndUnlessOpened(opened);
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
     const QDate from = SpanStart, to = SpanEnd;
     offerPreview(
         ui, [n, from, to](LabelRun& run) { run.printOccasion(n, from, to); },
-        [n](Printer& printer, int column, int row) { PrintOccasionLabels(n, printer, column, row); });
+        [n](Printer& printer, int column, int row, bool households) {
+            PrintOccasionLabels(n, printer, column, row, households);
+        });
     ui.askPrintOptions();
+    const bool households = ui.oneLabelPerHousehold();
     TLabPrint::PreviewAction() = nullptr;
+    TLabPrint::HouseholdLabelCount() = -1;
     (void)CloseTable(LabelsTable);  // read only here; the options dialog stores through Mrby1
     if (PrintOptionsCancelled) return;
     int column, row;
     if (!startPosition(ui, &column, &row)) return;
     std::unique_ptr<Printer> printer = ui.makePrinter();
-    PrintOccasionLabels(n, *printer, column, row);
+    PrintOccasionLabels(n, *printer, column, row, households);
 }
 
 void SelectedLabelRun() {
@@ -220,21 +234,27 @@ void SelectedLabelRun() {
     const auto done = [] { (void)CloseTable(AddrBookTable); };  // read only
     if (LabelCount == 0) return done();
     if (!labelStockDefined()) return done();
+    TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(SelectionList);
     offerPreview(
         ui, [picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
-        [](Printer& printer, int column, int row) { PrintSelectedLabels(printer, column, row); });
+        [](Printer& printer, int column, int row, bool households) {
+            PrintSelectedLabels(printer, column, row, households);
+        });
     ui.askPrintOptions();
+    const bool households = ui.oneLabelPerHousehold();
     TLabPrint::PreviewAction() = nullptr;
+    TLabPrint::HouseholdLabelCount() = -1;
     (void)CloseTable(LabelsTable);
     int column, row;
     if (PrintOptionsCancelled || !startPosition(ui, &column, &row)) return done();
     std::unique_ptr<Printer> printer = ui.makePrinter();
-    PrintSelectedLabels(*printer, column, row);
+    PrintSelectedLabels(*printer, column, row, households);
     done();
 }
 
-void PrintSelectedLabels(Printer& printer, int startColumn, int startRow) {
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow, bool households) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
+    run.setHouseholds(households);
     if (!run.refusal().isEmpty()) {
         Messages::info(run.refusal());
         return;

@@ -20,6 +20,7 @@ struct LabelRunUi {
     std::function<void()> askPrintOptions;       // print options; PrintOptionsCancelled, LabelRec
     std::function<QString()> startColumnText;    // the print options' start fields
     std::function<QString()> startRowText;
+    std::function<bool()> oneLabelPerHousehold;  // the print options' household box
     std::function<void()> fillSelection;         // fills the selection grid from open AddrBook
     std::function<void(int count)> askSelection; // one showing of the selection; ChosenRecNo
     std::function<std::unique_ptr<Printer>()> makePrinter;
@@ -43,7 +44,8 @@ void SelectedLabelRun();
 // The printing pass of OccasionLabelRun, after the options: occasion 1 to 8 onto `printer`.
 // Returns the labels placed; failures are told to the user. A run that printed offers to log
 // its recipients (OfferMarkSent).
-long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow);
+// With `households`, one label per household (LabelRun::setHouseholds).
+long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow, bool households = false);
 // The printing pass of SelectedLabelRun: the picked SelectionList onto `printer` (AddrBook open),
 // telling failures to the user and offering to log the recipients.
-void PrintSelectedLabels(Printer& printer, int startColumn, int startRow);
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow, bool households = false);
