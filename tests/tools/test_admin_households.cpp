@@ -4,8 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "AdminContacts.h"
-#include "AdminFlags.h"
+#include "AdminCommands.h"
 #include "TestData.h"
 #include "core/data/CardLog.h"
 #include "core/data/Globals.h"
@@ -78,18 +77,18 @@ TEST_F(AdminHouseholds, FlagsSetsOrClearsWhomItIsToldAndNobodyElse) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        EXPECT_EQ(AdminFlags(QStringList{data.path(), "--occasion", "7"} + c.args), c.code);
+        EXPECT_EQ(RunAdminCommand("flags", QStringList{data.path(), "--occasion", "7"} + c.args), c.code);
         EXPECT_EQ(OnTheList(data.path()), c.after);
     }
 }
 
 TEST_F(AdminHouseholds, ExportWritesOneRowPerHouseholdWithItsLine) {
     const QString out = tmp.filePath("houses.csv");
-    ASSERT_EQ(AdminExport({data.path(), "--format", "csv", "--occasion", "7", "--households", out}), 0);
+    ASSERT_EQ(RunAdminCommand("export", {data.path(), "--format", "csv", "--occasion", "7", "--households", out}), 0);
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(f.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
     EXPECT_EQ(lines, QStringList({"Name Line,Street,Street 2,City,State,Zip,Country,People",
                                   "Ann & Bob Lee,1 Elm St,,Springfield,,,,2", "Di Moss,,,Springfield,,,,1"}));
-    EXPECT_EQ(AdminExport({data.path(), "--format", "vcard", "--households", out}), 2);
+    EXPECT_EQ(RunAdminCommand("export", {data.path(), "--format", "vcard", "--households", out}), 2);
 }

@@ -1,21 +1,34 @@
-#include "AdminFlags.h"
+// merrowby-admin flags: a holiday's list changed in one go.
+//
+//   merrowby-admin flags DIR --occasion N --set|--clear
+//                        (--all | --names FILE | --received-last-year | --sent-last-year)
+//
+// N is a holiday, 1 to 7. --set puts the people chosen on the occasion's list, --clear takes them
+// off; the others keep their flag. --names FILE names them one a line ("First Last" or "Last,
+// First", letter case and blanks ignored; empty lines and lines starting with # skipped): a name
+// the book does not hold stops the command before anything is written. --received-last-year and
+// --sent-last-year choose whom the card log has a card of this occasion from or to in the year
+// before the one a run printed today counts for. The flags are written in one pass
+// (core/households/OccasionList.h), under the data folder's lock.
+//
+// Exit status 0 (the count changed on standard output), 1 when it failed, 2 for bad arguments.
 
 #include <QDate>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <cstdio>
 #include <map>
 
+#include "AdminArgs.h"
+#include "AdminCommand.h"
 #include "AdminSession.h"
 #include "core/households/OccasionList.h"
 
+extern const AdminCommand kAdminFlags;
+
 namespace {
 
-int usageError(const QString& text) {
-    std::fprintf(stderr, "merrowby-admin: flags: %s\n", text.toLocal8Bit().constData());
-    return 2;
-}
+enum class FlagsWho { All, Names, ReceivedLastYear, SentLastYear };
 
 // A name as the names file and the book are compared: "first last", folded, blanks made one.
 QString nameKey(const QString& first, const QString& last) {
@@ -28,14 +41,16 @@ QString lineKey(const QString& line) {
     return nameKey(line.mid(comma + 1), line.left(comma));
 }
 
-}  // namespace
-
-int RunFlags(const QString& dir, int occasion, bool set, FlagsWho who, const QString& namesFile) {
+// Sets or clears `occasion`'s flag of the people `who` (and `namesFile`) chooses; the exit status.
+int setFlags(const QString& dir, int occasion, bool set, FlagsWho who, const QString& namesFile) {
     QSet<QString> wanted;
     if (who == FlagsWho::Names) {
         QFile f(namesFile);
-        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-            return usageError(QStringLiteral("cannot read ") + namesFile + QStringLiteral(": ") + f.errorString());
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            std::fprintf(stderr, "merrowby-admin: flags: cannot read %s: %s\n", namesFile.toLocal8Bit().constData(),
+                         f.errorString().toLocal8Bit().constData());
+            return 1;
+        }
         for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
             const QString t = line.trimmed();
             if (!t.isEmpty() && !t.startsWith(QLatin1Char('#'))) wanted.insert(lineKey(t));
@@ -73,25 +88,29 @@ int RunFlags(const QString& dir, int occasion, bool set, FlagsWho who, const QSt
     return session.finish();
 }
 
-int AdminFlags(const QStringList& args) {
-    QString dir, names;
-    int occasion = 0, sets = 0, whos = 0;
-    bool set = false;
+int run(const QStringList& args) {
+    AdminArgs a("flags", kAdminFlags.usage);
+    a.occasionOptions(7);
+    a.values({{"names", "--names needs a file"}});
+    a.flags({"set", "clear", "all", "received-last-year", "sent-last-year"});
+    if (!a.parse(args, 1, 1)) return 2;
+    int occasion = 0;
+    if (!a.occasion(true, &occasion)) return 2;
+    const bool set = a.has(QStringLiteral("set"));
+    int whos = 0;
     FlagsWho who = FlagsWho::All;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        const bool more = i + 1 < args.size();
-        if (a == QLatin1String("--occasion") && more) occasion = args.at(++i).toInt();
-        else if (a == QLatin1String("--set") || a == QLatin1String("--clear")) set = a == QLatin1String("--set"), ++sets;
-        else if (a == QLatin1String("--all")) who = FlagsWho::All, ++whos;
-        else if (a == QLatin1String("--names") && more) who = FlagsWho::Names, names = args.at(++i), ++whos;
-        else if (a == QLatin1String("--received-last-year")) who = FlagsWho::ReceivedLastYear, ++whos;
-        else if (a == QLatin1String("--sent-last-year")) who = FlagsWho::SentLastYear, ++whos;
-        else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) return usageError(QStringLiteral("usage: ") + QLatin1String(kAdminFlagsUsage));
-        else dir = a;
-    }
-    if (dir.isEmpty() || sets != 1 || whos != 1) return usageError(QStringLiteral("usage: ") + QLatin1String(kAdminFlagsUsage));
-    if (occasion < 1 || occasion > 7) return usageError(QStringLiteral("--occasion needs a holiday, 1 to 7"));
-    if (!QFileInfo(dir).isDir()) return usageError(QStringLiteral("no such directory: ") + dir);
-    return RunFlags(dir, occasion, set, who, names);
+    for (const auto& [name, w] : {std::pair{"all", FlagsWho::All}, std::pair{"names", FlagsWho::Names},
+                                  std::pair{"received-last-year", FlagsWho::ReceivedLastYear},
+                                  std::pair{"sent-last-year", FlagsWho::SentLastYear}})
+        if (a.has(QLatin1String(name))) who = w, ++whos;
+    if (set == a.has(QStringLiteral("clear")) || whos != 1) return a.usage();
+    if (!a.isDirectory(a.plain(0))) return 2;
+    return setFlags(a.plain(0), occasion, set, who, a.get(QStringLiteral("names")));
 }
+
+}  // namespace
+
+extern const AdminCommand kAdminFlags = {
+    "flags", false, run,
+    "merrowby-admin flags DIR --occasion N --set|--clear (--all | --names FILE | --received-last-year | "
+    "--sent-last-year)"};

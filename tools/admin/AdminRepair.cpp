@@ -1,12 +1,19 @@
-#include "AdminRepair.h"
+// merrowby-admin repair DIR: mends a data folder whose tables lost count of their rows (a header
+// that counts fewer rows than its file holds, which every writer refuses and `check` names).
+// Under the data-folder lock it keeps a copy of each table it changes beside it
+// (AddrBook.dbf.orig-YYYYMMDD-HHMMSS), makes each header count every whole row of its file, and
+// then rebuilds the indexes as `reindex` does. Exit status 0 when every table counts its rows and
+// every index was rebuilt; 1 when something could not be mended (said on standard error); 2 for
+// bad arguments.
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "AdminArgs.h"
+#include "AdminCommand.h"
 #include "AdminSession.h"
 #include "core/backup/Backup.h"
 #include "core/data/CardLog.h"
@@ -17,6 +24,8 @@
 #include "core/households/Households.h"
 #include "xbase/Dbf.h"
 #include "xbase/Library.h"
+
+extern const AdminCommand kAdminRepair;
 
 namespace {
 
@@ -37,16 +46,10 @@ std::string copyPath(xbase::FileSystem& fs, const std::string& path, const QStri
     return p;
 }
 
-}  // namespace
-
-int AdminRepair(const QStringList& args) {
-    if (args.size() != 1 || !QFileInfo(args.at(0)).isDir()) {
-        std::fprintf(stderr, "merrowby-admin: repair: %s\n",
-                     args.size() != 1 ? (std::string("usage: ") + kAdminRepairUsage).c_str()
-                                      : ("no such directory: " + args.at(0).toStdString()).c_str());
-        return 2;
-    }
-    AdminSession session("repair", args.at(0), AdminSession::Access::Writes);
+int run(const QStringList& args) {
+    AdminArgs a("repair", kAdminRepair.usage);
+    if (!a.parse(args, 1, 1) || !a.isDirectory(a.plain(0))) return 2;
+    AdminSession session("repair", a.plain(0), AdminSession::Access::Writes);
     if (!session.begin()) return 1;
     xbase::FileSystem& fs = session.library().fs();
     const std::string dir = session.library().directory();
@@ -91,3 +94,7 @@ int AdminRepair(const QStringList& args) {
     std::printf("rebuilt the indexes\n");
     return session.finish();
 }
+
+}  // namespace
+
+extern const AdminCommand kAdminRepair = {"repair", false, run, "merrowby-admin repair DIR"};
