@@ -114,7 +114,8 @@ std::string_view AddressListModel::firstBytes(int row) const {
 
 size_t AddressListModel::heapBytes() const {
     return rows_.recNos.capacity() * sizeof(uint32_t) + rows_.last.capacity() +
-           rows_.first.capacity() + rowOf_.capacity() * sizeof(uint32_t);
+           rows_.first.capacity() + rowOf_.capacity() * sizeof(uint32_t) +
+           rows_.returned.capacity() + rows_.household.capacity() * sizeof(uint32_t);
 }
 
 int AddressListModel::rowCount(const QModelIndex& parent) const {
