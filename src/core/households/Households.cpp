@@ -1,6 +1,9 @@
 #include "core/households/Households.h"
 
+#include <QSet>
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -250,6 +253,39 @@ public:
         return true;
     }
 
+    // The household key of row `rec` straight from its bytes, without decoding the row: blanks
+    // trimmed and runs of them made one, ASCII letters folded, fields joined by '|', as
+    // HouseholdKey makes it. A field holding any other byte above 127 cannot be folded here:
+    // *exact is then false and the caller makes the key from the decoded row. "" without a
+    // street; false when the row cannot be read or is marked deleted.
+    bool byteKey(uint32_t rec, std::string* out, bool* exact) {
+        const uint8_t* p = nullptr;
+        if (!dbf_.recordPtr(rec, &p).ok() || p[0] == '*') return false;
+        out->clear();
+        *exact = true;
+        for (size_t i = 2; i < fields_.size(); ++i) {  // Street, Street2, City, Zip, Country
+            if (i > 2) out->push_back('|');
+            std::string_view v = fields_[i] ? xbase::field::raw(p, *fields_[i]) : std::string_view();
+            while (!v.empty() && v.back() == ' ') v.remove_suffix(1);  // the column's padding
+            bool blank = false;
+            const size_t start = out->size();
+            for (const char ch : v) {
+                const auto c = static_cast<unsigned char>(ch);
+                // The blanks QString::simplified() takes away: \t to \r, space, no-break space.
+                if ((c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0) {
+                    blank = out->size() > start;
+                    continue;
+                }
+                if (c >= 0x80) *exact = false;
+                if (blank) out->push_back(' ');
+                blank = false;
+                out->push_back(c >= 'A' && c <= 'Z' ? char(c + 32) : char(c));
+            }
+            if (i == 2 && out->empty()) return true;  // no street: no household
+        }
+        return true;
+    }
+
 private:
     xbase::DbfFile& dbf_;
     std::vector<const xbase::FieldInfo*> fields_;
@@ -274,34 +310,56 @@ std::vector<AddressMate> PeopleAtAddress(xbase::Table& addrBook, const QString& 
 }
 
 std::vector<uint32_t> HouseholdIdsOfBook(xbase::Table& addrBook, const HouseholdNotes& notes) {
+    // Most keys are plain ASCII and are made from the row's bytes; only a row with other letters
+    // is decoded. The two kinds never match each other: a letter above 127 never folds to ASCII.
+    // Rows are matched by a 64-bit digest of their key, sorted: a book of 100,000 names has about
+    // one chance in a billion of two addresses sharing a digest (and a mark they should not).
     RawRows rows(addrBook);
     std::vector<uint32_t> id(size_t(rows.count()) + 1, 0);
-    QHash<QString, uint32_t> first;  // key -> the first record seen there
-    std::vector<uint32_t> size(id.size(), 0);
+    std::vector<std::pair<uint64_t, uint32_t>> digests;  // (digest of the key, record)
+    digests.reserve(rows.count());
+    QSet<QString> ownCardHouses;
+    for (const auto& [house, person] : notes.ownCard) ownCardHouses.insert(house);
+    const auto digest = [](const std::string& bytes) {
+        uint64_t h = 1469598103934665603ULL;  // FNV-1a
+        for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        return h;
+    };
     TAddressRecord r;
-    uint32_t next = 1;
+    std::string key;
     for (uint32_t rec = 1; rec <= rows.count(); ++rec) {
-        if (!rows.read(rec, &r)) continue;
-        const QString key = HouseholdKey(r);
-        if (key.isEmpty() || notes.hasOwnCard(key, HouseholdPersonKey(r))) continue;
-        const auto it = first.constFind(key);
-        if (it == first.cend()) {
-            first.insert(key, rec);
-            id[rec] = next++;
-        } else {
-            id[rec] = id[it.value()];
+        bool exact = true;
+        if (!rows.byteKey(rec, &key, &exact) || key.empty()) continue;
+        QString houseKey;
+        if (exact && !ownCardHouses.isEmpty()) houseKey = QString::fromLatin1(key.data(), qsizetype(key.size()));
+        if (!exact || (!houseKey.isEmpty() && ownCardHouses.contains(houseKey))) {
+            if (!rows.read(rec, &r)) continue;
+            if (!exact) {
+                houseKey = HouseholdKey(r);
+                key = "\x01" + houseKey.toStdString();
+            }
+            if (notes.hasOwnCard(houseKey, HouseholdPersonKey(r))) continue;
         }
-        ++size[id[rec]];
+        digests.push_back({digest(key), rec});
     }
-    for (uint32_t& h : id)
-        if (h && size[h] < 2) h = 0;  // alone at the address
+    std::sort(digests.begin(), digests.end());
+    for (size_t i = 0; i < digests.size();) {
+        size_t j = i + 1;
+        while (j < digests.size() && digests[j].first == digests[i].first) ++j;
+        if (j - i > 1)  // alone at an address: no mark
+            for (size_t k = i; k < j; ++k) id[digests[k].second] = digests[i].second;
+        i = j;
+    }
     return id;
 }
 
-void MarkHouseholds(AddressListModel::Rows& rows, xbase::Table& addrBook, xbase::Library* lib) {
+std::vector<uint32_t> HouseholdIdsOfBook(xbase::Table& addrBook, xbase::Library* lib) {
     HouseholdNotes notes;
     if (lib && !LoadHouseholdNotes(*lib, &notes).ok()) notes = HouseholdNotes{};
-    const std::vector<uint32_t> ids = HouseholdIdsOfBook(addrBook, notes);
+    return HouseholdIdsOfBook(addrBook, notes);
+}
+
+void MarkHouseholds(AddressListModel::Rows& rows, const std::vector<uint32_t>& ids) {
     rows.household.assign(rows.size(), 0);
     for (size_t r = 0; r < rows.size(); ++r)
         if (rows.recNos[r] < ids.size()) rows.household[r] = ids[rows.recNos[r]];

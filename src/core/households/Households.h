@@ -110,10 +110,12 @@ struct AddressMate {
 // The people whose household key is `key` (none for ""), rows marked deleted left out, ordered
 // by last and then first name.
 std::vector<AddressMate> PeopleAtAddress(xbase::Table& addrBook, const QString& key, const HouseholdNotes& notes);
-// By record number (sized to the record count + 1): the household each row belongs to, counted
-// from 1, or 0 for a row that shares its address with nobody (no street, own card, alone there,
-// marked deleted).
+// By record number (sized to the record count + 1): the household each row belongs to (the
+// record number of one of its members), or 0 for a row that shares its address with nobody (no
+// street, own card, alone there, marked deleted). For the names list's marks: rows are matched by
+// a 64-bit digest of their key.
 std::vector<uint32_t> HouseholdIdsOfBook(xbase::Table& addrBook, const HouseholdNotes& notes);
-// Fills rows.household from the open AddrBook (HouseholdIdsOfBook), the notes read from `lib`
-// (unreadable notes: none).
-void MarkHouseholds(AddressListModel::Rows& rows, xbase::Table& addrBook, xbase::Library* lib);
+// HouseholdIdsOfBook with the notes read from `lib` (unreadable notes: none).
+std::vector<uint32_t> HouseholdIdsOfBook(xbase::Table& addrBook, xbase::Library* lib);
+// Fills rows.household from `ids` (HouseholdIdsOfBook).
+void MarkHouseholds(AddressListModel::Rows& rows, const std::vector<uint32_t>& ids);

@@ -372,7 +372,10 @@ void AddressPage::selectRow(int row) {
 
 void AddressPage::FillNameList() {
     AddressListModel::Rows rows = editor_.readNames();
-    if (AddrBookTable) MarkHouseholds(rows, *AddrBookTable, LibHandle);
+    // Who shares an address is read again only when it may have changed: not after every save.
+    if (householdsStale_ && AddrBookTable) householdIds_ = HouseholdIdsOfBook(*AddrBookTable, LibHandle);
+    householdsStale_ = false;
+    MarkHouseholds(rows, householdIds_);
     layoutList(static_cast<int>(rows.size()));
     selecting_ = true;
     model_->setRows(std::move(rows));
@@ -464,13 +467,16 @@ void AddressPage::HouseholdClick() {
     if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
     if (EditorChanged) SaveEditor();  // the household of the address as shown
     HouseholdDialog dialog(AddressRec, uint32_t(editor_.CurrentAddrRecNo), this);
-    if (dialog.exec() == QDialog::Accepted) FillNameList();  // an own-card mark moves the marks
+    if (dialog.exec() != QDialog::Accepted) return;
+    householdsStale_ = true;  // an own-card mark moves the marks
+    FillNameList();
 }
 
 void AddressPage::SaveEditor() {
     if (saving_ || !editor_.isOpen()) return;
     saving_ = true;
     TAddressRecord& r = AddressRec;
+    const QString loadedKey = HouseholdKey(r) + HouseholdPersonKey(r);  // the record as loaded
     QString* texts[12] = {&r.First, &r.Last,  &r.Street, &r.Street2, &r.City, &r.State,
                           &r.Zip,   &r.Country, &r.email, &r.phone,  &r.fax,  &r.mobile};
     for (int i = 0; i < 12; ++i) *texts[i] = edits_[i]->text();
@@ -486,6 +492,7 @@ void AddressPage::SaveEditor() {
     const bool adding = editor_.CurrentAddrRecNo <= 0;
     switch (editor_.save()) {
     case AddressBookEditor::SaveResult::Saved: {
+        if (adding || HouseholdKey(r) + HouseholdPersonKey(r) != loadedKey) householdsStale_ = true;
         QString lost;
         for (int i = 0; i < 12; ++i) lost += UnstorableCharacters(*texts[i]);
         lost = UnstorableCharacters(lost);  // each once
@@ -532,6 +539,7 @@ void AddressPage::TabSheet2Show() {
     EditorLoading = true;
     editor_.AddrSeekText.clear();
     seek_->clear();
+    householdsStale_ = true;
     FillNameList();
     EditorLoading = false;
 }
@@ -578,5 +586,6 @@ void AddressPage::LMDButton8Click() {
         Messages::info(QStringLiteral("Unable to delete record at this time"), this);
     else if (!editor_.CardLogProblem.isEmpty())
         emit statusMessage(QStringLiteral("The card log could not follow: ") + editor_.CardLogProblem);
+    householdsStale_ = true;  // the pack renumbers the records
     FillNameList();
 }

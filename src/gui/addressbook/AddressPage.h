@@ -124,6 +124,8 @@ private:
     CardList* cards_ = nullptr;
     QPushButton* addCardButton_ = nullptr;
     QPushButton* householdButton_ = nullptr;
+    std::vector<uint32_t> householdIds_;  // HouseholdIdsOfBook, by record number
+    bool householdsStale_ = true;
     int letterB_ = 7;      // width of "B" in the page font
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection
