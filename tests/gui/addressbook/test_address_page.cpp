@@ -799,10 +799,14 @@ TEST_F(AddressPageTest, CheckBoxesShowThePageColour) {
 // shows them and the line the run prints, stores a greeting and an own-card mark on OK (the
 // marks follow), and nothing on Cancel.
 TEST_F(AddressPageTest, HouseholdMarksAndTheHouseholdWindow) {
-    addNames({{"Lee", "Ann", "1 Elm St"}, {"Lee", "Bob", " 1 ELM  st"}, {"Gray", "Cy", "2 Oak Rd"}});
+    addNames({{"Lee", "Ann", "1 Elm St"}, {"Lee", "Bob", " 1 ELM  st"}, {"Gray", "Cy", "2 Oak Rd"},
+              {"\u00d6z", "Can", "3 \u00c4pfelweg"}, {"\u00d6z", "Ece", "3  \u00e4PFELWEG"}});
     AddressPage& page = showPage();
     AddressListModel* list = page.listModel();
     EXPECT_EQ(list->householdAt(0), 0u);
+    ASSERT_NE(list->householdAt(3), 0u);  // letters beyond ASCII fold as well
+    EXPECT_EQ(list->householdAt(3), list->householdAt(4));
+    EXPECT_NE(list->householdAt(3), list->householdAt(1));
     ASSERT_NE(list->householdAt(1), 0u);
     EXPECT_EQ(list->householdAt(1), list->householdAt(2));
     EXPECT_EQ(list->index(1, AddressListModel::FirstColumn).data(Qt::ToolTipRole).toString(), "Same address as Bob Lee");
