@@ -4,6 +4,7 @@
 //   bench_labels ADMIN GEN_ADDRESSES_PY N [N ...]
 //   bench_labels ADMIN GEN_ADDRESSES_PY --households H N [N ...]
 //   bench_labels ADMIN GEN_ADDRESSES_PY --make-book DIR N    (only build such a book in DIR)
+//   bench_labels ADMIN GEN_ADDRESSES_PY --count N [N ...]    (the run's count, in this process)
 //
 // For each N: a fresh data set (CreateDataSet), the first N rows of gen_addresses.py (seed 1)
 // with the Christmas flag set on every row, the index rebuilt; then
@@ -11,7 +12,10 @@
 // is run once, timed from start to exit, with the child's peak resident set from wait4().
 // With --households H, row i lives at address i % H (H households, their members spread over
 // the name order), and each book is printed twice: plain, and with --households (one label per
-// household); the second line gives the household run's time and memory beside the plain one's.
+// household); the second line gives the household run's time, CPU time and memory beside the
+// plain one's.
+// With --count, the count a label run shows before it prints (CountRecipients) is timed on such a
+// book instead: for Christmas and for the dated entries of a month, the best of three.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,7 +31,9 @@
 #include <string>
 #include <vector>
 
+#include "core/data/Globals.h"
 #include "core/data/Schema.h"
+#include "core/labels/LabelGen.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -73,6 +79,44 @@ bool fillBook(const std::string& dir, const QString& genPy, int n, int household
     return lib.closeAll() >= 0;
 }
 
+// A fresh data set in `dir` with a book of `n` names; false (said) when it cannot be made.
+bool makeBook(const std::string& dir, const QString& genPy, int n, int households = 0) {
+    if (CreateDataSet(dir).ok() && fillBook(dir, genPy, n, households)) return true;
+    std::fprintf(stderr, "bench_labels: cannot build a book of %d\n", n);
+    return false;
+}
+
+// Seconds the fastest of three counts of occasion `n` takes on the book in `dir`.
+double bestCount(const std::string& dir, int n, const QDate& from, const QDate& to, int* count) {
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    LibHandle = &lib;
+    double best = 1e30;
+    for (int i = 0; i < 3; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        *count = CountRecipients(n, from, to);
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    LibHandle = nullptr;
+    return best;
+}
+
+int countBooks(const QString& genPy, int argc, char** argv) {
+    std::printf("%10s %16s %10s %16s %10s\n", "names", "Christmas s", "labels", "March dates s", "labels");
+    for (int a = 4; a < argc; ++a) {
+        const int n = std::atoi(argv[a]);
+        QTemporaryDir tmp;
+        const std::string dir = tmp.path().toStdString();
+        if (!makeBook(dir, genPy, n)) return 1;
+        int holiday = 0, dated = 0;
+        const double h = bestCount(dir, 7, QDate(), QDate(), &holiday);
+        const double d = bestCount(dir, 8, QDate(2026, 3, 1), QDate(2026, 3, 31), &dated);
+        std::printf("%10d %16.3f %10d %16.3f %10d\n", n, h, holiday, d, dated);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +133,7 @@ int main(int argc, char** argv) {
         std::printf("%s\n", ok ? "book made" : "cannot make the book");
         return ok ? 0 : 1;
     }
+    if (std::string(argv[3]) == "--count") return countBooks(genPy, argc, argv);
     int households = 0, a = 3;
     if (std::string(argv[3]) == "--households" && argc >= 6) households = std::atoi(argv[4]), a = 5;
     std::printf("%10s %10s %10s %12s %10s %10s %12s\n", "run", "labels", "pages", "seconds", "CPU s", "peak MB", "PDF MB");
@@ -96,10 +141,7 @@ int main(int argc, char** argv) {
         const int n = std::atoi(argv[a]);
         QTemporaryDir tmp;
         const std::string dir = tmp.path().toStdString();
-        if (!CreateDataSet(dir).ok() || !fillBook(dir, genPy, n, households)) {
-            std::fprintf(stderr, "bench_labels: cannot build a book of %d\n", n);
-            return 1;
-        }
+        if (!makeBook(dir, genPy, n, households)) return 1;
         double plain[3] = {0, 0, 0};
         for (const bool byHousehold : {false, true}) {
             if (byHousehold && households == 0) break;

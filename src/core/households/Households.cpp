@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/data/Globals.h"
+#include "core/data/OwnTables.h"
 #include "core/data/Records.h"
 #include "xbase/Cp1252.h"
 #include "xbase/Dbf.h"
@@ -23,51 +24,19 @@ const char* const kFile = "Households.dbf";
 constexpr char kGreeting = 'G', kOwnCard = 'O', kOption = 'P';
 const char* const kOneLabelOption = "ONE LABEL PER HOUSEHOLD";
 
-TableSchema makeSchema() {
-    TableSchema t;
-    t.baseName = "Households";
-    t.fileName = kFile;
-    // The key holds the five address columns (149 characters) with their separators.
-    t.fields = {{"Kind", 'C', 1, 0}, {"HouseKey", 'C', 160, 0}, {"Person", 'C', 41, 0},
-                {"Greeting", 'C', 60, 0}};
-    t.shownName = kFile;
-    return t;
-}
-
-Status failure(xbase::Library& lib, const char* what) {
-    Status s = lib.lastError();
-    lib.errorCode();
-    if (s.ok()) s = Status::error(ErrorKind::IoError, kFile, what);
-    return s;
-}
-
-struct AutoOpenOff {
-    explicit AutoOpenOff(xbase::Library& l) : lib(l), was(l.autoOpen()) { l.setAutoOpen(false); }
-    ~AutoOpenOff() { lib.setAutoOpen(was); }
-    xbase::Library& lib;
-    bool was;
-};
-
-bool exists(xbase::Library& lib) {
-    return lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), kFile));
-}
-
 QString fold(const QString& text) { return text.simplified().toCaseFolded(); }
 
 QString column(xbase::Table* t, const char* name) {
     return QString::fromStdString(t->field(name)->str()).trimmed();
 }
 
-// Finds the live row of (kind, key, person) and sets it as `apply` says: apply gets whether the
-// row exists and returns what it should hold afterwards ("" removes it, or keeps it absent).
+// Sets the live row of (kind, key, person) to hold `value` in its Greeting column: appended when
+// there is none, removed when `value` is "".
 Status updateRow(xbase::Library& lib, char kind, const QString& key, const QString& person,
                  const QString& value) {
-    if (!exists(lib) && value.isEmpty()) return Status::Ok();
-    AutoOpenOff guard(lib);
-    lib.errorCode();
-    xbase::Table* t = exists(lib) ? lib.open(HouseholdsSchema().baseName)
-                                  : lib.create(HouseholdsSchema().baseName, HouseholdsSchema().fields);
-    if (!t) return failure(lib, "cannot open");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, HouseholdsSchema(), !value.isEmpty(), &t));
+    if (!t) return Status::Ok();  // nothing to remove
     bool found = false;
     int rc = t->top();
     for (; rc == xbase::kOk && !t->eof(); rc = t->skip(1)) {
@@ -78,10 +47,10 @@ Status updateRow(xbase::Library& lib, char kind, const QString& key, const QStri
             break;
         }
     }
-    Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
+    Status s = rc < 0 ? LibraryFailure(lib, kFile, "cannot read") : Status::Ok();
     if (s.ok() && !found && !value.isEmpty()) {
         if (t->appendBlank() != 0) {
-            s = failure(lib, "cannot append");
+            s = LibraryFailure(lib, kFile, "cannot append");
         } else {
             t->field("Kind")->assign(std::string(1, kind));
             t->field("HouseKey")->assign(key.toStdString());
@@ -91,14 +60,13 @@ Status updateRow(xbase::Library& lib, char kind, const QString& key, const QStri
     }
     if (s.ok() && found) {
         if (value.isEmpty()) {
-            if (t->markDeleted() != 0) s = failure(lib, "cannot write");
+            if (t->markDeleted() != 0) s = LibraryFailure(lib, kFile, "cannot write");
         } else {
             t->field("Greeting")->assign(value.left(60).toStdString());
         }
     }
-    if (s.ok() && t->flush() < 0) s = failure(lib, "cannot write");
-    if (t->close() < 0 && s.ok()) s = failure(lib, "cannot write");
-    return s;
+    if (s.ok() && t->flush() < 0) s = LibraryFailure(lib, kFile, "cannot write");
+    return CloseOwnTable(lib, t, s);
 }
 
 }  // namespace
@@ -143,10 +111,7 @@ QString HouseholdLine(const std::vector<HouseholdName>& members,
 
 // --- Households.dbf -------------------------------------------------------------------------
 
-const TableSchema& HouseholdsSchema() {
-    static const TableSchema s = makeSchema();
-    return s;
-}
+const TableSchema& HouseholdsSchema() { return OwnTableSchema("Households"); }
 
 QString HouseholdNotes::greeting(const QString& key) const {
     return greetings.value(key);
@@ -158,15 +123,9 @@ bool HouseholdNotes::hasOwnCard(const QString& key, const QString& person) const
 
 Status LoadHouseholdNotes(xbase::Library& lib, HouseholdNotes* notes) {
     *notes = HouseholdNotes{};
-    if (!exists(lib)) return Status::Ok();
-    AutoOpenOff guard(lib);
-    lib.errorCode();
-    xbase::Table* t = lib.open(HouseholdsSchema().baseName);
-    if (!t) return failure(lib, "cannot open");
-    if (!t->field("Kind") || !t->field("HouseKey") || !t->field("Person") || !t->field("Greeting")) {
-        t->close();
-        return Status::error(ErrorKind::Corrupt, kFile, "not a households table");
-    }
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, HouseholdsSchema(), false, &t));
+    if (!t) return Status::Ok();  // nothing stored yet
     int rc = t->top();
     for (; rc == xbase::kOk && !t->eof(); rc = t->skip(1)) {
         if (t->deleted()) continue;
@@ -179,10 +138,7 @@ Status LoadHouseholdNotes(xbase::Library& lib, HouseholdNotes* notes) {
         else if (kind == std::string(1, kOption) && column(t, "Person") == QLatin1String(kOneLabelOption))
             notes->oneLabelPerHousehold = column(t, "Greeting") == QLatin1String("T");
     }
-    const Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
-    t->close();  // read only
-    lib.errorCode();
-    return s;
+    return CloseOwnTable(lib, t, rc < 0 ? LibraryFailure(lib, kFile, "cannot read") : Status::Ok());
 }
 
 Status StoreHouseholdGreeting(xbase::Library& lib, const QString& key, const QString& greeting) {

@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 #include <QStringList>
+#include <cstdio>
 
 #include "core/data/Records.h"
 #include "core/households/Households.h"
@@ -11,33 +12,44 @@
 
 namespace {
 
-QString vEscape(const QString& s) {
-    QString out;
-    for (QChar c : s) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) out += QLatin1Char('\\');
-        if (c == QLatin1Char('\n')) {
-            out += QStringLiteral("\\n");
-            continue;
+// `text` (UTF-8) with vCard's escapes: a backslash before \\ , and ; and a newline as \n.
+void putEscaped(QByteArray& out, QByteArrayView text) {
+    qsizetype from = 0;  // the first byte not copied yet
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\' && c != ',' && c != ';' && c != '\n') continue;
+        out.append(text.sliced(from, i - from));
+        if (c == '\n') {
+            out.append("\\n");
+        } else {
+            out.append('\\');
+            out.append(c);
         }
-        out += c;
+        from = i + 1;
     }
-    return out;
+    out.append(text.sliced(from));
 }
 
 // Lines longer than 75 bytes are folded: CRLF and one blank, never inside a UTF-8 sequence.
-void putLine(QByteArray& out, const QString& line) {
-    const QByteArray b = line.toUtf8();
+void putLine(QByteArray& out, QByteArrayView b) {
     qsizetype start = 0, limit = 75;
     while (b.size() - start > limit) {
         qsizetype cut = start + limit;
         while (cut > start && (static_cast<unsigned char>(b[cut]) & 0xC0) == 0x80) --cut;
-        out += b.mid(start, cut - start);
+        out.append(b.sliced(start, cut - start));
         out += "\r\n ";
         start = cut;
         limit = 74;  // the blank counts
     }
-    out += b.mid(start);
+    out.append(b.sliced(start));
     out += "\r\n";
+}
+
+// The line `head` followed by `value` escaped.
+void putValue(QByteArray& out, QByteArray& line, const char* head, const QString& value) {
+    line = head;
+    putEscaped(line, value.toUtf8());
+    putLine(out, line);
 }
 
 // A date as ISO 8601 writes it; one whose year is not known as month and day alone ("--12-25").
@@ -72,37 +84,53 @@ QByteArray csvField(const QString& s) {
 
 QByteArray VCardOf(const TAddressRecord& rec) {
     const QString first = rec.First.trimmed(), last = rec.Last.trimmed();
-    QByteArray out;
-    putLine(out, QStringLiteral("BEGIN:VCARD"));
-    putLine(out, QStringLiteral("VERSION:4.0"));
-    putLine(out, QStringLiteral("FN:") + vEscape((first + QLatin1Char(' ') + last).trimmed()));
-    putLine(out, QStringLiteral("N:") + vEscape(last) + QLatin1Char(';') + vEscape(first) + QStringLiteral(";;;"));
+    QByteArray out, line;
+    out.reserve(512);
+    line.reserve(256);
+    out += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    putValue(out, line, "FN:", (first + QLatin1Char(' ') + last).trimmed());
+    line = "N:";
+    putEscaped(line, last.toUtf8());
+    line += ';';
+    putEscaped(line, first.toUtf8());
+    line += ";;;";
+    putLine(out, line);
     const QString adr[] = {rec.Street2.trimmed(), rec.Street.trimmed(), rec.City.trimmed(),
                            rec.State.trimmed(),   rec.Zip.trimmed(),    rec.Country.trimmed()};
     bool anyAdr = false;
     for (const QString& a : adr) anyAdr = anyAdr || !a.isEmpty();
     if (anyAdr) {
-        QString line = QStringLiteral("ADR;TYPE=home:");
-        for (const QString& a : adr) line += QLatin1Char(';') + vEscape(a);
+        line = "ADR;TYPE=home:";
+        for (const QString& a : adr) {
+            line += ';';
+            putEscaped(line, a.toUtf8());
+        }
         putLine(out, line);
     }
-    const auto put = [&out](const char* head, const QString& v) {
-        if (!v.trimmed().isEmpty()) putLine(out, QLatin1String(head) + vEscape(v.trimmed()));
+    const auto put = [&](const char* head, const QString& v) {
+        const QString t = v.trimmed();
+        if (!t.isEmpty()) putValue(out, line, head, t);
     };
     put("EMAIL:", rec.email);
     put("TEL;TYPE=\"home,voice\":", rec.phone);
     put("TEL;TYPE=fax:", rec.fax);
     put("TEL;TYPE=cell:", rec.mobile);
-    const auto putDate = [&out](const char* head, const QDate& d) {
-        if (d.isValid() && d > ZeroDate)
-            putLine(out, QLatin1String(head) + d.toString(YearUnknown(d) ? QStringLiteral("--MMdd") : QStringLiteral("yyyyMMdd")));
+    const auto putDate = [&](const char* head, const QDate& d) {
+        if (!d.isValid() || d <= ZeroDate) return;
+        char digits[16];
+        if (YearUnknown(d)) std::snprintf(digits, sizeof digits, "--%02d%02d", d.month(), d.day());
+        else std::snprintf(digits, sizeof digits, "%04d%02d%02d", d.year(), d.month(), d.day());
+        (line = head) += digits;
+        putLine(out, line);
     };
     putDate("BDAY:", rec.Birthdate);
     putDate("ANNIVERSARY:", rec.Annavdate);
     putDate("X-MERROWBY-OTHER1:", rec.Other1Date);
     putDate("X-MERROWBY-OTHER2:", rec.Other2Date);
-    putLine(out, QStringLiteral("X-MERROWBY-OCCASIONS:") + flagWords(rec));
-    putLine(out, QStringLiteral("END:VCARD"));
+    line = "X-MERROWBY-OCCASIONS:";
+    line += flagWords(rec).toUtf8();
+    putLine(out, line);
+    out += "END:VCARD\r\n";
     return out;
 }
 
@@ -201,10 +229,16 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
             break;
         }
         if (AddrBookTable->deleted()) continue;
-        LoadAddrRec();
-        const TAddressRecord& r = AddressRec;
-        if (options.occasion != 0 && LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0)
-            continue;
+        // With an occasion, the flags and dates decide first; the rest is decoded for the rows
+        // that go out.
+        TAddressRecord& r = AddressRec;
+        if (options.occasion != 0) {
+            LoadAddrRec(r, AddrFlags | AddrDates);
+            if (LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0) continue;
+            LoadAddrRec(r, AddrNames | AddrPostal | AddrContact);
+        } else {
+            LoadAddrRec();
+        }
         if (options.households) {
             grouper.add(AddrBookTable->recNo(), r);
             continue;
