@@ -27,15 +27,9 @@ TAddressRecord Address(const QString& street, const QString& city = "York", cons
     return r;
 }
 
-// A row of AddrBook: the names, an address (street, city, zip), and the Christmas flag.
 std::vector<std::string> Resident(const std::string& first, const std::string& last, const std::string& street,
                                   bool christmas = true, const std::string& city = "York") {
-    std::vector<std::string> row = NamedRow(first, last, christmas ? std::initializer_list<int>{7}
-                                                                   : std::initializer_list<int>{});
-    row[2] = street;
-    row[4] = city;
-    row[6] = "10";
-    return row;
+    return ResidentRow(first, last, street, christmas, city, "10");
 }
 
 // The first line of every label drawn, in order: a row is drawn line by line, each line across
