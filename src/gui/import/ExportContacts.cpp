@@ -4,7 +4,8 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
+#include "gui/common/Installed.h"
+#include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "gui/common/DatePicker.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
 #include "core/data/Globals.h"
@@ -24,17 +25,6 @@
 #include "core/occasions/Occasions.h"
 
 namespace {
-
-QString defaultChooser(QWidget* parent, const QString& preset) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export Contacts"), preset,
-                                        QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
-}
-
-TExportContacts::FileChooser& chooser() {
-    static TExportContacts::FileChooser c = &defaultChooser;
-    return c;
-}
 
 QString withSuffix(const QString& name, const QString& suffix) {
     if (name.isEmpty()) return name;
@@ -46,8 +36,6 @@ QString withSuffix(const QString& name, const QString& suffix) {
 }
 
 }  // namespace
-
-void TExportContacts::setFileChooser(FileChooser c) { chooser() = c ? std::move(c) : &defaultChooser; }
 
 TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ExportContacts"));
@@ -156,7 +144,7 @@ ExportOptions TExportContacts::options() const {
 QString TExportContacts::path() const { return FileName->text().trimmed(); }
 
 void TExportContacts::BtnBrowseClick() {
-    const QString name = chooser()(this, path());
+    const QString name = Installed<FileQuestion>::get().exportFile(this, path());
     if (!name.isEmpty()) FileName->setText(name);
 }
 
@@ -164,21 +152,21 @@ void TExportContacts::BtnExportClick() {
     ExportOptions o = options();
     const QString file = path();
     if (file.isEmpty()) {
-        Messages::info(QStringLiteral("Please enter the name of the file to write."), this);
+        UserPrompts(this).info(QStringLiteral("Please enter the name of the file to write."));
         FileName->setFocus();
         return;
     }
     if (o.occasion == OccasionDated && o.spanEnd < o.spanStart) {
-        Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
+        UserPrompts(this).plain(QString::fromLatin1(kSpanOrderMessage));
         SpanTo->setFocus();
         return;
     }
     if (QFileInfo(file).isDir()) {
-        Messages::info(file + QStringLiteral(" is a folder. Please enter a file name."), this);
+        UserPrompts(this).info(file + QStringLiteral(" is a folder. Please enter a file name."));
         return;
     }
     if (QFileInfo::exists(file) &&
-        !Messages::okCancel(file + QStringLiteral(" already exists.\r\nReplace it?"), this))
+        !UserPrompts(this).okCancel(file + QStringLiteral(" already exists.\r\nReplace it?")))
         return;
 
     RunProgress progress(QStringLiteral("Exporting Contacts"), QStringLiteral("Reading the address book"), this);
@@ -186,14 +174,14 @@ void TExportContacts::BtnExportClick() {
     const ExportOutcome out = ExportContacts(file, o);
     progress.finish();
     if (out.cancelled) {
-        Messages::info(QStringLiteral("Export cancelled. No file was written."), this);
+        UserPrompts(this).info(QStringLiteral("Export cancelled. No file was written."));
         return;
     }
     if (!out.error.isEmpty()) {
-        Messages::error(out.error, this);
+        UserPrompts(this).error(out.error);
         return;
     }
-    Messages::info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)), this);
+    UserPrompts(this).info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)));
     accept();
 }
 

@@ -20,7 +20,7 @@
 #include "core/households/OccasionList.h"
 #include "core/occasions/Occasions.h"
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 
 namespace {
@@ -172,7 +172,7 @@ EditListWindow::EditListWindow(int occasion, QWidget* parent) : QDialog(parent),
     view_->setColumnWidth(NameColumn, std::max(view_->columnWidth(NameColumn), 200));
     resize(640, 480);
     showCount();
-    if (!read) Messages::error(QStringLiteral("Unable to open file ") + read.file + QStringLiteral("\r\n") + read.detail, this);
+    if (!read) UserPrompts().error(QStringLiteral("Unable to open file ") + read.file + QStringLiteral("\r\n") + read.detail);
 }
 
 uint32_t EditListWindow::recNoAt(int row) const {

@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "core/data/CardLog.h"
 #include "core/data/Globals.h"
