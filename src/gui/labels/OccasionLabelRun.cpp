@@ -127,7 +127,10 @@ void OccasionLabelRun(int n) {
     LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     if (n == OccasionDated && !dialogs.askSpan()) return;
     DataStatus opened;
-    LabelCount = CountRecipients(n, &opened);
+    {
+        BusyCursor busy;  // a large book takes seconds
+        LabelCount = CountRecipients(n, &opened);
+    }
     EndUnlessOpened(opened);
     TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(n, SpanStart, SpanEnd, &opened);
     EndUnlessOpened(opened);
