@@ -126,14 +126,14 @@ void OccasionLabelRun(int n) {
     if (n < 1 || n > OccasionDated) return;
     LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     if (n == OccasionDated && !dialogs.askSpan()) return;
-    DataStatus opened;
+    DataStatus opened, openedForHouseholds;
     {
         BusyCursor busy;  // a large book takes seconds
         LabelCount = CountRecipients(n, &opened);
+        if (opened) TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(n, SpanStart, SpanEnd, &openedForHouseholds);
     }
     EndUnlessOpened(opened);
-    TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(n, SpanStart, SpanEnd, &opened);
-    EndUnlessOpened(opened);
+    EndUnlessOpened(openedForHouseholds);
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
     const QDate from = SpanStart, to = SpanEnd;
@@ -169,7 +169,10 @@ void SelectedLabelRun() {
     const auto done = [] { (void)CloseTable(AddrBookTable); };  // read only
     if (LabelCount == 0) return done();
     if (!labelStockDefined()) return done();
-    TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(SelectionList);
+    {
+        BusyCursor busy;
+        TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(SelectionList);
+    }
     offerPreview([picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
                  [](Printer& printer, int column, int row, bool households) {
                      PrintSelectedLabels(printer, column, row, households);
