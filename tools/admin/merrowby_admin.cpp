@@ -20,6 +20,7 @@
 
 #include "AdminCommands.h"
 #include "AdminSession.h"
+#include "core/calendar/CalendarSettings.h"
 #include "core/data/CardLog.h"
 #include "core/data/DataLock.h"
 #include "core/print/Printers.h"
@@ -77,8 +78,9 @@ int cmdCheck(const std::string& dir) {
         ok = xbase::checkTable(xbase::FileSystem::real(), dir, t.baseName, !t.group.empty(), &verdicts) && ok;
     // The card log, once there is one: its tables, its index, and every event on its person.
     xbase::FileSystem& fs = xbase::FileSystem::real();
-    // The printers' corrections and the sheet memory, once something was stored in them.
-    for (const TableSchema* t : {&PrintersSchema(), &SheetsSchema()})
+    // The printers' corrections, the sheet memory and the calendar settings, once something was
+    // stored in them.
+    for (const TableSchema* t : {&PrintersSchema(), &SheetsSchema(), &CalendarSchema()})
         if (fs.exists(xbase::resolveName(fs, dir, t->fileName)))
             ok = xbase::checkTable(fs, dir, t->baseName, false, &verdicts) && ok;
     if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/calendar/CalendarSettings.h"
 #include "core/data/CardLog.h"
 #include "core/data/DataLock.h"
 #include "core/print/Printers.h"
@@ -29,10 +30,11 @@ bool removable(const RunContext& ctx, const QString& dir) {
     return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
 }
 
-// The tables of our own beside the four: the card log, the printers' corrections and where the
-// last sheet of each stock stopped. Copied with the others when they are there, never asked for.
+// The tables of our own beside the four: the card log, the printers' corrections, where the
+// last sheet of each stock stopped and the calendar settings. Copied with the others when they
+// are there, never asked for.
 std::vector<const TableSchema*> logTables() {
-    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema()};
+    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema(), &CalendarSchema()};
 }
 
 const TableSchema* anyTable(const std::string& fileName) {

@@ -4,40 +4,12 @@
 #include <QStringList>
 
 #include "core/data/Records.h"
+#include "core/import/ContentLine.h"
 #include "core/occasions/Occasions.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
 namespace {
-
-QString vEscape(const QString& s) {
-    QString out;
-    for (QChar c : s) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) out += QLatin1Char('\\');
-        if (c == QLatin1Char('\n')) {
-            out += QStringLiteral("\\n");
-            continue;
-        }
-        out += c;
-    }
-    return out;
-}
-
-// Lines longer than 75 bytes are folded: CRLF and one blank, never inside a UTF-8 sequence.
-void putLine(QByteArray& out, const QString& line) {
-    const QByteArray b = line.toUtf8();
-    qsizetype start = 0, limit = 75;
-    while (b.size() - start > limit) {
-        qsizetype cut = start + limit;
-        while (cut > start && (static_cast<unsigned char>(b[cut]) & 0xC0) == 0x80) --cut;
-        out += b.mid(start, cut - start);
-        out += "\r\n ";
-        start = cut;
-        limit = 74;  // the blank counts
-    }
-    out += b.mid(start);
-    out += "\r\n";
-}
 
 // A date as ISO 8601 writes it; one whose year is not known as month and day alone ("--12-25").
 QString isoDate(const QDate& d) {
@@ -72,21 +44,21 @@ QByteArray csvField(const QString& s) {
 QByteArray VCardOf(const TAddressRecord& rec) {
     const QString first = rec.First.trimmed(), last = rec.Last.trimmed();
     QByteArray out;
-    putLine(out, QStringLiteral("BEGIN:VCARD"));
-    putLine(out, QStringLiteral("VERSION:4.0"));
-    putLine(out, QStringLiteral("FN:") + vEscape((first + QLatin1Char(' ') + last).trimmed()));
-    putLine(out, QStringLiteral("N:") + vEscape(last) + QLatin1Char(';') + vEscape(first) + QStringLiteral(";;;"));
+    AppendContentLine(out, QStringLiteral("BEGIN:VCARD"));
+    AppendContentLine(out, QStringLiteral("VERSION:4.0"));
+    AppendContentLine(out, QStringLiteral("FN:") + EscapeText((first + QLatin1Char(' ') + last).trimmed()));
+    AppendContentLine(out, QStringLiteral("N:") + EscapeText(last) + QLatin1Char(';') + EscapeText(first) + QStringLiteral(";;;"));
     const QString adr[] = {rec.Street2.trimmed(), rec.Street.trimmed(), rec.City.trimmed(),
                            rec.State.trimmed(),   rec.Zip.trimmed(),    rec.Country.trimmed()};
     bool anyAdr = false;
     for (const QString& a : adr) anyAdr = anyAdr || !a.isEmpty();
     if (anyAdr) {
         QString line = QStringLiteral("ADR;TYPE=home:");
-        for (const QString& a : adr) line += QLatin1Char(';') + vEscape(a);
-        putLine(out, line);
+        for (const QString& a : adr) line += QLatin1Char(';') + EscapeText(a);
+        AppendContentLine(out, line);
     }
     const auto put = [&out](const char* head, const QString& v) {
-        if (!v.trimmed().isEmpty()) putLine(out, QLatin1String(head) + vEscape(v.trimmed()));
+        if (!v.trimmed().isEmpty()) AppendContentLine(out, QLatin1String(head) + EscapeText(v.trimmed()));
     };
     put("EMAIL:", rec.email);
     put("TEL;TYPE=\"home,voice\":", rec.phone);
@@ -94,14 +66,14 @@ QByteArray VCardOf(const TAddressRecord& rec) {
     put("TEL;TYPE=cell:", rec.mobile);
     const auto putDate = [&out](const char* head, const QDate& d) {
         if (d.isValid() && d > ZeroDate)
-            putLine(out, QLatin1String(head) + d.toString(YearUnknown(d) ? QStringLiteral("--MMdd") : QStringLiteral("yyyyMMdd")));
+            AppendContentLine(out, QLatin1String(head) + d.toString(YearUnknown(d) ? QStringLiteral("--MMdd") : QStringLiteral("yyyyMMdd")));
     };
     putDate("BDAY:", rec.Birthdate);
     putDate("ANNIVERSARY:", rec.Annavdate);
     putDate("X-MERROWBY-OTHER1:", rec.Other1Date);
     putDate("X-MERROWBY-OTHER2:", rec.Other2Date);
-    putLine(out, QStringLiteral("X-MERROWBY-OCCASIONS:") + flagWords(rec));
-    putLine(out, QStringLiteral("END:VCARD"));
+    AppendContentLine(out, QStringLiteral("X-MERROWBY-OCCASIONS:") + flagWords(rec));
+    AppendContentLine(out, QStringLiteral("END:VCARD"));
     return out;
 }
 
