@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <algorithm>
 
+#include "core/calendar/CalendarSettings.h"
 #include "core/data/Records.h"
 
 namespace {
@@ -54,6 +55,17 @@ std::vector<ComingDate> ComingDates(const BookDates& book, const QDate& today, i
         return a.day != b.day ? a.day < b.day : !a.cards && b.cards;
     });
     return out;
+}
+
+xbase::Status ReadComingDates(xbase::Library& lib, const QDate& today, int days,
+                              std::vector<ComingDate>* out) {
+    out->clear();
+    CalendarSettings settings;
+    BookDates book;
+    XB_TRY(LoadCalendarSettings(lib, &settings));
+    XB_TRY(ReadBookDates(lib, &book));
+    *out = ComingDates(book, today, days, settings.country);
+    return xbase::Status::Ok();
 }
 
 QString ComingLine(const ComingDate& c, const QLocale& locale) {

@@ -31,6 +31,12 @@ struct ComingDate {
 std::vector<ComingDate> ComingDates(const BookDates& book, const QDate& today, int days,
                                     HolidayCountry country);
 
+// Reads the book and the calendar settings of `lib`'s folder and gives what is coming up from
+// `today` on (ComingDates, with the stored country). A book or settings table that cannot be
+// read comes back in the Status, with *out empty.
+xbase::Status ReadComingDates(xbase::Library& lib, const QDate& today, int days,
+                              std::vector<ComingDate>* out);
+
 // One line: "Sat 12 Dec  Birthday  Ann Lee (40)", "Fri 25 Dec  Christmas  Christmas / Chanukah
 // cards: 92 to send"; the day in the locale's short names.
 QString ComingLine(const ComingDate& date, const QLocale& locale = QLocale());

@@ -1,0 +1,151 @@
+#include "gui/import/ExportCalendar.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "core/calendar/CalendarFile.h"
+#include "core/data/Globals.h"
+#include "gui/common/Messages.h"
+#include "gui/common/Placement.h"
+#include "xbase/Library.h"
+
+namespace {
+
+QSpinBox* daysBox(int most, const QString& suffix, QWidget* parent) {
+    auto* b = new QSpinBox(parent);
+    b->setRange(0, most);
+    b->setSuffix(suffix);
+    return b;
+}
+
+}  // namespace
+
+TExportCalendar::TExportCalendar(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("ExportCalendar"));
+    setWindowTitle(QStringLiteral("Export Calendar"));
+    setModal(true);
+
+    auto* top = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    Country = new QComboBox(this);
+    Country->setObjectName(QStringLiteral("Country"));
+    for (HolidayCountry c : kHolidayCountries) Country->addItem(QLatin1String(CountryName(c)));
+    form->addRow(QStringLiteral("&Holidays as kept in:"), Country);
+    AlarmDays = daysBox(kMaxAlarmDays, QStringLiteral(" days before"), this);
+    AlarmDays->setObjectName(QStringLiteral("AlarmDays"));
+    form->addRow(QStringLiteral("&Birthdays, anniversaries: alarm"), AlarmDays);
+    HolidayAlarmDays = daysBox(kMaxAlarmDays, QStringLiteral(" days before"), this);
+    HolidayAlarmDays->setObjectName(QStringLiteral("HolidayAlarmDays"));
+    form->addRow(QStringLiteral("&Card-sending days: alarm"), HolidayAlarmDays);
+    Years = daysBox(kMaxCalendarYears, QStringLiteral(" years"), this);
+    Years->setMinimum(1);
+    Years->setObjectName(QStringLiteral("Years"));
+    form->addRow(QStringLiteral("&Easter, Passover, Chanukah for"), Years);
+
+    auto* file = new QHBoxLayout;
+    FileName = new QLineEdit(this);
+    FileName->setObjectName(QStringLiteral("FileName"));
+    FileName->setMinimumWidth(300);
+    FileName->setText(QDir::home().filePath(QStringLiteral("merrowby.ics")));
+    BtnBrowse = new QPushButton(QString::fromUtf8("B&rowse\u2026"), this);
+    BtnBrowse->setObjectName(QStringLiteral("BtnBrowse"));
+    BtnBrowse->setAutoDefault(false);
+    file->addWidget(FileName, 1);
+    file->addWidget(BtnBrowse);
+    form->addRow(QStringLiteral("&File:"), file);
+    top->addLayout(form);
+
+    auto* buttons = new QDialogButtonBox(this);
+    BtnExport = buttons->addButton(QStringLiteral("E&xport"), QDialogButtonBox::AcceptRole);
+    BtnExport->setObjectName(QStringLiteral("BtnExport"));
+    BtnExport->setIcon(QIcon(QStringLiteral(":/ok.png")));
+    BtnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    BtnCancel->setIcon(QIcon(QStringLiteral(":/cancel.png")));
+    BtnExport->setDefault(true);
+    top->addWidget(buttons);
+
+    // The export decides when the dialog closes, not the button box.
+    disconnect(buttons, nullptr, this, nullptr);
+    connect(BtnExport, &QPushButton::clicked, this, &TExportCalendar::BtnExportClick);
+    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BtnBrowse, &QPushButton::clicked, this, &TExportCalendar::BtnBrowseClick);
+
+    CalendarSettings stored;
+    if (LibHandle) (void)LoadCalendarSettings(*LibHandle, &stored);  // unreadable: the defaults
+    Country->setCurrentIndex(int(stored.country));
+    AlarmDays->setValue(stored.alarmDays);
+    HolidayAlarmDays->setValue(stored.holidayAlarmDays);
+    Years->setValue(stored.years);
+}
+
+void TExportCalendar::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(this);
+    QDialog::showEvent(event);
+    Country->setFocus();
+}
+
+CalendarSettings TExportCalendar::settings() const {
+    CalendarSettings s;
+    s.country = kHolidayCountries[Country->currentIndex()];
+    s.alarmDays = AlarmDays->value();
+    s.holidayAlarmDays = HolidayAlarmDays->value();
+    s.years = Years->value();
+    return s;
+}
+
+QString TExportCalendar::path() const { return FileName->text().trimmed(); }
+
+void TExportCalendar::BtnBrowseClick() {
+    const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Export Calendar"), path(),
+                                                      QStringLiteral("iCalendar files (*.ics);;All files (*)"),
+                                                      nullptr, QFileDialog::DontConfirmOverwrite);
+    if (!name.isEmpty()) FileName->setText(name);
+}
+
+void TExportCalendar::BtnExportClick() {
+    const QString file = path();
+    if (file.isEmpty()) {
+        Messages::info(QStringLiteral("Please enter the name of the file to write."), this);
+        FileName->setFocus();
+        return;
+    }
+    if (QFileInfo(file).isDir()) {
+        Messages::info(file + QStringLiteral(" is a folder. Please enter a file name."), this);
+        return;
+    }
+    if (QFileInfo::exists(file) &&
+        !Messages::okCancel(file + QStringLiteral(" already exists.\r\nReplace it?"), this))
+        return;
+    if (!LibHandle) return;
+    CalendarOptions o;
+    o.settings = settings();
+    o.today = QDate::currentDate();
+    o.stamp = QDateTime::currentDateTimeUtc();
+    // The settings are kept for the next export even when this one fails.
+    if (const xbase::Status s = StoreCalendarSettings(*LibHandle, o.settings); !s.ok())
+        Messages::error(QStringLiteral("The calendar settings could not be stored.\r\n") + QString::fromStdString(s.toString()), this);
+    const CalendarOutcome out = ExportCalendar(*LibHandle, file, o);
+    if (!out.error.isEmpty()) {
+        Messages::error(out.error, this);
+        return;
+    }
+    Messages::info(QStringLiteral("%1 calendar events written to %2").arg(out.events).arg(QDir::toNativeSeparators(file)), this);
+    accept();
+}
+
+void ExportCalendar1Click(QWidget* parent) {
+    TExportCalendar dlg(parent);
+    dlg.exec();
+}
