@@ -12,7 +12,8 @@ PACKAGES=(
   cups printer-driver-cups-pdf poppler-utils
   xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
-  appstream dpkg-dev openbox glabels-data
+  appstream dpkg-dev openbox glabels-data help2man
+  dbus-daemon python3-dbus python3-icalendar
 )
 
 missing=()
