@@ -41,6 +41,7 @@ void stampHeader(uint8_t* hdr, uint32_t count, const DbfFile::Date& d) {
     hdr[kUpdateMonth] = uint8_t(d.month);
     hdr[kUpdateDay] = uint8_t(d.day);
     le::put32(hdr + kRecordCount, count);
+    hdr[kTransaction] = 0;  // a header that counts the rows closes the write
 }
 
 bool equalsFolded(std::string_view a, std::string_view b) {
@@ -254,7 +255,37 @@ Status DbfFile::load() {
     XB_TRY(parseHeader(headerBytes_.data(), headerBytes_.size(), size));
     recsPerBlock_ = uint32_t(std::max<size_t>(1, kReadBlock / recordLength_));
     recsPerPage_ = uint32_t(std::max<size_t>(1, kReadPage / recordLength_));
+    countedRecords_ = recordCount_;
+    unfinished_ = flagOnDisk_ = headerBytes_[kTransaction] != 0;
+    return countRowsPast(size);
+}
+
+Status DbfFile::countRowsPast(uint64_t fileSize) {
+    rowsPast_ = 0;
+    const uint64_t end = headerLength_ + uint64_t(recordCount_) * recordLength_;
+    if (fileSize < end + recordLength_) return Status::Ok();
+    const uint64_t most = std::min<uint64_t>((fileSize - end) / recordLength_, UINT32_MAX - recordCount_);
+    const size_t per = std::max<size_t>(1, kReadBlock / recordLength_);
+    std::vector<uint8_t> buf;
+    for (uint64_t r = 0; r < most;) {
+        const size_t k = size_t(std::min<uint64_t>(per, most - r));
+        buf.resize(k * recordLength_);
+        XB_TRY(file_->readExact(end + r * recordLength_, buf.data(), buf.size()));
+        for (size_t i = 0; i < k; ++i) {
+            const uint8_t flag = buf[i * recordLength_];
+            if (flag != kActive && flag != kDeleted) return Status::Ok();  // the end marker, or not a row
+            ++rowsPast_;
+        }
+        r += k;
+    }
     return Status::Ok();
+}
+
+Status DbfFile::countsEveryRow() const {
+    if (rowsPastCount() == 0) return Status::Ok();
+    return fail(ErrorKind::Corrupt, std::to_string(rowsPastCount()) + " whole rows lie past the " +
+                                        std::to_string(recordCount_) +
+                                        " its header counts: the count lost them, and a write would cut them off");
 }
 
 Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std::unique_ptr<DbfFile>* out) try {
@@ -264,6 +295,7 @@ Status DbfFile::open(FileSystem& fs, const std::string& path, bool readOnly, std
     d->readOnly_ = readOnly;
     XB_TRY(fs.open(path, readOnly ? OpenMode::Read : OpenMode::ReadWrite, &d->file_));
     Status s = d->load();
+    if (s.ok() && !readOnly) s = d->countsEveryRow();
     if (!s.ok()) {
         d->file_.reset();  // nothing to flush
         return s;
@@ -287,17 +319,17 @@ Status DbfFile::inspect(FileSystem& fs, const std::string& path, std::string* de
     std::string r = "version " + hex2(d->version_) + ", " + std::to_string(d->fields_.size()) + " fields, " +
                     std::to_string(d->recordCount_) + " records of " + std::to_string(d->recordLength_) +
                     " bytes, header " + std::to_string(d->headerLength_) + " bytes";
-    if (size == end) {
+    if (d->rowsPast_ > 0) {
+        r += ", " + std::to_string(d->rowsPast_) + " whole rows past the count" +
+             (d->unfinished_ ? " (of a write that stopped; the next write drops them)" : "");
+    } else if (size == end) {
         r += ", no end marker";
     } else {
         uint8_t b = 0;
         XB_TRY(d->file_->readExact(end, &b, 1));
         if (b != kEndOfFile) r += ", no end marker";
         const uint64_t extra = size - end - (b == kEndOfFile ? 1 : 0);
-        if (extra >= d->recordLength_ && b != kEndOfFile)
-            r += ", " + std::to_string(extra / d->recordLength_) + " records beyond the record count";
-        else if (extra > 0)
-            r += ", " + std::to_string(extra) + " extra bytes at the end";
+        if (extra > 0) r += ", " + std::to_string(extra) + " extra bytes at the end";
     }
     *detail = r;
     return Status::Ok();
@@ -532,8 +564,20 @@ Status DbfFile::appendRecord(const uint8_t* buf, uint32_t* recNo) try {
     return caughtFailure(path_);
 }
 
+Status DbfFile::markUncounted() {
+    if (flagOnDisk_) return Status::Ok();
+    const uint8_t open = kTransactionOpen;
+    XB_TRY(file_->write(kTransaction, &open, 1));
+    headerBytes_[kTransaction] = open;
+    flagOnDisk_ = true;
+    return Status::Ok();
+}
+
 Status DbfFile::writePending() {
     if (pending_.empty()) return Status::Ok();
+    // Rows past the count are a write under way until the header counts them: a program stopped
+    // meanwhile leaves them flagged as such, never as rows the count lost.
+    XB_TRY(markUncounted());
     XB_TRY(file_->write(headerLength_ + uint64_t(fileRecordCount_) * recordLength_, pending_.data(), pending_.size()));
     fileRecordCount_ = recordCount_;
     pending_.clear();
@@ -543,7 +587,80 @@ Status DbfFile::writePending() {
 Status DbfFile::writeHeader() {
     lastUpdate_ = today();
     stampHeader(headerBytes_.data(), fileRecordCount_, lastUpdate_);
-    return file_->write(0, headerBytes_.data(), kHeaderSize);
+    XB_TRY(file_->write(0, headerBytes_.data(), kHeaderSize));
+    countedRecords_ = fileRecordCount_;
+    flagOnDisk_ = false;
+    return Status::Ok();
+}
+
+Status DbfFile::dropRowsAfter(uint32_t rows) try {
+    XB_TRY(usable(true));
+    if (rows > countedRecords_)
+        return fail(ErrorKind::BadArgument, "cannot keep " + std::to_string(rows) + " rows of the " +
+                                                std::to_string(countedRecords_) + " counted");
+    dropMap();
+    pending_.clear();
+    block_.clear();
+    blockStart_ = UINT64_MAX;
+    blockLen_ = 0;
+    const bool cutCounted = rows < countedRecords_;
+    recordCount_ = fileRecordCount_ = rows;
+    if (cutCounted) {
+        // The smaller count goes first, flagged: should the cut not follow, what lies past the
+        // count is known for a write that did not finish.
+        lastUpdate_ = today();
+        stampHeader(headerBytes_.data(), rows, lastUpdate_);
+        headerBytes_[kTransaction] = kTransactionOpen;
+        XB_TRY(file_->write(0, headerBytes_.data(), kHeaderSize));
+        countedRecords_ = rows;
+        flagOnDisk_ = true;
+        headerDirty_ = false;
+    }
+    const uint64_t end = headerLength_ + uint64_t(rows) * recordLength_;
+    uint64_t size = 0;
+    XB_TRY(file_->size(&size));
+    if (size > end) {
+        // Cutting after the end marker's place frees the space with no byte to allocate.
+        XB_TRY(file_->truncate(end + 1));
+        const uint8_t eof = kEndOfFile;
+        XB_TRY(file_->write(end, &eof, 1));
+    }
+    if (flagOnDisk_) {
+        const uint8_t closed = 0;
+        XB_TRY(file_->write(kTransaction, &closed, 1));
+        headerBytes_[kTransaction] = closed;
+        flagOnDisk_ = false;
+    }
+    return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
+}
+
+Status DbfFile::recount(FileSystem& fs, const std::string& path, uint32_t* before, uint32_t* after) try {
+    std::unique_ptr<DbfFile> d(new DbfFile());
+    d->fs_ = &fs;
+    d->path_ = path;
+    XB_TRY(fs.open(path, OpenMode::ReadWrite, &d->file_));
+    Status s = d->load();
+    if (!s.ok()) {
+        d->file_.reset();
+        return s;
+    }
+    *before = d->recordCount_;
+    *after = d->recordCount_ + d->rowsPastCount();
+    if (*after == *before) return d->close();
+    d->recordCount_ = d->fileRecordCount_ = *after;
+    const uint64_t end = d->headerLength_ + uint64_t(*after) * d->recordLength_;
+    const uint8_t eof = kEndOfFile;
+    XB_TRY(d->file_->write(end, &eof, 1));
+    XB_TRY(d->file_->truncate(end + 1));
+    XB_TRY(d->file_->sync());
+    XB_TRY(d->writeHeader());
+    XB_TRY(d->file_->sync());
+    d->rowsPast_ = 0;
+    return d->close();
+} catch (...) {
+    return caughtFailure(path);
 }
 
 Status DbfFile::flush(bool sync) try {
@@ -643,7 +760,9 @@ Status DbfFile::pack(std::vector<uint32_t>* kept, bool sync,
     file_ = std::move(out);
     if (lockKind_ != LockKind::Unlock) file_->lock(lockKind_);
     headerBytes_ = std::move(hdr);
-    recordCount_ = fileRecordCount_ = uint32_t(keep.size());
+    recordCount_ = fileRecordCount_ = countedRecords_ = uint32_t(keep.size());
+    rowsPast_ = 0;
+    unfinished_ = flagOnDisk_ = false;
     lastUpdate_ = today();
     pending_.clear();
     block_.clear();

@@ -8,7 +8,10 @@
 // Writes are buffered: appended records collect in memory and reach the file on flush(), when
 // the buffer grows large, or on close(). The header (record count, last-update date) and the
 // 0x1A end marker are written by flush(). Record data always reaches the file before the header
-// that counts it, so a crash leaves at worst rows the header does not yet count.
+// that counts it, so a crash leaves at worst rows the header does not yet count; the header's
+// incomplete-transaction byte says so meanwhile, and such rows are dropped by the next write.
+// Rows past the count without it are rows the count lost: the table is then refused for writing
+// (rowsPastCount()), since a write would cut them off.
 
 #include <cstdint>
 #include <functional>
@@ -118,6 +121,27 @@ public:
     // Sets *detail to a one-line description of the first fault found.
     static Status inspect(FileSystem& fs, const std::string& path, std::string* detail);
 
+    // Rows the header does not count: whole rows (each starting with a deletion flag) right after
+    // the counted ones when the table was opened; an end marker or a partial row is none.
+    // rowsPastCount() has them when the header's incomplete-transaction flag is clear: rows the
+    // count lost, which any write would cut off. unfinishedRows() has them when it is set: rows
+    // of a write of ours that stopped before counting them, dropped by the next write.
+    uint32_t rowsPastCount() const { return unfinished_ ? 0 : rowsPast_; }
+    uint32_t unfinishedRows() const { return unfinished_ ? rowsPast_ : 0; }
+    // Ok when rowsPastCount() is 0; else Corrupt saying how many rows lie past the count.
+    // Opening a table for writing refuses it so, reading it shows the counted rows.
+    Status countsEveryRow() const;
+    // Rows the header in the file counts (stored for good).
+    uint32_t countedRows() const { return countedRecords_; }
+    // Drops every row after row `rows` (at most countedRows()): rows still buffered, rows written
+    // past the count and counted rows after it, whose header is rewritten (flagged until the file
+    // is cut). Returns the first error of that work; the table holds `rows` rows all the same.
+    Status dropRowsAfter(uint32_t rows);
+    // Makes the header of the table at `path` count the rows past its count (rowsPastCount()),
+    // ends the file after them (a partial row goes) and syncs it; *before and *after get the
+    // counts. Writes nothing when no row lies past the count. The caller keeps other writers out.
+    static Status recount(FileSystem& fs, const std::string& path, uint32_t* before, uint32_t* after);
+
 private:
     DbfFile() = default;
     Status parseHeader(const uint8_t* hdr, size_t n, uint64_t fileSize);
@@ -127,6 +151,8 @@ private:
     Status usable(bool forWrite) const;
     Status fail(ErrorKind k, const std::string& msg) const;
     Status load();  // reads and parses the header of file_
+    Status countRowsPast(uint64_t fileSize);
+    Status markUncounted();  // sets the incomplete-transaction flag in the file
 
     FileSystem* fs_ = nullptr;
     std::unique_ptr<File> file_;
@@ -136,6 +162,10 @@ private:
     uint8_t langDriver_ = 0x03;
     uint32_t recordCount_ = 0;      // rows including the ones still in pending_
     uint32_t fileRecordCount_ = 0;  // rows whose bytes are in the file
+    uint32_t countedRecords_ = 0;   // rows the header in the file counts
+    uint32_t rowsPast_ = 0;         // whole rows past the count at open
+    bool unfinished_ = false;       // the header was flagged at open
+    bool flagOnDisk_ = false;       // the header in the file is flagged now
     uint16_t headerLength_ = 0;
     uint16_t recordLength_ = 0;
     std::vector<uint8_t> headerBytes_;  // the whole header as read (kept when rewriting)

@@ -22,6 +22,12 @@ inline constexpr size_t kUpdateDay = 3;      // u8, 1-31
 inline constexpr size_t kRecordCount = 4;    // u32
 inline constexpr size_t kHeaderLength = 8;   // u16, file offset of record 1
 inline constexpr size_t kRecordLength = 10;  // u16, includes the deletion flag
+// u8, dBASE IV's incomplete-transaction flag. We set it while rows lie in the file past the count
+// (appended, not yet counted; or being cut off) and clear it with the header that counts them:
+// rows past the count of a flagged file are an unfinished write's, to be dropped; of an unflagged
+// one, rows the header lost count of.
+inline constexpr size_t kTransaction = 14;
+inline constexpr uint8_t kTransactionOpen = 0x01;
 inline constexpr size_t kLanguageDriver = 29;
 
 // Version byte: the low three bits are 3 for every dBASE III/IV-style header; bit 7 says a

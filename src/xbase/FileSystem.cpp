@@ -242,10 +242,25 @@ public:
             return Status::error(k, path(), "injected write failure",
                                  k == ErrorKind::NoSpace ? ENOSPC : EIO);
         }
-        return base_->write(offset, buf, n);
+        if (fs_->spaceLeft() < 0) return base_->write(offset, buf, n);
+        uint64_t size = 0;
+        XB_TRY(base_->size(&size));
+        const uint64_t end = offset + n;
+        const uint64_t reach = end > size ? fs_->resize(size, end) : end;
+        if (reach == end) return base_->write(offset, buf, n);
+        if (reach > offset) XB_TRY(base_->write(offset, buf, size_t(reach - offset)));
+        return Status::error(ErrorKind::NoSpace, path(), "write: No space left on device (injected)", ENOSPC);
     }
     Status size(uint64_t* out) override { return base_->size(out); }
-    Status truncate(uint64_t size) override { return base_->truncate(size); }
+    Status truncate(uint64_t size) override {
+        if (fs_->spaceLeft() >= 0) {
+            uint64_t was = 0;
+            XB_TRY(base_->size(&was));
+            if (fs_->resize(was, size) != size)
+                return Status::error(ErrorKind::NoSpace, path(), "truncate: No space left on device (injected)", ENOSPC);
+        }
+        return base_->truncate(size);
+    }
     Status sync() override {
         if (fs_->shouldFailSync()) return Status::error(ErrorKind::IoError, path(), "injected sync failure", EIO);
         return base_->sync();
@@ -438,6 +453,30 @@ bool FaultyFileSystem::hit(int& counter, int at) {
 }
 
 bool FaultyFileSystem::shouldFailWrite() { return hit(writes_, plan_.failWriteAt); }
+
+uint64_t FaultyFileSystem::resize(uint64_t from, uint64_t to) {
+    if (space_ < 0) return to;
+    if (to <= from) {
+        space_ += int64_t(from - to);
+        return to;
+    }
+    const uint64_t grant = std::min<uint64_t>(to - from, uint64_t(space_));
+    space_ -= int64_t(grant);
+    if (from + grant < to) ++failures_;
+    return from + grant;
+}
+
+void FaultyFileSystem::giveBack(const std::string& path) {
+    std::unique_ptr<File> f;
+    uint64_t size = 0;
+    if (space_ >= 0 && base_.exists(path) && base_.open(path, OpenMode::Read, &f).ok() && f->size(&size).ok())
+        resize(size, 0);
+}
+
+Status FaultyFileSystem::remove(const std::string& path) {
+    giveBack(path);
+    return base_.remove(path);
+}
 bool FaultyFileSystem::shouldFailSync() { return hit(syncs_, plan_.failSyncAt); }
 
 bool FaultyFileSystem::denied(const std::string& path, bool inside) const {
@@ -463,6 +502,7 @@ Status FaultyFileSystem::listDir(const std::string& dir, std::vector<std::string
 
 Status FaultyFileSystem::open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) {
     if (denied(path, false)) return fromErrno(EACCES, path, "open");
+    if (mode == OpenMode::CreateTruncate) giveBack(path);
     std::unique_ptr<File> inner;
     XB_TRY(base_.open(path, mode, &inner));
     *out = std::make_unique<FaultyFile>(std::move(inner), this);
@@ -473,6 +513,7 @@ Status FaultyFileSystem::rename(const std::string& from, const std::string& to) 
     if (hit(renames_, plan_.failRenameAt)) {
         return Status::error(ErrorKind::IoError, from, "injected rename failure", EIO);
     }
+    giveBack(to);
     return base_.rename(from, to);
 }
 

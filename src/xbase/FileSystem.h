@@ -182,7 +182,10 @@ Status readWholeFile(FileSystem& fs, const std::string& path, std::string* out);
 
 // A FileSystem that passes everything to `base` but fails chosen operations. Counting starts at
 // 1 after reset(). failAt == 0 disables that kind of failure. With `sticky`, every operation of
-// that kind from the Nth on fails (a disk that stays full).
+// that kind from the Nth on fails (a disk that stays full). With a space budget the disk fills
+// part-way instead: writes that grow the files it opened take from the budget, and the one that
+// finds too little writes what fits and fails with NoSpace, as every growing write after it does;
+// cutting, replacing or removing a file gives its bytes back.
 class FaultyFileSystem : public FileSystem {
 public:
     explicit FaultyFileSystem(FileSystem& base) : base_(base) {}
@@ -192,12 +195,19 @@ public:
         int failRenameAt = 0;
         bool sticky = false;
         ErrorKind writeError = ErrorKind::NoSpace;
+        int64_t spaceBytes = -1;  // free space of the disk; -1: no limit
         // A file or folder this process may not read (as chmod 000 makes it): opening it, or
         // anything in it, fails with EACCES, the folder cannot be listed, and what is in it
         // cannot be seen. Empty: none.
         std::string denied;
     };
-    void setPlan(const Plan& p) { plan_ = p; writes_ = syncs_ = renames_ = 0; failures_ = 0; }
+    void setPlan(const Plan& p) {
+        plan_ = p;
+        writes_ = syncs_ = renames_ = 0;
+        failures_ = 0;
+        space_ = p.spaceBytes;
+    }
+    int64_t spaceLeft() const { return space_; }
     int writes() const { return writes_; }
     int syncs() const { return syncs_; }
     int renames() const { return renames_; }
@@ -205,7 +215,7 @@ public:
 
     Status open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override;
     Status rename(const std::string& from, const std::string& to) override;
-    Status remove(const std::string& path) override { return base_.remove(path); }
+    Status remove(const std::string& path) override;
     bool exists(const std::string& path) override;
     Status listDir(const std::string& dir, std::vector<std::string>* names) override;
     Status syncDir(const std::string& dir) override;
@@ -215,13 +225,18 @@ public:
     bool shouldFailWrite();
     bool shouldFailSync();
     const Plan& plan() const { return plan_; }
+    // The space budget: `from` is a file's size, `to` what a write or cut makes it. Returns how
+    // far the file may grow (to, or less when the disk is full, which counts as a failure).
+    uint64_t resize(uint64_t from, uint64_t to);
 
 private:
     bool hit(int& counter, int at);
     bool denied(const std::string& path, bool inside) const;
+    void giveBack(const std::string& path);
     FileSystem& base_;
     Plan plan_;
     int writes_ = 0, syncs_ = 0, renames_ = 0, failures_ = 0;
+    int64_t space_ = -1;
 };
 
 }  // namespace xbase

@@ -310,6 +310,7 @@ struct NtxIndex::Impl {
     std::vector<Slab> slabs;
     size_t slabSize = 0, slabUsed = 0;
     std::vector<uint32_t> dirtyList;
+    bool fileIsLastFlush = true;  // no flush since the last whole one changed the file
 
     std::vector<Level> stack;  // the cursor
     int walkDir = 0;
@@ -943,6 +944,30 @@ struct NtxIndex::Impl {
     }
 
     // --- writing back -----------------------------------------------------------------------
+    // Writes the dirty pages dirtyList[from, to), neighbours coalesced into one write. On failure
+    // the pages not written stay on the list for a later flush.
+    Status writeDirty(size_t from, size_t to) {
+        std::vector<uint8_t> run;
+        size_t i = from;
+        while (i < to) {
+            size_t j = i + 1;
+            while (j < to && dirtyList[j] == dirtyList[j - 1] + 1 && j - i < 256) ++j;
+            run.resize((j - i) * kPageSize);
+            for (size_t k = i; k < j; ++k) std::memcpy(&run[(k - i) * kPageSize], pages[dirtyList[k]]->b, kPageSize);
+            const Status s = file->write(uint64_t(dirtyList[i]) * kPageSize, run.data(), run.size());
+            if (!s.ok()) {
+                // Keep the pages not written: those in [i, to) and those outside [from, to).
+                std::vector<uint32_t> left(dirtyList.begin(), dirtyList.begin() + ptrdiff_t(from));
+                left.insert(left.end(), dirtyList.begin() + ptrdiff_t(i), dirtyList.end());
+                dirtyList = std::move(left);
+                return s;
+            }
+            for (size_t k = i; k < j; ++k) pages[dirtyList[k]]->dirty = false;
+            i = j;
+        }
+        return Status::Ok();
+    }
+
     void encodeHeaderFields() {
         le::put32(header + kHdrRoot, root);
         le::put32(header + kHdrFreeList, freeHead);
@@ -951,28 +976,24 @@ struct NtxIndex::Impl {
     Status flush(bool sync) {
         if (!file) return Status::error(ErrorKind::BadArgument, path, "index is closed");
         if (readOnly || (dirtyList.empty() && !headerDirty)) {
-            return sync && !readOnly ? file->sync() : Status::Ok();
+            if (readOnly || !sync) return Status::Ok();
+            XB_TRY(file->sync());
+            fileIsLastFlush = true;  // the file holds the tree in memory, and now for good
+            return Status::Ok();
         }
         std::sort(dirtyList.begin(), dirtyList.end());
-        std::vector<uint8_t> run;
-        size_t i = 0;
-        while (i < dirtyList.size()) {
-            // Coalesce neighbouring pages into one write.
-            size_t j = i + 1;
-            while (j < dirtyList.size() && dirtyList[j] == dirtyList[j - 1] + 1 && j - i < 256) ++j;
-            run.resize((j - i) * kPageSize);
-            for (size_t k = i; k < j; ++k) {
-                std::memcpy(&run[(k - i) * kPageSize], pages[dirtyList[k]]->b, kPageSize);
-            }
-            Status s = file->write(uint64_t(dirtyList[i]) * kPageSize, run.data(), run.size());
-            if (!s.ok()) {
-                // Keep what was not written on the list, so a later flush tries again.
-                dirtyList.erase(dirtyList.begin(), dirtyList.begin() + ptrdiff_t(i));
-                return s;
-            }
-            for (size_t k = i; k < j; ++k) pages[dirtyList[k]]->dirty = false;
-            i = j;
+        // Pages past the end of the file go first: a disk that fills fails there, before any
+        // page of the tree in the file has changed, and the file is cut back to that tree.
+        const size_t grown = size_t(std::lower_bound(dirtyList.begin(), dirtyList.end(), filePages) - dirtyList.begin());
+        Status s = writeDirty(grown, dirtyList.size());
+        if (!s.ok()) {
+            (void)file->truncate(uint64_t(filePages) * kPageSize);
+            for (uint32_t no = filePages; no < numPages; ++no)
+                if (pages[no]) markDirty(pages[no]);  // those written before the failure went too
+            return s;
         }
+        fileIsLastFlush = false;
+        XB_TRY(writeDirty(0, grown));
         dirtyList.clear();
         filePages = std::max(filePages, numPages);
         encodeHeaderFields();
@@ -984,6 +1005,7 @@ struct NtxIndex::Impl {
         hdr->root = root;
         hdr->freeList = freeHead;
         if (sync) XB_TRY(file->sync());
+        fileIsLastFlush = true;
         return Status::Ok();
     }
 
@@ -1459,6 +1481,8 @@ Status NtxIndex::remove(std::string_view key, uint32_t recNo) try {
 
 Status NtxIndex::flush(bool sync) try { return impl_->flush(sync); } catch (...) { return caughtFailure(path_); }
 
+bool NtxIndex::fileIsLastFlush() const { return impl_->fileIsLastFlush; }
+
 Status NtxIndex::close() try {
     if (!impl_->file) return Status::Ok();
     impl_->stack.clear();
@@ -1473,6 +1497,16 @@ Status NtxIndex::close() try {
     return s;
 } catch (...) {
     return caughtFailure(path_);
+}
+
+void NtxIndex::discard() {
+    if (!impl_) return;
+    impl_->stack.clear();
+    impl_->dirtyList.clear();
+    impl_->headerDirty = false;
+    impl_->file.reset();
+    impl_->pages.clear();
+    impl_->slabs.clear();
 }
 
 Status NtxIndex::count(uint64_t* n) try {

@@ -134,10 +134,17 @@ public:
     Status insert(std::string_view key, uint32_t recNo);
     // NotFound when (key, recNo) is not in the index.
     Status remove(std::string_view key, uint32_t recNo);
-    // Writes dirty pages and the header (update counter incremented); with sync, fsyncs.
+    // Writes dirty pages and the header (update counter incremented); with sync, fsyncs. Pages
+    // that grow the file are written before any page already in it: when the disk is full the
+    // flush fails with the file as it was (cut back to its old length).
     Status flush(bool sync);
+    // True when the file holds the tree as the last successful flush (or the open or build)
+    // left it: no flush since failed after changing a page already in the file.
+    bool fileIsLastFlush() const;
     // Writes and syncs changes not yet flushed, then closes.
     Status close();
+    // Closes without writing: the changes not flushed are dropped, the file stays as it is.
+    void discard();
 
     // Number of entries (walks the tree).
     Status count(uint64_t* n);

@@ -178,6 +178,7 @@ void Field::assignLogical(bool v) { assign(v ? "T" : "F"); }
 
 Table::Table(Library* lib, std::string alias, std::unique_ptr<DbfFile> dbf)
     : lib_(lib), alias_(std::move(alias)), dbf_(std::move(dbf)) {
+    storedRows_ = dbf_->recordCount();
     for (const FieldInfo& f : dbf_->fields()) fields_.push_back(std::unique_ptr<Field>(new Field(this, f)));
     row_.assign(dbf_->recordLength(), uint8_t(' '));
 }
@@ -400,30 +401,82 @@ void Table::clearIndexesPending() {
 Status Table::writeRow() {
     if (!rowChanged_ || rowRecNo_ == 0) return Status::Ok();
     if (dbf_->readOnly()) return Status::error(ErrorKind::ReadOnly, path(), "table is open read-only");
-    XB_TRY(markIndexesPending());
-    if (pendingAppend_) {
-        uint32_t rn = 0;
-        XB_TRY(dbf_->appendRecord(row_.data(), &rn));
-        pendingAppend_ = false;
-        rowRecNo_ = rn;
-    } else {
-        XB_TRY(dbf_->writeRecord(rowRecNo_, row_.data()));
-    }
-    std::string key;
-    for (size_t i = 0; i < tags_.size(); ++i) {
-        NtxIndex& ix = tags_[i]->index();
-        tags_[i]->expr().evaluate(row_.data(), &key);
-        if (rowIsNew_) {
-            XB_TRY(ix.insert(key, rowRecNo_));
-        } else if (i < rowKeys_.size() && key != rowKeys_[i]) {
-            Status s = ix.remove(rowKeys_[i], rowRecNo_);
-            if (!s.ok() && s.kind != ErrorKind::NotFound) return s;
-            XB_TRY(ix.insert(key, rowRecNo_));
+    const bool appending = rowIsNew_;
+    auto write = [&]() -> Status {
+        XB_TRY(markIndexesPending());
+        if (pendingAppend_) {
+            uint32_t rn = 0;
+            XB_TRY(dbf_->appendRecord(row_.data(), &rn));
+            pendingAppend_ = false;
+            rowRecNo_ = rn;
+        } else {
+            XB_TRY(dbf_->writeRecord(rowRecNo_, row_.data()));
         }
+        std::string key;
+        for (size_t i = 0; i < tags_.size(); ++i) {
+            NtxIndex& ix = tags_[i]->index();
+            tags_[i]->expr().evaluate(row_.data(), &key);
+            if (rowIsNew_) {
+                XB_TRY(ix.insert(key, rowRecNo_));
+            } else if (i < rowKeys_.size() && key != rowKeys_[i]) {
+                if (rowRecNo_ <= storedRows_) diskIndexesMatch_ = false;
+                Status s = ix.remove(rowKeys_[i], rowRecNo_);
+                if (!s.ok() && s.kind != ErrorKind::NotFound) return s;
+                XB_TRY(ix.insert(key, rowRecNo_));
+            }
+        }
+        return Status::Ok();
+    };
+    const Status s = write();
+    if (!s.ok()) {
+        if (appending) abandonUnstored();
+        return s;
     }
     rowChanged_ = false;
     rowIsNew_ = false;
     return Status::Ok();
+}
+
+bool Table::reloadIndexes() {
+    std::vector<std::unique_ptr<NtxIndex>> fresh(tags_.size());
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        if (!tags_[i]->index_ ||
+            !NtxIndex::open(lib_->fs(), tags_[i]->index().path(), dbf_->readOnly(), &fresh[i]).ok() ||
+            fresh[i]->keySize() != tags_[i]->expr().keySize())
+            return false;
+    }
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        tags_[i]->index_->discard();
+        tags_[i]->index_ = std::move(fresh[i]);
+    }
+    return true;
+}
+
+void Table::abandonUnstored() {
+    const uint32_t keep = std::min(storedRows_, dbf_->countedRows());
+    const uint32_t had = dbf_->recordCount();
+    pendingAppend_ = false;
+    if (rowRecNo_ > keep) clearRow(true, false);
+    newTraversal();
+    // Index files that agree with the stored rows are that state already: take them as they
+    // are, and nothing need be written. Otherwise the keys of the rows taken back go.
+    const bool reloaded = diskIndexesMatch_ && reloadIndexes();
+    if (!reloaded) {
+        std::vector<uint8_t> row(dbf_->recordLength());
+        std::string key;
+        for (uint32_t r = keep + 1; r <= had; ++r) {
+            if (!dbf_->readRecord(r, row.data()).ok()) continue;
+            for (auto& t : tags_) {
+                if (!t->index_) continue;
+                t->expr().evaluate(row.data(), &key);
+                (void)t->index().remove(key, r);
+            }
+        }
+    }
+    const Status cut = dbf_->dropRowsAfter(keep);
+    // The indexes are as the table is only when the cut went through; else their markers stay,
+    // and the next open rebuilds them from whatever the table holds.
+    if (reloaded && cut.ok()) clearIndexesPending();
 }
 
 void Table::clearRow(bool eof, bool bof) {
@@ -635,16 +688,23 @@ int Table::recall() try {
 }
 
 int Table::flush() try {
-    Status s = writeRow();
-    if (!s.ok()) return fail(s);
-    if (dbf_->readOnly()) return kOk;
-    const bool sync = lib_->syncOnFlush();
-    s = dbf_->flush(sync);
-    if (!s.ok()) return fail(s);
-    for (auto& t : tags_) {
-        s = t->index().flush(sync);
-        if (!s.ok()) return fail(s);
+    if (dbf_->readOnly()) {
+        const Status s = writeRow();
+        return s.ok() ? kOk : fail(s);
     }
+    const bool sync = lib_->syncOnFlush();
+    Status s = writeRow();
+    if (s.ok()) s = dbf_->flush(sync);
+    for (size_t i = 0; i < tags_.size() && s.ok(); ++i) {
+        s = tags_[i]->index().flush(sync);
+        if (!tags_[i]->index().fileIsLastFlush()) diskIndexesMatch_ = false;
+    }
+    if (!s.ok()) {
+        abandonUnstored();
+        return fail(s);
+    }
+    storedRows_ = dbf_->recordCount();
+    diskIndexesMatch_ = true;
     clearIndexesPending();
     return kOk;
 } catch (...) {
@@ -728,7 +788,10 @@ int Table::pack() try {
     newTraversal();
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
-    if (!s.ok()) return fail(s);
+    if (!s.ok()) {
+        abandonUnstored();
+        return fail(s);
+    }
     s = markIndexesPending();
     if (!s.ok()) return fail(s);
     // The keys of the kept rows are taken while they are copied, for the index rebuild.
@@ -743,6 +806,9 @@ int Table::pack() try {
     });
     if (!s.ok()) return fail(s);
     clearRow(false, false);
+    // The packed table is the only one there is now.
+    storedRows_ = dbf_->recordCount();
+    diskIndexesMatch_ = false;
     std::vector<std::string> oldPaths;
     for (auto& t : tags_) oldPaths.push_back(t->index_ ? t->index().path() : std::string());
     size_t rebuilt = 0;
@@ -766,6 +832,7 @@ int Table::pack() try {
         tags_ = std::move(kept);
         return fail(s);
     }
+    diskIndexesMatch_ = true;
     clearIndexesPending();
     return kOk;
 } catch (...) {
@@ -779,7 +846,10 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     // Index files are the table's too: a table open for reading writes none.
     if (dbf_->readOnly()) return fail(Status::error(ErrorKind::ReadOnly, path(), "table is open read-only"));
     s = dbf_->flush(false);
-    if (!s.ok()) return fail(s);
+    if (!s.ok()) {
+        abandonUnstored();
+        return fail(s);
+    }
     const std::string dir = dirName(path());
     const std::string groupPath = resolveName(lib_->fs(), dir, groupName + ".cgp");
     std::vector<std::unique_ptr<Tag>> made;
@@ -789,6 +859,7 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
     // table when that file no longer fits it: no tag is left without its index.
     std::vector<std::pair<Tag*, std::string>> replaced;
     auto giveBack = [&](int rc) {
+        diskIndexesMatch_ = false;
         for (auto& [old, ixPath] : replaced) {
             KeyExpr expr;
             if (!NtxIndex::open(lib_->fs(), ixPath, dbf_->readOnly(), &old->index_).ok() ||
@@ -855,6 +926,8 @@ int Table::createIndex(const std::string& groupName, const std::vector<TagSpec>&
         if (old->index_) (void)old->index().close();
     tags_ = std::move(made);
     selected_ = nullptr;
+    storedRows_ = dbf_->recordCount();
+    diskIndexesMatch_ = true;
     return kOk;
 } catch (...) {
     return fail(caughtFailure(path()));
@@ -910,20 +983,22 @@ Status Table::openGroup(const std::string& groupPath) {
 int Table::close() try {
     Status first = writeRow();
     if (!dbf_->readOnly()) {
+        // As flush: the table, then its indexes; a failure takes back what was not stored.
         const bool sync = lib_->syncOnFlush();
-        for (auto& t : tags_) {
-            if (!t->index_) continue;
-            Status s = t->index().flush(sync);
+        Status s = first.ok() ? dbf_->flush(sync) : first;
+        for (size_t i = 0; i < tags_.size() && s.ok(); ++i) {
+            if (!tags_[i]->index_) continue;
+            s = tags_[i]->index().flush(sync);
+            if (!tags_[i]->index().fileIsLastFlush()) diskIndexesMatch_ = false;
+        }
+        if (!s.ok()) {
+            abandonUnstored();
             if (first.ok()) first = s;
         }
     }
     for (auto& t : tags_) {
         if (!t->index_) continue;
         Status s = t->index().close();
-        if (first.ok()) first = s;
-    }
-    if (!dbf_->readOnly()) {
-        Status s = dbf_->flush(lib_->syncOnFlush());
         if (first.ok()) first = s;
     }
     Status s = dbf_->close();

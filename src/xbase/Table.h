@@ -8,6 +8,12 @@
 //
 // Field values assigned to the current row are held in the row buffer and written, with the
 // index keys brought up to date, at the next flush, move or close.
+//
+// Rows appended are stored for good by the flush (or close) that writes them with their keys.
+// Until then a write that fails, of the table or of an index, takes back every row appended
+// since the last such flush, from the table file and from the indexes: a failed append leaves
+// no row, and the table file is cut back to the rows it held. Changes to existing rows are
+// written where they are and stay.
 
 #include <cstdint>
 #include <memory>
@@ -127,13 +133,17 @@ public:
     int markDeleted();   // marks the current row
     int recall();        // clears the mark of the current row
     int pack();          // removes marked rows, renumbers, rebuilds every open index
-    int flush();         // writes the row buffer, the table and its indexes
+    int flush();         // writes the row buffer, the table and its indexes; on failure, see above
     int close();         // flushes and closes; the Table object is destroyed by the Library
 
     // Creates index files for this table (tags), replacing existing ones when the Library's
     // safety is off, writes the group file `groupName`.cgp listing them, and opens them on the
     // table (replacing any tags already open). Returns 0 or a negative error code.
     int createIndex(const std::string& groupName, const std::vector<TagSpec>& tags);
+
+    // The marker beside an index file that says the index is behind its table (a program stopped
+    // while it was): opening the table rebuilds that index.
+    static std::string pendingMarker(const std::string& indexPath);
 
     // Internal: used by Field. The row's bytes are read from the file on first use after a move.
     uint8_t* rowBuffer() {
@@ -154,7 +164,11 @@ private:
     int edge(bool first);              // top() or bottom()
     Status markIndexesPending();
     void clearIndexesPending();
-    static std::string pendingMarker(const std::string& indexPath);
+    // Takes back the rows appended after storedRows_ (after a failed write): from the indexes,
+    // reopened as they are on disk when those agree with the stored rows, else by removing
+    // their keys; then from the table file.
+    void abandonUnstored();
+    bool reloadIndexes();
     int loadRow(uint32_t recNo);       // makes a row current (its bytes are read lazily)
     void ensureRow() const;            // reads the current row's bytes when not yet read
     void clearRow(bool eof, bool bof);
@@ -189,6 +203,8 @@ private:
     bool rowIsNew_ = false;         // appended, keys not yet in the indexes
     bool pendingAppend_ = false;    // appended row not yet handed to the table file
     bool indexesPending_ = false;   // markers say the index files are behind the table
+    uint32_t storedRows_ = 0;       // rows the last complete flush stored, with their keys
+    bool diskIndexesMatch_ = true;  // the index files hold those rows' keys as the rows are now
     std::vector<std::string> rowKeys_;  // keys of the row as last written, one per tag
     bool atEof_ = false, atBof_ = false;
 

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QFile>
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <map>
 #include <gtest/gtest.h>
 
 #include "TestData.h"
@@ -193,6 +196,68 @@ TEST_F(AdminCheckTest, CardsAreLoggedOnceListedAndCheckedAgainstTheBook) {
     EXPECT_EQ(r.code, 0) << r.out.toStdString();
     r = admin({"cards", data.path(), "--year", "2026"});
     EXPECT_TRUE(r.out.contains("Adams,Carl,2,2026")) << r.out.toStdString();
+}
+
+// Headers that count fewer rows than their files hold (the book, the card log, the printers):
+// check names each with the rows past its count and advises repair; a writer refuses them and
+// changes nothing, and so does a restore from a backup whose card log counts none of its
+// events; repair counts every row back, keeping each file as it was beside it.
+TEST_F(AdminCheckTest, HeadersThatLostCountOfRowsAreNamedRefusedByWritersAndRepaired) {
+    TestDataDir data;
+    AppendAddressRows(data.dir(), {NamedRow("Ann", "Baker", {7}), NamedRow("Carl", "Adams", {7}),
+                                   NamedRow("Dora", "Cole", {7})});
+    ASSERT_EQ(admin({"cards", data.path(), "--mark-sent", "--occasion", "7", "--year", "2026"}).code, 0);
+    {
+        xbase::Library lib;
+        lib.setDirectory(data.dir());
+        ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {1, 1, 1}).ok());
+        ASSERT_TRUE(StorePrinterCalibration(lib, "Hall", {2, 2, 1}).ok());
+    }
+    const auto setCount = [](const QString& path, quint32 n) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(4));
+        ASSERT_EQ(f.write(reinterpret_cast<const char*>(&n), 4), 4);  // test hosts are little-endian
+    };
+    QTemporaryDir backup;
+    ASSERT_EQ(admin({"backup", data.path(), backup.path()}).code, 0);
+    setCount(backup.filePath("Cards.dbf"), 0);
+    const QByteArray bookBefore = data.read("AddrBook.dbf");
+    AdminRun r = admin({"restore", data.path(), backup.path()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("Cards.dbf is damaged")) << r.out.toStdString();
+    EXPECT_EQ(data.read("AddrBook.dbf"), bookBefore) << "the restore changed the book";
+
+    const std::vector<std::pair<QString, quint32>> lost = {{"AddrBook.dbf", 1}, {"Cards.dbf", 0}, {"Printers.dbf", 1}};
+    std::map<QString, QByteArray> damaged;
+    for (const auto& [table, count] : lost) {
+        setCount(data.filePath(table), count);
+        damaged[table] = data.read(table);
+    }
+    r = admin({"check", data.path()});
+    EXPECT_EQ(r.code, 1);
+    const QStringList failing = r.out.split(QLatin1Char('\n')).filter(QStringLiteral("FAIL"));
+    ASSERT_EQ(failing.size(), 3) << r.out.toStdString();
+    for (const QString& line : failing) {
+        EXPECT_TRUE(line.contains("whole rows lie past the") && line.contains("merrowby-admin repair"))
+            << line.toStdString();
+    }
+    EXPECT_TRUE(failing[0].contains("AddrBook.dbf: 2 whole rows lie past the 1")) << failing[0].toStdString();
+    EXPECT_NE(admin({"reindex", data.path()}).code, 0);
+    for (const auto& [table, bytes] : damaged) EXPECT_EQ(data.read(table), bytes) << table.toStdString();
+
+    r = admin({"repair", data.path()});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    for (const auto& [table, bytes] : damaged) {
+        const QStringList copies = QDir(data.path()).entryList({table + ".orig-*"});
+        ASSERT_EQ(copies.size(), 1) << table.toStdString();
+        EXPECT_TRUE(r.out.contains(copies[0])) << r.out.toStdString();
+        EXPECT_EQ(data.read(copies[0]), bytes) << "the copy is not the file as it was";
+    }
+    r = admin({"check", data.path()});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("ok, 3 card events on their people")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Printers.dbf: ok, 2 rows")) << r.out.toStdString();
 }
 
 // cards --unmark takes a logged run out again, says how many, and leaves other years, other

@@ -37,6 +37,7 @@ struct RawTable {
     int recordLengthOverride = -1;
     int headerLengthOverride = -1;
     int countOverride = -1;
+    uint8_t transaction = 0;  // header byte 14
     std::string tail = "\x1A";
 
     std::string bytes() const {
@@ -48,6 +49,7 @@ struct RawTable {
         if (recordLengthOverride >= 0) rec = recordLengthOverride;
         const uint32_t count = countOverride >= 0 ? uint32_t(countOverride) : uint32_t(rows.size());
         std::memcpy(&h[4], &count, 4);  // test hosts are little-endian
+        h[14] = char(transaction);
         for (const RawField& f : fields) {
             std::string d(32, '\0');
             std::memcpy(&d[0], f.name.data(), std::min<size_t>(f.name.size(), 11));
@@ -333,23 +335,59 @@ TEST_F(DbfTest, FlushWritesRowsBeforeTheHeaderThatCountsThem) {
     }
 }
 
-TEST_F(DbfTest, RowsLeftBeyondTheCountAreOverwrittenAndTrimmed) {
-    // A crash after writing rows but before the header: the file is longer than its count says.
+TEST_F(DbfTest, RowsPastTheCountOfAStoppedWriteAreTrimmedButLostCountsAreRefusedForWriting) {
+    // Four whole rows, the header counting two. Flagged, they are a write of ours that stopped
+    // before its header: dropped by the next write. Unflagged, the count lost them: a write
+    // would cut them off, so only reading is allowed, and recount counts them back.
     RawTable t;
     t.fields = {{"NAME", 'C', 12, 0}, {"QTY", 'N', 6, 2}, {"OK", 'L', 1, 0}, {"BORN", 'D', 8, 0}};
     for (int i = 1; i <= 4; ++i) t.rows.push_back(str(row(i).data(), 28));
     t.countOverride = 2;
     t.tail = "";
+    t.transaction = 1;
     put("t.dbf", t.bytes());
     std::unique_ptr<DbfFile> d;
     ASSERT_TRUE(DbfFile::open(fs_, path(), false, &d).ok());
     EXPECT_EQ(d->recordCount(), 2u);
+    EXPECT_EQ(d->unfinishedRows(), 2u);
     ASSERT_TRUE(d->appendRecord(row(7).data(), nullptr).ok());
     ASSERT_TRUE(d->close().ok());
-    const std::string b = get();
+    std::string b = get();
     EXPECT_EQ(b.size(), 161u + 3 * 28 + 1);
     EXPECT_EQ(b.substr(161 + 2 * 28, 28), str(row(7).data(), 28));
     EXPECT_EQ(b.back(), '\x1A');
+    EXPECT_EQ(b[14], 0) << "the header that counts the rows closes the write";
+
+    t.transaction = 0;
+    put("t.dbf", t.bytes());
+    const Status refused = DbfFile::open(fs_, path(), false, &d);
+    EXPECT_EQ(refused.kind, ErrorKind::Corrupt);
+    EXPECT_NE(refused.message.find("2 whole rows lie past the 2"), std::string::npos) << refused.message;
+    EXPECT_EQ(get(), t.bytes()) << "a refused open changes nothing";
+    ASSERT_TRUE(DbfFile::open(fs_, path(), true, &d).ok());
+    EXPECT_EQ(d->recordCount(), 2u);
+    EXPECT_EQ(d->rowsPastCount(), 2u);
+    d.reset();
+    uint32_t before = 0, after = 0;
+    ASSERT_TRUE(DbfFile::recount(fs_, path(), &before, &after).ok());
+    EXPECT_EQ(before, 2u);
+    EXPECT_EQ(after, 4u);
+    ASSERT_TRUE(DbfFile::open(fs_, path(), false, &d).ok());
+    ASSERT_EQ(d->recordCount(), 4u);
+    const uint8_t* p = nullptr;
+    ASSERT_TRUE(d->recordPtr(4, &p).ok());
+    EXPECT_EQ(str(p, 28), str(row(4).data(), 28));
+
+    // What ordinary writers leave after their rows is no row: the end marker, with or without
+    // junk after it, a partial row, or padding that does not start like a row.
+    for (const std::string& tail : {std::string("\x1A"), "\x1A" + std::string(40, 'x'),
+                                    str(row(9).data(), 28).substr(0, 27), std::string(60, '\0')}) {
+        t.countOverride = -1;
+        t.tail = tail;
+        put("t.dbf", t.bytes());
+        EXPECT_TRUE(DbfFile::open(fs_, path(), false, &d).ok()) << tail.size();
+        EXPECT_EQ(d->rowsPastCount(), 0u);
+    }
 }
 
 TEST_F(DbfTest, LocksExcludeASecondHandle) {

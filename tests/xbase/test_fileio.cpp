@@ -190,3 +190,28 @@ TEST_F(FileIoTest, FaultyFileSystemCountsAndStickyFailures) {
     EXPECT_EQ(faulty.renames(), 3);
     EXPECT_EQ(entries(), std::vector<std::string>{"w3"});
 }
+
+TEST_F(FileIoTest, FaultyFileSystemDiskFillsPartWayAndGetsSpaceBack) {
+    FaultyFileSystem faulty(fs_);
+    FaultyFileSystem::Plan p;
+    p.spaceBytes = 10;
+    faulty.setPlan(p);
+    std::unique_ptr<File> f;
+    ASSERT_TRUE(faulty.open(path("w"), OpenMode::CreateTruncate, &f).ok());
+    EXPECT_TRUE(f->write(0, "abcdef", 6).ok());
+    EXPECT_EQ(f->write(6, "ghijkl", 6).kind, ErrorKind::NoSpace);  // what fits is written
+    EXPECT_TRUE(f->write(0, "ABCDEFGHIJ", 10).ok());                // overwrites need no space
+    EXPECT_EQ(f->write(10, "k", 1).kind, ErrorKind::NoSpace);
+    EXPECT_EQ(faulty.failures(), 2);
+    EXPECT_EQ(get("w"), "ABCDEFGHIJ");
+    ASSERT_TRUE(f->truncate(4).ok());
+    EXPECT_EQ(faulty.spaceLeft(), 6);
+    f.reset();
+    ASSERT_TRUE(faulty.open(path("v"), OpenMode::CreateTruncate, &f).ok());
+    ASSERT_TRUE(f->write(0, "123456", 6).ok());
+    f.reset();
+    ASSERT_TRUE(faulty.rename(path("v"), path("w")).ok());  // the replaced file's bytes come back
+    EXPECT_EQ(faulty.spaceLeft(), 4);
+    ASSERT_TRUE(faulty.remove(path("w")).ok());
+    EXPECT_EQ(faulty.spaceLeft(), 10);
+}

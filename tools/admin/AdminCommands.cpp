@@ -10,6 +10,7 @@
 #include "AdminImport.h"
 #include "AdminLabels.h"
 #include "AdminReminders.h"
+#include "AdminRepair.h"
 
 // Each subsystem's command, declared where it is defined. A subsystem adds its line to kCommands.
 struct AdminCommand {
@@ -29,6 +30,7 @@ static const AdminCommand kCommands[] = {
     {"cards", false, AdminCards, kAdminCardsUsage},
     {"calibrate", true, AdminCalibrate, kAdminCalibrateUsage},
     {"stocks", false, AdminStocks, kAdminStocksUsage},
+    {"repair", false, AdminRepair, kAdminRepairUsage},
     {nullptr, false, nullptr, nullptr},
 };
 

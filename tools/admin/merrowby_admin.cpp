@@ -87,6 +87,11 @@ int cmdCheck(const std::string& dir) {
         bool logOk = xbase::checkTable(fs, dir, CardsSchema().baseName, true, &verdicts);
         if (fs.exists(xbase::resolveName(fs, dir, CardMarksSchema().fileName)))
             logOk = xbase::checkTable(fs, dir, CardMarksSchema().baseName, false, &verdicts) && logOk;
+        // A reindex would drop the events of people the book lost count of: repair brings
+        // those people back first.
+        bool lostRows = false;
+        for (const auto& v : verdicts) lostRows = lostRows || v.rowsPastCount > 0;
+        const std::string mend = lostRows ? "merrowby-admin repair" : "reindex";
         if (logOk) {
             xbase::Library lib;
             lib.setDirectory(dir);
@@ -98,14 +103,15 @@ int cmdCheck(const std::string& dir) {
             v.ok = s.ok() && stray == 0;
             v.detail = !s.ok() ? s.toString()
                        : stray  ? std::to_string(stray) + " of " + std::to_string(events) +
-                                     " card events name a record that holds another name (reindex puts them right)"
+                                     " card events name a record that holds another name (" + mend +
+                                     " puts them right)"
                                 : "ok, " + std::to_string(events) + " card events on their people";
             verdicts.push_back(v);
             logOk = v.ok;
             if (fs.exists(xbase::resolveName(fs, dir, "Cards.pck"))) {
                 v.file = xbase::resolveName(fs, dir, "Cards.pck");
                 v.ok = logOk = false;
-                v.detail = "a delete stopped before the card log followed it (reindex puts the log right)";
+                v.detail = "a delete stopped before the card log followed it (" + mend + " puts the log right)";
                 verdicts.push_back(v);
             }
         }
@@ -114,8 +120,9 @@ int cmdCheck(const std::string& dir) {
     // A damaged file's bytes (a field name, an index expression, a group file's line) may be in
     // the texts: escaped, they cannot garble the terminal.
     for (const auto& v : verdicts)
-        std::printf("%-4s %s: %s\n", v.ok ? "OK" : "FAIL", PrintableText(v.file).c_str(),
-                    PrintableText(v.detail).c_str());
+        std::printf("%-4s %s: %s%s\n", v.ok ? "OK" : "FAIL", PrintableText(v.file).c_str(),
+                    PrintableText(v.detail).c_str(),
+                    v.rowsPastCount > 0 ? ("; merrowby-admin repair " + dir + " counts them back").c_str() : "");
     return ok ? 0 : 1;
 }
 

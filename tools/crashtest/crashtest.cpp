@@ -7,6 +7,10 @@
 //                                             the same over the program's data set and runs:
 //                                             imports, backups and restores among the changes
 //                                             (crashtest_program.cpp; built with the program)
+//   merrowby-crashtest run-full DIR ROUNDS [SEED] [--real]
+//                                             no kills: the disk fills part-way through an
+//                                             import, a backup or a pack (crashtest_full.cpp);
+//                                             --real: DIR is a small file system of its own
 //
 // The worker appends, edits, marks and packs away scratch rows, flushes and rebuilds the index
 // of DIR/Book.dbf in a loop. After each append whose flush returned it writes the row's name to
@@ -36,6 +40,7 @@
 
 #include "crashtest_spawn.h"
 #ifdef MERROWBY_CRASHTEST_PROGRAM
+#include "crashtest_full.h"
 #include "crashtest_program.h"
 #endif
 
@@ -237,6 +242,11 @@ int main(int argc, char** argv) {
         const std::string self = selfPath();
         return self.empty() ? 2 : crashtest::runProgram(self, argv[2], std::atoi(argv[3]), seed);
     }
+    if (argc >= 4 && argc <= 6 && mode == "run-full") {
+        const bool real = std::string(argv[argc - 1]) == "--real";
+        const unsigned fullSeed = argc - real > 4 ? unsigned(std::strtoul(argv[4], nullptr, 10)) : 1u;
+        return crashtest::runFull(argv[2], std::atoi(argv[3]), fullSeed, real);
+    }
     if (argc == 5 && mode == "child-program")
         return crashtest::childProgram(argv[2], unsigned(std::strtoul(argv[3], nullptr, 10)),
                                        std::atoi(argv[4]));
@@ -245,6 +255,7 @@ int main(int argc, char** argv) {
                  "usage: merrowby-crashtest run DIR KILLS [SEED] | child DIR SEED\n"
 #ifdef MERROWBY_CRASHTEST_PROGRAM
                  "       merrowby-crashtest run-program DIR KILLS [SEED] | child-program DIR SEED ROUND\n"
+                 "       merrowby-crashtest run-full DIR ROUNDS [SEED] [--real]\n"
 #endif
                  );
     return 2;

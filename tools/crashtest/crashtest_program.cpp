@@ -78,8 +78,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Names = std::set<std::string>;
-
 constexpr uint32_t kBigBook = 3000;
 
 // What the child's backups and restores run in: its library, prompts that log, no pauses.
@@ -404,25 +402,6 @@ bool readLog(const std::string& path, Expectation& e, Counts& c, int round) {
     return ok;
 }
 
-// The names of the rows not marked deleted, in record order. Only the table file is used.
-bool tableNames(const std::string& dir, Names* names, std::string* why) {
-    xbase::Library lib;
-    lib.setDirectory(dir);
-    lib.setReadOnly(true);
-    lib.setAutoOpen(false);
-    xbase::Table* t = lib.open("AddrBook");
-    if (!t) {
-        *why = lib.lastError().toString();
-        return false;
-    }
-    for (int rc = t->top(); rc == xbase::kOk; rc = t->skip(1))
-        if (!t->deleted()) names->insert(trim(t->field("First")->str()));
-    if (lib.errorCode() < 0) {
-        *why = lib.lastError().toString();
-        return false;
-    }
-    return true;
-}
 
 bool reindexDataSet(const std::string& dir, std::string* why) {
     xbase::Library lib;
@@ -577,7 +556,7 @@ bool settleBackup(const std::string& dir, Expectation& e, Counts& c, int round) 
     }
     Names in;
     std::string why;
-    if (!tableNames(dir, &in, &why)) {
+    if (!TableNames(dir, &in, &why)) {
         std::fprintf(stderr, "round %d: backup copy does not open: %s\n", round, why.c_str());
         return false;
     }
@@ -625,6 +604,25 @@ bool settleRestore(const Names& present, Expectation& e, Counts& c, int round) {
 }
 
 }  // namespace
+
+bool TableNames(const std::string& dir, Names* names, std::string* why) {
+    xbase::Library lib;
+    lib.setDirectory(dir);
+    lib.setReadOnly(true);
+    lib.setAutoOpen(false);
+    xbase::Table* t = lib.open("AddrBook");
+    if (!t) {
+        *why = lib.lastError().toString();
+        return false;
+    }
+    for (int rc = t->top(); rc == xbase::kOk; rc = t->skip(1))
+        if (!t->deleted()) names->insert(trim(t->field("First")->str()));
+    if (lib.errorCode() < 0) {
+        *why = lib.lastError().toString();
+        return false;
+    }
+    return true;
+}
 
 int childProgram(const std::string& dir, unsigned seed, int round) {
     // The log is standard output as the harness gave it; nothing else may write there.

@@ -151,7 +151,12 @@ AddressBookEditor::SaveResult AddressBookEditor::save() {
     if (CurrentAddrRecNo <= 0) {
         if (table->appendBlank() != 0) return SaveResult::AppendFailed;
         StoreAddrRec();
-        CurrentAddrRecNo = static_cast<int>(table->recNo());
+        const int added = static_cast<int>(table->recNo());
+        // A flush that fails takes the new row back: nobody was added, and the next save
+        // appends again.
+        if (table->flush() != 0) return SaveResult::AppendFailed;
+        CurrentAddrRecNo = added;
+        return SaveResult::Saved;
     } else {
         LastStatus = table->go(static_cast<uint32_t>(CurrentAddrRecNo));
         if (LastStatus != xbase::kOk) return SaveResult::WriteFailed;
@@ -167,7 +172,6 @@ AddressBookEditor::SaveResult AddressBookEditor::save() {
         }
         return SaveResult::Saved;
     }
-    return table->flush() == 0 ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
 bool AddressBookEditor::removeCurrent(int position) {

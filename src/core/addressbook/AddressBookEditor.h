@@ -43,7 +43,8 @@ public:
     enum class SaveResult { Saved, AppendFailed, WriteFailed };
     // Writes AddressRec to record CurrentAddrRecNo, or to a newly appended record when it is 0
     // or less (CurrentAddrRecNo then becomes the new record's number), and flushes the table.
-    // AppendFailed: no row was added and nothing changed. WriteFailed: the record could not be
+    // AppendFailed: no row was added (none is left behind, however far the write got) and
+    // CurrentAddrRecNo is unchanged. WriteFailed: the record could not be
     // reached or the flush failed; the caller should treat the change as not saved. A changed
     // name takes the record's card events along (CardLogProblem says when that failed).
     SaveResult save();

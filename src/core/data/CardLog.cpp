@@ -9,7 +9,6 @@
 #include "xbase/Cp1252.h"
 #include "xbase/Dbf.h"
 #include "xbase/FileSystem.h"
-#include "xbase/Group.h"
 #include "xbase/Library.h"
 #include "xbase/Ntx.h"
 #include "xbase/Table.h"
@@ -419,8 +418,7 @@ Status EnsureCardFiles(xbase::Library& lib) {
     lib.errorCode();
     const TableSchema& cards = CardsSchema();
     const bool haveTable = fs.exists(pathOf(lib, cards.fileName));
-    const bool haveIndex =
-        fs.exists(pathOf(lib, cards.tag + ".ntx")) && xbase::groupIsUsable(fs, pathOf(lib, cards.group + ".cgp"));
+    const bool haveIndex = IndexFilesPresent(fs, lib.directory(), cards);
     if (!haveTable || !haveIndex) {
         lib.setAutoOpen(false);
         lib.setSafety(false);

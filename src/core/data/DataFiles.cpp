@@ -7,7 +7,6 @@
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
 #include "xbase/FileSystem.h"
-#include "xbase/Group.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -77,10 +76,8 @@ DataStatus RebuildIndexes(bool onlyIfMissing) {
     for (const TableSchema& t : DataTables()) {
         if (t.group.empty()) continue;
         // A group file that cannot be read, or that lists an index file that is not there, is as
-        // good as missing: the table would not open through it.
-        if (onlyIfMissing && fileExists(fs, dir, (t.tag + ".ntx").c_str()) &&
-            xbase::groupIsUsable(fs, xbase::resolveName(fs, dir, t.group + ".cgp")))
-            continue;
+        // good as missing: the table would not open through it; so is an index left unfinished.
+        if (onlyIfMissing && IndexFilesPresent(fs, dir, t)) continue;
         s = rebuildOne(t.baseName.c_str(), t.group.c_str(), t.tag.c_str(), t.key.c_str());
         if (!s) break;
     }

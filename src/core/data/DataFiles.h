@@ -9,8 +9,9 @@ bool DataFilesPresent();
 // Rebuilds the address-book index (Address.ntx in group AddrBook.cgp, key "Upper(Last + First)")
 // and the label-stock index (Labels.ntx in group LABELS.cgp, key "Name"), and the card log's
 // (Cards.ntx) when there is a log; a full rebuild also reconciles the log with the book. With onlyIfMissing,
-// each table's index is rebuilt only when its index or group file is missing, or the group file
-// cannot be read or lists an index file that is missing. Stops at the
+// each table's index is rebuilt only when its index or group file is missing, the group file
+// cannot be read or lists an index file that is missing, or the index is marked as left
+// unfinished (IndexFilesPresent). Stops at the
 // first table that cannot be opened or index that cannot be written and reports it (the engine's
 // description names the file); the library's error is left recorded for its exit test. Runs
 // only while no table is open; every table is closed after.

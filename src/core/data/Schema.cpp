@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "xbase/FileSystem.h"
+#include "xbase/Group.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -89,6 +90,7 @@ const TableSchema* FindTable(const std::string& fileName) {
 xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema) {
     std::unique_ptr<xbase::DbfFile> dbf;
     XB_TRY(xbase::DbfFile::open(fs, path, true, &dbf));
+    XB_TRY(dbf->countsEveryRow());
     for (const xbase::FieldSpec& want : schema.fields) {
         bool found = false;
         for (const xbase::FieldInfo& have : dbf->fields())
@@ -99,6 +101,12 @@ xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, con
                                             " column of type " + std::string(1, want.type));
     }
     return xbase::Status::Ok();
+}
+
+bool IndexFilesPresent(xbase::FileSystem& fs, const std::string& dir, const TableSchema& t) {
+    const std::string index = xbase::resolveName(fs, dir, t.tag + ".ntx");
+    return fs.exists(index) && !fs.exists(xbase::Table::pendingMarker(index)) &&
+           xbase::groupIsUsable(fs, xbase::resolveName(fs, dir, t.group + ".cgp"));
 }
 
 const std::vector<StandardStock>& StandardStocks() {

@@ -36,9 +36,15 @@ const TableSchema* FindTable(const std::string& fileName);
 std::vector<const TableSchema*> BackupTables();
 
 // Checks that `path` holds a whole table of `schema`: a header and field descriptors that parse,
-// a size that holds every row the header counts, and every column of the schema present. The
+// a size that holds every row the header counts, no whole row past that count (but an unfinished
+// write's), and every column of the schema present. The
 // Status (Corrupt) says what is wrong; the file is only read.
 xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema);
+
+// True when the index and group files of `t` (a table with an index) are in `dir`, the group
+// file usable (xbase::groupIsUsable) and the index not marked as left unfinished by a program
+// that stopped: such a file may be cut short anywhere, and is rebuilt as a missing one is.
+bool IndexFilesPresent(xbase::FileSystem& fs, const std::string& dir, const TableSchema& t);
 
 // A label stock as CreateDataSet stores it. Dimensions in printer points (72 to the inch).
 struct StandardStock {

@@ -7,6 +7,7 @@
 
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
+#include "core/import/ImportStore.h"
 #include "xbase/Cp1252.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -226,6 +227,7 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
     out.bookOpened = true;
     KeySet known;
     BookKeys(known, out.error);
+    ImportStore book;
 
     const int total = parsed.count;
     int i = 0;
@@ -255,18 +257,10 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
             }
             ++out.duplicatesAdded;
         }
-        if (AddrBookTable->appendBlank() != 0) {
-            out.error = QStringLiteral("Unable to add ") + rec.First + QLatin1Char(' ') + rec.Last +
-                        QStringLiteral(" to the address book.\r\n") +
-                        QString::fromStdString(LibHandle->lastError().toString());
-            return false;
-        }
-        AddressRec = rec;
-        StoreAddrRec();
+        if (!book.add(rec)) return false;  // a failed write stops the run
         known.insert(key);
         out.replacedCharacters += replaced;
         out.regionsLeftOut += regionLeftOut ? 1 : 0;
-        ++out.added;
         return true;
     };
     if (out.error.isEmpty()) {
@@ -275,10 +269,9 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
     }
     if (options.progress && !out.cancelled && out.error.isEmpty()) (void)options.progress(total, total);
 
-    const DataStatus closed = CloseTable(AddrBookTable);
-    if (!closed && out.error.isEmpty())
-        out.error = QStringLiteral("Unable to write the address book.\r\n") + closed.detail;
-    LibHandle->errorCode();  // reported above; later calls start clean
+    // What is reported added is what the book holds: the names of the batches stored.
+    if (!book.finish() && out.error.isEmpty()) out.error = book.stoppedText();
+    out.added = book.stored();
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/data/Records.h"
+#include "core/import/ImportStore.h"
 #include "xbase/Cp1252.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -316,6 +317,7 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
         return out;
     }
     out.bookOpened = true;
+    ImportStore store(options.batchMs);
     ImportFieldSplitter split(HighestPosition(layout));
     ImportLineReader reader(text);
     QElapsedTimer sinceStatus;
@@ -331,24 +333,15 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
             told = true;
             sinceStatus.start();
         }
-        if (AddrBookTable->appendBlank() != 0) {
-            // Nothing is stored: the line's values must not land in an existing row.
-            out.error = QStringLiteral("Unable to add ") + rec.First.trimmed() + QLatin1Char(' ') +
-                        rec.Last.trimmed() + QStringLiteral(" to the address book.\r\n") +
-                        QString::fromStdString(LibHandle->lastError().toString());
-            break;
-        }
-        AddressRec = rec;
-        StoreAddrRec();
-        ++out.namesAdded;
+        // A failed write stops the run; the line's values never land in an existing row.
+        if (!store.add(rec)) break;
     }
-    if (reader.failed() && out.error.isEmpty())
+    if (reader.failed())
         out.error = QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString();
     file.close();
 
-    const DataStatus closed = CloseTable(AddrBookTable);
-    if (!closed && out.error.isEmpty())
-        out.error = QStringLiteral("Unable to write the address book.\r\n") + closed.detail;
-    LibHandle->errorCode();  // the run has reported it; later calls start clean
+    // What is reported added is what the book holds: the names of the batches stored.
+    if (!store.finish() && out.error.isEmpty()) out.error = store.stoppedText();
+    out.namesAdded = store.stored();
     return out;
 }

@@ -139,6 +139,8 @@ struct ImportOptions {
     // Told "Importing: ..." for the first line and then at most every intervalMs.
     std::function<void(const QString&)> status;
     int intervalMs = 250;
+    // The names are stored in batches of this many milliseconds' work (ImportStore).
+    int batchMs = 1000;
 };
 
 // Imports `path` (relative to the working directory or absolute) into AddrBook under `layout`:
@@ -146,8 +148,9 @@ struct ImportOptions {
 // UTF-16 byte-order mark as UTF-16;
 // opens AddrBook through OpenAddrBook (a failure is reported in `opened` and `error`), appends one row
 // per line with a last name of two characters or more, and closes AddrBook. Never changes an
-// existing row. A read error or a failed append stops the run with `error` set; the rows
-// appended before stay. Requires LibHandle; AddrBook must not be open.
+// existing row. A read error or a failed write stops the run with `error` set; the rows stored
+// before stay, and `namesAdded` counts exactly the rows the book holds from this run (a full
+// disk takes back the batch being written). Requires LibHandle; AddrBook must not be open.
 ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
                         const ImportOptions& options = {});
 

@@ -400,7 +400,6 @@ void AddressPage::LoadEditor() {
     for (int i = 0; i < 11; ++i) checks_[i]->setChecked(flags[i]);
     EditorLoading = false;
     EditorChanged = false;
-    addPending_ = false;
     ShowCards();
 }
 
@@ -472,7 +471,6 @@ void AddressPage::SaveEditor() {
     const bool adding = editor_.CurrentAddrRecNo <= 0;
     switch (editor_.save()) {
     case AddressBookEditor::SaveResult::Saved: {
-        addPending_ = false;
         QString lost;
         for (int i = 0; i < 12; ++i) lost += UnstorableCharacters(*texts[i]);
         lost = UnstorableCharacters(lost);  // each once
@@ -492,11 +490,10 @@ void AddressPage::SaveEditor() {
     }
     case AddressBookEditor::SaveResult::AppendFailed:
     case AddressBookEditor::SaveResult::WriteFailed:
-        // EditorChanged stays set: the next exit from a control tries again. A new person whose
-        // row could not be written is still not added, however far the append got.
-        if (adding) addPending_ = true;
-        Messages::plain(adding || addPending_ ? QStringLiteral("Unable to add record at this time")
-                                              : QStringLiteral("Unable to save record at this time"),
+        // EditorChanged stays set: the next exit from a control tries again (a new person's
+        // append again: a failed one leaves no row).
+        Messages::plain(adding ? QStringLiteral("Unable to add record at this time")
+                               : QStringLiteral("Unable to save record at this time"),
                         this);
         break;
     }

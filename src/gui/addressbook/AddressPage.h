@@ -124,6 +124,5 @@ private:
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection
     bool saving_ = false;
-    bool rebuildLater_ = false;
-    bool addPending_ = false;    // a new person's first save failed; not saved since  // a save is made on the way to a click on the names list
+    bool rebuildLater_ = false;  // a save is made on the way to a click on the names list
 };

@@ -158,6 +158,28 @@ TEST_F(StartUpTest, OnlyTheMissingAddressGroupIsRebuilt) {
     EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
+// A program closed on a full disk leaves its index marked as left unfinished, perhaps cut short
+// anywhere: the next start rebuilds it as it rebuilds a missing one, silently, instead of ending.
+TEST_F(StartUpTest, AnIndexLeftUnfinishedIsRebuiltHoweverShortItWasCut) {
+    for (const qint64 cut : {qint64(0), qint64(700), qint64(1500)}) {
+        SCOPED_TRACE(cut);
+        TestDataDir data(25);
+        QFile marker(data.filePath(QStringLiteral("Address.ntx")) + QStringLiteral(".pending"));
+        ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        ASSERT_TRUE(QFile::resize(data.filePath(QStringLiteral("Address.ntx")), cut));
+        ScopedCurrentDir cwd(data.path());
+        TQuenlow w;
+        ASSERT_NO_THROW(w.FormShow());
+        EXPECT_TRUE(msgs.texts().isEmpty()) << msgs.texts().join('|').toStdString();
+        w.FormClose();
+        EXPECT_FALSE(marker.exists());
+        std::vector<xbase::CheckVerdict> v;
+        EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "AddrBook", true, &v))
+            << v.back().file << ": " << v.back().detail;
+    }
+}
+
 // A group file that cannot be used (garbage, a line naming a path out of the folder, an index
 // file that is not there) is as good as missing: start-up writes it anew, silently, instead of
 // ending the program with "Unable to open file AddrBook.DBF".
