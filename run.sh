@@ -50,9 +50,13 @@ if [[ ! -d $demo_dir ]]; then
   rm -f "$csv"
   trap - EXIT
 fi
-# The Help menu opens mby.htm from the data directory.
+# The Help menu opens mby.htm from the data directory; its pictures are in guide/ beside it.
 if [[ ! -e $demo_dir/mby.htm && -f docs/mby.htm ]]; then
   cp docs/mby.htm "$demo_dir/mby.htm"
+fi
+if [[ -d docs/guide ]]; then
+  mkdir -p "$demo_dir/guide"
+  cp -n docs/guide/*.png "$demo_dir/guide/"
 fi
 
 step "Starting Merrowby in $demo_dir/"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Test: installing a build puts the programs, the desktop entry, the icon in every size of the
-# icon theme, the AppStream description and the user guide where a desktop looks for them, and
-# what the Debian package needs beside them: the copyright, the changelog, the manual pages and
-# the user units of the daily notice.
+# icon theme, the AppStream description and the user guide with its pictures where a desktop
+# looks for them, and what the Debian package needs beside them: the copyright, the changelog,
+# the manual pages and the user units of the daily notice.
 #   check-install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -24,6 +24,13 @@ done
 for f in bin/merrowby bin/merrowby-admin; do
   [[ ! -e $tmp/$f || -x $tmp/$f ]] || fail "$f is not executable"
 done
+# Every picture the installed guide shows is installed beside it.
+guide=$tmp/share/doc/merrowby/mby.htm
+if [[ -f $guide ]]; then
+  for src in $(grep -o 'src="[^"]*"' "$guide" | sed 's/^src="//; s/"$//'); do
+    [[ -s $(dirname "$guide")/$src ]] || fail "the guide's picture $src is not installed"
+  done
+fi
 # The desktop entry must name the installed program and the installed icon.
 desktop=$tmp/share/applications/merrowby.desktop
 if [[ -f $desktop ]]; then

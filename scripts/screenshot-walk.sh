@@ -18,22 +18,8 @@ done
 
 display=:${WALK_DISPLAY:-95}
 width=$((1280 * scale)) height=$((1024 * scale))
-tmp=$(mktemp -d)
-cleanup() {
-  [[ -n ${app:-} ]] && kill "$app" 2>/dev/null || true
-  [[ -n ${wm:-} ]] && kill "$wm" 2>/dev/null || true
-  [[ -n ${xvfb:-} ]] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-Xvfb "$display" -screen 0 ${width}x${height}x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-sleep 1
-openbox >/dev/null 2>&1 &
-wm=$!
-sleep 1
+source "$(dirname "$0")/virtual-desktop.sh"
+start_desktop "$display" "$width" "$height"
 
 "$build/tools/merrowby-admin" init "$tmp/data" >/dev/null
 python3 "$(dirname "$0")/../../shared/tools/gen_addresses.py" 40 --seed 1 >"$tmp/book.csv" 2>/dev/null ||

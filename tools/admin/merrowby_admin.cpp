@@ -61,12 +61,21 @@ int cmdInit(const std::string& dir) {
         std::fprintf(stderr, "merrowby-admin: init: %s\n", s.toString().c_str());
         return 1;
     }
-    // The user guide goes with the data: the program's Help opens mby.htm in its directory.
-    const QString guide = QString::fromStdString(dir) + QStringLiteral("/mby.htm");
-    if (QFile::copy(QStringLiteral(":/mby.htm"), guide))
-        QFile::setPermissions(guide, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    else
-        std::fprintf(stderr, "merrowby-admin: init: could not write %s\n", guide.toLocal8Bit().constData());
+    // The user guide goes with the data: the program's Help opens mby.htm in its directory, and
+    // the guide shows its pictures from guide/ beside it. A guide that cannot be written is
+    // said, and the data set stands.
+    const QString base = QString::fromStdString(dir) + QLatin1Char('/');
+    const auto place = [](const QString& from, const QString& to) {
+        if (QFile::copy(from, to))
+            QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        else
+            std::fprintf(stderr, "merrowby-admin: init: could not write %s\n", to.toLocal8Bit().constData());
+    };
+    place(QStringLiteral(":/mby.htm"), base + QStringLiteral("mby.htm"));
+    const QDir pictures(QStringLiteral(":/guide"));
+    (void)QDir(base).mkpath(QStringLiteral("guide"));  // when it cannot be made, each copy says so
+    for (const QString& name : pictures.entryList(QDir::Files))
+        place(pictures.filePath(name), base + QStringLiteral("guide/") + name);
     std::printf("created a new data set in %s\n", dir.c_str());
     return 0;
 }

@@ -64,7 +64,7 @@ TDetectImport::TDetectImport(const QString& path, const ContactParse& parsed, in
     Found->setText(QStringLiteral("%1\nFormat: %2    Encoding: %3    Contacts: %4")
                        .arg(QFileInfo(path).fileName(), ContactFormatName(parsed.format),
                             ContactEncodingName(parsed.encoding))
-                       .arg(parsed.contacts.size()));
+                       .arg(parsed.count));
     top->addWidget(Found);
 
     if (!parsed.mapping.isEmpty()) {

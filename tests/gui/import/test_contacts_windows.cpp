@@ -160,6 +160,22 @@ TEST_F(ContactsWindowsTest, DetectedFileWasImportedAgainAndReadingStayedInTheSta
     CloseTable(ImportTable);
 }
 
+// The preview shows the first few contacts; the count it gives is that of the whole file.
+TEST_F(ContactsWindowsTest, DetectCountedOnlyTheContactsItPreviewed) {
+    QByteArray csv = "First Name,Last Name\r\n";
+    for (int i = 0; i < 7; ++i) csv += "Ann,Lee" + QByteArray::number(i) + "\r\n";
+    const QString path = write(QStringLiteral("seven.csv"), csv);
+    TImport dlg;
+    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    QString found;
+    onPreview([&](TDetectImport* d) {
+        found = d->Found->text();
+        d->reject();
+    });
+    QTest::mouseClick(dlg.BtnDetect, Qt::LeftButton);
+    EXPECT_TRUE(found.contains(QStringLiteral("Contacts: 7"))) << found.toStdString();
+}
+
 TEST_F(ContactsWindowsTest, FileDetectCannotReadIsRefusedWithoutPreview) {
     const QStringList before = lastNames();
     const struct {
