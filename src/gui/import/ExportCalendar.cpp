@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -44,14 +45,14 @@ TExportCalendar::TExportCalendar(QWidget* parent) : QDialog(parent) {
     form->addRow(QStringLiteral("&Holidays as kept in:"), Country);
     AlarmDays = daysBox(kMaxAlarmDays, QStringLiteral(" days before"), this);
     AlarmDays->setObjectName(QStringLiteral("AlarmDays"));
-    form->addRow(QStringLiteral("&Birthdays, anniversaries: alarm"), AlarmDays);
+    form->addRow(QStringLiteral("&Alarm for birthdays, anniversaries:"), AlarmDays);
     HolidayAlarmDays = daysBox(kMaxAlarmDays, QStringLiteral(" days before"), this);
     HolidayAlarmDays->setObjectName(QStringLiteral("HolidayAlarmDays"));
-    form->addRow(QStringLiteral("&Card-sending days: alarm"), HolidayAlarmDays);
+    form->addRow(QStringLiteral("Alarm for &card-sending days:"), HolidayAlarmDays);
     Years = daysBox(kMaxCalendarYears, QStringLiteral(" years"), this);
     Years->setMinimum(1);
     Years->setObjectName(QStringLiteral("Years"));
-    form->addRow(QStringLiteral("&Easter, Passover, Chanukah for"), Years);
+    form->addRow(QStringLiteral("&Easter, Passover, Chanukah for:"), Years);
 
     auto* file = new QHBoxLayout;
     FileName = new QLineEdit(this);
@@ -63,7 +64,9 @@ TExportCalendar::TExportCalendar(QWidget* parent) : QDialog(parent) {
     BtnBrowse->setAutoDefault(false);
     file->addWidget(FileName, 1);
     file->addWidget(BtnBrowse);
-    form->addRow(QStringLiteral("&File:"), file);
+    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    fileLabel->setBuddy(FileName);
+    form->addRow(fileLabel, file);
     top->addLayout(form);
 
     auto* buttons = new QDialogButtonBox(this);

@@ -64,7 +64,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     BtnCalibrate = glyphButton(QString::fromUtf8("Calibrate &Printer\u2026"), QStringLiteral(":/print.png"),
                                QRect(504, 352, 161, 49), this);
     BtnCalibrate->setObjectName(QStringLiteral("BtnCalibrate"));
-    BtnCalendar = glyphButton(QString::fromUtf8("Export Ca&lendar\u2026"), QStringLiteral(":/export.png"),
+    BtnCalendar = glyphButton(QString::fromUtf8("Export Ca&lendar\u2026"), QStringLiteral(":/export_calendar.png"),
                               QRect(288, 352, 161, 49), this);
     BtnCalendar->setObjectName(QStringLiteral("BtnCalendar"));
 

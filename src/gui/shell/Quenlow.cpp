@@ -120,6 +120,7 @@ TQuenlow::TQuenlow(QWidget* parent) : QMainWindow(parent) {
     ComingUpLine->setTextFormat(Qt::RichText);
     ComingUpLine->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     ComingUpLine->setToolTip(QStringLiteral("Show what is coming up"));
+    ComingUpLine->setContentsMargins(0, 0, 8, 0);
     ComingUpLine->hide();
     statusBar()->addPermanentWidget(ComingUpLine);
     connect(ComingUpLine, &QLabel::linkActivated, this, &TQuenlow::ComingUp1Click);
