@@ -2,13 +2,9 @@
 
 #include <QComboBox>
 #include <QDateTime>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -19,6 +15,7 @@
 #include "core/data/Globals.h"
 #include "gui/common/Messages.h"
 #include "gui/common/Placement.h"
+#include "gui/import/ExportTarget.h"
 #include "xbase/Library.h"
 
 namespace {
@@ -54,35 +51,13 @@ TExportCalendar::TExportCalendar(QWidget* parent) : QDialog(parent) {
     Years->setObjectName(QStringLiteral("Years"));
     form->addRow(QStringLiteral("&Easter, Passover, Chanukah for:"), Years);
 
-    auto* file = new QHBoxLayout;
-    FileName = new QLineEdit(this);
-    FileName->setObjectName(QStringLiteral("FileName"));
-    FileName->setMinimumWidth(300);
-    FileName->setText(QDir::home().filePath(QStringLiteral("merrowby.ics")));
-    BtnBrowse = new QPushButton(QString::fromUtf8("B&rowse\u2026"), this);
-    BtnBrowse->setObjectName(QStringLiteral("BtnBrowse"));
-    BtnBrowse->setAutoDefault(false);
-    file->addWidget(FileName, 1);
-    file->addWidget(BtnBrowse);
-    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
-    fileLabel->setBuddy(FileName);
-    form->addRow(fileLabel, file);
-    top->addLayout(form);
-
-    auto* buttons = new QDialogButtonBox(this);
-    BtnExport = buttons->addButton(QStringLiteral("E&xport"), QDialogButtonBox::AcceptRole);
-    BtnExport->setObjectName(QStringLiteral("BtnExport"));
-    BtnExport->setIcon(QIcon(QStringLiteral(":/ok.png")));
-    BtnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
-    BtnCancel->setIcon(QIcon(QStringLiteral(":/cancel.png")));
-    BtnExport->setDefault(true);
-    top->addWidget(buttons);
-
-    // The export decides when the dialog closes, not the button box.
-    disconnect(buttons, nullptr, this, nullptr);
+    const ExportTarget target = AddExportTarget(this, top, form, QStringLiteral("merrowby.ics"),
+                                                QString::fromUtf8("B&rowse\u2026"), QStringLiteral("E&xport"));
+    FileName = target.fileName;
+    BtnBrowse = target.browse;
+    BtnExport = target.exportButton;
+    BtnCancel = target.cancel;
     connect(BtnExport, &QPushButton::clicked, this, &TExportCalendar::BtnExportClick);
-    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(BtnBrowse, &QPushButton::clicked, this, &TExportCalendar::BtnBrowseClick);
 
     CalendarSettings stored;
@@ -119,18 +94,7 @@ void TExportCalendar::BtnBrowseClick() {
 
 void TExportCalendar::BtnExportClick() {
     const QString file = path();
-    if (file.isEmpty()) {
-        Messages::info(QStringLiteral("Please enter the name of the file to write."), this);
-        FileName->setFocus();
-        return;
-    }
-    if (QFileInfo(file).isDir()) {
-        Messages::info(file + QStringLiteral(" is a folder. Please enter a file name."), this);
-        return;
-    }
-    if (QFileInfo::exists(file) &&
-        !Messages::okCancel(file + QStringLiteral(" already exists.\r\nReplace it?"), this))
-        return;
+    if (!ExportTargetAccepted(file, FileName, this)) return;
     if (!LibHandle) return;
     CalendarOptions o;
     o.settings = settings();

@@ -19,6 +19,7 @@
 #include "gui/common/Messages.h"
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
+#include "gui/import/ExportTarget.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "core/occasions/Occasions.h"
@@ -93,35 +94,13 @@ TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     formats->addStretch(1);
     form->addRow(QStringLiteral("Format:"), formats);
 
-    auto* file = new QHBoxLayout;
-    FileName = new QLineEdit(this);
-    FileName->setObjectName(QStringLiteral("FileName"));
-    FileName->setMinimumWidth(300);
-    FileName->setText(QDir::home().filePath(QStringLiteral("contacts.vcf")));
-    BtnBrowse = new QPushButton(QString::fromUtf8("&Browse\u2026"), this);
-    BtnBrowse->setObjectName(QStringLiteral("BtnBrowse"));
-    BtnBrowse->setAutoDefault(false);
-    file->addWidget(FileName, 1);
-    file->addWidget(BtnBrowse);
-    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
-    fileLabel->setBuddy(FileName);
-    form->addRow(fileLabel, file);
-    top->addLayout(form);
-
-    auto* buttons = new QDialogButtonBox(this);
-    BtnExport = buttons->addButton(QStringLiteral("&Export"), QDialogButtonBox::AcceptRole);
-    BtnExport->setObjectName(QStringLiteral("BtnExport"));
-    BtnExport->setIcon(QIcon(QStringLiteral(":/ok.png")));
-    BtnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
-    BtnCancel->setIcon(QIcon(QStringLiteral(":/cancel.png")));
-    BtnExport->setDefault(true);
-    top->addWidget(buttons);
-
-    // The button box would accept at once; the export decides when the dialog closes.
-    disconnect(buttons, nullptr, this, nullptr);
+    const ExportTarget target = AddExportTarget(this, top, form, QStringLiteral("contacts.vcf"),
+                                                QString::fromUtf8("&Browse\u2026"), QStringLiteral("&Export"));
+    FileName = target.fileName;
+    BtnBrowse = target.browse;
+    BtnExport = target.exportButton;
+    BtnCancel = target.cancel;
     connect(BtnExport, &QPushButton::clicked, this, &TExportContacts::BtnExportClick);
-    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(BtnBrowse, &QPushButton::clicked, this, &TExportContacts::BtnBrowseClick);
     connect(AsVCard, &QRadioButton::toggled, this, [this] { formatChanged(); });
     connect(Which, &QComboBox::currentIndexChanged, this, [this] { whichChanged(); });
@@ -163,23 +142,12 @@ void TExportContacts::BtnBrowseClick() {
 void TExportContacts::BtnExportClick() {
     ExportOptions o = options();
     const QString file = path();
-    if (file.isEmpty()) {
-        Messages::info(QStringLiteral("Please enter the name of the file to write."), this);
-        FileName->setFocus();
-        return;
-    }
     if (o.occasion == OccasionDated && o.spanEnd < o.spanStart) {
         Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
         SpanTo->setFocus();
         return;
     }
-    if (QFileInfo(file).isDir()) {
-        Messages::info(file + QStringLiteral(" is a folder. Please enter a file name."), this);
-        return;
-    }
-    if (QFileInfo::exists(file) &&
-        !Messages::okCancel(file + QStringLiteral(" already exists.\r\nReplace it?"), this))
-        return;
+    if (!ExportTargetAccepted(file, FileName, this)) return;
 
     RunProgress progress(QStringLiteral("Exporting Contacts"), QStringLiteral("Reading the address book"), this);
     o.progress = [&progress](int done) { return progress.update(done); };
