@@ -86,14 +86,15 @@ const HolidayDay kChanukah{"Chanukah", Rule::Computed, 0, 0, 0, &ChanukahDay};
 
 }  // namespace
 
-const char* CountryCode(HolidayCountry country) {
-    switch (country) {
-    case HolidayCountry::UnitedKingdom: return "UK";
-    case HolidayCountry::Canada: return "CA";
-    case HolidayCountry::UnitedStates: break;
-    }
-    return "US";
-}
+namespace {
+// By HolidayCountry, in the order of its values.
+const struct {
+    const char* code;
+    const char* name;
+} kCountryNames[] = {{"US", "United States"}, {"UK", "United Kingdom"}, {"CA", "Canada"}};
+}  // namespace
+
+const char* CountryCode(HolidayCountry country) { return kCountryNames[size_t(country)].code; }
 
 HolidayCountry CountryFromCode(const QString& code) {
     for (HolidayCountry c : kHolidayCountries)
@@ -101,14 +102,7 @@ HolidayCountry CountryFromCode(const QString& code) {
     return HolidayCountry::UnitedStates;
 }
 
-const char* CountryName(HolidayCountry country) {
-    switch (country) {
-    case HolidayCountry::UnitedKingdom: return "United Kingdom";
-    case HolidayCountry::Canada: return "Canada";
-    case HolidayCountry::UnitedStates: break;
-    }
-    return "United States";
-}
+const char* CountryName(HolidayCountry country) { return kCountryNames[size_t(country)].name; }
 
 QDate HolidayDay::in(int year) const {
     switch (rule) {
