@@ -7,12 +7,14 @@ Every source file sits in a folder that tells what it may include:
 
     src/xbase/                the engine: only itself
     src/core/<feature>/       the core: the engine and any core folder
-    src/printing/             the Qt printer: the core and the engine
+    src/pdf/                  the PDF printer and CUPS printing (no widgets): the core and the engine
+    src/printing/             the Qt printer (print support): the PDF layer, the core and the engine
     src/gui/<feature>/        the windows: everything below; within gui/, a feature folder uses
                               common/ (the widget kit) and the feature folders named for it in
                               GUI_FEATURE_USES, common/ uses no feature, shell/ uses them all
     src/app/                  the executable: anything under src/
-    tools/<tool>/             the command-line programs: the core, printing and the engine
+    tools/<tool>/             the command-line programs: the PDF layer, the core and the engine,
+                              never the Qt printer (they run without widgets and print support)
 
 The check fails on an include of a higher layer or of a feature folder not named for it, on a
 cycle among the folders (whatever the layers allow), on an include under src/ not spelled from
@@ -26,10 +28,11 @@ import sys
 LAYER_USES = {
     "xbase": set(),
     "core": {"xbase"},
-    "printing": {"core", "xbase"},
-    "gui": {"printing", "core", "xbase"},
-    "app": {"gui", "printing", "core", "xbase"},
-    "tools": {"printing", "core", "xbase"},
+    "pdf": {"core", "xbase"},
+    "printing": {"pdf", "core", "xbase"},
+    "gui": {"printing", "pdf", "core", "xbase"},
+    "app": {"gui", "printing", "pdf", "core", "xbase"},
+    "tools": {"pdf", "core", "xbase"},
 }
 LAYERS_WITH_FEATURES = {"core", "gui", "tools"}
 
@@ -164,7 +167,7 @@ def main():
         unit = unit_of(path)
         base = os.path.basename(path)
         if unit is None:
-            faults.append(f"{path}: not in a layer folder (src/xbase, src/core/<feature>, "
+            faults.append(f"{path}: not in a layer folder (src/xbase, src/core/<feature>, src/pdf, "
                           "src/printing, src/gui/<feature>, src/app, tools/<tool>)")
             continue
         if path.startswith("src/") and path != "src/app/main.cpp" and (

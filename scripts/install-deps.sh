@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbfread python3-dbf
-  cups printer-driver-cups-pdf poppler-utils
+  cups libcups2-dev printer-driver-cups-pdf poppler-utils
   xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
   appstream dpkg-dev openbox glabels-data help2man

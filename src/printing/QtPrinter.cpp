@@ -1,14 +1,10 @@
 #include "printing/QtPrinter.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTextDocument>
-#include <QTextFrame>
 
 #include "core/run/RunContext.h"
 #include "core/print/PaperSize.h"
@@ -39,15 +35,15 @@ QtPrinter::QtPrinter(Prompts* prompts) : prompts_(prompts) {
     }
     if (info.isNull()) {
         pdf_ = fallback_ = true;
-        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        use(std::make_unique<QPrinter>(QPrinter::HighResolution));
         setUpPdf(DefaultPaperSize());
     } else {
-        printer_ = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        use(std::make_unique<QPrinter>(info, QPrinter::HighResolution));
     }
 }
 
 QtPrinter::QtPrinter(FallbackTag, Prompts* prompts) : prompts_(prompts) {
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    use(std::make_unique<QPrinter>(QPrinter::HighResolution));
     pdf_ = fallback_ = true;
     setUpPdf(DefaultPaperSize());
 }
@@ -62,18 +58,22 @@ std::unique_ptr<QtPrinter> QtPrinter::named(const QString& name, Prompts* prompt
     return std::unique_ptr<QtPrinter>(new QtPrinter(info, prompts));
 }
 
-QtPrinter::QtPrinter(const QPrinterInfo& info, Prompts* prompts)
-    : printer_(std::make_unique<QPrinter>(info, QPrinter::HighResolution)), prompts_(prompts) {}
+QtPrinter::QtPrinter(const QPrinterInfo& info, Prompts* prompts) : prompts_(prompts) {
+    use(std::make_unique<QPrinter>(info, QPrinter::HighResolution));
+}
 
 QtPrinter::QtPrinter(PdfTag, const QString& file, const QPageSize& paper) : file_(file) {
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    use(std::make_unique<QPrinter>(QPrinter::HighResolution));
     pdf_ = true;
     setUpPdf(paper);
     printer_->setOutputFileName(file_);
 }
 
-QtPrinter::~QtPrinter() {
-    if (painter_ && painter_->isActive()) painter_->end();
+QtPrinter::~QtPrinter() = default;
+
+void QtPrinter::use(std::unique_ptr<QPrinter> printer) {
+    printer_ = printer.get();
+    setDevice(std::move(printer));
 }
 
 std::unique_ptr<QtPrinter> QtPrinter::toPdf(const QString& pdfFile, const std::optional<QPageSize>& paper) {
@@ -90,86 +90,20 @@ void QtPrinter::setUpPdf(const QPageSize& paper) {
 
 QString QtPrinter::printerName() const { return pdf_ ? QString() : printer_->printerName(); }
 
-int QtPrinter::dpiX() const { return printer_->resolution(); }
-int QtPrinter::dpiY() const { return printer_->resolution(); }
-
-QPoint QtPrinter::printingOffset() const {
-    if (printer_->fullPage()) return {0, 0};
-    const QRectF paper = printer_->paperRect(QPrinter::DevicePixel);
-    const QRectF page = printer_->pageRect(QPrinter::DevicePixel);
-    return (page.topLeft() - paper.topLeft()).toPoint();
-}
-
-QSize QtPrinter::physicalPageSize() const {
-    return printer_->paperRect(QPrinter::DevicePixel).size().toSize();
-}
-
-QSize QtPrinter::printableSize() const {
-    return printer_->pageRect(QPrinter::DevicePixel).size().toSize();
-}
-
-const QFontMetricsF& QtPrinter::metrics() const {
-    if (!metrics_) metrics_.emplace(font_, printer_.get());
-    return *metrics_;
-}
-
-void QtPrinter::setFont(const QFont& font) {
-    font_ = font;
-    metrics_.reset();
-    if (painter_ && painter_->isActive()) painter_->setFont(font_);
-}
-
-QSize QtPrinter::textExtent(const QString& text) const {
-    const QFontMetricsF& fm = metrics();
-    return QSize(int(fm.horizontalAdvance(text)), int(fm.height()));
-}
-
-void QtPrinter::textOut(int x, int y, const QString& text) {
-    if (!painter_ || !painter_->isActive() || text.isEmpty()) return;
-    // y is the top of the text cell; QPainter draws on the baseline.
-    painter_->drawText(QPointF(x, y + metrics().ascent()), text);
-}
-
-void QtPrinter::drawLine(int x1, int y1, int x2, int y2) {
-    if (!painter_ || !painter_->isActive()) return;
-    const QPen text = painter_->pen();
-    painter_->setPen(QPen(lineColor_, 0.25 * printer_->resolution() / 72.0, Qt::SolidLine, Qt::FlatCap));
-    painter_->drawLine(QPointF(x1, y1), QPointF(x2, y2));
-    painter_->setPen(text);
-}
-
-bool QtPrinter::beginDoc(const QString& title) {
+void QtPrinter::setTitle(const QString& title) {
     printer_->setDocName(title);
     if (fallback_) {
         file_ = fallbackFileName(title);
         printer_->setOutputFileName(file_);
     }
-    painter_ = std::make_unique<QPainter>();
-    if (!painter_->begin(printer_.get())) {
-        painter_.reset();
-        return false;
-    }
-    painter_->setFont(font_);
-    return true;
 }
 
-bool QtPrinter::newPage() {
-    return painter_ && painter_->isActive() && printer_->newPage();
-}
+void QtPrinter::discard() { printer_->abort(); }
 
 bool QtPrinter::endDoc() {
-    if (!painter_) return false;
-    const bool ended = painter_->end();
-    painter_.reset();
+    const bool ended = PagedPrinter::endDoc();
     if (ended && fallback_) tellWhereTheFileWent();
     return ended;
-}
-
-void QtPrinter::abortDoc() {
-    if (!painter_) return;
-    printer_->abort();
-    if (painter_->isActive()) painter_->end();
-    painter_.reset();
 }
 
 void QtPrinter::tellWhereTheFileWent() const {
@@ -179,30 +113,4 @@ void QtPrinter::tellWhereTheFileWent() const {
     if (!prompts_) return;
     prompts_->status(text.section(QStringLiteral("\r\n"), 0, 0) + ' ' + QDir::toNativeSeparators(file_));
     prompts_->info(text);
-}
-
-bool QtPrinter::printDocument(QTextDocument& doc, const QString& title) {
-    if (!beginDoc(title)) return false;
-    // Lay a copy out at the printer's resolution, one page per printable area, with no margins
-    // of our own; then draw each page through a clip of its own.
-    std::unique_ptr<QTextDocument> copy(doc.clone());
-    copy->documentLayout()->setPaintDevice(printer_.get());
-    const QSizeF page = printableSize();
-    copy->setPageSize(page);
-    QTextFrameFormat frame = copy->rootFrame()->frameFormat();
-    frame.setMargin(0);
-    frame.setPadding(0);
-    copy->rootFrame()->setFrameFormat(frame);
-    const int pages = std::max(1, copy->pageCount());
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !printer_->newPage()) {
-            abortDoc();
-            return false;
-        }
-        painter_->save();
-        painter_->translate(0, -i * page.height());
-        copy->drawContents(painter_.get(), QRectF(0, i * page.height(), page.width(), page.height()));
-        painter_->restore();
-    }
-    return endDoc();
 }

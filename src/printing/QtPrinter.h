@@ -1,5 +1,5 @@
 #pragma once
-// The printer layer on Qt's QPrinter.
+// The printer layer on Qt's QPrinter: how the program's windows print.
 //
 // QtPrinter() prints to the system's default printer, without a dialog. When the system has no
 // printer at all it writes a PDF file instead, named after the job and the time, in the working
@@ -9,24 +9,22 @@
 //
 // QtPrinter::toPdf(file) always writes a PDF file at 300 dots per inch, the whole sheet printable
 // (offset 0), on the paper asked for or else the system's default paper (core/print/PaperSize.h, US
-// Letter when the system names none); so does the fallback. Pages go out to the file as they are finished, so a long job
-// holds one page at a time.
+// Letter when the system names none); so does the fallback. Pages go out to the file as they are
+// finished, so a long job holds one page at a time. The drawing itself is PagedPrinter's, which
+// the PDF printer of the tools (pdf/PdfPrinter.h) shares.
 
-#include <QFont>
-#include <QFontMetricsF>
 #include <QPageSize>
 #include <QString>
 #include <memory>
 #include <optional>
 
-#include "core/print/Printer.h"
+#include "pdf/PagedPrinter.h"
 
 class Prompts;
-class QPainter;
 class QPrinter;
 class QPrinterInfo;
 
-class QtPrinter : public Printer {
+class QtPrinter : public PagedPrinter {
 public:
     // `prompts` (may be null) is told where the output went when it had to go to a PDF file.
     explicit QtPrinter(Prompts* prompts = nullptr);
@@ -43,23 +41,12 @@ public:
     // The printer's name ("" for a PDF file).
     QString printerName() const;
 
-    bool beginDoc(const QString& title) override;
-    bool newPage() override;
     bool endDoc() override;
-    void abortDoc() override;
-    int dpiX() const override;
-    int dpiY() const override;
-    QPoint printingOffset() const override;
-    QSize physicalPageSize() const override;
-    QSize printableSize() const override;
-    void setFont(const QFont& font) override;
-    QFont font() const override { return font_; }
-    QSize textExtent(const QString& text) const override;
-    void textOut(int x, int y, const QString& text) override;
-    void drawLine(int x1, int y1, int x2, int y2) override;
-    void setLineColor(const QColor& color) override { lineColor_ = color; }
-    bool printDocument(QTextDocument& doc, const QString& title) override;
     QString outputFile() const override { return file_; }
+
+protected:
+    void setTitle(const QString& title) override;
+    void discard() override;
 
 private:
     struct PdfTag {};
@@ -67,15 +54,11 @@ private:
     QtPrinter(PdfTag, const QString& file, const QPageSize& paper);
     QtPrinter(FallbackTag, Prompts* prompts);
     QtPrinter(const QPrinterInfo& info, Prompts* prompts);
+    void use(std::unique_ptr<QPrinter> printer);
     void setUpPdf(const QPageSize& paper);
-    const QFontMetricsF& metrics() const;
     void tellWhereTheFileWent() const;
 
-    std::unique_ptr<QPrinter> printer_;
-    std::unique_ptr<QPainter> painter_;
-    QFont font_;
-    QColor lineColor_{Qt::black};
-    mutable std::optional<QFontMetricsF> metrics_;
+    QPrinter* printer_ = nullptr;  // the device, owned by the base
     bool pdf_ = false;       // writing a file (by request or for want of a printer)
     bool fallback_ = false;  // ... for want of a printer
     QString file_;

@@ -1,21 +1,17 @@
 // The Qt printer: PDF geometry, labels that land inside their stock's positions in the rendered
-// page, documents across pages, and a label run through the system's default (CUPS) printer.
+// page, documents across pages (its printing through CUPS: test_cups.cpp).
 #include <gtest/gtest.h>
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QMainWindow>
 #include <QStatusBar>
-#include <QPrinterInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextDocument>
-#include <QThread>
 
 #include "TestData.h"
 #include "TestStocks.h"
@@ -227,38 +223,4 @@ TEST(QtPrinterPdf, WithoutAPrinterTheRunGoesToAPdfAndTheUserIsTold) {
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.texts()[0].contains(QDir::toNativeSeparators(file)));
     EXPECT_TRUE(main.statusBar()->currentMessage().contains(QDir::toNativeSeparators(file)));
-}
-
-TEST(QtPrinterCups, LabelRunComesOutOfTheDefaultPrinter) {
-    if (QPrinterInfo::defaultPrinter().isNull())
-        GTEST_SKIP() << "no default printer: CUPS is not running or has no queue "
-                        "(test.sh sets up the VirtualPDF queue)";
-    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils not installed";
-    const QStringList outDirs = {QDir::home().filePath("PDF"), "/root/PDF",
-                                 "/var/spool/cups-pdf/ANONYMOUS"};
-    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-    const QString tag = QString::number(QRandomGenerator::global()->generate() % 1000000);
-    {
-        QtPrinter printer;
-        ASSERT_FALSE(printer.isFallback());
-        LabelSheet sheet(printer, ThirtyPerSheet(), LabelFace(10), 1, 1,
-                         "Merrowby labels " + tag);
-        bool pending = false;
-        for (const char* n : {"Alpha", "Bravo", "Charlie", "Delta"})
-            pending = sheet.PlaceLabel(Block(QString("%1 Cups%2").arg(n, tag)));
-        ASSERT_TRUE(sheet.finish(pending));
-    }
-    // cups-pdf writes the file a little later; look for a new PDF holding the names.
-    QString text;
-    for (int waited = 0; waited < 300 && !text.contains("Delta Cups" + tag); ++waited) {
-        QThread::msleep(100);
-        for (const QString& d : outDirs)
-            for (const QFileInfo& f : QDir(d).entryInfoList({"*.pdf"}, QDir::Files))
-                if (f.lastModified() >= started && f.fileName().contains(tag)) {
-                    text = RunTool("pdftotext", {f.filePath(), "-"});
-                    if (text.contains("Delta Cups" + tag)) break;
-                }
-    }
-    for (const char* n : {"Alpha", "Bravo", "Charlie", "Delta"})
-        EXPECT_TRUE(text.contains(QString("%1 Cups%2").arg(n, tag))) << n << " not in the PDF";
 }

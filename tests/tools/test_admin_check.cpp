@@ -1,14 +1,13 @@
 // merrowby-admin check and reindex on damaged data directories, run as the built command.
 #include <QByteArray>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QFile>
-#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <map>
 #include <gtest/gtest.h>
 
+#include "AdminProcess.h"
 #include "TestData.h"
 #include "core/data/CardLog.h"
 #include "core/print/Printers.h"
@@ -17,23 +16,6 @@
 #include "xbase/Library.h"
 
 namespace {
-
-const QString kAdmin = QStringLiteral(MERROWBY_BINARY_DIR "/tools/merrowby-admin");
-
-struct AdminRun {
-    int code = -1;
-    QString out;
-};
-
-AdminRun admin(const QStringList& args) {
-    QProcess p;
-    p.start(kAdmin, args);
-    AdminRun r;
-    if (!p.waitForFinished(60000)) return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-    return r;
-}
 
 // Overwrites `n` bytes at `offset` of dir/name (or cuts the file there when bytes is empty).
 void damage(const TestDataDir& d, const QString& name, qint64 offset, const QByteArray& bytes) {

@@ -10,27 +10,11 @@
 #include <gtest/gtest.h>
 #include <map>
 
+#include "AdminProcess.h"
 #include "TestData.h"
 #include "core/data/DataLock.h"
 
 namespace {
-
-const QString kAdmin = QStringLiteral(MERROWBY_BINARY_DIR "/tools/merrowby-admin");
-
-struct AdminRun {
-    int code = -1;  // -2: the process did not exit normally (abort, signal)
-    QString out;
-};
-
-AdminRun admin(const QStringList& args) {
-    QProcess p;
-    p.start(kAdmin, args);
-    AdminRun r;
-    if (!p.waitForFinished(60000)) return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-    return r;
-}
 
 // Every file of a folder but the lock file, with its bytes.
 std::map<QString, QByteArray> snapshot(const QString& dir) {

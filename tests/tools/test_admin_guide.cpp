@@ -1,15 +1,14 @@
 // The user guide against the admin tool: its command reference names every command the tool's
 // usage lists, and `init` puts the guide into a new data folder with every picture it shows.
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+#include "AdminProcess.h"
 
-const QString kAdmin = QStringLiteral(MERROWBY_BINARY_DIR "/tools/merrowby-admin");
+namespace {
 
 QByteArray bytes(const QString& path) {
     QFile f(path);
@@ -18,13 +17,10 @@ QByteArray bytes(const QString& path) {
 
 // The commands of "merrowby-admin" run without arguments, from its usage lines.
 QSet<QString> usageCommands() {
-    QProcess p;
-    p.start(kAdmin, {});
-    p.waitForFinished(60000);
     QSet<QString> names;
     static const QRegularExpression line(QStringLiteral("^\\s*merrowby-admin ([a-z-]+) DIR"),
                                          QRegularExpression::MultilineOption);
-    for (auto it = line.globalMatch(QString::fromUtf8(p.readAllStandardError())); it.hasNext();)
+    for (auto it = line.globalMatch(admin({}).err); it.hasNext();)
         names.insert(it.next().captured(1));
     return names;
 }
@@ -49,12 +45,9 @@ TEST(AdminGuide, InitPutsTheGuideAndEveryPictureItShowsInTheDataFolder) {
     if (!QFile::exists(kAdmin)) GTEST_SKIP() << "merrowby-admin not built";
     QTemporaryDir tmp;
     const QString dir = tmp.filePath(QStringLiteral("data"));
-    QProcess p;
-    p.start(kAdmin, {QStringLiteral("init"), dir});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    const QByteArray err = p.readAllStandardError();
-    ASSERT_EQ(p.exitCode(), 0) << err.toStdString();
-    EXPECT_FALSE(err.contains("could not write")) << err.toStdString();
+    const AdminRun r = admin({QStringLiteral("init"), dir});
+    ASSERT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_FALSE(r.err.contains("could not write")) << r.err.toStdString();
     const QByteArray guide = bytes(dir + QStringLiteral("/mby.htm"));
     ASSERT_EQ(guide, bytes(QStringLiteral(MERROWBY_SOURCE_DIR "/docs/mby.htm")));
     static const QRegularExpression img(QStringLiteral("<img src=\"([^\"]+)\""));

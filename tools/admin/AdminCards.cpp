@@ -1,4 +1,5 @@
-#include "AdminCards.h"
+// merrowby-admin cards: the card log as CSV, marking a run's recipients as sent, and taking such
+// a run out of the log again.
 
 #include <QDate>
 #include <QFileInfo>
@@ -6,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "AdminArgs.h"
+#include "AdminCommand.h"
 #include "AdminSession.h"
 #include "core/data/CardLog.h"
 #include "core/data/Globals.h"
@@ -15,12 +18,9 @@
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
-namespace {
+extern const AdminCommand kAdminCards;
 
-int fail(const QString& text) {
-    std::fprintf(stderr, "merrowby-admin: cards: %s\n", text.toLocal8Bit().constData());
-    return 2;
-}
+namespace {
 
 const char* OccasionNameText(int occasion) {
     return occasion >= 1 && occasion <= 8 ? ReminderTitles[size_t(occasion - 1)] : "Selected";
@@ -72,84 +72,26 @@ int unmarkRun(const QString& dir, int occasion, int year, bool bySpan) {
     return session.finish();
 }
 
-}  // namespace
+// Logs a sent card for everyone a run of `occasion` prints for (occasion 8: within SpanStart..SpanEnd).
+int markRun(const QString& dir, int occasion, int year) {
+    AdminSession session("cards", dir, AdminSession::Access::Writes);
+    if (!session.begin()) return 1;
+    std::vector<CardPick> picks;
+    const DataStatus read = recipients(occasion, SpanStart, SpanEnd, &picks);
+    if (!read) return session.fail(read);
+    int added = 0;
+    const xbase::Status s = CardsMarkSent(session.library(), occasion, year, picks, &added);
+    if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
+    std::printf("logged %d of %zu recipients as sent a card for %s %d\n", added, picks.size(),
+                OccasionNameText(occasion), year);
+    return session.finish();
+}
 
-int AdminCards(const QStringList& args) {
-    QString dir, kindText, fromText, toText;
-    int year = 0, occasion = 0;
-    bool markSent = false, unmark = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        auto value = [&](QString& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args.at(++i);
-            return true;
-        };
-        auto number = [&](int& into) {
-            QString v;
-            bool ok = false;
-            return value(v) && (into = v.toInt(&ok), ok);
-        };
-        if (a == QLatin1String("--year")) {
-            if (!number(year) || year < 1 || year > 9999) return fail(QStringLiteral("--year needs a year"));
-        } else if (a == QLatin1String("--occasion")) {
-            if (!number(occasion) || occasion < 1 || occasion > 9)
-                return fail(QStringLiteral("--occasion needs a number from 1 to 9"));
-        } else if (a == QLatin1String("--kind")) {
-            if (!value(kindText)) return fail(QStringLiteral("--kind needs sent, received or returned"));
-        } else if (a == QLatin1String("--from")) {
-            if (!value(fromText)) return fail(QStringLiteral("--from needs a date"));
-        } else if (a == QLatin1String("--to")) {
-            if (!value(toText)) return fail(QStringLiteral("--to needs a date"));
-        } else if (a == QLatin1String("--mark-sent")) {
-            markSent = true;
-        } else if (a == QLatin1String("--unmark")) {
-            unmark = true;
-        } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
-            return fail(QStringLiteral("unexpected argument ") + a + QStringLiteral("\nusage: ") +
-                        QLatin1String(kAdminCardsUsage));
-        } else {
-            dir = a;
-        }
-    }
-    if (dir.isEmpty() || year == 0) return fail(QStringLiteral("usage: ") + QLatin1String(kAdminCardsUsage));
-    if (!QFileInfo(dir).isDir()) return fail(QStringLiteral("no such directory: ") + dir);
-    CardKind kind = CardKind::Sent;
-    if (!kindText.isEmpty() && !CardKindFromText(kindText.toStdString(), &kind))
-        return fail(QStringLiteral("--kind needs sent, received or returned"));
-
-    if (markSent && unmark) return fail(QStringLiteral("--mark-sent and --unmark go alone"));
-    if (markSent || unmark) {
-        const char* option = markSent ? "--mark-sent" : "--unmark";
-        if (occasion < 1 || occasion > (markSent ? OccasionDated : OccasionSelected))
-            return fail(QStringLiteral("%1 needs --occasion 1 to %2").arg(option).arg(markSent ? OccasionDated : OccasionSelected));
-        if (!kindText.isEmpty()) return fail(QStringLiteral("%1 is about sent cards only").arg(option));
-        SetDefaultSpan();
-        if (fromText.isEmpty() != toText.isEmpty()) return fail(QStringLiteral("--from and --to go together"));
-        if (!fromText.isEmpty()) {
-            SpanStart = QDate::fromString(fromText, Qt::ISODate);
-            SpanEnd = QDate::fromString(toText, Qt::ISODate);
-            if (!SpanStart.isValid() || !SpanEnd.isValid()) return fail(QStringLiteral("bad date"));
-            if (SpanEnd < SpanStart) return fail(QString::fromLatin1(kSpanOrderMessage));
-            if (occasion != OccasionDated) return fail(QStringLiteral("--from and --to go with --occasion 8"));
-        }
-        if (unmark) return unmarkRun(dir, occasion, year, !fromText.isEmpty());
-        AdminSession session("cards", dir, AdminSession::Access::Writes);
-        if (!session.begin()) return 1;
-        std::vector<CardPick> picks;
-        const DataStatus read = recipients(occasion, SpanStart, SpanEnd, &picks);
-        if (!read) return session.fail(read);
-        int added = 0;
-        const xbase::Status s = CardsMarkSent(session.library(), occasion, year, picks, &added);
-        if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
-        std::printf("logged %d of %zu recipients as sent a card for %s %d\n", added, picks.size(),
-                    OccasionNameText(occasion), year);
-        return session.finish();
-    }
-
+// The card log's events of `year` as CSV (of one occasion, of one kind, when given).
+int listRun(const QString& dir, int year, int occasion, const CardKind* kind) {
     AdminSession session("cards", dir, AdminSession::Access::ReadOnly);
     std::vector<CardEvent> events;
-    const xbase::Status s = CardsList(session.library(), year, occasion, kindText.isEmpty() ? nullptr : &kind, &events);
+    const xbase::Status s = CardsList(session.library(), year, occasion, kind, &events);
     if (!s.ok()) return session.fail(QString::fromStdString(s.toString()));
     // Names as the book spells them while the record still holds the event's name key; the key's
     // upper-cased halves otherwise.
@@ -175,3 +117,46 @@ int AdminCards(const QStringList& args) {
     std::fflush(stdout);
     return 0;
 }
+
+int run(const QStringList& args) {
+    AdminArgs a("cards", kAdminCards.usage);
+    a.values({{"year", "--year needs a year"},
+              {"kind", "--kind needs sent, received or returned"}});
+    a.occasionOptions(OccasionSelected);
+    a.flags({"mark-sent", "unmark"});
+    if (!a.parse(args, 1, 1)) return 2;
+    const QString dir = a.plain(0), kindText = a.get(QStringLiteral("kind"));
+    const bool markSent = a.has(QStringLiteral("mark-sent")), unmark = a.has(QStringLiteral("unmark"));
+    bool yearOk = false;
+    const int year = a.get(QStringLiteral("year")).toInt(&yearOk);
+    if (a.has(QStringLiteral("year")) && (!yearOk || year < 1 || year > 9999))
+        return a.fail(QStringLiteral("--year needs a year"));
+    int occasion = 0;
+    if (!a.occasion(false, &occasion)) return 2;
+    if (!a.has(QStringLiteral("year"))) return a.usage();
+    if (!a.isDirectory(dir)) return 2;
+    CardKind kind = CardKind::Sent;
+    if (!kindText.isEmpty() && !CardKindFromText(kindText.toStdString(), &kind))
+        return a.fail(QStringLiteral("--kind needs sent, received or returned"));
+
+    if (markSent && unmark) return a.fail(QStringLiteral("--mark-sent and --unmark go alone"));
+    if (markSent || unmark) {
+        const char* option = markSent ? "--mark-sent" : "--unmark";
+        const int highest = markSent ? OccasionDated : OccasionSelected;
+        if (occasion < 1 || occasion > highest)
+            return a.fail(QStringLiteral("%1 needs --occasion 1 to %2").arg(option).arg(highest));
+        if (!kindText.isEmpty()) return a.fail(QStringLiteral("%1 is about sent cards only").arg(option));
+        if (!a.span(occasion, &SpanStart, &SpanEnd)) return 2;
+        if (unmark) return unmarkRun(dir, occasion, year, !a.get(QStringLiteral("from")).isEmpty());
+        return markRun(dir, occasion, year);
+    }
+    return listRun(dir, year, occasion, kindText.isEmpty() ? nullptr : &kind);
+}
+
+}  // namespace
+
+extern const AdminCommand kAdminCards = {
+    "cards", false, run,
+    "merrowby-admin cards DIR --year Y [--occasion N] [--kind sent|received|returned]\n"
+    "  merrowby-admin cards DIR --mark-sent --occasion N --year Y [--from YYYY-MM-DD --to YYYY-MM-DD]\n"
+    "  merrowby-admin cards DIR --unmark --occasion N --year Y [--from YYYY-MM-DD --to YYYY-MM-DD]"};

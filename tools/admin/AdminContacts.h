@@ -10,11 +10,9 @@
 //
 // Both return 0 on success, 1 when the run failed, 2 for bad arguments.
 
+#include <QString>
 #include <QStringList>
 
 int AdminExport(const QStringList& args);
-// `args` as `import` got them, "--detect" among them.
-int AdminImportDetected(const QStringList& args);
-
-inline constexpr const char* kAdminExportUsage =
-    "merrowby-admin export DIR --format vcard|csv [--occasion N [--from DATE --to DATE]] FILE";
+// The detected import of `file` into `dir` (both there), for `import ... --detect`.
+int AdminImportDetected(const QString& dir, const QString& file, bool addDuplicates);

@@ -3,22 +3,26 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "AdminArgs.h"
+#include "AdminCommand.h"
 #include "AdminContacts.h"
 #include "AdminSession.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "core/import/ImportRun.h"
 
+extern const AdminCommand kAdminImport;
+
 int AdminImport(const QStringList& args) {
-    const auto usageError = [](const QString& text, int code) {
-        std::fprintf(stderr, "merrowby-admin: import: %s\n", text.toLocal8Bit().constData());
-        return code;
-    };
-    if (args.contains(QStringLiteral("--detect"))) return AdminImportDetected(args);
-    if (args.size() != 2) return usageError(QStringLiteral("usage: ") + QLatin1String(kAdminImportUsage), 2);
-    const QString dir = args.at(0), file = args.at(1);
-    if (!QFileInfo(dir).isDir()) return usageError(QStringLiteral("no such directory: ") + dir, 2);
-    if (!QFileInfo(file).isFile()) return usageError(QStringLiteral("no such file: ") + file, 1);
+    AdminArgs a("import", kAdminImport.usage);
+    a.flags({"detect", "add-duplicates"});
+    if (!a.parse(args, 2, 2)) return 2;
+    const QString dir = a.plain(0), file = a.plain(1);
+    if (a.has(QStringLiteral("add-duplicates")) && !a.has(QStringLiteral("detect")))
+        return a.fail(QStringLiteral("--add-duplicates goes with --detect"));
+    if (!a.isDirectory(dir)) return 2;
+    if (!QFileInfo(file).isFile()) return a.fail(QStringLiteral("no such file: ") + file, 1);
+    if (a.has(QStringLiteral("detect"))) return AdminImportDetected(dir, file, a.has(QStringLiteral("add-duplicates")));
 
     AdminSession session("import", dir, AdminSession::Access::Writes);
     if (!session.begin()) return 1;
@@ -42,3 +46,6 @@ int AdminImport(const QStringList& args) {
     if (!out.error.isEmpty()) return session.fail(out.error);
     return closed;
 }
+
+extern const AdminCommand kAdminImport = {"import", false, AdminImport,
+                                          "merrowby-admin import DIR FILE [--detect [--add-duplicates]]"};

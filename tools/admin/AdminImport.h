@@ -1,6 +1,6 @@
 #pragma once
-// The admin tool's "import" command: the contact import run of the import dialog, headless,
-// with the layout stored in DIR's importf table (the stored layout is not changed).
+// merrowby-admin import: the contact import run of the import dialog, headless, with the layout
+// stored in DIR's importf table (the stored layout is not changed).
 //
 //   merrowby-admin import DIR FILE
 //
@@ -13,5 +13,3 @@
 // Returns 0 on success, 1 when FILE is missing or the run stopped on an error (rows added
 // before stay), 2 for bad arguments.
 int AdminImport(const QStringList& args);
-
-inline constexpr const char* kAdminImportUsage = "merrowby-admin import DIR FILE [--detect [--add-duplicates]]";

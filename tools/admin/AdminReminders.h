@@ -1,6 +1,6 @@
 #pragma once
-// The admin tool's "reminders" command: the reminder report of one occasion as plain text on
-// standard output, for scripting.
+// merrowby-admin reminders: the reminder report of one occasion as plain text on standard
+// output, for scripting.
 //
 //   merrowby-admin reminders DIR --occasion N [--from YYYY-MM-DD --to YYYY-MM-DD]
 //
@@ -12,6 +12,3 @@
 // Returns 0 on success, 2 for bad arguments (with a message on standard error), 1 when the data
 // directory cannot be read.
 int AdminReminders(const QStringList& args);
-
-inline constexpr const char* kAdminRemindersUsage =
-    "merrowby-admin reminders DIR --occasion N [--from YYYY-MM-DD --to YYYY-MM-DD]";

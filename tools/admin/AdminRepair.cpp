@@ -1,21 +1,28 @@
-#include "AdminRepair.h"
+// merrowby-admin repair DIR: mends a data folder whose tables lost count of their rows (a header
+// that counts fewer rows than its file holds, which every writer refuses and `check` names).
+// Under the data-folder lock it keeps a copy of each table it changes beside it
+// (AddrBook.dbf.orig-YYYYMMDD-HHMMSS), makes each header count every whole row of its file, and
+// then rebuilds the indexes as `reindex` does. Exit status 0 when every table counts its rows and
+// every index was rebuilt; 1 when something could not be mended (said on standard error); 2 for
+// bad arguments.
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "AdminArgs.h"
+#include "AdminCommand.h"
 #include "AdminSession.h"
 #include "core/backup/Backup.h"
 #include "core/data/CardLog.h"
 #include "core/data/DataFiles.h"
-#include "core/print/Printers.h"
 #include "core/data/Schema.h"
-#include "core/labels/SheetMemory.h"
 #include "xbase/Dbf.h"
 #include "xbase/Library.h"
+
+extern const AdminCommand kAdminRepair;
 
 namespace {
 
@@ -23,8 +30,7 @@ namespace {
 std::vector<const TableSchema*> folderTables() {
     std::vector<const TableSchema*> out;
     for (const TableSchema& t : DataTables()) out.push_back(&t);
-    for (const TableSchema* t : {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema()})
-        out.push_back(t);
+    for (const TableSchema* t : OwnTables()) out.push_back(t);
     return out;
 }
 
@@ -36,16 +42,10 @@ std::string copyPath(xbase::FileSystem& fs, const std::string& path, const QStri
     return p;
 }
 
-}  // namespace
-
-int AdminRepair(const QStringList& args) {
-    if (args.size() != 1 || !QFileInfo(args.at(0)).isDir()) {
-        std::fprintf(stderr, "merrowby-admin: repair: %s\n",
-                     args.size() != 1 ? (std::string("usage: ") + kAdminRepairUsage).c_str()
-                                      : ("no such directory: " + args.at(0).toStdString()).c_str());
-        return 2;
-    }
-    AdminSession session("repair", args.at(0), AdminSession::Access::Writes);
+int run(const QStringList& args) {
+    AdminArgs a("repair", kAdminRepair.usage);
+    if (!a.parse(args, 1, 1) || !a.isDirectory(a.plain(0))) return 2;
+    AdminSession session("repair", a.plain(0), AdminSession::Access::Writes);
     if (!session.begin()) return 1;
     xbase::FileSystem& fs = session.library().fs();
     const std::string dir = session.library().directory();
@@ -90,3 +90,7 @@ int AdminRepair(const QStringList& args) {
     std::printf("rebuilt the indexes\n");
     return session.finish();
 }
+
+}  // namespace
+
+extern const AdminCommand kAdminRepair = {"repair", false, run, "merrowby-admin repair DIR"};

@@ -1,42 +1,31 @@
-#include "AdminStocks.h"
+// merrowby-admin stocks: the label catalogue's sheets as CSV (with why a sheet cannot be a
+// stock), and adding one as a label stock.
 
 #include <QFileInfo>
 #include <cstdio>
 
+#include "AdminArgs.h"
+#include "AdminCommand.h"
 #include "AdminSession.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "core/labels/StockCatalogue.h"
 
+extern const AdminCommand kAdminStocks;
+
 namespace {
 
-int fail(const QString& text) {
-    std::fprintf(stderr, "merrowby-admin: stocks: %s\n", text.toLocal8Bit().constData());
-    return 2;
-}
-
-}  // namespace
-
-int AdminStocks(const QStringList& args) {
-    QString dir, search, add;
-    bool searching = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if ((a == QLatin1String("--search") || a == QLatin1String("--add")) && i + 1 < args.size()) {
-            (a == QLatin1String("--search") ? search : add) = args.at(++i);
-            searching = searching || a == QLatin1String("--search");
-        } else if (a.startsWith(QLatin1String("--")) || !dir.isEmpty()) {
-            return fail(QStringLiteral("unexpected argument ") + a + QStringLiteral("\nusage: ") +
-                        QLatin1String(kAdminStocksUsage));
-        } else {
-            dir = a;
-        }
-    }
-    if (dir.isEmpty() || searching == !add.isEmpty())
-        return fail(QStringLiteral("usage: ") + QLatin1String(kAdminStocksUsage));
-    if (!QFileInfo(dir).isDir()) return fail(QStringLiteral("no such directory: ") + dir);
+int run(const QStringList& args) {
+    AdminArgs a("stocks", kAdminStocks.usage);
+    a.values({{"search", "--search needs a text"},
+              {"add", "--add needs \"MAKER PART\""}});
+    if (!a.parse(args, 1, 1)) return 2;
+    const QString dir = a.plain(0), search = a.get(QStringLiteral("search")), add = a.get(QStringLiteral("add"));
+    const bool searching = a.has(QStringLiteral("search"));
+    if (searching == a.has(QStringLiteral("add"))) return a.usage();
+    if (!a.isDirectory(dir)) return 2;
     const StockCatalogue cat = ReadStockCatalogue();
-    if (cat.entries.empty()) return fail(QString::fromLatin1(kNoCatalogueMessage));
+    if (cat.entries.empty()) return a.fail(QString::fromLatin1(kNoCatalogueMessage));
 
     if (searching) {
         std::printf("Maker,Part,Description,PerSheet,Width,Height,Refused\n");
@@ -48,12 +37,11 @@ int AdminStocks(const QStringList& args) {
         return 0;
     }
     const CatalogueEntry* e = FindCatalogueEntry(cat, add);
-    if (!e) return fail(QStringLiteral("not in the catalogue: ") + add);
+    if (!e) return a.fail(QStringLiteral("not in the catalogue: ") + add);
     if (!e->refusal.isEmpty()) {
-        std::fprintf(stderr, "merrowby-admin: stocks: %s %s cannot be added as a label stock: %s\n",
-                     e->maker.toLocal8Bit().constData(), e->part.toLocal8Bit().constData(),
-                     e->refusal.toLocal8Bit().constData());
-        return 1;
+        return a.fail(e->maker + QLatin1Char(' ') + e->part + QStringLiteral(" cannot be added as a label stock: ") +
+                          e->refusal,
+                      1);
     }
     AdminSession session("stocks", dir, AdminSession::Access::Writes);
     if (!session.begin()) return 1;
@@ -69,3 +57,9 @@ int AdminStocks(const QStringList& args) {
                 recNo);
     return session.finish();
 }
+
+}  // namespace
+
+extern const AdminCommand kAdminStocks = {"stocks", false, run,
+                                          "merrowby-admin stocks DIR --search TEXT\n"
+                                          "  merrowby-admin stocks DIR --add \"MAKER PART\""};

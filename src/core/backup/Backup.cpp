@@ -30,16 +30,9 @@ bool removable(const RunContext& ctx, const QString& dir) {
     return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
 }
 
-// The tables of our own beside the four: the card log, the printers' corrections, where the
-// last sheet of each stock stopped and the calendar settings. Copied with the others when they
-// are there, never asked for.
-std::vector<const TableSchema*> logTables() {
-    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema(), &CalendarSchema()};
-}
-
 const TableSchema* anyTable(const std::string& fileName) {
     if (const TableSchema* t = FindTable(fileName)) return t;
-    for (const TableSchema* t : logTables())
+    for (const TableSchema* t : OwnTables())
         if (QString::fromStdString(t->fileName).compare(QString::fromStdString(fileName), Qt::CaseInsensitive) == 0)
             return t;
     return nullptr;
@@ -310,7 +303,7 @@ bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, QStri
     // restores without it (the log in use is then brought in step with the restored book).
     xbase::FileSystem& fs = ctx.fileSystem();
     const std::string from = local(backup ? DataDirectory(ctx) : d);
-    for (const TableSchema* table : logTables()) {
+    for (const TableSchema* table : OwnTables()) {
         if (!fs.exists(xbase::resolveName(fs, from, table->fileName))) continue;
         if (!copyOne(QString::fromStdString(table->fileName))) return false;
     }
@@ -340,7 +333,7 @@ QString CheckBackupFiles(const RunContext& ctx, const QString& dir, bool* missin
         }
         return problem(s, d + name, true);
     }
-    for (const TableSchema* table : logTables()) {
+    for (const TableSchema* table : OwnTables()) {
         const std::string path = xbase::resolveName(fs, local(d), table->fileName);
         if (!fs.exists(path)) continue;
         const xbase::Status s = CheckTableFile(fs, path, *table);
@@ -442,4 +435,8 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
     ctx.wait(0.00002);
     ctx.prompts->status(QString());
     return true;
+}
+
+std::vector<const TableSchema*> OwnTables() {
+    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema(), &CalendarSchema()};
 }

@@ -2,9 +2,11 @@
 // The printer layer: what label printing and the report viewer ask of a printer, in device dots
 // with the origin at the printable area's top-left corner.
 //
-// QtPrinter (QtPrinter.h) prints to the system's default printer without a dialog, or into a PDF
-// file when the system has no printer; RecordingPrinter (tests/support/RecordingPrinter.h) has
-// configurable geometry and keeps every call, for tests.
+// QtPrinter (printing/QtPrinter.h) prints to the system's default printer without a dialog, or
+// into a PDF file when the system has no printer; the tools print without Qt's print support,
+// into PDF files (pdf/PdfPrinter.h) and on the system's printers through CUPS
+// (pdf/CupsPrinter.h); RecordingPrinter (tests/support/RecordingPrinter.h) has configurable
+// geometry and keeps every call, for tests.
 
 #include <QColor>
 #include <QFont>
