@@ -10,18 +10,6 @@
 
 namespace {
 
-// One row of AddrBook: names, the four dates ("yyyymmdd" or ""), the flags by column number.
-std::vector<std::string> row(const std::string& first, const std::string& last,
-                             std::initializer_list<std::pair<int, std::string>> dates,
-                             std::initializer_list<int> flags) {
-    std::vector<std::string> r = NamedRow(first, last);
-    for (const auto& [column, date] : dates) r[size_t(column)] = date;
-    for (int column : flags) r[size_t(column)] = "T";
-    return r;
-}
-enum Column { Birthdate = 12, Annavdate, Other1Date, Other2Date, Birthday, Annav, Valentine, Mother,
-              Father, Secretary, Halloween, ThanksGiv, Christmas, Other1, Other2 };
-
 using Event = QMap<QString, QString>;  // property (with its parameters) -> value
 
 // The events of an iCalendar text; lines unfolded. Fails the test on a line longer than 75
@@ -78,12 +66,12 @@ protected:
 // event), and the card-sending days of the holidays someone is flagged for, by their rules.
 TEST_F(CalendarFileTest, SmallBookGivesEachKindOfEvent) {
     AppendAddressRows(data.dir(), {
-        row("Ann", "Lee", {{Birthdate, "19610314"}}, {Birthday, Christmas, Mother}),
-        row("Bo", "Kay", {{Annavdate, "19880229"}}, {Annav, Christmas}),
-        row("Cy", "Dee", {{Birthdate, "19041225"}}, {Birthday, Valentine}),
-        row("Di", "Eve", {}, {Other1}),
-        row("Ed", "Fox", {{Other2Date, "19990704"}}, {}),
-        row("Fay", "Gale", {{Other1Date, "20010911"}}, {Other1}),
+        AddressRow("Ann", "Lee", {{Birthdate, "19610314"}}, {Birthday, Christmas, Mother}),
+        AddressRow("Bo", "Kay", {{Annavdate, "19880229"}}, {Annav, Christmas}),
+        AddressRow("Cy", "Dee", {{Birthdate, "19041225"}}, {Birthday, Valentine}),
+        AddressRow("Di", "Eve", {}, {Other1}),
+        AddressRow("Ed", "Fox", {{Other2Date, "19990704"}}, {}),
+        AddressRow("Fay", "Gale", {{Other1Date, "20010911"}}, {Other1}),
     });
     const QByteArray text = exportNow(QDate(2026, 6, 1), CalendarSettings{HolidayCountry::UnitedStates, 7, 21, 3});
     const std::vector<Event> es = events(text);
@@ -140,9 +128,9 @@ TEST_F(CalendarFileTest, SmallBookGivesEachKindOfEvent) {
 // date gets a new one and the others keep theirs. Two people of one name and date get two.
 TEST_F(CalendarFileTest, UidsStayFromOneExportToTheNextUntilARename) {
     AppendAddressRows(data.dir(), {
-        row("Ann", "Lee", {{Birthdate, "19610314"}}, {Birthday}),
-        row("Bo", "Kay", {{Birthdate, "19041225"}, {Annavdate, "19880229"}}, {Birthday, Annav}),
-        row("Bo", "Kay", {{Birthdate, "19041225"}}, {Birthday}),
+        AddressRow("Ann", "Lee", {{Birthdate, "19610314"}}, {Birthday}),
+        AddressRow("Bo", "Kay", {{Birthdate, "19041225"}, {Annavdate, "19880229"}}, {Birthday, Annav}),
+        AddressRow("Bo", "Kay", {{Birthdate, "19041225"}}, {Birthday}),
     });
     const auto uids = [](const QByteArray& text) {
         QMap<QString, QStringList> out;
@@ -172,7 +160,7 @@ TEST_F(CalendarFileTest, UidsStayFromOneExportToTheNextUntilARename) {
 
 // The country setting chooses the rules of Mother's Day and Thanksgiving.
 TEST_F(CalendarFileTest, CountryChoosesMothersDayAndThanksgiving) {
-    AppendAddressRows(data.dir(), {row("Ann", "Lee", {}, {Mother, ThanksGiv})});
+    AppendAddressRows(data.dir(), {AddressRow("Ann", "Lee", {}, {Mother, ThanksGiv})});
     struct Case {
         HolidayCountry country;
         const char* mother;  // RRULE, or the first single day
