@@ -13,7 +13,7 @@ PACKAGES=(
   xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
   appstream dpkg-dev openbox glabels-data help2man
-  dbus-daemon python3-icalendar
+  dbus-daemon python3-icalendar khal
 )
 
 missing=()
