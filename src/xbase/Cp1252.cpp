@@ -1,5 +1,6 @@
 #include "xbase/Cp1252.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -89,6 +90,8 @@ std::string fromUtf8(std::string_view s) {
 }
 
 std::string toUtf8(std::string_view bytes) {
+    // Most texts are plain ASCII, the same in both.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uint8_t(c) < 0x80; })) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (char c : bytes) {

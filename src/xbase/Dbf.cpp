@@ -6,6 +6,7 @@
 
 #include "xbase/DbfFormat.h"
 #include "xbase/DbfStamp.h"
+#include "xbase/FileSystem.h"
 #include "xbase/LittleEndian.h"
 
 namespace xbase {
@@ -23,17 +24,6 @@ std::string hex2(uint8_t v) {
     char b[8];
     std::snprintf(b, sizeof b, "0x%02X", v);
     return b;
-}
-
-bool equalsFolded(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x -= 32;
-        if (y >= 'a' && y <= 'z') y -= 32;
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

@@ -278,7 +278,10 @@ private:
     FaultyFileSystem* fs_;
 };
 
-bool equalsFolded(const std::string& a, const std::string& b) {
+
+}  // namespace
+
+bool equalsFolded(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         unsigned char x = a[i], y = b[i];
@@ -288,8 +291,6 @@ bool equalsFolded(const std::string& a, const std::string& b) {
     }
     return true;
 }
-
-}  // namespace
 
 void MappedView::reset() {
     if (base_) ::munmap(base_, mapped_);

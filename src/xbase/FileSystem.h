@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "xbase/Status.h"
@@ -134,6 +135,10 @@ public:
 std::string joinPath(const std::string& dir, const std::string& name);
 std::string dirName(const std::string& path);
 std::string baseName(const std::string& path);
+
+// True when `a` and `b` are the same but for the letter case of A to Z: how file, table, column
+// and tag names are compared.
+bool equalsFolded(std::string_view a, std::string_view b);
 
 // Finds `name` in `dir` whatever its letter case ("ADDRBOOK.DBF" for "AddrBook.dbf") and returns
 // the full path of the existing file; when none exists returns joinPath(dir, name) unchanged,

@@ -8,8 +8,8 @@
 #include "AdminArgs.h"
 #include "AdminCommand.h"
 #include "AdminSession.h"
-#include "core/backup/Backup.h"
 #include "core/data/CardLog.h"
+#include "core/data/OwnTables.h"
 #include "core/data/Schema.h"
 #include "xbase/Check.h"
 #include "xbase/Library.h"
@@ -18,12 +18,8 @@ extern const AdminCommand kAdminCheck;
 
 namespace {
 
-// The card log's tables, its index, and every event on its person; false on a fault.
+// Every event of the card log on its person (its tables checked sound already); false on a fault.
 bool checkCardLog(xbase::FileSystem& fs, const std::string& dir, std::vector<xbase::CheckVerdict>* verdicts) {
-    bool logOk = xbase::checkTable(fs, dir, CardsSchema().baseName, true, verdicts);
-    if (fs.exists(xbase::resolveName(fs, dir, CardMarksSchema().fileName)))
-        logOk = xbase::checkTable(fs, dir, CardMarksSchema().baseName, false, verdicts) && logOk;
-    if (!logOk) return false;
     // A reindex would drop the events of people the book lost count of: repair brings those
     // people back first.
     bool lostRows = false;
@@ -60,13 +56,17 @@ int run(const QStringList& args) {
     std::vector<xbase::CheckVerdict> verdicts;
     for (const TableSchema& t : DataTables())
         ok = xbase::checkTable(fs, dir, t.baseName, !t.group.empty(), &verdicts) && ok;
-    // The other tables of our own (the printers' corrections, the sheet memory, the calendar
-    // settings), once something was stored in them.
-    for (const TableSchema* t : OwnTables())
-        if (t != &CardsSchema() && t != &CardMarksSchema() && fs.exists(xbase::resolveName(fs, dir, t->fileName)))
-            ok = xbase::checkTable(fs, dir, t->baseName, false, &verdicts) && ok;
-    // The card log, once there is one.
-    if (fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) ok = checkCardLog(fs, dir, &verdicts) && ok;
+    // The tables of our own, once something was stored in them, with their indexes.
+    bool logOk = true;  // the card log's two tables
+    for (const OwnTable& t : OwnTables()) {
+        if (!t.carried || !fs.exists(xbase::resolveName(fs, dir, t.schema.fileName))) continue;
+        const bool tableOk = xbase::checkTable(fs, dir, t.schema.baseName, !t.schema.group.empty(), &verdicts);
+        ok = tableOk && ok;
+        if (&t.schema == &CardsSchema() || &t.schema == &CardMarksSchema()) logOk = tableOk && logOk;
+    }
+    // The card log, once there is one and its tables are sound.
+    if (logOk && fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName)))
+        ok = checkCardLog(fs, dir, &verdicts) && ok;
     // A damaged file's bytes (a field name, an index expression, a group file's line) may be in
     // the texts: escaped, they cannot garble the terminal.
     for (const auto& v : verdicts)

@@ -16,8 +16,8 @@
 #include "AdminCommand.h"
 #include "AdminSession.h"
 #include "core/backup/Backup.h"
-#include "core/data/CardLog.h"
 #include "core/data/DataFiles.h"
+#include "core/data/OwnTables.h"
 #include "core/data/Schema.h"
 #include "xbase/Dbf.h"
 #include "xbase/Library.h"
@@ -25,14 +25,6 @@
 extern const AdminCommand kAdminRepair;
 
 namespace {
-
-// Every table a data folder holds: the four, and those of our own once they were made.
-std::vector<const TableSchema*> folderTables() {
-    std::vector<const TableSchema*> out;
-    for (const TableSchema& t : DataTables()) out.push_back(&t);
-    for (const TableSchema* t : OwnTables()) out.push_back(t);
-    return out;
-}
 
 // "<table file>.orig-<stamp>", or with "-2", "-3" ... when that is taken.
 std::string copyPath(xbase::FileSystem& fs, const std::string& path, const QString& stamp) {
@@ -53,7 +45,7 @@ int run(const QStringList& args) {
     // Every table is looked at before any is changed: one damaged in another way stops the
     // command with nothing changed, for what is wrong with it is not a count to mend.
     std::vector<std::string> lost;
-    for (const TableSchema* t : folderTables()) {
+    for (const TableSchema* t : FolderTables()) {
         const std::string path = xbase::resolveName(fs, dir, t->fileName);
         if (!fs.exists(path)) continue;
         std::unique_ptr<xbase::DbfFile> dbf;

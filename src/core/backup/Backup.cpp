@@ -10,14 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "core/calendar/CalendarSettings.h"
-#include "core/data/CardLog.h"
-#include "core/data/DataLock.h"
-#include "core/print/Printers.h"
 #include "core/data/DataFiles.h"
+#include "core/data/DataLock.h"
 #include "core/data/Globals.h"
+#include "core/data/OwnTables.h"
 #include "core/data/Schema.h"
-#include "core/labels/SheetMemory.h"
 #include "xbase/Library.h"
 
 namespace {
@@ -30,20 +27,18 @@ bool removable(const RunContext& ctx, const QString& dir) {
     return ctx.removable ? ctx.removable(dir) : IsOnRemovableVolume(dir);
 }
 
-const TableSchema* anyTable(const std::string& fileName) {
-    if (const TableSchema* t = FindTable(fileName)) return t;
-    for (const TableSchema* t : OwnTables())
-        if (QString::fromStdString(t->fileName).compare(QString::fromStdString(fileName), Qt::CaseInsensitive) == 0)
-            return t;
-    return nullptr;
+// The tables of our own that a backup carries: copied with the four when they are there, never
+// asked for.
+std::vector<const TableSchema*> carriedTables() {
+    std::vector<const TableSchema*> out;
+    for (const OwnTable& t : OwnTables())
+        if (t.carried) out.push_back(&t.schema);
+    return out;
 }
 
-// Every table with an index, the log's included.
-std::vector<const TableSchema*> indexedTables() {
-    std::vector<const TableSchema*> out;
-    for (const TableSchema& t : DataTables()) out.push_back(&t);
-    out.push_back(&CardsSchema());
-    return out;
+const TableSchema* anyTable(const std::string& fileName) {
+    const TableSchema* t = FindTable(fileName);
+    return t ? t : FindOwnTable(fileName);
 }
 
 // The check a copy of `fileName` must pass before it replaces anything.
@@ -63,34 +58,27 @@ SafeCopyCheck tableCheck(const QString& fileName) {
 xbase::Status markIndexBehind(xbase::FileSystem& fs, const std::string& dataDir,
                               const QString& tableFile, bool* made) {
     *made = false;
-    for (const TableSchema* tp : indexedTables()) {
-        const TableSchema& t = *tp;
-        if (t.tag.empty() ||
-            QString::fromStdString(t.fileName).compare(tableFile, Qt::CaseInsensitive) != 0)
-            continue;
-        const std::string index = xbase::resolveName(fs, dataDir, t.tag + ".ntx");
-        // A missing index is rebuilt at start-up; an existing marker stays as it is.
-        if (!fs.exists(index) || fs.exists(index + ".pending")) return xbase::Status::Ok();
-        std::unique_ptr<xbase::File> marker;
-        XB_TRY(fs.open(index + ".pending", xbase::OpenMode::CreateTruncate, &marker));
-        *made = true;
-        xbase::Status s = marker->sync();
-        marker.reset();
-        if (s.ok()) s = fs.syncDir(dataDir);
-        if (!s.ok()) {
-            fs.remove(index + ".pending");
-            *made = false;
-        }
-        return s;
+    const TableSchema* t = anyTable(local(tableFile));
+    if (!t || t->tag.empty()) return xbase::Status::Ok();
+    const std::string index = xbase::resolveName(fs, dataDir, t->tag + ".ntx");
+    // A missing index is rebuilt at start-up; an existing marker stays as it is.
+    if (!fs.exists(index) || fs.exists(index + ".pending")) return xbase::Status::Ok();
+    std::unique_ptr<xbase::File> marker;
+    XB_TRY(fs.open(index + ".pending", xbase::OpenMode::CreateTruncate, &marker));
+    *made = true;
+    xbase::Status s = marker->sync();
+    marker.reset();
+    if (s.ok()) s = fs.syncDir(dataDir);
+    if (!s.ok()) {
+        fs.remove(index + ".pending");
+        *made = false;
     }
-    return xbase::Status::Ok();
+    return s;
 }
 
 void unmarkIndex(xbase::FileSystem& fs, const std::string& dataDir, const QString& tableFile) {
-    for (const TableSchema* t : indexedTables())
-        if (!t->tag.empty() &&
-            QString::fromStdString(t->fileName).compare(tableFile, Qt::CaseInsensitive) == 0)
-            fs.remove(xbase::resolveName(fs, dataDir, t->tag + ".ntx") + ".pending");
+    if (const TableSchema* t = anyTable(local(tableFile)); t && !t->tag.empty())
+        fs.remove(xbase::resolveName(fs, dataDir, t->tag + ".ntx") + ".pending");
 }
 
 }  // namespace
@@ -303,7 +291,7 @@ bool CopyDataFiles(const RunContext& ctx, bool backup, const QString& dir, QStri
     // restores without it (the log in use is then brought in step with the restored book).
     xbase::FileSystem& fs = ctx.fileSystem();
     const std::string from = local(backup ? DataDirectory(ctx) : d);
-    for (const TableSchema* table : OwnTables()) {
+    for (const TableSchema* table : carriedTables()) {
         if (!fs.exists(xbase::resolveName(fs, from, table->fileName))) continue;
         if (!copyOne(QString::fromStdString(table->fileName))) return false;
     }
@@ -333,7 +321,7 @@ QString CheckBackupFiles(const RunContext& ctx, const QString& dir, bool* missin
         }
         return problem(s, d + name, true);
     }
-    for (const TableSchema* table : OwnTables()) {
+    for (const TableSchema* table : carriedTables()) {
         const std::string path = xbase::resolveName(fs, local(d), table->fileName);
         if (!fs.exists(path)) continue;
         const xbase::Status s = CheckTableFile(fs, path, *table);
@@ -435,8 +423,4 @@ bool RestoreFrom(const RunContext& ctx, const QString& chosenDir) {
     ctx.wait(0.00002);
     ctx.prompts->status(QString());
     return true;
-}
-
-std::vector<const TableSchema*> OwnTables() {
-    return {&CardsSchema(), &CardMarksSchema(), &PrintersSchema(), &SheetsSchema(), &CalendarSchema()};
 }

@@ -14,24 +14,16 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <vector>
 
 #include "core/run/RunContext.h"
 #include "xbase/FileSystem.h"
 #include "xbase/Status.h"
-
-struct TableSchema;
 
 // After the directory is chosen: the same-directory refusal (and for a backup the refusal of a
 // data folder as target), the copies, the status texts, and for a restore the index rebuild. Tell their own messages; true when every file was copied (and
 // for a restore, reindexed).
 bool BackupTo(const RunContext& ctx, const QString& chosenDir);
 bool RestoreFrom(const RunContext& ctx, const QString& chosenDir);
-
-// The tables of our own beside the four: the card log, the printers' corrections, where the last
-// sheet of each stock stopped and the calendar settings. Carried by backup and restore when they
-// are there, looked at by check and repair, never asked for.
-std::vector<const TableSchema*> OwnTables();
 
 // Copies the three tables in order (LABELS, AddrBook, importf), then the tables of our own that
 // exist, into `dir` (backup) or from it (restore), telling the status bar which. Stops at the

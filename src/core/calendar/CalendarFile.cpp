@@ -58,23 +58,24 @@ public:
         line(QStringLiteral("DTSTAMP:") + stamp_);
         line(QStringLiteral("DTSTART;VALUE=DATE:") + dateValue(start));
         if (!rule.isEmpty()) line(QStringLiteral("RRULE:") + rule);
-        line(QStringLiteral("SUMMARY:") + EscapeText(summary));
+        AppendValueLine(out_, buffer_, "SUMMARY:", summary);
         line(QStringLiteral("CATEGORIES:") + QLatin1String(category));
         line(QStringLiteral("TRANSP:TRANSPARENT"));
         line(QStringLiteral("BEGIN:VALARM"));
         line(QStringLiteral("ACTION:DISPLAY"));
-        line(QStringLiteral("DESCRIPTION:") + EscapeText(summary));
+        AppendValueLine(out_, buffer_, "DESCRIPTION:", summary);
         line(QStringLiteral("TRIGGER:") + trigger(alarmDaysBefore));
         line(QStringLiteral("END:VALARM"));
         line(QStringLiteral("END:VEVENT"));
         ++events;
     }
-    void line(const QString& text) { AppendContentLine(out_, text); }
+    void line(const QString& text) { AppendContentLine(out_, text.toUtf8()); }
 
     int events = 0;
 
 private:
     QByteArray& out_;
+    QByteArray buffer_;  // a line being escaped
     QString stamp_;
 };
 

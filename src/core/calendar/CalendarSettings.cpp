@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "xbase/FileSystem.h"
+#include "core/data/OwnTables.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -13,36 +13,7 @@ using xbase::Status;
 
 const char* const kFile = "Calendar.dbf";
 
-TableSchema makeSchema() {
-    TableSchema t;
-    t.baseName = "Calendar";
-    t.fileName = kFile;
-    t.fields = {{"Country", 'C', 2, 0}, {"AlarmDays", 'N', 3, 0}, {"HolAlarm", 'N', 3, 0}, {"Years", 'N', 3, 0}};
-    t.shownName = kFile;
-    return t;
-}
-
-Status failure(xbase::Library& lib, const char* what) {
-    Status s = lib.lastError();
-    lib.errorCode();
-    if (s.ok()) s = Status::error(ErrorKind::IoError, kFile, what);
-    return s;
-}
-
 bool inRange(long long v, int low, int high) { return v >= low && v <= high; }
-
-// The table alone: it has no index, and the library must not look for one.
-xbase::Table* openOrCreate(xbase::Library& lib, bool create) {
-    const bool was = lib.autoOpen();
-    lib.setAutoOpen(false);
-    lib.errorCode();
-    const bool have = lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), kFile));
-    xbase::Table* t = have ? lib.open(CalendarSchema().baseName)
-                      : create ? lib.create(CalendarSchema().baseName, CalendarSchema().fields)
-                               : nullptr;
-    lib.setAutoOpen(was);
-    return t;
-}
 
 // Positions `t` on its first live row: kOk, kEof when there is none, or an error.
 int firstLiveRow(xbase::Table* t) {
@@ -53,16 +24,13 @@ int firstLiveRow(xbase::Table* t) {
 
 }  // namespace
 
-const TableSchema& CalendarSchema() {
-    static const TableSchema s = makeSchema();
-    return s;
-}
+const TableSchema& CalendarSchema() { return OwnTableSchema("Calendar"); }
 
 Status LoadCalendarSettings(xbase::Library& lib, CalendarSettings* out) {
     *out = CalendarSettings();
-    if (!lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), kFile))) return Status::Ok();
-    xbase::Table* t = openOrCreate(lib, false);
-    if (!t) return failure(lib, "cannot open");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, CalendarSchema(), false, &t));
+    if (!t) return Status::Ok();  // nothing stored yet
     const int rc = firstLiveRow(t);
     if (rc == xbase::kOk) {
         const auto number = [t](const char* name) { return t->field(name) ? t->field(name)->asInt() : -1; };
@@ -71,10 +39,7 @@ Status LoadCalendarSettings(xbase::Library& lib, CalendarSettings* out) {
         if (const long long v = number("HolAlarm"); inRange(v, 0, kMaxAlarmDays)) out->holidayAlarmDays = int(v);
         if (const long long v = number("Years"); inRange(v, 1, kMaxCalendarYears)) out->years = int(v);
     }
-    const Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
-    t->close();  // read only
-    lib.errorCode();
-    return s;
+    return CloseOwnTable(lib, t, rc < 0 ? LibraryFailure(lib, kFile, "cannot read") : Status::Ok());
 }
 
 Status StoreCalendarSettings(xbase::Library& lib, const CalendarSettings& settings) {
@@ -82,19 +47,18 @@ Status StoreCalendarSettings(xbase::Library& lib, const CalendarSettings& settin
         return Status::error(ErrorKind::BadArgument, kFile, "alarm days must be 0 to 365");
     if (!inRange(settings.years, 1, kMaxCalendarYears))
         return Status::error(ErrorKind::BadArgument, kFile, "years must be 1 to 100");
-    xbase::Table* t = openOrCreate(lib, true);
-    if (!t) return failure(lib, "cannot open");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, CalendarSchema(), true, &t));
     Status s;
     const int rc = firstLiveRow(t);
-    if (rc < 0) s = failure(lib, "cannot read");
-    else if (rc != xbase::kOk && t->appendBlank() != 0) s = failure(lib, "cannot append");
+    if (rc < 0) s = LibraryFailure(lib, kFile, "cannot read");
+    else if (rc != xbase::kOk && t->appendBlank() != 0) s = LibraryFailure(lib, kFile, "cannot append");
     if (s.ok()) {
         t->field("Country")->assign(CountryCode(settings.country));
         t->field("AlarmDays")->assignInt(settings.alarmDays);
         t->field("HolAlarm")->assignInt(settings.holidayAlarmDays);
         t->field("Years")->assignInt(settings.years);
-        if (lib.exitTest() || t->flush() < 0) s = failure(lib, "cannot write");
+        if (lib.exitTest() || t->flush() < 0) s = LibraryFailure(lib, kFile, "cannot write");
     }
-    if (t->close() < 0 && s.ok()) s = failure(lib, "cannot write");
-    return s;
+    return CloseOwnTable(lib, t, s);
 }

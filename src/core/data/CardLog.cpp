@@ -1,5 +1,7 @@
 #include "core/data/CardLog.h"
 
+#include "core/data/OwnTables.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -23,62 +25,8 @@ constexpr int kNameWidth = 20;  // AddrBook's Last and First
 constexpr size_t kKeyWidth = 2 * kNameWidth;
 constexpr size_t kBatchRows = 8192;  // rows a pass reads and writes at a time
 
-std::vector<TableSchema> makeSchemas() {
-    std::vector<TableSchema> t(2);
-    t[0].baseName = "Cards";
-    t[0].fileName = "Cards.dbf";
-    t[0].fields = {{"NameKey", 'C', int(kKeyWidth), 0}, {"RecNo", 'N', 7, 0}, {"Year", 'N', 4, 0},
-                   {"Occasion", 'N', 1, 0},           {"Entry", 'N', 1, 0}, {"Kind", 'C', 1, 0}};
-    t[0].group = "Cards";
-    t[0].tag = "Cards";
-    t[0].key = "NameKey + Str(Year,4)";
-    t[0].shownName = "Cards.dbf";
-    t[0].shownIndex = "Cards.ntx";
-    t[1].baseName = "CardAddr";
-    t[1].fileName = "CardAddr.dbf";
-    t[1].fields = {{"NameKey", 'C', int(kKeyWidth), 0}, {"RecNo", 'N', 7, 0}, {"AddrSum", 'C', 8, 0}};
-    t[1].shownName = "CardAddr.dbf";
-    return t;
-}
-
-const std::vector<TableSchema>& schemas() {
-    static const std::vector<TableSchema> s = makeSchemas();
-    return s;
-}
-
-// The library's recorded failure (cleared), or one made up from `file` and `what`.
-Status libFailure(xbase::Library& lib, const std::string& file, const char* what) {
-    Status s = lib.lastError();
-    lib.errorCode();
-    if (s.ok()) s = Status::error(ErrorKind::IoError, file, what);
-    return s;
-}
-
-// Restores the library's settings that opening the log's tables changes.
-struct SettingsGuard {
-    explicit SettingsGuard(xbase::Library& l) : lib(l), autoOpen(l.autoOpen()), safety(l.safety()) {}
-    ~SettingsGuard() {
-        lib.setAutoOpen(autoOpen);
-        lib.setSafety(safety);
-    }
-    xbase::Library& lib;
-    bool autoOpen, safety;
-};
-
 std::string pathOf(xbase::Library& lib, const std::string& name) {
     return xbase::resolveName(lib.fs(), lib.directory(), name);
-}
-
-// Closes a table opened here, keeping the first failure.
-Status closeTable(xbase::Library& lib, xbase::Table*& t, Status s, const std::string& file) {
-    if (!t) return s;
-    const int rc = t->close();
-    t = nullptr;
-    if (rc < 0) {
-        const Status c = libFailure(lib, file, "cannot write");
-        if (s.ok()) s = c;
-    }
-    return s;
 }
 
 // Column positions of a log row.
@@ -229,35 +177,18 @@ Status passOver(xbase::Library& lib, const std::string& fileName, bool write, Ed
     return s.ok() ? c : s;
 }
 
-// Opens the events table with its index selected.
+// Opens the events table with its index selected, or the addresses of returned cards; the log's
+// two tables are made first when there are none.
 Status openCards(xbase::Library& lib, xbase::Table** out) {
     *out = nullptr;
-    XB_TRY(EnsureCardFiles(lib));
-    SettingsGuard guard(lib);
-    lib.setAutoOpen(true);
-    lib.errorCode();
-    xbase::Table* t = lib.open("Cards");
-    if (!t) return libFailure(lib, "Cards.dbf", "cannot open");
-    xbase::Tag* tag = t->tag("Cards");
-    if (!tag) {
-        t->close();
-        return Status::error(ErrorKind::NotFound, "Cards.ntx", "the card log's index is missing");
-    }
-    t->selectTag(tag);
-    *out = t;
-    return Status::Ok();
+    XB_TRY(EnsureOwnTable(lib, CardMarksSchema()));
+    return OpenOwnTable(lib, CardsSchema(), true, out);
 }
 
 Status openMarks(xbase::Library& lib, xbase::Table** out) {
     *out = nullptr;
-    XB_TRY(EnsureCardFiles(lib));
-    SettingsGuard guard(lib);
-    lib.setAutoOpen(false);
-    lib.errorCode();
-    xbase::Table* t = lib.open("CardAddr");
-    if (!t) return libFailure(lib, "CardAddr.dbf", "cannot open");
-    *out = t;
-    return Status::Ok();
+    XB_TRY(EnsureOwnTable(lib, CardsSchema()));
+    return OpenOwnTable(lib, CardMarksSchema(), true, out);
 }
 
 std::string yearKey(int year) {
@@ -307,7 +238,7 @@ Status logged(xbase::Table* t, const CardEvent& e, bool* found) {
 }
 
 Status append(xbase::Library& lib, xbase::Table* t, const CardEvent& e) {
-    if (t->appendBlank() != 0) return libFailure(lib, "Cards.dbf", "cannot append");
+    if (t->appendBlank() != 0) return LibraryFailure(lib, "Cards.dbf", "cannot append");
     t->field("NameKey")->assign(xbase::cp1252::toUtf8(e.nameKey));
     t->field("RecNo")->assignInt(e.recNo);
     t->field("Year")->assignInt(e.year);
@@ -315,7 +246,7 @@ Status append(xbase::Library& lib, xbase::Table* t, const CardEvent& e) {
     t->field("Entry")->assignInt(e.entry);
     const char kind[2] = {char(e.kind), 0};
     t->field("Kind")->assign(kind);
-    if (lib.exitTest()) return libFailure(lib, "Cards.dbf", "cannot write");
+    if (lib.exitTest()) return LibraryFailure(lib, "Cards.dbf", "cannot write");
     return Status::Ok();
 }
 
@@ -333,15 +264,15 @@ Status rememberAddress(xbase::Library& lib, const std::string& key, uint32_t rec
     }
     if (!done) {
         if (t->appendBlank() != 0) {
-            s = libFailure(lib, "CardAddr.dbf", "cannot append");
+            s = LibraryFailure(lib, "CardAddr.dbf", "cannot append");
         } else {
             t->field("NameKey")->assign(xbase::cp1252::toUtf8(key));
             t->field("RecNo")->assignInt(recNo);
             t->field("AddrSum")->assign(sum);
         }
     }
-    if (s.ok() && t->flush() < 0) s = libFailure(lib, "CardAddr.dbf", "cannot write");
-    return closeTable(lib, t, s, "CardAddr.dbf");
+    if (s.ok() && t->flush() < 0) s = LibraryFailure(lib, "CardAddr.dbf", "cannot write");
+    return CloseOwnTable(lib, t, s);
 }
 
 bool byNewest(const CardEvent& a, const CardEvent& b) {
@@ -387,8 +318,8 @@ bool CardKindFromText(std::string_view text, CardKind* kind) {
     return true;
 }
 
-const TableSchema& CardsSchema() { return schemas()[0]; }
-const TableSchema& CardMarksSchema() { return schemas()[1]; }
+const TableSchema& CardsSchema() { return OwnTableSchema("Cards"); }
+const TableSchema& CardMarksSchema() { return OwnTableSchema("CardAddr"); }
 
 std::vector<std::string> CardFileNames() { return {"Cards.dbf", "Cards.ntx", "Cards.cgp", "CardAddr.dbf"}; }
 
@@ -413,29 +344,8 @@ std::string CardAddressSum(const xbase::DbfFile& addrBook, const uint8_t* row) {
 }
 
 Status EnsureCardFiles(xbase::Library& lib) {
-    xbase::FileSystem& fs = lib.fs();
-    SettingsGuard guard(lib);
-    lib.errorCode();
-    const TableSchema& cards = CardsSchema();
-    const bool haveTable = fs.exists(pathOf(lib, cards.fileName));
-    const bool haveIndex = IndexFilesPresent(fs, lib.directory(), cards);
-    if (!haveTable || !haveIndex) {
-        lib.setAutoOpen(false);
-        lib.setSafety(false);
-        xbase::Table* t = haveTable ? lib.open(cards.baseName) : lib.create(cards.baseName, cards.fields);
-        if (!t) return libFailure(lib, cards.fileName, "cannot create the card log");
-        Status s;
-        if (t->createIndex(cards.group, {{cards.tag, cards.key}}) < 0)
-            s = libFailure(lib, cards.tag + ".ntx", "cannot write the card log's index");
-        XB_TRY(closeTable(lib, t, s, cards.fileName));
-    }
-    const TableSchema& marks = CardMarksSchema();
-    if (!fs.exists(pathOf(lib, marks.fileName))) {
-        xbase::Table* t = lib.create(marks.baseName, marks.fields);
-        if (!t) return libFailure(lib, marks.fileName, "cannot create");
-        XB_TRY(closeTable(lib, t, Status::Ok(), marks.fileName));
-    }
-    return Status::Ok();
+    XB_TRY(EnsureOwnTable(lib, CardsSchema()));
+    return EnsureOwnTable(lib, CardMarksSchema());
 }
 
 Status CardsMarkSent(xbase::Library& lib, int occasion, int year, const std::vector<CardPick>& picks,
@@ -471,8 +381,8 @@ Status CardsMarkSent(xbase::Library& lib, int occasion, int year, const std::vec
             if (added) ++*added;
         }
     }
-    if (s.ok() && t->flush() < 0) s = libFailure(lib, "Cards.dbf", "cannot write");
-    s = closeTable(lib, t, s, "Cards.dbf");
+    if (s.ok() && t->flush() < 0) s = LibraryFailure(lib, "Cards.dbf", "cannot write");
+    s = CloseOwnTable(lib, t, s);
     book->close();
     return s;
 }
@@ -501,8 +411,8 @@ Status CardsAdd(xbase::Library& lib, uint32_t recNo, int year, int occasion, Car
     bool found = false;
     Status s = logged(t, e, &found);
     if (s.ok() && !found) s = append(lib, t, e);
-    if (s.ok() && t->flush() < 0) s = libFailure(lib, "Cards.dbf", "cannot write");
-    s = closeTable(lib, t, s, "Cards.dbf");
+    if (s.ok() && t->flush() < 0) s = LibraryFailure(lib, "Cards.dbf", "cannot write");
+    s = CloseOwnTable(lib, t, s);
     if (s.ok() && added) *added = !found;
     if (s.ok() && kind == CardKind::Returned) s = rememberAddress(lib, e.nameKey, recNo, sum);
     return s;
@@ -546,7 +456,7 @@ Status CardsOf(xbase::Library& lib, std::string_view nameKey, uint32_t recNo, st
     std::vector<uint32_t> rows;
     const Status s = rowsOf(t, nameKey.substr(0, std::min(nameKey.size(), kKeyWidth)), recNo, &rows, out);
     std::sort(out->begin(), out->end(), byNewest);
-    return closeTable(lib, t, s, "Cards.dbf");
+    return CloseOwnTable(lib, t, s);
 }
 
 Status CardsList(xbase::Library& lib, int year, int occasion, const CardKind* kind, std::vector<CardEvent>* out) {
@@ -570,11 +480,11 @@ Status CardsRenamed(xbase::Library& lib, uint32_t recNo, std::string_view oldKey
     Status s = rowsOf(t, oldKey, recNo, &rows);
     for (uint32_t r : rows) {
         if (!s.ok()) break;
-        if (t->go(r) != xbase::kOk) s = libFailure(lib, "Cards.dbf", "cannot read");
+        if (t->go(r) != xbase::kOk) s = LibraryFailure(lib, "Cards.dbf", "cannot read");
         else t->field("NameKey")->assign(utf8);
     }
-    if (s.ok() && t->flush() < 0) s = libFailure(lib, "Cards.dbf", "cannot write");
-    XB_TRY(closeTable(lib, t, s, "Cards.dbf"));
+    if (s.ok() && t->flush() < 0) s = LibraryFailure(lib, "Cards.dbf", "cannot write");
+    XB_TRY(CloseOwnTable(lib, t, s));
     const std::string newBytes(newKey);
     return passOver(lib, "CardAddr.dbf", true, [&](uint8_t* row, const CardCols& c) {
         if (uint32_t(num(row, c.rec)) != recNo || keyOf(row, c) != oldKey) return false;
@@ -673,22 +583,28 @@ Status CardsCheck(xbase::Library& lib, uint64_t* events, uint64_t* stray) {
 
 Status CardsReindex(xbase::Library& lib) {
     XB_TRY(EnsureCardFiles(lib));
-    SettingsGuard guard(lib);
+    LibrarySettingsGuard guard(lib);
     lib.setAutoOpen(false);
     lib.setSafety(false);
     lib.errorCode();
     const TableSchema& cards = CardsSchema();
     xbase::Table* t = lib.open(cards.baseName);
-    if (!t) return libFailure(lib, cards.fileName, "cannot open");
+    if (!t) return LibraryFailure(lib, cards.fileName, "cannot open");
     Status s;
-    if (t->pack() < 0) s = libFailure(lib, cards.fileName, "cannot pack");
+    if (t->pack() < 0) s = LibraryFailure(lib, cards.fileName, "cannot pack");
     if (s.ok() && t->createIndex(cards.group, {{cards.tag, cards.key}}) < 0)
-        s = libFailure(lib, cards.tag + ".ntx", "cannot write the index");
-    XB_TRY(closeTable(lib, t, s, cards.fileName));
+        s = LibraryFailure(lib, cards.tag + ".ntx", "cannot write the index");
+    XB_TRY(CloseOwnTable(lib, t, s));
     xbase::Table* m = lib.open(CardMarksSchema().baseName);
-    if (!m) return libFailure(lib, CardMarksSchema().fileName, "cannot open");
-    if (m->pack() < 0) s = libFailure(lib, CardMarksSchema().fileName, "cannot pack");
-    return closeTable(lib, m, s, CardMarksSchema().fileName);
+    if (!m) return LibraryFailure(lib, CardMarksSchema().fileName, "cannot open");
+    if (m->pack() < 0) s = LibraryFailure(lib, CardMarksSchema().fileName, "cannot pack");
+    return CloseOwnTable(lib, m, s);
+}
+
+Status CardsRebuildIndex(xbase::Library& lib, bool onlyIfMissing) {
+    if (onlyIfMissing) return EnsureCardFiles(lib);
+    XB_TRY(CardsReconcile(lib));
+    return CardsReindex(lib);
 }
 
 namespace {

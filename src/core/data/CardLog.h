@@ -59,7 +59,7 @@ struct CardPick {
     int entry = 0;
 };
 
-// The two tables' layouts (not among DataTables(): a data set starts without them).
+// The two tables' layouts (tables of our own, OwnTables.h: a data set starts without them).
 const TableSchema& CardsSchema();
 const TableSchema& CardMarksSchema();
 // The file names of the log, as new files spell them: Cards.dbf, Cards.ntx, Cards.cgp,
@@ -125,6 +125,9 @@ xbase::Status CardsReconcile(xbase::Library& lib, int* moved = nullptr, int* dro
 xbase::Status CardsCheck(xbase::Library& lib, uint64_t* events, uint64_t* stray);
 // Rebuilds the log's index, dropping the rows marked deleted first.
 xbase::Status CardsReindex(xbase::Library& lib);
+// The index rebuild's part for the log (OwnTables.h): with onlyIfMissing, EnsureCardFiles; else
+// CardsReconcile, then CardsReindex.
+xbase::Status CardsRebuildIndex(xbase::Library& lib, bool onlyIfMissing);
 
 // --- reports and marks ----------------------------------------------------------------------
 

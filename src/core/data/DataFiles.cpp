@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 
-#include "core/data/CardLog.h"
 #include "core/data/Globals.h"
+#include "core/data/OwnTables.h"
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
 #include "xbase/FileSystem.h"
@@ -82,11 +82,12 @@ DataStatus RebuildIndexes(bool onlyIfMissing) {
         if (!s) break;
     }
 
-    // The card log's index goes with the others; a full rebuild also puts every card back on
-    // its person.
-    if (s && fs.exists(xbase::resolveName(fs, dir, CardsSchema().fileName))) {
-        xbase::Status c = onlyIfMissing ? EnsureCardFiles(lib) : CardsReconcile(lib);
-        if (c.ok() && !onlyIfMissing) c = CardsReindex(lib);
+    // The indexes of the tables of our own go with the others (a full rebuild also puts every
+    // card of the log back on its person).
+    for (const OwnTable& own : OwnTables()) {
+        if (!s) break;
+        if (own.schema.group.empty()) continue;
+        const xbase::Status c = RebuildOwnTable(lib, own, onlyIfMissing);
         if (!c.ok()) {
             lib.record(c, xbase::errorCodeFor(c));
             s = LibraryStatus();

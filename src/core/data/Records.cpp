@@ -2,22 +2,22 @@
 
 #include <QLocale>
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstdint>
 
+#include "core/data/FieldBindings.h"
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
+#include "xbase/FileSystem.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
 namespace {
 
-// Longest texts handed to the library; it then cuts or pads them to the column width.
-constexpr int kTextMax = 59;
-constexpr int kMailMax = 69;
-constexpr int kImpFileMax = 101;
+// Longest texts handed to the library beyond kStoredTextMost; it then cuts or pads them to the
+// column width.
+constexpr int kMailMost = 69;
+constexpr int kImpFileMost = 101;
 
 // The engine's reason for the failure just recorded in the library (cleared), or `fallback`.
 QString engineDetail(const char* fallback) {
@@ -55,42 +55,6 @@ DataStatus selectTag(xbase::Table*& t, const char* tagName, const char* fileName
     return DataStatus::Ok();
 }
 
-// Field access by column name (letter case ignored). A column the table lacks reads as blank and
-// takes no value, so a table of an older layout still opens.
-xbase::Field* fld(xbase::Table* t, const char* name) { return t ? t->field(name) : nullptr; }
-
-QString getText(xbase::Table* t, const char* name) {
-    xbase::Field* f = fld(t, name);
-    return f ? QString::fromStdString(f->str()) : QString();
-}
-QString getTrimmed(xbase::Table* t, const char* name) { return getText(t, name).trimmed(); }
-int32_t getInt(xbase::Table* t, const char* name) {
-    xbase::Field* f = fld(t, name);
-    return f ? static_cast<int32_t>(std::clamp<long long>(f->asInt(), INT32_MIN, INT32_MAX)) : 0;
-}
-double getDouble(xbase::Table* t, const char* name) {
-    xbase::Field* f = fld(t, name);
-    return f ? f->asDouble() : 0.0;
-}
-QDate getDate(xbase::Table* t, const char* name) { return FieldToDate(getText(t, name)); }
-bool getFlag(xbase::Table* t, const char* name) { return FlagFromField(fld(t, name)); }
-
-void putText(xbase::Table* t, const char* name, const QString& text, int most = kTextMax) {
-    if (xbase::Field* f = fld(t, name)) f->assign(text.left(most).toStdString());
-}
-void putInt(xbase::Table* t, const char* name, int32_t v) {
-    if (xbase::Field* f = fld(t, name)) f->assignInt(v);
-}
-void putDouble(xbase::Table* t, const char* name, double v) {
-    if (xbase::Field* f = fld(t, name)) f->assignDouble(v);
-}
-void putDate(xbase::Table* t, const char* name, const QDate& d) {
-    if (xbase::Field* f = fld(t, name)) f->assign(DateToField(d).toStdString());
-}
-void putFlag(xbase::Table* t, const char* name, bool v) {
-    if (xbase::Field* f = fld(t, name)) FlagToField(f, v);
-}
-
 bool allDigits(const QString& s) {
     if (s.isEmpty()) return false;
     for (QChar c : s)
@@ -100,32 +64,100 @@ bool allDigits(const QString& s) {
 
 }  // namespace
 
+// --- the records' columns ------------------------------------------------------------------
+
+namespace {
+
+using A = TAddressRecord;
+FieldBindings<A>& addressColumns() {
+    static FieldBindings<A> b{
+        {"First", &A::First, AddrNames},      {"Last", &A::Last, AddrNames},
+        {"Street", &A::Street, AddrPostal},   {"Street2", &A::Street2, AddrPostal},
+        {"City", &A::City, AddrPostal},       {"State", &A::State, AddrPostal},
+        {"Zip", &A::Zip, AddrPostal},         {"Country", &A::Country, AddrPostal},
+        {"email", &A::email, AddrContact},    {"phone", &A::phone, AddrContact},
+        {"fax", &A::fax, AddrContact},        {"mobile", &A::mobile, AddrContact},
+        {"Birthdate", &A::Birthdate, AddrDates},   {"Annavdate", &A::Annavdate, AddrDates},
+        {"Other1Date", &A::Other1Date, AddrDates}, {"Other2Date", &A::Other2Date, AddrDates},
+        {"Birthday", &A::Birthday, AddrFlags},     {"Annav", &A::Annav, AddrFlags},
+        {"Valentine", &A::Valentine, AddrFlags},   {"Mother", &A::Mother, AddrFlags},
+        {"Father", &A::Father, AddrFlags},         {"Secretary", &A::Secretary, AddrFlags},
+        {"Halloween", &A::Halloween, AddrFlags},   {"ThanksGiv", &A::ThanksGiv, AddrFlags},
+        {"Christmas", &A::Christmas, AddrFlags},   {"Other1", &A::Other1, AddrFlags},
+        {"Other2", &A::Other2, AddrFlags},
+    };
+    return b;
+}
+
+using L = TLabelRecord;
+FieldBindings<L>& labelColumns() {
+    static FieldBindings<L> b{
+        {"Name", &L::Name},       {"TopM", &L::TopM},     {"LeftM", &L::LeftM},
+        {"BottomM", &L::BottomM}, {"RightM", &L::RightM}, {"Width", &L::Width},
+        {"Height", &L::Height},   {"HGap", &L::HGap},     {"VGap", &L::VGap},
+        {"nAcross", &L::nAcross}, {"Continuous", &L::Continuous},
+    };
+    return b;
+}
+
+using S = TSettingsRecord;
+FieldBindings<S>& settingsColumns() {
+    static FieldBindings<S> b{
+        {"FontName", &S::FontName},
+        {"FontSize", &S::FontSize},
+        {"LabID", &S::LabID},
+        {.column = "MailHost", .member = &S::MailHost, .most = kMailMost, .trimmed = true},
+        {.column = "MailID", .member = &S::MailID, .most = kMailMost, .trimmed = true},
+        {.column = "MailAddr", .member = &S::MailAddr, .most = kMailMost, .trimmed = true},
+        {.column = "MailName", .member = &S::MailName, .most = kMailMost, .trimmed = true},
+        {.column = "MailReply", .member = &S::MailReply, .most = kMailMost, .trimmed = true},
+    };
+    return b;
+}
+
+using I = TImportRecord;
+FieldBindings<I>& importColumns() {
+    static FieldBindings<I> b{
+        {"fFirst", &I::fFirst},     {"fLast", &I::fLast},   {"fStreet", &I::fStreet},
+        {"fStreet2", &I::fStreet2}, {"fCity", &I::fCity},   {"fState", &I::fState},
+        {"fZip", &I::fZip},         {"fCountry", &I::fCountry}, {"fEmail", &I::fEmail},
+        {"fPhone", &I::fPhone},     {"fFax", &I::fFax},     {"fMobile", &I::fMobile},
+        {.column = "ImpFile", .member = &I::ImpFile, .most = kImpFileMost, .trimmed = true},
+    };
+    return b;
+}
+
+}  // namespace
+
 // --- open -----------------------------------------------------------------------------------
 
 namespace {
-DataStatus openIndexed(const char* baseName, const char* fileName, const char* tagName,
-                       const char* indexFile, xbase::Table*& global) {
+// AddrBook and LABELS: with the tag of their index selected.
+DataStatus openIndexed(const TableSchema& schema, xbase::Table*& global) {
     xbase::Table* t = nullptr;
-    DataStatus s = openTable(baseName, fileName, &t);
-    if (s) s = selectTag(t, tagName, indexFile);
+    DataStatus s = openTable(schema.baseName.c_str(), schema.shownName.c_str(), &t);
+    if (s) s = selectTag(t, schema.tag.c_str(), schema.shownIndex.c_str());
     global = t;
     LastStatus = t ? t->top() : -1;
     return s;
 }
-
-DataStatus openIndexed(const TableSchema& t, xbase::Table*& global) {
-    return openIndexed(t.baseName.c_str(), t.shownName.c_str(), t.tag.c_str(), t.shownIndex.c_str(), global);
-}
 const TableSchema& table(size_t i) { return DataTables()[i]; }  // AddrBook, LABELS, Mrby1, importf
+
+// The open's result, once the columns of the table just opened (or of none) are bound.
+template <class Rec>
+DataStatus bound(DataStatus opened, FieldBindings<Rec>& columns, xbase::Table* t) {
+    columns.bind(t);
+    return opened;
+}
 }  // namespace
 
-DataStatus OpenAddrBook() { return openIndexed(table(0), AddrBookTable); }
+DataStatus OpenAddrBook() { return bound(openIndexed(table(0), AddrBookTable), addressColumns(), AddrBookTable); }
 
-DataStatus OpenLabels() { return openIndexed(table(1), LabelsTable); }
+DataStatus OpenLabels() { return bound(openIndexed(table(1), LabelsTable), labelColumns(), LabelsTable); }
 
 namespace {
 // The settings and import layout tables have no index: open them alone.
-DataStatus openWithoutIndex(const char* baseName, const char* fileName, xbase::Table*& global) {
+DataStatus openWithoutIndex(const TableSchema& schema, xbase::Table*& global) {
     if (LibHandle) LibHandle->setAutoOpen(false);
     struct Restore {
         ~Restore() {
@@ -133,7 +165,7 @@ DataStatus openWithoutIndex(const char* baseName, const char* fileName, xbase::T
         }
     } restore;
     xbase::Table* t = nullptr;
-    const DataStatus s = openTable(baseName, fileName, &t);
+    const DataStatus s = openTable(schema.baseName.c_str(), schema.shownName.c_str(), &t);
     global = t;
     LastStatus = t ? t->top() : -1;
     return s;
@@ -142,17 +174,15 @@ DataStatus openWithoutIndex(const char* baseName, const char* fileName, xbase::T
 // The name messages give a table's file.
 QString shownName(xbase::Table* t) {
     for (const TableSchema& s : DataTables())
-        if (strcasecmp(s.baseName.c_str(), t->alias().c_str()) == 0) return QString::fromStdString(s.shownName);
+        if (xbase::equalsFolded(s.baseName, t->alias())) return QString::fromStdString(s.shownName);
     return QString::fromStdString(t->alias()) + QStringLiteral(".dbf");
 }
 }  // namespace
 
-DataStatus OpenSettings() {
-    return openWithoutIndex(table(2).baseName.c_str(), table(2).shownName.c_str(), SettingsTable);
-}
+DataStatus OpenSettings() { return bound(openWithoutIndex(table(2), SettingsTable), settingsColumns(), SettingsTable); }
 
 DataStatus OpenImportLayout() {
-    return openWithoutIndex(table(3).baseName.c_str(), table(3).shownName.c_str(), ImportTable);
+    return bound(openWithoutIndex(table(3), ImportTable), importColumns(), ImportTable);
 }
 
 DataStatus CloseTable(xbase::Table*& table) {
@@ -181,171 +211,15 @@ DataStatus FlushTable(xbase::Table* table) {
     return DataStatus::Ok();
 }
 
-// --- address book ---------------------------------------------------------------------------
-
-void LoadAddrRec() {
-    xbase::Table* t = AddrBookTable;
-    TAddressRecord& r = AddressRec;
-    r.First = getText(t, "First");
-    r.Last = getText(t, "Last");
-    r.Street = getText(t, "Street");
-    r.Street2 = getText(t, "Street2");
-    r.City = getText(t, "City");
-    r.State = getText(t, "State");
-    r.Zip = getText(t, "Zip");
-    r.Country = getText(t, "Country");
-    r.email = getText(t, "email");
-    r.phone = getText(t, "phone");
-    r.fax = getText(t, "fax");
-    r.mobile = getText(t, "mobile");
-    r.Birthdate = getDate(t, "Birthdate");
-    r.Annavdate = getDate(t, "Annavdate");
-    r.Other1Date = getDate(t, "Other1Date");
-    r.Other2Date = getDate(t, "Other2Date");
-    r.Birthday = getFlag(t, "Birthday");
-    r.Annav = getFlag(t, "Annav");
-    r.Valentine = getFlag(t, "Valentine");
-    r.Mother = getFlag(t, "Mother");
-    r.Father = getFlag(t, "Father");
-    r.Secretary = getFlag(t, "Secretary");
-    r.Halloween = getFlag(t, "Halloween");
-    r.ThanksGiv = getFlag(t, "ThanksGiv");
-    r.Christmas = getFlag(t, "Christmas");
-    r.Other1 = getFlag(t, "Other1");
-    r.Other2 = getFlag(t, "Other2");
-}
-
-void StoreAddrRec() {
-    xbase::Table* t = AddrBookTable;
-    const TAddressRecord& r = AddressRec;
-    putText(t, "First", r.First);
-    putText(t, "Last", r.Last);
-    putText(t, "Street", r.Street);
-    putText(t, "Street2", r.Street2);
-    putText(t, "City", r.City);
-    putText(t, "State", r.State);
-    putText(t, "Zip", r.Zip);
-    putText(t, "Country", r.Country);
-    putText(t, "email", r.email);
-    putText(t, "phone", r.phone);
-    putText(t, "fax", r.fax);
-    putText(t, "mobile", r.mobile);
-    putDate(t, "Birthdate", r.Birthdate);
-    putDate(t, "Annavdate", r.Annavdate);
-    putDate(t, "Other1Date", r.Other1Date);
-    putDate(t, "Other2Date", r.Other2Date);
-    putFlag(t, "Birthday", r.Birthday);
-    putFlag(t, "Annav", r.Annav);
-    putFlag(t, "Valentine", r.Valentine);
-    putFlag(t, "Mother", r.Mother);
-    putFlag(t, "Father", r.Father);
-    putFlag(t, "Secretary", r.Secretary);
-    putFlag(t, "Halloween", r.Halloween);
-    putFlag(t, "ThanksGiv", r.ThanksGiv);
-    putFlag(t, "Christmas", r.Christmas);
-    putFlag(t, "Other1", r.Other1);
-    putFlag(t, "Other2", r.Other2);
-}
-
-// --- label stocks ---------------------------------------------------------------------------
-
-void LoadLabelRec() {
-    xbase::Table* t = LabelsTable;
-    TLabelRecord& r = LabelRec;
-    r.Name = getText(t, "Name");
-    r.TopM = getDouble(t, "TopM");
-    r.LeftM = getDouble(t, "LeftM");
-    r.BottomM = getDouble(t, "BottomM");
-    r.RightM = getDouble(t, "RightM");
-    r.Width = getDouble(t, "Width");
-    r.Height = getDouble(t, "Height");
-    r.HGap = getDouble(t, "HGap");
-    r.VGap = getDouble(t, "VGap");
-    r.nAcross = getInt(t, "nAcross");
-    r.Continuous = getFlag(t, "Continuous");
-}
-
-void StoreLabelRec() {
-    xbase::Table* t = LabelsTable;
-    const TLabelRecord& r = LabelRec;
-    putText(t, "Name", r.Name);
-    putDouble(t, "TopM", r.TopM);
-    putDouble(t, "LeftM", r.LeftM);
-    putDouble(t, "BottomM", r.BottomM);
-    putDouble(t, "RightM", r.RightM);
-    putDouble(t, "Width", r.Width);
-    putDouble(t, "Height", r.Height);
-    putDouble(t, "HGap", r.HGap);
-    putDouble(t, "VGap", r.VGap);
-    putInt(t, "nAcross", r.nAcross);
-    putFlag(t, "Continuous", r.Continuous);
-}
-
-// --- settings -------------------------------------------------------------------------------
-
-void LoadSettings() {
-    xbase::Table* t = SettingsTable;
-    TSettingsRecord& r = SettingsRec;
-    r.FontName = getText(t, "FontName");
-    r.FontSize = getInt(t, "FontSize");
-    r.LabID = getText(t, "LabID");
-    r.MailHost = getTrimmed(t, "MailHost");
-    r.MailID = getTrimmed(t, "MailID");
-    r.MailAddr = getTrimmed(t, "MailAddr");
-    r.MailName = getTrimmed(t, "MailName");
-    r.MailReply = getTrimmed(t, "MailReply");
-}
-
-void StoreSettings() {
-    xbase::Table* t = SettingsTable;
-    const TSettingsRecord& r = SettingsRec;
-    putText(t, "FontName", r.FontName);
-    putInt(t, "FontSize", r.FontSize);
-    putText(t, "LabID", r.LabID);
-    putText(t, "MailHost", r.MailHost, kMailMax);
-    putText(t, "MailID", r.MailID, kMailMax);
-    putText(t, "MailAddr", r.MailAddr, kMailMax);
-    putText(t, "MailName", r.MailName, kMailMax);
-    putText(t, "MailReply", r.MailReply, kMailMax);
-}
-
-// --- import layout --------------------------------------------------------------------------
-
-void LoadImportLayout() {
-    xbase::Table* t = ImportTable;
-    TImportRecord& r = ImportRec;
-    r.fFirst = getInt(t, "fFirst");
-    r.fLast = getInt(t, "fLast");
-    r.fStreet = getInt(t, "fStreet");
-    r.fStreet2 = getInt(t, "fStreet2");
-    r.fCity = getInt(t, "fCity");
-    r.fState = getInt(t, "fState");
-    r.fZip = getInt(t, "fZip");
-    r.fCountry = getInt(t, "fCountry");
-    r.fEmail = getInt(t, "fEmail");
-    r.fPhone = getInt(t, "fPhone");
-    r.fFax = getInt(t, "fFax");
-    r.fMobile = getInt(t, "fMobile");
-    r.ImpFile = getTrimmed(t, "ImpFile");
-}
-
-void StoreImportLayout() {
-    xbase::Table* t = ImportTable;
-    const TImportRecord& r = ImportRec;
-    putInt(t, "fFirst", r.fFirst);
-    putInt(t, "fLast", r.fLast);
-    putInt(t, "fStreet", r.fStreet);
-    putInt(t, "fStreet2", r.fStreet2);
-    putInt(t, "fCity", r.fCity);
-    putInt(t, "fState", r.fState);
-    putInt(t, "fZip", r.fZip);
-    putInt(t, "fCountry", r.fCountry);
-    putInt(t, "fEmail", r.fEmail);
-    putInt(t, "fPhone", r.fPhone);
-    putInt(t, "fFax", r.fFax);
-    putInt(t, "fMobile", r.fMobile);
-    putText(t, "ImpFile", r.ImpFile, kImpFileMax);
-}
+void LoadAddrRec() { addressColumns().load(AddrBookTable, AddressRec); }
+void LoadAddrRec(TAddressRecord& rec, unsigned parts) { addressColumns().load(AddrBookTable, rec, parts); }
+void StoreAddrRec() { addressColumns().store(AddrBookTable, AddressRec); }
+void LoadLabelRec() { labelColumns().load(LabelsTable, LabelRec); }
+void StoreLabelRec() { labelColumns().store(LabelsTable, LabelRec); }
+void LoadSettings() { settingsColumns().load(SettingsTable, SettingsRec); }
+void StoreSettings() { settingsColumns().store(SettingsTable, SettingsRec); }
+void LoadImportLayout() { importColumns().load(ImportTable, ImportRec); }
+void StoreImportLayout() { importColumns().store(ImportTable, ImportRec); }
 
 // --- conversions ----------------------------------------------------------------------------
 
@@ -400,7 +274,7 @@ QString DateFormatWithoutYear(QString format) {
     return format.remove(from, to - from);
 }
 
-bool FlagFromField(xbase::Field* field) { return field && field->isTrue(); }
+bool FlagFromField(const xbase::Field* field) { return field && field->isTrue(); }
 
 void FlagToField(xbase::Field* field, bool flag) {
     if (field) field->assign(flag ? "T" : "F");

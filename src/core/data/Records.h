@@ -2,7 +2,9 @@
 // Record load and store: every table access of the program goes through these routines.
 // An open routine opens its table and positions on its first row (setting LastStatus); a load
 // copies the current row into its in-memory record (Globals.h); a store copies the record back
-// into the current row. Callers move, append, flush and close themselves.
+// into the current row. Callers move, append, flush and close themselves. Each table's columns
+// are listed once, for its load and its store alike (FieldBindings.h), and looked up by name once
+// per open table: a table of another column order, or lacking a column, loads all the same.
 //
 // A table that cannot be opened is reported, never fatal here: the open routines return a
 // DataStatus naming the file ("AddrBook.DBF", "Address.Ntx", ...) and leave the table's handle
@@ -19,6 +21,7 @@ namespace xbase {
 class Field;
 class Table;
 }  // namespace xbase
+struct TAddressRecord;
 
 DataStatus OpenAddrBook();      // AddrBook with tag Address selected, at the first row
 DataStatus OpenLabels();        // LABELS with tag Labels selected, at the first row
@@ -27,6 +30,18 @@ DataStatus OpenImportLayout();  // importf, no index, at its row
 
 void LoadAddrRec();
 void StoreAddrRec();
+// The parts of the Address record, for a scan that needs only some of them: a count of a run's
+// recipients decodes the flags and dates of each row, not its addresses and phones.
+enum AddrPart : unsigned {
+    AddrNames = 1u << 0,    // First, Last
+    AddrPostal = 1u << 1,   // Street, Street2, City, State, Zip, Country
+    AddrContact = 1u << 2,  // email, phone, fax, mobile
+    AddrDates = 1u << 3,    // Birthdate, Annavdate, Other1Date, Other2Date
+    AddrFlags = 1u << 4,    // the seven holiday flags and the four date flags
+};
+// The columns of `parts` (AddrPart bits) of the current AddrBook row into `rec`, converted as
+// LoadAddrRec converts them; the members of the other parts keep their values.
+void LoadAddrRec(TAddressRecord& rec, unsigned parts);
 void LoadLabelRec();
 void StoreLabelRec();
 void LoadSettings();
@@ -52,7 +67,7 @@ QDate FieldToDate(const QString& text);        // the date in the text, or ZeroD
 // year is not known (see below) is shown without its year.
 QString ShortDateFormat();
 QString ShortDateText(const QDate& date);
-bool FlagFromField(xbase::Field* field);       // true when the logical column is true
+bool FlagFromField(const xbase::Field* field); // true when the logical column is true
 void FlagToField(xbase::Field* field, bool flag);  // "T" / "F"
 bool IsInteger(const QString& text);
 QString Blanks(int n);                         // n blanks; "" for n <= 0

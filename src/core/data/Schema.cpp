@@ -1,7 +1,5 @@
 #include "core/data/Schema.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <memory>
 
@@ -83,7 +81,7 @@ std::vector<const TableSchema*> BackupTables() {
 
 const TableSchema* FindTable(const std::string& fileName) {
     for (const TableSchema& t : DataTables())
-        if (strcasecmp(t.fileName.c_str(), fileName.c_str()) == 0) return &t;
+        if (xbase::equalsFolded(t.fileName, fileName)) return &t;
     return nullptr;
 }
 
@@ -91,11 +89,13 @@ xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, con
     std::unique_ptr<xbase::DbfFile> dbf;
     XB_TRY(xbase::DbfFile::open(fs, path, true, &dbf));
     XB_TRY(dbf->countsEveryRow());
+    return CheckColumns(*dbf, schema, path);
+}
+
+xbase::Status CheckColumns(const xbase::DbfFile& dbf, const TableSchema& schema, const std::string& path) {
     for (const xbase::FieldSpec& want : schema.fields) {
-        bool found = false;
-        for (const xbase::FieldInfo& have : dbf->fields())
-            if (strcasecmp(have.name.c_str(), want.name.c_str()) == 0 && have.type == want.type) found = true;
-        if (!found)
+        const int i = dbf.fieldIndex(want.name);
+        if (i < 0 || dbf.fields()[size_t(i)].type != want.type)
             return xbase::Status::error(xbase::ErrorKind::Corrupt, path,
                                         "not a " + schema.baseName + " table: it has no " + want.name +
                                             " column of type " + std::string(1, want.type));

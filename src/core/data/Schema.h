@@ -40,6 +40,9 @@ std::vector<const TableSchema*> BackupTables();
 // write's), and every column of the schema present. The
 // Status (Corrupt) says what is wrong; the file is only read.
 xbase::Status CheckTableFile(xbase::FileSystem& fs, const std::string& path, const TableSchema& schema);
+// Checks that the open table file `dbf` (at `path`) has every column of `schema`, of its type
+// (letter case of the names ignored); Corrupt naming the first one missing.
+xbase::Status CheckColumns(const xbase::DbfFile& dbf, const TableSchema& schema, const std::string& path);
 
 // True when the index and group files of `t` (a table with an index) are in `dir`, the group
 // file usable (xbase::groupIsUsable) and the index not marked as left unfinished by a program

@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 #include <QStringList>
+#include <cstdio>
 
 #include "core/data/Records.h"
 #include "core/import/ContentLine.h"
@@ -43,37 +44,53 @@ QByteArray csvField(const QString& s) {
 
 QByteArray VCardOf(const TAddressRecord& rec) {
     const QString first = rec.First.trimmed(), last = rec.Last.trimmed();
-    QByteArray out;
-    AppendContentLine(out, QStringLiteral("BEGIN:VCARD"));
-    AppendContentLine(out, QStringLiteral("VERSION:4.0"));
-    AppendContentLine(out, QStringLiteral("FN:") + EscapeText((first + QLatin1Char(' ') + last).trimmed()));
-    AppendContentLine(out, QStringLiteral("N:") + EscapeText(last) + QLatin1Char(';') + EscapeText(first) + QStringLiteral(";;;"));
+    QByteArray out, line;
+    out.reserve(512);
+    line.reserve(256);
+    out += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    AppendValueLine(out, line, "FN:", (first + QLatin1Char(' ') + last).trimmed());
+    line = "N:";
+    AppendEscaped(line, last.toUtf8());
+    line += ';';
+    AppendEscaped(line, first.toUtf8());
+    line += ";;;";
+    AppendContentLine(out, line);
     const QString adr[] = {rec.Street2.trimmed(), rec.Street.trimmed(), rec.City.trimmed(),
                            rec.State.trimmed(),   rec.Zip.trimmed(),    rec.Country.trimmed()};
     bool anyAdr = false;
     for (const QString& a : adr) anyAdr = anyAdr || !a.isEmpty();
     if (anyAdr) {
-        QString line = QStringLiteral("ADR;TYPE=home:");
-        for (const QString& a : adr) line += QLatin1Char(';') + EscapeText(a);
+        line = "ADR;TYPE=home:";
+        for (const QString& a : adr) {
+            line += ';';
+            AppendEscaped(line, a.toUtf8());
+        }
         AppendContentLine(out, line);
     }
-    const auto put = [&out](const char* head, const QString& v) {
-        if (!v.trimmed().isEmpty()) AppendContentLine(out, QLatin1String(head) + EscapeText(v.trimmed()));
+    const auto put = [&](const char* head, const QString& v) {
+        const QString t = v.trimmed();
+        if (!t.isEmpty()) AppendValueLine(out, line, head, t);
     };
     put("EMAIL:", rec.email);
     put("TEL;TYPE=\"home,voice\":", rec.phone);
     put("TEL;TYPE=fax:", rec.fax);
     put("TEL;TYPE=cell:", rec.mobile);
-    const auto putDate = [&out](const char* head, const QDate& d) {
-        if (d.isValid() && d > ZeroDate)
-            AppendContentLine(out, QLatin1String(head) + d.toString(YearUnknown(d) ? QStringLiteral("--MMdd") : QStringLiteral("yyyyMMdd")));
+    const auto putDate = [&](const char* head, const QDate& d) {
+        if (!d.isValid() || d <= ZeroDate) return;
+        char digits[16];
+        if (YearUnknown(d)) std::snprintf(digits, sizeof digits, "--%02d%02d", d.month(), d.day());
+        else std::snprintf(digits, sizeof digits, "%04d%02d%02d", d.year(), d.month(), d.day());
+        (line = head) += digits;
+        AppendContentLine(out, line);
     };
     putDate("BDAY:", rec.Birthdate);
     putDate("ANNIVERSARY:", rec.Annavdate);
     putDate("X-MERROWBY-OTHER1:", rec.Other1Date);
     putDate("X-MERROWBY-OTHER2:", rec.Other2Date);
-    AppendContentLine(out, QStringLiteral("X-MERROWBY-OCCASIONS:") + flagWords(rec));
-    AppendContentLine(out, QStringLiteral("END:VCARD"));
+    line = "X-MERROWBY-OCCASIONS:";
+    line += flagWords(rec).toUtf8();
+    AppendContentLine(out, line);
+    out += "END:VCARD\r\n";
     return out;
 }
 
@@ -127,10 +144,16 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
             break;
         }
         if (AddrBookTable->deleted()) continue;
-        LoadAddrRec();
-        const TAddressRecord& r = AddressRec;
-        if (options.occasion != 0 && LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0)
-            continue;
+        // With an occasion, the flags and dates decide first; the rest is decoded for the rows
+        // that go out.
+        TAddressRecord& r = AddressRec;
+        if (options.occasion != 0) {
+            LoadAddrRec(r, AddrFlags | AddrDates);
+            if (LabelsFor(r, options.occasion, options.spanStart, options.spanEnd) == 0) continue;
+            LoadAddrRec(r, AddrNames | AddrPostal | AddrContact);
+        } else {
+            LoadAddrRec();
+        }
         buf += options.format == ExportFormat::VCard ? VCardOf(r) : CsvLineOf(r);
         ++out.written;
         if (buf.size() >= (1 << 16)) {

@@ -1,30 +1,38 @@
 #include "core/import/ContentLine.h"
 
-QString EscapeText(const QString& s) {
-    QString out;
-    out.reserve(s.size());
-    for (QChar c : s) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) out += QLatin1Char('\\');
-        if (c == QLatin1Char('\n')) {
-            out += QStringLiteral("\\n");
-            continue;
+void AppendEscaped(QByteArray& out, QByteArrayView text) {
+    qsizetype from = 0;  // the first byte not copied yet
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\' && c != ',' && c != ';' && c != '\n') continue;
+        out.append(text.sliced(from, i - from));
+        if (c == '\n') {
+            out.append("\\n");
+        } else {
+            out.append('\\');
+            out.append(c);
         }
-        out += c;
+        from = i + 1;
     }
-    return out;
+    out.append(text.sliced(from));
 }
 
-void AppendContentLine(QByteArray& out, const QString& line) {
-    const QByteArray b = line.toUtf8();
+void AppendContentLine(QByteArray& out, QByteArrayView b) {
     qsizetype start = 0, limit = 75;
     while (b.size() - start > limit) {
         qsizetype cut = start + limit;
         while (cut > start && (static_cast<unsigned char>(b[cut]) & 0xC0) == 0x80) --cut;
-        out += b.mid(start, cut - start);
+        out.append(b.sliced(start, cut - start));
         out += "\r\n ";
         start = cut;
         limit = 74;  // the blank counts
     }
-    out += b.mid(start);
+    out.append(b.sliced(start));
     out += "\r\n";
+}
+
+void AppendValueLine(QByteArray& out, QByteArray& line, const char* head, const QString& value) {
+    line = head;
+    AppendEscaped(line, value.toUtf8());
+    AppendContentLine(out, line);
 }

@@ -66,8 +66,9 @@ void BookKeys(KeySet& known, QString& error) {
     int rc = AddrBookTable->top();
     for (; rc == xbase::kOk; rc = AddrBookTable->skip()) {
         if (AddrBookTable->deleted()) continue;
-        LoadAddrRec();
-        known.insert(KeySet::hash(DuplicateKey(AddressRec)));
+        TAddressRecord rec;  // the names and the street make the key
+        LoadAddrRec(rec, AddrNames | AddrPostal);
+        known.insert(KeySet::hash(DuplicateKey(rec)));
     }
     if (rc == xbase::kError)
         error = QStringLiteral("Unable to read the address book.\r\n") +

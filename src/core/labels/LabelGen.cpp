@@ -274,10 +274,12 @@ int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opene
     const DataStatus s = OpenAddrBook();
     if (opened) *opened = s;
     if (!s) return 0;
+    // Only what decides the count is decoded; the shared Address record is left alone.
+    TAddressRecord rec;
     int count = 0;
     while (LastStatus == 0) {
-        LoadAddrRec();
-        count += LabelsFor(AddressRec, n, from, to);
+        LoadAddrRec(rec, AddrFlags | AddrDates);
+        count += LabelsFor(rec, n, from, to);
         LastStatus = AddrBookTable->skip();
     }
     (void)CloseTable(AddrBookTable);  // read only

@@ -1,11 +1,11 @@
 #include "core/labels/SheetMemory.h"
 
+#include "core/data/OwnTables.h"
 #include "core/data/Records.h"
 
 #include <QLocale>
 #include <algorithm>
 
-#include "xbase/FileSystem.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -16,50 +16,11 @@ using xbase::Status;
 
 const char* const kFile = "Sheets.dbf";
 
-TableSchema makeSchema() {
-    TableSchema t;
-    t.baseName = "Sheets";
-    t.fileName = kFile;
-    t.fields = {{"Stock", 'C', 40, 0}, {"NextCol", 'N', 3, 0}, {"NextRow", 'N', 4, 0},
-                {"RunDate", 'D', 8, 0}};
-    t.shownName = kFile;
-    return t;
-}
-
-Status failure(xbase::Library& lib, const char* what) {
-    Status s = lib.lastError();
-    lib.errorCode();
-    if (s.ok()) s = Status::error(ErrorKind::IoError, kFile, what);
-    return s;
-}
-
-struct AutoOpenOff {
-    explicit AutoOpenOff(xbase::Library& l) : lib(l), was(l.autoOpen()) { l.setAutoOpen(false); }
-    ~AutoOpenOff() { lib.setAutoOpen(was); }
-    xbase::Library& lib;
-    bool was;
-};
-
-bool exists(xbase::Library& lib) {
-    return lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), kFile));
-}
-
 QString keyOf(const QString& name) { return name.trimmed().toUpper(); }
-
-Status closeKeeping(xbase::Library& lib, xbase::Table* t, Status s) {
-    if (t->close() < 0) {
-        const Status c = failure(lib, "cannot write");
-        if (s.ok()) s = c;
-    }
-    return s;
-}
 
 }  // namespace
 
-const TableSchema& SheetsSchema() {
-    static const TableSchema s = makeSchema();
-    return s;
-}
+const TableSchema& SheetsSchema() { return OwnTableSchema("Sheets"); }
 
 std::optional<SheetPosition> NextFreeLabel(int nAcross, int rowsPerPage, int startColumn,
                                            int startRow, long long labels) {
@@ -87,11 +48,9 @@ int SheetRows(const TLabelRecord& stock, double pageHeight) {
 
 Status SheetRecall(xbase::Library& lib, const QString& name, std::optional<SheetPosition>* out) {
     out->reset();
-    if (!exists(lib)) return Status::Ok();
-    AutoOpenOff guard(lib);
-    lib.errorCode();
-    xbase::Table* t = lib.open(SheetsSchema().baseName);
-    if (!t) return failure(lib, "cannot open");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, SheetsSchema(), false, &t));
+    if (!t) return Status::Ok();  // nothing remembered yet
     const QString key = keyOf(name);
     int rc = t->top();
     for (; rc == xbase::kOk; rc = t->skip(1)) {
@@ -103,17 +62,13 @@ Status SheetRecall(xbase::Library& lib, const QString& name, std::optional<Sheet
         if (p.column >= 1 && p.row >= 1) *out = p;
         break;
     }
-    Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
-    return closeKeeping(lib, t, s);
+    return CloseOwnTable(lib, t, rc < 0 ? LibraryFailure(lib, kFile, "cannot read") : Status::Ok());
 }
 
 Status SheetRemember(xbase::Library& lib, const QString& name, const std::optional<SheetPosition>& pos) {
-    if (!exists(lib) && !pos) return Status::Ok();
-    AutoOpenOff guard(lib);
-    lib.errorCode();
-    xbase::Table* t = exists(lib) ? lib.open(SheetsSchema().baseName)
-                                  : lib.create(SheetsSchema().baseName, SheetsSchema().fields);
-    if (!t) return failure(lib, "cannot open");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, SheetsSchema(), pos.has_value(), &t));
+    if (!t) return Status::Ok();  // nothing to forget
     const QString key = keyOf(name);
     bool found = false;
     int rc = t->top();
@@ -122,9 +77,9 @@ Status SheetRemember(xbase::Library& lib, const QString& name, const std::option
         found = true;
         break;
     }
-    Status s = rc < 0 ? failure(lib, "cannot read") : Status::Ok();
+    Status s = rc < 0 ? LibraryFailure(lib, kFile, "cannot read") : Status::Ok();
     if (s.ok() && !found && pos) {
-        if (t->appendBlank() != 0) s = failure(lib, "cannot append");
+        if (t->appendBlank() != 0) s = LibraryFailure(lib, kFile, "cannot append");
         else t->field("Stock")->assign(name.trimmed().toStdString());
         found = s.ok();
     }
@@ -135,11 +90,11 @@ Status SheetRemember(xbase::Library& lib, const QString& name, const std::option
             t->field("RunDate")->assign(pos->date.isValid() ? pos->date.toString("yyyyMMdd").toStdString()
                                                             : std::string(8, ' '));
         } else if (t->markDeleted() != 0) {
-            s = failure(lib, "cannot write");
+            s = LibraryFailure(lib, kFile, "cannot write");
         }
     }
-    if (s.ok() && t->flush() < 0) s = failure(lib, "cannot write");
-    return closeKeeping(lib, t, s);
+    if (s.ok() && t->flush() < 0) s = LibraryFailure(lib, kFile, "cannot write");
+    return CloseOwnTable(lib, t, s);
 }
 
 QString SheetMemoryText(const SheetPosition& pos) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "core/data/OwnTables.h"
 #include "xbase/Dbf.h"
 #include "xbase/FileSystem.h"
 #include "xbase/Library.h"
@@ -12,27 +13,12 @@ namespace {
 using xbase::ErrorKind;
 using xbase::Status;
 
-constexpr int kNameWidth = 60;
-
-TableSchema makeSchema() {
-    TableSchema t;
-    t.baseName = "Printers";
-    t.fileName = "Printers.dbf";
-    t.fields = {{"Name", 'C', kNameWidth, 0}, {"DxPt", 'N', 8, 3}, {"DyPt", 'N', 8, 3}, {"Scale", 'N', 8, 5}};
-    t.shownName = "Printers.dbf";
-    return t;
-}
-
-Status failure(xbase::Library& lib, const char* what) {
-    Status s = lib.lastError();
-    lib.errorCode();
-    if (s.ok()) s = Status::error(ErrorKind::IoError, "Printers.dbf", what);
-    return s;
-}
+// The printer names as the table holds them: cut to the width of its Name column.
+int nameWidth() { return PrintersSchema().fields.front().length; }
 
 bool sameName(xbase::Table* t, const std::string& name) {
     return QString::fromStdString(t->field("Name")->str()).trimmed() ==
-           QString::fromStdString(name).left(kNameWidth).trimmed();
+           QString::fromStdString(name).left(nameWidth()).trimmed();
 }
 
 // Positions `t` on the live row of `name`; false when there is none.
@@ -42,29 +28,16 @@ bool findRow(xbase::Table* t, const std::string& name) {
     return false;
 }
 
-struct AutoOpenOff {
-    explicit AutoOpenOff(xbase::Library& l) : lib(l), was(l.autoOpen()) { l.setAutoOpen(false); }
-    ~AutoOpenOff() { lib.setAutoOpen(was); }
-    xbase::Library& lib;
-    bool was;
-};
-
 }  // namespace
 
-const TableSchema& PrintersSchema() {
-    static const TableSchema s = makeSchema();
-    return s;
-}
+const TableSchema& PrintersSchema() { return OwnTableSchema("Printers"); }
 
 Status LoadPrinterCalibration(xbase::Library& lib, const std::string& name, PrinterCalibration* cal,
                               bool* found) {
     *found = false;
-    if (!lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), PrintersSchema().fileName)))
-        return Status::Ok();
-    AutoOpenOff guard(lib);
-    lib.errorCode();
-    xbase::Table* t = lib.open(PrintersSchema().baseName);
-    if (!t) return failure(lib, "cannot open");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, PrintersSchema(), false, &t));
+    if (!t) return Status::Ok();  // no printer corrected yet
     if (findRow(t, name)) {
         *found = true;
         cal->dxPt = t->field("DxPt")->asDouble();
@@ -89,28 +62,15 @@ Status StorePrinterCalibration(xbase::Library& lib, const std::string& name, con
         if (!f || f->length >= int(sizeof buf) || !xbase::field::formatNumber(value, f->length, f->decimals, buf))
             return Status::error(ErrorKind::BadArgument, "Printers.dbf", std::string(column) + " does not fit its column");
     }
-    AutoOpenOff guard(lib);
-    lib.errorCode();
-    const TableSchema& schema = PrintersSchema();
-    const bool have = lib.fs().exists(xbase::resolveName(lib.fs(), lib.directory(), schema.fileName));
-    xbase::Table* t = have ? lib.open(schema.baseName) : lib.create(schema.baseName, schema.fields);
-    if (!t) return failure(lib, have ? "cannot open" : "cannot create");
+    xbase::Table* t = nullptr;
+    XB_TRY(OpenOwnTable(lib, PrintersSchema(), true, &t));
     if (!findRow(t, name)) {
-        if (t->appendBlank() != 0) {
-            Status s = failure(lib, "cannot append");
-            t->close();
-            return s;
-        }
+        if (t->appendBlank() != 0) return CloseOwnTable(lib, t, LibraryFailure(lib, "Printers.dbf", "cannot append"));
         t->field("Name")->assign(name);
     }
     t->field("DxPt")->assignDouble(cal.dxPt);
     t->field("DyPt")->assignDouble(cal.dyPt);
     t->field("Scale")->assignDouble(cal.scale);
-    if (lib.exitTest()) {
-        Status s = failure(lib, "cannot write");
-        t->close();
-        return s;
-    }
-    if (t->close() < 0) return failure(lib, "cannot write");
-    return Status::Ok();
+    if (lib.exitTest()) return CloseOwnTable(lib, t, LibraryFailure(lib, "Printers.dbf", "cannot write"));
+    return CloseOwnTable(lib, t, Status::Ok());
 }

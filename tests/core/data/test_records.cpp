@@ -392,4 +392,66 @@ TEST(RecordColumnCase, DifferentlyCasedColumnsLoadAndStore) {
     EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
+// A book another program made: our columns in another order, one of them (fax) missing and one
+// of its own added. Each table is loaded and stored through the columns of the table opened,
+// whatever was opened before it.
+TEST(RecordColumnCase, AnotherProgramsColumnOrderLoadsAndStoresByName) {
+    TestDataDir ours(3);
+    TestDataDir theirs(TestDataDir::Empty);
+    {
+        std::vector<xbase::FieldSpec> fields(DataTables().front().fields.rbegin(), DataTables().front().fields.rend());
+        std::erase_if(fields, [](const xbase::FieldSpec& f) { return f.name == "fax"; });
+        fields.insert(fields.begin() + 3, xbase::FieldSpec{"Notes", 'C', 10, 0});
+        xbase::Library make;
+        make.setDirectory(theirs.dir());
+        xbase::Table* t = make.create("AddrBook", fields);
+        ASSERT_NE(t, nullptr);
+        ASSERT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), 0);
+        ASSERT_EQ(make.closeAll(), 0);
+    }
+    FatalExitCatcher fatal;
+    MessageLog msgs;
+    const TAddressRecord in = sampleAddress();
+    for (int round = 0; round < 2; ++round) {  // ours, theirs, ours, theirs: each open binds anew
+        {
+            ScopedLibrary lib(ours.path());
+            ASSERT_TRUE(OpenAddrBook());
+            LoadAddrRec();
+            EXPECT_FALSE(AddressRec.Last.trimmed().isEmpty());
+            (void)CloseTable(AddrBookTable);
+        }
+        ScopedLibrary lib(theirs.path());
+        ASSERT_TRUE(OpenAddrBook());
+        if (round == 0) {
+            ASSERT_EQ(AddrBookTable->appendBlank(), 0);
+            AddressRec = in;
+            AddressRec.fax = QStringLiteral("nowhere to go");
+            StoreAddrRec();
+            (void)CloseTable(AddrBookTable);
+            continue;
+        }
+        AddressRec = TAddressRecord();
+        LoadAddrRec();
+        EXPECT_EQ(AddressRec.First.trimmed(), in.First);
+        EXPECT_EQ(AddressRec.Last.trimmed(), in.Last);
+        EXPECT_EQ(AddressRec.mobile.trimmed(), in.mobile);
+        EXPECT_EQ(AddressRec.fax, QString());
+        EXPECT_EQ(AddressRec.Birthdate, in.Birthdate);
+        EXPECT_EQ(AddressRec.Other2Date, in.Other2Date);
+        EXPECT_EQ(AddressRec.ThanksGiv, in.ThanksGiv);
+        EXPECT_EQ(AddressRec.Annav, in.Annav);
+        EXPECT_EQ(AddrBookTable->field("Notes")->str(), std::string(10, ' '));
+        // A scan that asks for the flags and dates gets those, and nothing else changes.
+        TAddressRecord part;
+        part.phone = QStringLiteral("kept");
+        LoadAddrRec(part, AddrFlags | AddrDates);
+        EXPECT_EQ(part.phone, QStringLiteral("kept"));
+        EXPECT_EQ(part.First, QString());
+        EXPECT_EQ(part.Christmas, in.Christmas);
+        EXPECT_EQ(part.Annavdate, in.Annavdate);
+        (void)CloseTable(AddrBookTable);
+    }
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
 }  // namespace
