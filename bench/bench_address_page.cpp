@@ -18,7 +18,6 @@
 #include <string>
 #include <unistd.h>
 
-#include "gui/common/Fatal.h"
 #include "AddressGen.h"
 #include "BenchBook.h"
 #include "core/data/Globals.h"
@@ -207,7 +206,6 @@ BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    SetFatalExitHandler([](int code) { std::exit(code); });
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -22,7 +22,6 @@
 
 #include "AddressGen.h"
 #include "BenchBook.h"
-#include "gui/common/Fatal.h"
 #include "core/data/CardLog.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -250,7 +249,6 @@ BENCHMARK(BM_MarkSentChristmas)->Unit(benchmark::kMillisecond)->Iterations(2);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    SetFatalExitHandler([](int code) { std::exit(code); });
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QImage>
-#include <QMainWindow>
-#include <QStatusBar>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -200,16 +198,10 @@ TEST(QtPrinterPdf, WithoutAPrinterTheRunGoesToAPdfAndTheUserIsTold) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils not installed";
     QTemporaryDir dir;
     ScopedCurrentDir cwd(dir.path());
-    MessageLog messages;
-    QMainWindow main;
-    main.statusBar();
-    main.show();
+    RecordingPrompts messages;
     QString file;
     {
-        FunctionPrompts prompts;
-        prompts.onInfo = [](const QString& text) { Messages::info(text); };
-        prompts.onStatus = [&main](const QString& text) { main.statusBar()->showMessage(text); };
-        auto p = QtPrinter::fallbackPdf(&prompts);
+        auto p = QtPrinter::fallbackPdf(&messages);
         EXPECT_TRUE(p->isFallback());
         LabelSheet sheet(*p, ThirtyPerSheet(), LabelFace(10), 1, 1, "Merrowby labels");
         ASSERT_TRUE(sheet.finish(sheet.PlaceLabel(Block("Nobody Lost"))));
@@ -222,5 +214,6 @@ TEST(QtPrinterPdf, WithoutAPrinterTheRunGoesToAPdfAndTheUserIsTold) {
     EXPECT_TRUE(RunTool("pdftotext", {file, "-"}).contains("Nobody Lost"));
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.texts()[0].contains(QDir::toNativeSeparators(file)));
-    EXPECT_TRUE(main.statusBar()->currentMessage().contains(QDir::toNativeSeparators(file)));
+    ASSERT_FALSE(messages.statusLines().isEmpty());
+    EXPECT_TRUE(messages.statusLines().back().contains(QDir::toNativeSeparators(file)));
 }

@@ -13,7 +13,7 @@
 //  - LabelRun walks the address book and streams the labels of an occasion, or of a list of
 //    picked records, onto a LabelSheet. It needs no window: the admin tool uses it as it is.
 //  - OccasionLabelRun and SelectedLabelRun are the interactive runs started from the occasions
-//    page: they ask for the span, the picks and the print options through LabelRunUi (the
+//    page: they ask for the span, the picks and the print options through LabelRunDialogs (the
 //    program's dialogs unless a test installs its own), then hand over to LabelRun. They live
 //    with the windows (gui/labels/OccasionLabelRun.h).
 //

@@ -12,39 +12,12 @@
 #include <QString>
 #include <functional>
 
+#include "core/run/Prompts.h"
+
 namespace xbase {
 class FileSystem;
 class Library;
 }  // namespace xbase
-
-// How a run tells and asks the user.
-class Prompts {
-public:
-    virtual ~Prompts() = default;
-    // A message with one OK button.
-    virtual void info(const QString& text) = 0;
-    // A question with OK and Cancel; true for OK.
-    virtual bool okCancel(const QString& text) = 0;
-    // A line for the status bar; "" clears it.
-    virtual void status(const QString& text) = 0;
-};
-
-// Prompts that answer Cancel to every question and forward texts to two functions (either may be
-// empty): the admin tool's and the tests' answerer.
-class FunctionPrompts : public Prompts {
-public:
-    std::function<void(const QString&)> onInfo;
-    std::function<bool(const QString&)> onQuestion;  // empty: Cancel
-    std::function<void(const QString&)> onStatus;
-
-    void info(const QString& text) override {
-        if (onInfo) onInfo(text);
-    }
-    bool okCancel(const QString& text) override { return onQuestion ? onQuestion(text) : false; }
-    void status(const QString& text) override {
-        if (onStatus) onStatus(text);
-    }
-};
 
 struct RunContext {
     xbase::Library* lib = nullptr;    // the data directory's library; required

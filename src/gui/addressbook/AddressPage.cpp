@@ -1,8 +1,11 @@
 #include "gui/addressbook/AddressPage.h"
 
+#include "gui/common/BusyCursor.h"
 #include "gui/common/DatePicker.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/FocusMark.h"
+#include "gui/common/Installed.h"
 #include <QApplication>
 #include <algorithm>
 #include <iterator>
@@ -21,7 +24,7 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/TextFit.h"
 #include "core/data/Globals.h"
@@ -38,12 +41,6 @@ const QColor kPageColour(247, 245, 210);
 // stored text is cut to 59 characters, and a 60th character typed would be silently lost.
 constexpr int kEditLimits[12] = {20, 20, 40, 40, 20, 2, 10, 35, 59, 24, 24, 24};
 
-// Busy cursor for the life of the object.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 
 }  // namespace
 
@@ -56,14 +53,9 @@ AddressPage::~AddressPage() = default;
 
 void AddressPage::buildControls() {
     resize(737, 437);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kPageColour);
-    setPalette(pal);
+    FillBackground(this, kPageColour);
 
-    // Only the weight is set, so the captions follow the page's face and size when it changes.
-    QFont bold;
-    bold.setBold(true);
+    const QFont bold = BoldWeight();
     auto label = [&](const QString& text, int x, int y, int w, Qt::Alignment align, bool isBold) {
         auto* l = new QLabel(text, this);
         if (isBold) l->setFont(bold);
@@ -148,7 +140,7 @@ void AddressPage::buildControls() {
         c->setObjectName(QStringLiteral("CheckBox%1").arg(number));
         c->setGeometry(x, y, w, 21);
         c->setAutoFillBackground(true);
-        c->setPalette(pal);
+        c->setPalette(palette());  // the page's colour
         c->setBackgroundRole(QPalette::Window);  // a button's own role would fill it grey
         // A tick that is never saved would be lost, so "Birthday" takes the bindings of the others.
         connect(c, &QCheckBox::clicked, this, [this] { Edit1Change(); });
@@ -201,14 +193,6 @@ void AddressPage::buildControls() {
     connect(addCardButton_, &QPushButton::clicked, this, [this] { AddCardClick(); });
     connect(cards_, &CardList::removeRequested, this, [this](const CardEvent& e) { RemoveCard(e); });
     layoutList(model_->rowCount());
-    askCard = [this](CardKind* kind, int* occasion, int* year) {
-        AddCardDialog dialog(this);
-        if (dialog.exec() != QDialog::Accepted) return false;
-        *kind = dialog.kind();
-        *occasion = dialog.occasion();
-        *year = dialog.year();
-        return true;
-    };
 
     // Keyboard order: list, seek, the boxes top to bottom, dated rows, occasions, buttons.
     QWidget* order[] = {list_, seek_, edits_[0], edits_[1], edits_[2], edits_[3], edits_[4],
@@ -433,7 +417,8 @@ bool AddressPage::RemoveCard(const CardEvent& event) {
     if (!LibHandle) return false;
     const QString card = QStringLiteral("%1 %2, %3").arg(event.year).arg(CardOccasionText(event),
                                                                           QString::fromLatin1(CardKindName(event.kind)));
-    if (!Messages::yesNo(QStringLiteral("Remove this card from the log?\r\n") + card, this)) return false;
+    if (!UserPrompts(this).yesNo(QStringLiteral("Remove this card from the log?\r\n") + card, Prompts::Default::Yes))
+        return false;
     int removed = 0;
     const xbase::Status s = CardsRemove(*LibHandle, [&](const CardEvent& e) { return e == event; }, &removed);
     if (!s.ok()) {
@@ -449,7 +434,7 @@ void AddressPage::AddCardClick() {
     if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
     CardKind kind = CardKind::Received;
     int occasion = 7, year = QDate::currentDate().year();
-    if (askCard && askCard(&kind, &occasion, &year)) AddCard(kind, occasion, year);
+    if (Installed<CardQuestion>::get().askCard(this, &kind, &occasion, &year)) AddCard(kind, occasion, year);
 }
 
 void AddressPage::SaveEditor() {
@@ -492,9 +477,8 @@ void AddressPage::SaveEditor() {
     case AddressBookEditor::SaveResult::WriteFailed:
         // EditorChanged stays set: the next exit from a control tries again (a new person's
         // append again: a failed one leaves no row).
-        Messages::plain(adding ? QStringLiteral("Unable to add record at this time")
-                               : QStringLiteral("Unable to save record at this time"),
-                        this);
+        UserPrompts(this).plain(adding ? QStringLiteral("Unable to add record at this time")
+                                       : QStringLiteral("Unable to save record at this time"));
         break;
     }
     saving_ = false;
@@ -560,7 +544,7 @@ void AddressPage::LMDButton8Click() {
     // The list was built in index order from this same table, so its row is the record's place.
     const int row = model_->rowOfRecNo(static_cast<uint32_t>(editor_.CurrentAddrRecNo));
     if (!editor_.removeCurrent(row >= 0 ? row + 1 : 0))
-        Messages::info(QStringLiteral("Unable to delete record at this time"), this);
+        UserPrompts(this).info(QStringLiteral("Unable to delete record at this time"));
     else if (!editor_.CardLogProblem.isEmpty())
         emit statusMessage(QStringLiteral("The card log could not follow: ") + editor_.CardLogProblem);
     FillNameList();

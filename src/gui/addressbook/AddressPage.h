@@ -66,9 +66,6 @@ public:
     // then shows the Cards list (and for a returned card the names list) anew. False when
     // nothing was removed (declined, or the log could not be written: the status bar says).
     bool RemoveCard(const CardEvent& event);
-    // How "Add Card..." asks for the card: true with the answers, false when cancelled. The
-    // dialog by default; tests answer in its place.
-    std::function<bool(CardKind* kind, int* occasion, int* year)> askCard;
 
     AddressListModel* listModel() const { return model_; }
     CardList* cardList() const { return cards_; }

@@ -127,3 +127,12 @@ AddCardDialog::AddCardDialog(QWidget* parent) : QDialog(parent) {
 CardKind AddCardDialog::kind() const { return CardKind(char(kind_->currentData().toInt())); }
 int AddCardDialog::occasion() const { return occasion_->currentData().toInt(); }
 int AddCardDialog::year() const { return year_->value(); }
+
+bool CardQuestion::askCard(QWidget* owner, CardKind* kind, int* occasion, int* year) {
+    AddCardDialog dialog(owner);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    *kind = dialog.kind();
+    *occasion = dialog.occasion();
+    *year = dialog.year();
+    return true;
+}

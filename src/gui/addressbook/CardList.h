@@ -53,3 +53,13 @@ private:
     QComboBox* occasion_;
     QSpinBox* year_;
 };
+
+// How the address page's "Add Card..." asks for the card. The method shows AddCardDialog over
+// `owner`; the page reaches it through Installed<CardQuestion> (gui/common/Installed.h), where a
+// test installs its own answer.
+class CardQuestion {
+public:
+    virtual ~CardQuestion() = default;
+    // True with the answers; false when the user cancelled.
+    virtual bool askCard(QWidget* owner, CardKind* kind, int* occasion, int* year);
+};

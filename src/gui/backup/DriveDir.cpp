@@ -1,4 +1,6 @@
 #include "gui/backup/DriveDir.h"
+#include "gui/common/Installed.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/Placement.h"
 
@@ -13,16 +15,11 @@
 #include <QTreeView>
 #include <dirent.h>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 
 QString ChosenDir;
 
 namespace {
-
-TDriveDir::VolumeSource& volumeSource() {
-    static TDriveDir::VolumeSource s;
-    return s;
-}
 
 bool readable(const QString& root) {
     DIR* d = ::opendir(QFile::encodeName(root).constData());
@@ -37,8 +34,6 @@ bool isUnder(const QString& path, const QString& root) {
 }
 
 }  // namespace
-
-void TDriveDir::setVolumeSource(VolumeSource source) { volumeSource() = std::move(source); }
 
 QList<DriveVolume> TDriveDir::mountedVolumes() {
     static const QStringList pseudo = {
@@ -70,10 +65,7 @@ TDriveDir::TDriveDir(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
     setFixedSize(427, 212);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(pal);
+    FillBackground(this, QColor(192, 192, 192));
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(13);
     setFont(f);
@@ -123,7 +115,7 @@ void TDriveDir::refreshVolumes() {
     const QString keep = DriveComboBox1->currentIndex() >= 0
                              ? volumes_.value(DriveComboBox1->currentIndex()).rootPath
                              : QString();
-    volumes_ = volumeSource() ? volumeSource()() : mountedVolumes();
+    volumes_ = Installed<VolumeSource>::get().volumes();
     QSignalBlocker block(DriveComboBox1);
     DriveComboBox1->clear();
     int found = -1;
@@ -193,7 +185,7 @@ void TDriveDir::FormActivate() { SavedDrive = DriveComboBox1->currentIndex(); }
 void TDriveDir::DriveComboBox1Change(int index) {
     if (index < 0 || index >= volumes_.size()) return;
     if (!readable(volumes_[index].rootPath)) {
-        Messages::info(QStringLiteral("Unable to read from drive ") + volumes_[index].name, this);
+        UserPrompts(this).info(QStringLiteral("Unable to read from drive ") + volumes_[index].name);
         if (SavedDrive >= 0 && SavedDrive < volumes_.size())
             showVolume(SavedDrive);
         return;

@@ -11,7 +11,6 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
-#include <functional>
 
 class QComboBox;
 class QFileSystemModel;
@@ -32,9 +31,14 @@ class TDriveDir : public QDialog {
 public:
     explicit TDriveDir(QWidget* parent = nullptr);
 
-    // Where the volume list comes from; tests supply their own. nullptr: the mounted volumes.
-    using VolumeSource = std::function<QList<DriveVolume>()>;
-    static void setVolumeSource(VolumeSource source);
+    // Where the volume list comes from. The method lists the mounted volumes; the dialog reaches
+    // it through Installed<TDriveDir::VolumeSource> (gui/common/Installed.h), where a test
+    // installs a list of its own.
+    class VolumeSource {
+    public:
+        virtual ~VolumeSource() = default;
+        virtual QList<DriveVolume> volumes() { return mountedVolumes(); }
+    };
     // The mounted volumes worth offering (not the kernel's pseudo file systems).
     static QList<DriveVolume> mountedVolumes();
 

@@ -1,19 +1,42 @@
 #include "gui/common/Fatal.h"
 
-#include <QMainWindow>
-#include <QStatusBar>
 #include <cstdlib>
 
-#include "gui/common/Forms.h"
-#include "gui/common/Messages.h"
 #include "core/data/DataFiles.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
+#include "gui/common/MessageBoxes.h"
 #include "xbase/Library.h"
 
-namespace {
+void EndProgram(const QString& text) {
+    UserPrompts().fatal(text);
+    ExitProgram(1);
+}
 
-void defaultExit(int code) {
+void FatalOpenError(const QString& fileName) {
+    EndProgram(QStringLiteral("Unable to open file ") + fileName + QStringLiteral("\r\n") +
+               QStringLiteral("Program will now terminate."));
+}
+
+void EndUnlessOpened(const DataStatus& opened) {
+    if (!opened) FatalOpenError(opened.file);
+}
+
+void EndUnlessOk(const DataStatus& s) {
+    if (s) return;
+    EndProgram((s.detail.isEmpty() ? s.file : s.detail) + QStringLiteral("\r\nProgram will now terminate."));
+}
+
+bool WriteSucceeded(const DataStatus& s, QWidget* parent) {
+    if (s) return true;
+    UserPrompts(parent).error(QStringLiteral("Unable to write ") + s.file +
+                              (s.detail.isEmpty() ? QString() : QStringLiteral("\r\n") + s.detail));
+    return false;
+}
+
+void ExitTest() { EndUnlessOk(LibraryStatus()); }
+
+void ExitProgram(int code) {
     if (LibHandle) {
         // The process ends on an error already told: a failure here has nowhere left to go.
         (void)CloseAllTables();
@@ -24,67 +47,9 @@ void defaultExit(int code) {
     std::exit(code);
 }
 
-FatalExitHandler exitHandler = &defaultExit;
-
-class ProgramPrompts : public Prompts {
-public:
-    void info(const QString& text) override { Messages::info(text); }
-    bool okCancel(const QString& text) override { return Messages::okCancel(text); }
-    void status(const QString& text) override {
-        QMainWindow* frame = MainFrame();
-        if (!frame) return;
-        if (text.isEmpty())
-            frame->statusBar()->clearMessage();
-        else
-            frame->statusBar()->showMessage(text);
-        frame->statusBar()->repaint();
-    }
-};
-
-}  // namespace
-
-void FatalOpenError(const QString& fileName) {
-    Messages::info(QStringLiteral("Unable to open file ") + fileName + QStringLiteral("\r\n") +
-                   QStringLiteral("Program will now terminate."));
-    ExitProgram(1);
-}
-
-void EndUnlessOpened(const DataStatus& opened) {
-    if (!opened) FatalOpenError(opened.file);
-}
-
-void EndUnlessOk(const DataStatus& s) {
-    if (s) return;
-    Messages::info((s.detail.isEmpty() ? s.file : s.detail) + QStringLiteral("\r\nProgram will now terminate."));
-    ExitProgram(1);
-}
-
-bool WriteSucceeded(const DataStatus& s, QWidget* parent) {
-    if (s) return true;
-    Messages::error(QStringLiteral("Unable to write ") + s.file +
-                        (s.detail.isEmpty() ? QString() : QStringLiteral("\r\n") + s.detail),
-                    parent);
-    return false;
-}
-
-void ExitTest() { EndUnlessOk(LibraryStatus()); }
-
-void SetFatalExitHandler(FatalExitHandler handler) { exitHandler = handler ? handler : &defaultExit; }
-
-void ExitProgram(int code) {
-    exitHandler(code);
-    // A handler that returns still ends the process: callers rely on never coming back.
-    defaultExit(code);
-}
-
-Prompts& WindowPrompts() {
-    static ProgramPrompts prompts;
-    return prompts;
-}
-
 RunContext ProgramContext() {
     RunContext ctx;
     ctx.lib = LibHandle;
-    ctx.prompts = &WindowPrompts();
+    ctx.prompts = &UserPrompts();
     return ctx;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The program's fatal endings, at the window edge. The data routines report failures as values
 // (core/data/DataStatus.h); the windows decide here that a table that cannot be opened, or a
-// library error, ends the program with the message the user knows.
+// library error, ends the program with the message the user knows. The message goes through
+// the windows' prompts (UserPrompts, gui/common/MessageBoxes.h) like any other; the ending is
+// the windows' own.
 
 #include <QString>
 
@@ -10,13 +12,14 @@ class QWidget;
 #include "core/data/DataStatus.h"
 #include "core/run/RunContext.h"
 
-// Shows "Unable to open file " + fileName + "\r\n" + "Program will now terminate." and ends the
-// process (through the handler below).
+// Tells the user `text` (Prompts::fatal) and ends the program with code 1 (ExitProgram).
+[[noreturn]] void EndProgram(const QString& text);
+// EndProgram with "Unable to open file " + fileName + "\r\n" + "Program will now terminate.".
 [[noreturn]] void FatalOpenError(const QString& fileName);
 // Returns when `opened` is a success; else FatalOpenError with the file it names.
 void EndUnlessOpened(const DataStatus& opened);
-// Returns when `s` is a success; else shows its description followed by
-// "\r\nProgram will now terminate." and ends the process.
+// Returns when `s` is a success; else EndProgram with its description followed by
+// "\r\nProgram will now terminate.".
 void EndUnlessOk(const DataStatus& s);
 // The library's exit test at the window edge: EndUnlessOk(LibraryStatus()).
 void ExitTest();
@@ -25,13 +28,8 @@ void ExitTest();
 // as an error message over `parent`. True when `s` is a success (nothing is shown).
 bool WriteSucceeded(const DataStatus& s, QWidget* parent = nullptr);
 
-// How the process ends after a fatal error; tests replace it with one that throws.
-using FatalExitHandler = void (*)(int code);
-void SetFatalExitHandler(FatalExitHandler handler);
-// Closes every table, releases LibHandle and ends the process with `code` (through the handler).
+// Closes every table, releases LibHandle and ends the process with `code`.
 [[noreturn]] void ExitProgram(int code);
 
-// The prompts of the windows: message boxes (Messages.h) and the main window's status bar.
-Prompts& WindowPrompts();
-// The context the program's runs work in: LibHandle, the window prompts, the real clock.
+// The context the program's runs work in: LibHandle, the windows' prompts, the real clock.
 RunContext ProgramContext();

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
 #include "core/data/Records.h"
@@ -160,7 +160,7 @@ int megabytes(qint64 bytes) { return int((bytes + (1 << 20) - 1) >> 20); }
 DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
                                       const std::function<void(const QString&)>& status) {
     if (path.trimmed().isEmpty() || !QFileInfo(path).isFile()) {
-        Messages::info(QStringLiteral("Choose the file to import first (Import File)."), parent);
+        UserPrompts(parent).info(QStringLiteral("Choose the file to import first (Import File)."));
         return {};
     }
     ContactPreview found;
@@ -175,7 +175,7 @@ DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
     if (status) status(QString());
     if (found.parsed.stopped) return {};
     if (!found.parsed.error.isEmpty()) {
-        Messages::info(found.parsed.error + QStringLiteral("\r\nNothing was imported."), parent);
+        UserPrompts(parent).info(found.parsed.error + QStringLiteral("\r\nNothing was imported."));
         return {};
     }
     TDetectImport preview(path, found.parsed, found.duplicates, parent);
@@ -201,13 +201,13 @@ DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
     checking.finish();
     if (storing) storing->finish();
 
-    if (!out.error.isEmpty()) Messages::error(out.error, parent);
+    if (!out.error.isEmpty()) UserPrompts(parent).error(out.error);
     if (out.bookOpened) {
         QString text = DetectedImportSummary(out);
         if (!out.duplicateNames.isEmpty())
             text += QStringLiteral("\r\n\r\nAlready in the book: ") + out.duplicateNames.mid(0, 10).join(QStringLiteral(", ")) +
                     (out.duplicatesSkipped + out.duplicatesAdded > 10 ? QStringLiteral(", ...") : QString());
-        Messages::plain(text, parent);
+        UserPrompts(parent).plain(text);
     }
     return out;
 }

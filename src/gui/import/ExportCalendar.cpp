@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,9 +12,11 @@
 
 #include "core/calendar/CalendarFile.h"
 #include "core/data/Globals.h"
-#include "gui/common/Messages.h"
+#include "gui/common/Installed.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 #include "gui/import/ExportTarget.h"
+#include "gui/import/FileQuestion.h"
 #include "xbase/Library.h"
 
 namespace {
@@ -86,9 +87,8 @@ CalendarSettings TExportCalendar::settings() const {
 QString TExportCalendar::path() const { return FileName->text().trimmed(); }
 
 void TExportCalendar::BtnBrowseClick() {
-    const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Export Calendar"), path(),
-                                                      QStringLiteral("iCalendar files (*.ics);;All files (*)"),
-                                                      nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString name = Installed<FileQuestion>::get().exportFile(
+        this, path(), QStringLiteral("iCalendar files (*.ics);;All files (*)"));
     if (!name.isEmpty()) FileName->setText(name);
 }
 
@@ -102,13 +102,13 @@ void TExportCalendar::BtnExportClick() {
     o.stamp = QDateTime::currentDateTimeUtc();
     // The settings are kept for the next export even when this one fails.
     if (const xbase::Status s = StoreCalendarSettings(*LibHandle, o.settings); !s.ok())
-        Messages::error(QStringLiteral("The calendar settings could not be stored.\r\n") + QString::fromStdString(s.toString()), this);
+        UserPrompts(this).error(QStringLiteral("The calendar settings could not be stored.\r\n") + QString::fromStdString(s.toString()));
     const CalendarOutcome out = ExportCalendar(*LibHandle, file, o);
     if (!out.error.isEmpty()) {
-        Messages::error(out.error, this);
+        UserPrompts(this).error(out.error);
         return;
     }
-    Messages::info(QStringLiteral("%1 calendar events written to %2").arg(out.events).arg(QDir::toNativeSeparators(file)), this);
+    UserPrompts(this).info(QStringLiteral("%1 calendar events written to %2").arg(out.events).arg(QDir::toNativeSeparators(file)));
     accept();
 }
 

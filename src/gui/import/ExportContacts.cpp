@@ -4,7 +4,6 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,26 +15,17 @@
 #include <QVBoxLayout>
 
 #include "gui/common/DatePicker.h"
-#include "gui/common/Messages.h"
+#include "gui/common/Installed.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
 #include "gui/import/ExportTarget.h"
+#include "gui/import/FileQuestion.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "core/occasions/Occasions.h"
 
 namespace {
-
-QString defaultChooser(QWidget* parent, const QString& preset) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export Contacts"), preset,
-                                        QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
-}
-
-TExportContacts::FileChooser& chooser() {
-    static TExportContacts::FileChooser c = &defaultChooser;
-    return c;
-}
 
 QString withSuffix(const QString& name, const QString& suffix) {
     if (name.isEmpty()) return name;
@@ -47,8 +37,6 @@ QString withSuffix(const QString& name, const QString& suffix) {
 }
 
 }  // namespace
-
-void TExportContacts::setFileChooser(FileChooser c) { chooser() = c ? std::move(c) : &defaultChooser; }
 
 TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ExportContacts"));
@@ -135,7 +123,8 @@ ExportOptions TExportContacts::options() const {
 QString TExportContacts::path() const { return FileName->text().trimmed(); }
 
 void TExportContacts::BtnBrowseClick() {
-    const QString name = chooser()(this, path());
+    const QString name = Installed<FileQuestion>::get().exportFile(
+        this, path(), QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"));
     if (!name.isEmpty()) FileName->setText(name);
 }
 
@@ -143,7 +132,7 @@ void TExportContacts::BtnExportClick() {
     ExportOptions o = options();
     const QString file = path();
     if (o.occasion == OccasionDated && o.spanEnd < o.spanStart) {
-        Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
+        UserPrompts(this).plain(QString::fromLatin1(kSpanOrderMessage));
         SpanTo->setFocus();
         return;
     }
@@ -154,14 +143,14 @@ void TExportContacts::BtnExportClick() {
     const ExportOutcome out = ExportContacts(file, o);
     progress.finish();
     if (out.cancelled) {
-        Messages::info(QStringLiteral("Export cancelled. No file was written."), this);
+        UserPrompts(this).info(QStringLiteral("Export cancelled. No file was written."));
         return;
     }
     if (!out.error.isEmpty()) {
-        Messages::error(out.error, this);
+        UserPrompts(this).error(out.error);
         return;
     }
-    Messages::info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)), this);
+    UserPrompts(this).info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)));
     accept();
 }
 

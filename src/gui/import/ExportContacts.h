@@ -21,11 +21,6 @@ class TExportContacts : public QDialog {
 public:
     explicit TExportContacts(QWidget* parent = nullptr);
 
-    // The save-file dialog, replaceable by tests: given the parent and the preset name, returns
-    // the chosen name, or an empty one when cancelled.
-    using FileChooser = std::function<QString(QWidget* parent, const QString& preset)>;
-    static void setFileChooser(FileChooser chooser);
-
     // What the dialog's controls ask for; `path` the file.
     ExportOptions options() const;
     QString path() const;

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 
 ExportTarget AddExportTarget(QDialog* dialog, QVBoxLayout* top, QFormLayout* form, const QString& preset,
                              const QString& browseCaption, const QString& exportCaption) {
@@ -48,14 +48,14 @@ ExportTarget AddExportTarget(QDialog* dialog, QVBoxLayout* top, QFormLayout* for
 
 bool ExportTargetAccepted(const QString& path, QLineEdit* fileName, QWidget* dialog) {
     if (path.isEmpty()) {
-        Messages::info(QStringLiteral("Please enter the name of the file to write."), dialog);
+        UserPrompts(dialog).info(QStringLiteral("Please enter the name of the file to write."));
         fileName->setFocus();
         return false;
     }
     if (QFileInfo(path).isDir()) {
-        Messages::info(path + QStringLiteral(" is a folder. Please enter a file name."), dialog);
+        UserPrompts(dialog).info(path + QStringLiteral(" is a folder. Please enter a file name."));
         return false;
     }
     return !QFileInfo::exists(path) ||
-           Messages::okCancel(path + QStringLiteral(" already exists.\r\nReplace it?"), dialog);
+           UserPrompts(dialog).okCancel(path + QStringLiteral(" already exists.\r\nReplace it?"));
 }

@@ -1,10 +1,13 @@
 #include "gui/import/Import.h"
+#include "gui/common/DialogLook.h"
+#include "gui/common/BusyCursor.h"
 #include "gui/common/Placement.h"
 
 #include <QShowEvent>
 #include <QDir>
 #include <QEvent>
-#include <QFileDialog>
+#include "gui/common/Installed.h"
+#include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFrame>
 #include <QIcon>
@@ -15,7 +18,7 @@
 #include <QGuiApplication>
 
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/TextFit.h"
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
@@ -31,24 +34,6 @@ const char* const kRowLabels[12] = {"First Name", "Last Name", "Street",  "Stree
                                     "City",       "State",     "Postal Code", "Country",
                                     "EMail",      "Phone",     "Fax",     "Mobile"};
 
-QString defaultChooser(QWidget* parent, const QString& preset) {
-    QFileDialog dlg(parent);
-    dlg.setFileMode(QFileDialog::AnyFile);  // a typed name that names no file is taken too
-    dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    if (QFileInfo(preset).isDir())
-        dlg.setDirectory(preset);
-    else if (!preset.isEmpty())
-        dlg.selectFile(preset);
-    if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
-        return dlg.selectedFiles().constFirst();
-    return preset;
-}
-
-TImport::FileChooser& chooser() {
-    static TImport::FileChooser c = &defaultChooser;
-    return c;
-}
-
 int32_t* positionOf(TImportRecord& r, int n) {
     int32_t* p[12] = {&r.fFirst, &r.fLast,    &r.fStreet, &r.fStreet2, &r.fCity, &r.fState,
                       &r.fZip,   &r.fCountry, &r.fEmail,  &r.fPhone,   &r.fFax,  &r.fMobile};
@@ -57,27 +42,19 @@ int32_t* positionOf(TImportRecord& r, int n) {
 
 }  // namespace
 
-void TImport::setFileChooser(FileChooser c) { chooser() = c ? std::move(c) : &defaultChooser; }
-
 TImport::TImport(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Import"));
     setWindowTitle(QStringLiteral("Import Format"));
     setModal(true);
     setFixedSize(417, 377);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(220, 225, 226));
-    setPalette(pal);
+    FillBackground(this, DialogGrey());
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(8, 8, 401, 265);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
-    Panel1->setAutoFillBackground(true);
-    QPalette pp = Panel1->palette();
-    pp.setColor(QPalette::Window, QColor(254, 242, 194));
-    Panel1->setPalette(pp);
+    FillBackground(Panel1, DialogCream());
 
     auto* heading = new QLabel(QStringLiteral("Layout of CSV file to be imported"), Panel1);
     QFont hf = heading->font();
@@ -90,8 +67,7 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
     heading->setAlignment(Qt::AlignCenter);
     heading->setGeometry(0, 8, 401, 20);
 
-    QFont bold = font();
-    bold.setBold(true);
+    const QFont bold = BoldFont(this);
     QFont underlined = bold;
     underlined.setUnderline(true);
     for (int col = 0; col < 2; ++col) {
@@ -211,13 +187,13 @@ QString ImportFileNameProblem(const QString& name) {
 void TImport::BtnIFileClick() {
     const QString saved = QDir::currentPath();
     const QString previous = Edit13->text().trimmed();
-    const QString name = chooser()(this, previous);
+    const QString name = Installed<FileQuestion>::get().importFile(this, previous);
     if (!QDir::setCurrent(saved))
-        Messages::error(QStringLiteral("Unable to return to the folder ") + saved, this);
+        UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     // A name cut or changed on storing would import once and then name another file or none.
     const QString problem = ImportFileNameProblem(name.trimmed());
     if (!problem.isEmpty()) {
-        Messages::info(problem, this);
+        UserPrompts(this).info(problem);
         Edit13->setText(previous);
         return;
     }
@@ -245,7 +221,7 @@ void TImport::setStatus(const QString& text) {
 
 void TImport::BtnImportClick() {
     if (!SaveLayout()) {
-        Messages::plain(QStringLiteral("Unable to import. Error found in Layout Specification"), this);
+        UserPrompts(this).plain(QStringLiteral("Unable to import. Error found in Layout Specification"));
         return;
     }
     // Written at once, so the layout survives whatever the run meets; an import whose layout
@@ -253,14 +229,15 @@ void TImport::BtnImportClick() {
     if (!WriteSucceeded(FlushTable(ImportTable), this)) return;
     ImportOptions options;
     options.status = [this](const QString& text) { setStatus(text); };
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const ImportOutcome out = RunImport(ImportRec.ImpFile, ImportRec, options);
-    QGuiApplication::restoreOverrideCursor();
+    const ImportOutcome out = [&] {
+        BusyCursor busy;
+        return RunImport(ImportRec.ImpFile, ImportRec, options);
+    }();
     if (!out.fileFound) return;
     EndUnlessOpened(out.opened);
     setStatus(QString());
-    if (!out.error.isEmpty()) Messages::error(out.error, this);
-    if (out.bookOpened) Messages::plain(NamesAddedText(out.namesAdded), this);
+    if (!out.error.isEmpty()) UserPrompts(this).error(out.error);
+    if (out.bookOpened) UserPrompts(this).plain(NamesAddedText(out.namesAdded));
 }
 
 void TImport::BtnExitClick() { reject(); }
@@ -272,9 +249,9 @@ void TImport::BtnDetectClick() {
     const QString previous = !detectFile_.isEmpty() ? detectFile_ : Edit13->text().trimmed();
     const QString folder = previous.isEmpty() ? QString() : QFileInfo(previous).absolutePath();
     const QString saved = QDir::currentPath();
-    const QString path = chooser()(this, folder).trimmed();
+    const QString path = Installed<FileQuestion>::get().importFile(this, folder).trimmed();
     if (!QDir::setCurrent(saved))
-        Messages::error(QStringLiteral("Unable to return to the folder ") + saved, this);
+        UserPrompts(this).error(QStringLiteral("Unable to return to the folder ") + saved);
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     detectFile_ = path;
     DetectAndImport(path, this, [this](const QString& text) { setStatus(text); });

@@ -29,12 +29,6 @@ class TImport : public QDialog {
 public:
     explicit TImport(QWidget* parent = nullptr);
 
-    // The file dialog, replaceable by tests: given the parent and the preset name (a file, or a
-    // folder to open in), returns the dialog's file name afterwards (the chosen file, or the
-    // preset when cancelled).
-    using FileChooser = std::function<QString(QWidget* parent, const QString& preset)>;
-    static void setFileChooser(FileChooser chooser);
-
     // Save layout: the twelve positions and the file name into ImportRec and the importf row.
     // False (nothing written) when a position is not an integer.
     bool SaveLayout();

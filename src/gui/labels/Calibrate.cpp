@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "core/data/Globals.h"
 #include "core/print/Printers.h"
 #include "core/print/CalibrationSheet.h"
@@ -158,9 +158,8 @@ void TCalibrate::BtnPrintClick() {
     std::unique_ptr<Printer> printer = makePrinter_ ? makePrinter_() : nullptr;
     QString error;
     if (!printer || !PrintCalibrationSheet(*printer, &error)) {
-        Messages::error(QStringLiteral("The calibration sheet could not be printed.") +
-                            (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error),
-                        this);
+        UserPrompts(this).error(QStringLiteral("The calibration sheet could not be printed.") +
+                                (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error));
         return;
     }
     Fields[0]->setFocus(Qt::OtherFocusReason);
@@ -196,9 +195,8 @@ void TCalibrate::store(const PrinterCalibration& cal) {
     if (!LibHandle) return;
     const xbase::Status s = StorePrinterCalibration(*LibHandle, printer_.toStdString(), cal);
     if (!s.ok()) {
-        Messages::error(QStringLiteral("The correction could not be stored:\r\n") +
-                            QString::fromStdString(s.toString()),
-                        this);
+        UserPrompts(this).error(QStringLiteral("The correction could not be stored:\r\n") +
+                                QString::fromStdString(s.toString()));
         return;
     }
     ShowStored();
@@ -213,15 +211,15 @@ void TCalibrate::BtnStoreClick() {
 void TCalibrate::BtnClearClick() { store(PrinterCalibration{}); }
 
 void CalibratePrinter1Click() {
-    const QString name = QtPrinter(&WindowPrompts()).printerName();
+    const QString name = QtPrinter(&UserPrompts()).printerName();
     if (name.isEmpty()) {
-        Messages::info(QStringLiteral("There is no printer to calibrate: labels are saved as PDF files, "
-                                      "which need no correction."));
+        UserPrompts().info(QStringLiteral("There is no printer to calibrate: labels are saved as PDF files, "
+                                          "which need no correction."));
         return;
     }
     TCalibrate dialog(name, [] {
         // The sheet measures the printer as it is: no stored correction applies to it.
-        return std::unique_ptr<Printer>(std::make_unique<QtPrinter>(&WindowPrompts()));
+        return std::unique_ptr<Printer>(std::make_unique<QtPrinter>(&UserPrompts()));
     });
     dialog.exec();
 }

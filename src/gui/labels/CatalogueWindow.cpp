@@ -1,6 +1,7 @@
 #include "gui/labels/CatalogueWindow.h"
 
-#include "gui/common/Messages.h"
+#include "gui/common/BusyCursor.h"
+#include "gui/common/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -88,9 +89,10 @@ const StockCatalogue* SystemCatalogue(QString* problem) {
             *problem = QString::fromLatin1(kNoCatalogueMessage);
             return nullptr;
         }
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto read = std::make_unique<StockCatalogue>(ReadStockCatalogue());
-        QApplication::restoreOverrideCursor();
+        auto read = [] {
+            BusyCursor busy;
+            return std::make_unique<StockCatalogue>(ReadStockCatalogue());
+        }();
         if (read->entries.empty()) {
             *problem = read->problems.isEmpty() ? QString::fromLatin1(kNoCatalogueMessage)
                                                 : QStringLiteral("The label catalogue could not be read:\r\n") +
@@ -211,8 +213,7 @@ void TCatalogueWindow::choose() {
     const CatalogueEntry* e = selectedEntry();
     if (!e) return;
     if (!e->refusal.isEmpty()) {
-        Messages::info(QStringLiteral("%1 %2 cannot be added as a label stock.\r\n").arg(e->maker, e->part) + e->refusal,
-                       this);
+        UserPrompts(this).info(QStringLiteral("%1 %2 cannot be added as a label stock.\r\n").arg(e->maker, e->part) + e->refusal);
         return;
     }
     chosen_ = e;

@@ -1,4 +1,5 @@
 #include "gui/labels/LabPrint.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/FocusMark.h"
 #include "gui/common/Placement.h"
@@ -48,12 +49,8 @@ QToolButton* MakeArrow(Qt::ArrowType type, QWidget* parent) {
 TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Print Labels"));
     setFixedSize(286, 209);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(220, 225, 226));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont bold = font();
-    bold.setBold(true);
+    FillBackground(this, DialogGrey());
+    const QFont bold = BoldFont(this);
 
     Label4 = new QLabel(this);
     Label4->setFont(bold);

@@ -1,4 +1,5 @@
 #include "gui/labels/LabSel.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Placement.h"
 
 #include <QHeaderView>
@@ -63,12 +64,8 @@ QVariant SelectionGridModel::headerData(int section, Qt::Orientation orientation
 TLabSel::TLabSel(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Selected Labels"));
     resize(544, 438);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(220, 225, 226));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont bold = font();
-    bold.setBold(true);
+    FillBackground(this, DialogGrey());
+    const QFont bold = BoldFont(this);
 
     // Created in tab order: grid, seek box, Select, Print Selected.
     model_ = new SelectionGridModel(this);

@@ -1,4 +1,5 @@
 #include "gui/labels/LabelDef.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Placement.h"
 
 #include <QApplication>
@@ -11,7 +12,7 @@
 #include <QPushButton>
 
 #include "gui/common/FocusMark.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/TextFit.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -73,10 +74,7 @@ bool FormatNumberText(const QString& text, const char* format, QString* result, 
 TLabelDef::TLabelDef(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Label Definition"));
     setFixedSize(427, 306);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(254, 242, 194));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    FillBackground(this, DialogCream());
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
     auto caption = [this](const QString& text, int x, int y, int w) {
@@ -95,9 +93,7 @@ TLabelDef::TLabelDef(QWidget* parent) : QDialog(parent) {
     auto* note = new QLabel(QStringLiteral("Label Dimensions are defined in printer points where "
                                            "each printer point is 1/72 of an inch."),
                             this);
-    QFont bold = font();
-    bold.setBold(true);
-    note->setFont(bold);
+    note->setFont(BoldFont(this));
     note->setWordWrap(true);
     note->setGeometry(16, 44, 395, 32);
 
@@ -187,7 +183,7 @@ bool TLabelDef::eventFilter(QObject* watched, QEvent* event) {
         if (key->text() == QString(DecimalSeparator())) {
             QString formatted, error;
             if (!FormatNumberText(MaskEdits[i]->fieldText(), "%8.3f", &formatted, &error)) {
-                Messages::error(error, this);
+                UserPrompts(this).error(error);
                 return true;  // the key is not taken
             }
             MaskEdits[i]->setFieldText(formatted);
@@ -209,7 +205,7 @@ bool TLabelDef::eventFilter(QObject* watched, QEvent* event) {
 bool TLabelDef::NumberFieldExit(int i, bool quiet) {
     QString formatted, error;
     if (!FormatNumberText(MaskEdits[i]->fieldText(), "%8.3f", &formatted, &error)) {
-        if (!quiet) Messages::error(error, this);
+        if (!quiet) UserPrompts(this).error(error);
         return false;
     }
     MaskEdits[i]->setFieldText(formatted);
@@ -219,7 +215,7 @@ bool TLabelDef::NumberFieldExit(int i, bool quiet) {
 void TLabelDef::BtnSaveClick() {
     const QString name = TrimControls(Edit1->text());
     if (name.isEmpty()) {
-        Messages::info(QStringLiteral("Please fill in label name."), this);
+        UserPrompts(this).info(QStringLiteral("Please fill in label name."));
         return;
     }
 
@@ -230,7 +226,7 @@ void TLabelDef::BtnSaveClick() {
     for (int i = 0; i < kNumberFields; ++i) {
         const QString text = MaskEdits[i]->fieldText();
         if (!TextToFloat(text, DimensionOf(rec, i))) {
-            Messages::error(FloatConvertError(text), this);
+            UserPrompts(this).error(FloatConvertError(text));
             MaskEdits[i]->setFocus(Qt::OtherFocusReason);
             return;
         }
@@ -238,7 +234,7 @@ void TLabelDef::BtnSaveClick() {
     const QString acrossText = MaskEdit9->fieldText();
     int across = 0;
     if (!TextToInt(acrossText, &across)) {
-        Messages::error(IntConvertError(acrossText), this);
+        UserPrompts(this).error(IntConvertError(acrossText));
         MaskEdit9->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -248,25 +244,25 @@ void TLabelDef::BtnSaveClick() {
     // A stock without a positive label size or with no label across cannot be laid out: the
     // label run would never get past its first row.
     if (!(rec.Width > 0) || !(rec.Height > 0)) {
-        Messages::info(QStringLiteral("Label width and height must be greater than zero."), this);
+        UserPrompts(this).info(QStringLiteral("Label width and height must be greater than zero."));
         MaskEdits[rec.Width > 0 ? 5 : 4]->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (rec.nAcross < 1) {
-        Messages::info(QStringLiteral("No. Labels Across must be at least 1."), this);
+        UserPrompts(this).info(QStringLiteral("No. Labels Across must be at least 1."));
         MaskEdit9->setFocus(Qt::OtherFocusReason);
         return;
     }
 
     if (!LabelsTable) {
-        Messages::info(QStringLiteral("Unable to Append record . . Please try again."), this);
+        UserPrompts(this).info(QStringLiteral("Unable to Append record . . Please try again."));
         return;
     }
     if (CurrentStockRecNo == 0) {
         LastStatus = LabelsTable->appendBlank();
         if (LastStatus != 0) {
             LibHandle->errorCode();  // the failure has been reported; clear it
-            Messages::info(QStringLiteral("Unable to Append record . . Please try again."), this);
+            UserPrompts(this).info(QStringLiteral("Unable to Append record . . Please try again."));
             return;
         }
         CurrentStockRecNo = static_cast<int>(LabelsTable->recNo());
@@ -278,7 +274,7 @@ void TLabelDef::BtnSaveClick() {
     if (LabelsTable->flush() < 0) {
         const QString why = QString::fromStdString(LibHandle->lastError().toString());
         LibHandle->errorCode();
-        Messages::error(QStringLiteral("Unable to write the label definition: ") + why, this);
+        UserPrompts(this).error(QStringLiteral("Unable to write the label definition: ") + why);
         return;
     }
     accept();

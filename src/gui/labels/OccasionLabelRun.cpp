@@ -1,105 +1,47 @@
 // The interactive label runs: the occasions page calls OccasionLabelRun; the dialogs are reached
-// through LabelRunUi so that tests can answer in their place.
-#include <QApplication>
-
+// through Installed<LabelRunDialogs>::get() so that tests can answer in their place.
 #include "gui/labels/OccasionLabelRun.h"
-#include "gui/common/Forms.h"
-#include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
-#include "core/data/CardLog.h"
-#include "core/print/Printers.h"
-#include "core/data/Records.h"
-#include "xbase/Library.h"
-#include "gui/labels/LabPrint.h"
-#include "gui/labels/LabSel.h"
-#include "core/labels/LabelGen.h"
-#include "gui/labels/LabelPreview.h"
 
+#include <QApplication>
 #include <optional>
 #include <set>
+
+#include "core/data/CardLog.h"
+#include "core/data/Records.h"
+#include "core/labels/LabelGen.h"
 #include "core/occasions/Occasions.h"
-#include "printing/QtPrinter.h"
-#include "gui/reminders/DateSpan.h"
-
-
-LabelRunUi DefaultLabelRunUi() {
-    LabelRunUi ui;
-    ui.askSpan = [] {
-        SetDefaultSpan();
-        SpanCancelled = true;
-        if (DateSpan) DateSpan->exec();
-    };
-    ui.askPrintOptions = [] {
-        PrintOptionsCancelled = true;
-        if (LabPrint) LabPrint->exec();
-    };
-    ui.startColumnText = [] { return LabPrint ? LabPrint->startColumnText() : QString("1"); };
-    ui.startRowText = [] { return LabPrint ? LabPrint->startRowText() : QString("1"); };
-    ui.fillSelection = [] {
-        if (LabSel) LabSel->FillGrid();
-    };
-    ui.askSelection = [](int count) {
-        if (!LabSel) return;
-        LabSel->setCount(count);
-        LabSel->exec();
-    };
-    ui.makePrinter = []() -> std::unique_ptr<Printer> {
-        auto printer = std::make_unique<QtPrinter>(&WindowPrompts());
-        // A stored correction for the printer moves what it prints; the PDF file has none.
-        PrinterCalibration cal;
-        bool found = false;
-        const QString name = printer->printerName();
-        if (name.isEmpty() || !LibHandle ||
-            !LoadPrinterCalibration(*LibHandle, name.toStdString(), &cal, &found).ok() || !found)
-            return printer;
-        return std::make_unique<CalibratedPrinter>(std::move(printer), cal);
-    };
-    return ui;
-}
+#include "core/print/Printers.h"
+#include "gui/common/BusyCursor.h"
+#include "gui/common/Fatal.h"
+#include "gui/common/Installed.h"
+#include "gui/common/MessageBoxes.h"
+#include "gui/labels/LabPrint.h"
+#include "gui/labels/LabelPreview.h"
+#include "gui/labels/LabelRunDialogs.h"
+#include "xbase/Library.h"
 
 namespace {
-
-LabelRunUi installedUi;
-
-// The installed hooks, each one left empty replaced by the program's own.
-LabelRunUi currentUi() {
-    LabelRunUi ui = installedUi;
-    const LabelRunUi d = DefaultLabelRunUi();
-    if (!ui.askSpan) ui.askSpan = d.askSpan;
-    if (!ui.askPrintOptions) ui.askPrintOptions = d.askPrintOptions;
-    if (!ui.startColumnText) ui.startColumnText = d.startColumnText;
-    if (!ui.startRowText) ui.startRowText = d.startRowText;
-    if (!ui.fillSelection) ui.fillSelection = d.fillSelection;
-    if (!ui.askSelection) ui.askSelection = d.askSelection;
-    if (!ui.makePrinter) ui.makePrinter = d.makePrinter;
-    return ui;
-}
 
 // A start field as an integer; a text that is no number is reported like any conversion error.
 bool startField(const QString& text, int* value) {
     bool ok = false;
     *value = TrimText(text).toInt(&ok);
-    if (!ok) Messages::error(QLatin1Char('\'') + text + QStringLiteral("' is not a valid integer value"));
+    if (!ok) UserPrompts().error(QLatin1Char('\'') + text + QStringLiteral("' is not a valid integer value"));
     return ok;
 }
 
-bool startPosition(const LabelRunUi& ui, int* column, int* row) {
-    return startField(ui.startColumnText(), column) && startField(ui.startRowText(), row);
+bool startPosition(int* column, int* row) {
+    return startField(Installed<LabelRunDialogs>::get().startColumnText(), column) && startField(Installed<LabelRunDialogs>::get().startRowText(), row);
 }
 
 // Opens LABELS; with no stock in it tells the user and closes it again.
 bool labelStockDefined() {
     EndUnlessOpened(OpenLabels());
     if (LastStatus == 0) return true;
-    Messages::info(QString::fromLatin1(kNoStockMessage));
+    UserPrompts().info(QString::fromLatin1(kNoStockMessage));
     (void)CloseTable(LabelsTable);  // nothing was changed in it
     return false;
 }
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // Lays a run out for the preview as the printer would get it: through the printer's stored
 // correction, if it has one, and without touching the sheet memory.
@@ -114,12 +56,11 @@ void runForPreview(Printer& capture, const Printer& printer, const std::function
 }
 
 // Installs "Preview" in the print options for the run that `lay` describes and `print` prints.
-void offerPreview(const LabelRunUi& ui, std::function<void(LabelRun&)> lay,
-                  std::function<void(Printer&, int column, int row)> print) {
-    TLabPrint::PreviewAction() = [ui, lay, print] {
+void offerPreview(std::function<void(LabelRun&)> lay, std::function<void(Printer&, int column, int row)> print) {
+    TLabPrint::PreviewAction() = [lay, print] {
         int column, row;
-        if (!startPosition(ui, &column, &row)) return false;
-        std::unique_ptr<Printer> printer = ui.makePrinter();
+        if (!startPosition(&column, &row)) return false;
+        std::unique_ptr<Printer> printer = Installed<LabelRunDialogs>::get().makePrinter();
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
@@ -130,8 +71,6 @@ void offerPreview(const LabelRunUi& ui, std::function<void(LabelRun&)> lay,
 }
 
 }  // namespace
-
-void SetLabelRunUi(LabelRunUi ui) { installedUi = std::move(ui); }
 
 QString OccasionName(int n) {
     if (n >= 1 && n <= 8) return QString::fromLatin1(ReminderTitles[size_t(n - 1)]);
@@ -148,17 +87,17 @@ void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year) {
                                  .arg(OccasionName(n))
                                  .arg(year);
     // Logged cards are not undone by a key: a stray Return answers No.
-    if (!Messages::yesNo(question, nullptr, Messages::Default::No)) return;
+    if (!UserPrompts().yesNo(question, Prompts::Default::No)) return;
     const xbase::Status s = CardsMarkSent(*LibHandle, n, year, picks);
     if (!s.ok())
-        Messages::error(QStringLiteral("The card log could not be written:\r\n") +
-                        QString::fromStdString(s.toString()));
+        UserPrompts().error(QStringLiteral("The card log could not be written:\r\n") +
+                            QString::fromStdString(s.toString()));
 }
 
 long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) {
-        Messages::info(run.refusal());
+        UserPrompts().info(run.refusal());
         return 0;
     }
     bool ok;
@@ -167,7 +106,7 @@ long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int star
         ok = run.printOccasion(n, SpanStart, SpanEnd);
     }
     EndUnlessOpened(run.opened());
-    if (!ok) Messages::error(run.error());
+    if (!ok) UserPrompts().error(run.error());
     else OfferMarkSent(n, run.picks(), CardYear(n, QDate::currentDate(), SpanEnd));
     return run.labelsPlaced();
 }
@@ -178,40 +117,34 @@ void OccasionLabelRun(int n) {
         return;
     }
     if (n < 1 || n > OccasionDated) return;
-    const LabelRunUi ui = currentUi();
-    if (n == OccasionDated) {
-        ui.askSpan();
-        if (SpanCancelled) return;
-    }
+    LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
+    if (n == OccasionDated && !dialogs.askSpan()) return;
     DataStatus opened;
     LabelCount = CountRecipients(n, &opened);
     EndUnlessOpened(opened);
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
     const QDate from = SpanStart, to = SpanEnd;
-    offerPreview(
-        ui, [n, from, to](LabelRun& run) { run.printOccasion(n, from, to); },
-        [n](Printer& printer, int column, int row) { PrintOccasionLabels(n, printer, column, row); });
-    ui.askPrintOptions();
+    offerPreview([n, from, to](LabelRun& run) { run.printOccasion(n, from, to); },
+                 [n](Printer& printer, int column, int row) { PrintOccasionLabels(n, printer, column, row); });
+    const bool chosen = dialogs.askPrintOptions();
     TLabPrint::PreviewAction() = nullptr;
     (void)CloseTable(LabelsTable);  // read only here; the options dialog stores through Mrby1
-    if (PrintOptionsCancelled) return;
+    if (!chosen) return;
     int column, row;
-    if (!startPosition(ui, &column, &row)) return;
-    std::unique_ptr<Printer> printer = ui.makePrinter();
+    if (!startPosition(&column, &row)) return;
+    std::unique_ptr<Printer> printer = dialogs.makePrinter();
     PrintOccasionLabels(n, *printer, column, row);
 }
 
 void SelectedLabelRun() {
-    const LabelRunUi ui = currentUi();
+    LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     EndUnlessOpened(OpenAddrBook());
-    ui.fillSelection();
+    dialogs.fillSelection();
     LabelCount = 0;
     SelectionList.clear();
-    ChosenRecNo = 0;
-    while (ChosenRecNo >= 0) {
-        ChosenRecNo = -1;  // a showing that picks nothing ends the picking
-        ui.askSelection(LabelCount);
+    for (ChosenRecNo = 0; ChosenRecNo >= 0;) {
+        ChosenRecNo = dialogs.askSelection(LabelCount);
         if (ChosenRecNo > 0) {
             ++LabelCount;
             SelectionList.append(ChosenRecNo);
@@ -220,15 +153,14 @@ void SelectedLabelRun() {
     const auto done = [] { (void)CloseTable(AddrBookTable); };  // read only
     if (LabelCount == 0) return done();
     if (!labelStockDefined()) return done();
-    offerPreview(
-        ui, [picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
-        [](Printer& printer, int column, int row) { PrintSelectedLabels(printer, column, row); });
-    ui.askPrintOptions();
+    offerPreview([picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
+                 [](Printer& printer, int column, int row) { PrintSelectedLabels(printer, column, row); });
+    const bool chosen = dialogs.askPrintOptions();
     TLabPrint::PreviewAction() = nullptr;
     (void)CloseTable(LabelsTable);
     int column, row;
-    if (PrintOptionsCancelled || !startPosition(ui, &column, &row)) return done();
-    std::unique_ptr<Printer> printer = ui.makePrinter();
+    if (!chosen || !startPosition(&column, &row)) return done();
+    std::unique_ptr<Printer> printer = dialogs.makePrinter();
     PrintSelectedLabels(*printer, column, row);
     done();
 }
@@ -236,7 +168,7 @@ void SelectedLabelRun() {
 void PrintSelectedLabels(Printer& printer, int startColumn, int startRow) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
     if (!run.refusal().isEmpty()) {
-        Messages::info(run.refusal());
+        UserPrompts().info(run.refusal());
         return;
     }
     bool ok;
@@ -244,6 +176,6 @@ void PrintSelectedLabels(Printer& printer, int startColumn, int startRow) {
         BusyCursor busy;
         ok = run.printRecords(SelectionList);
     }
-    if (!ok) Messages::error(run.error());
+    if (!ok) UserPrompts().error(run.error());
     else OfferMarkSent(OccasionSelected, run.picks(), CardYear(OccasionSelected, QDate::currentDate()));
 }

@@ -1,32 +1,15 @@
 #pragma once
 // The interactive label runs started from the occasions page: OccasionLabelRun for an occasion,
 // SelectedLabelRun for recipients picked one by one. They ask for the span, the picks and the
-// print options through LabelRunUi (the program's dialogs unless a test installs its own), then
-// hand over to LabelRun (core/labels/LabelGen.h).
+// print options through Installed<LabelRunDialogs> (gui/labels/LabelRunDialogs.h: the program's
+// dialogs unless a test installs its own), then hand over to LabelRun (core/labels/LabelGen.h).
 
 #include <QString>
-#include <functional>
-#include <memory>
 #include <vector>
 
 #include "core/labels/LabelGen.h"
 
 class Printer;
-
-// What a run asks of the user and where it prints. The program's dialogs by default; tests
-// install their own.
-struct LabelRunUi {
-    std::function<void()> askSpan;               // SetDefaultSpan, the span dialog; SpanCancelled
-    std::function<void()> askPrintOptions;       // print options; PrintOptionsCancelled, LabelRec
-    std::function<QString()> startColumnText;    // the print options' start fields
-    std::function<QString()> startRowText;
-    std::function<void()> fillSelection;         // fills the selection grid from open AddrBook
-    std::function<void(int count)> askSelection; // one showing of the selection; ChosenRecNo
-    std::function<std::unique_ptr<Printer>()> makePrinter;
-};
-LabelRunUi DefaultLabelRunUi();
-// Replaces the dialogs and printer of the interactive runs; pass {} to go back to the defaults.
-void SetLabelRunUi(LabelRunUi ui);
 
 // The text naming occasion n (1 to 9) as the occasions list shows it.
 QString OccasionName(int n);

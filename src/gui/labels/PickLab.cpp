@@ -1,4 +1,5 @@
 #include "gui/labels/PickLab.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/Placement.h"
 
@@ -7,7 +8,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/labels/CatalogueWindow.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -16,10 +17,7 @@
 TPickLab::TPickLab(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("PickLab"));
     setFixedSize(268, 307);  // room below the buttons for Catalogue…
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(220, 225, 226));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    FillBackground(this, DialogGrey());
 
     ListBox1 = new QListWidget(this);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -71,14 +69,14 @@ void TPickLab::FormShow() {
 void TPickLab::BtnSelectClick() {
     const int pos = ListBox1->currentRow();
     if (pos < 0 || !LabelsTable || ListBox1->selectedItems().isEmpty()) {
-        Messages::info(QStringLiteral("Item Not Selected"), this);
+        UserPrompts(this).info(QStringLiteral("Item Not Selected"));
         return;
     }
     LastStatus = LabelsTable->top();
     if (LastStatus == xbase::kOk && pos > 0) LastStatus = LabelsTable->skip(pos);
     if (LastStatus != xbase::kOk) {
         // The table no longer holds as many rows as the list shows.
-        Messages::info(QStringLiteral("Item Not Selected"), this);
+        UserPrompts(this).info(QStringLiteral("Item Not Selected"));
         return;
     }
     CurrentStockRecNo = static_cast<int>(LabelsTable->recNo());
@@ -103,7 +101,7 @@ void TPickLab::BtnCatalogueClick() {
     QString problem;
     const StockCatalogue* cat = SystemCatalogue(&problem);
     if (!cat) {
-        Messages::info(problem, this);
+        UserPrompts(this).info(problem);
         return;
     }
     TCatalogueWindow window(*cat, this);
@@ -112,7 +110,7 @@ void TPickLab::BtnCatalogueClick() {
     bool added = false;
     const DataStatus s = AddCatalogueStock(window.chosen()->stock, &recNo, &added);
     if (!s) {
-        Messages::error(QStringLiteral("The stock could not be added:\r\n") + s.toString(), this);
+        UserPrompts(this).error(QStringLiteral("The stock could not be added:\r\n") + s.toString());
         return;
     }
     // The list again, in name order, standing on the new stock.

@@ -13,11 +13,13 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
+#include <functional>
 
+#include "gui/common/DialogLook.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/FocusMark.h"
-#include "gui/labels/OccasionLabelRun.h"
-#include "gui/reminders/ReminderRun.h"
+#include "gui/common/Installed.h"
+#include "gui/occasions/OccasionRuns.h"
 
 const std::array<const char*, 9> LabelRows{
     "Valentines Day", "Mother's Day", "Father's Day", "Easter/Passover", "Halloween",
@@ -91,10 +93,7 @@ protected:
 QFrame* connectorLine(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::NoFrame);
-    line->setAutoFillBackground(true);
-    QPalette pal = line->palette();
-    pal.setColor(QPalette::Window, QColor(230, 230, 230));
-    line->setPalette(pal);
+    FillBackground(line, QColor(230, 230, 230));
     return line;
 }
 
@@ -108,10 +107,7 @@ QToolButton* modeButton(const QString& caption, const QString& glyph, QWidget* p
         b->setIcon(icon);
         b->setIconSize(QSize(32, 32));
     }
-    // Only the weight is set, so the caption follows the window's face.
-    QFont f;
-    f.setBold(true);
-    b->setFont(f);
+    b->setFont(BoldWeight());
     b->setFocusPolicy(Qt::StrongFocus);
     return b;
 }
@@ -161,9 +157,7 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     StringGrid1->setTabKeyNavigation(false);
-    QFont bold;
-    bold.setBold(true);
-    StringGrid1->setFont(bold);
+    StringGrid1->setFont(BoldWeight());
     grid->chosen = [this](int row) { StringGrid1Click(row); };
 
     // Left to right: the mode buttons, then the list.
@@ -185,10 +179,6 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     setTabOrder(ReportChoice, StringGrid1);
 
     fitModeButtons();
-
-    labelRun_ = [](int occasion) { OccasionLabelRun(occasion); };
-    cardReportRun_ = [](CardReport report, int occasion) { CardReportRun(report, occasion); };
-    reminderRun_ = [](int occasion, const QString& title) { ReminderRun(occasion, title); };
 }
 
 void OccasionsPage::changeEvent(QEvent* event) {
@@ -214,16 +204,6 @@ void OccasionsPage::fitModeButtons() {
         FitButtonText(b.button, QString::fromLatin1(b.text), width, width);
         b.button->move(kRight - width, b.button->y());
     }
-}
-
-void OccasionsPage::setCardReportRunner(std::function<void(CardReport, int)> run) {
-    cardReportRun_ = std::move(run);
-}
-
-void OccasionsPage::setRunners(std::function<void(int)> labelRun,
-                               std::function<void(int, const QString&)> reminderRun) {
-    labelRun_ = std::move(labelRun);
-    reminderRun_ = std::move(reminderRun);
 }
 
 void OccasionsPage::SetOccasionsMode(int mode) {
@@ -297,14 +277,15 @@ void OccasionsPage::StringGrid1Click(int row) {
     if (row < 1 || row >= StringGrid1->rowCount()) return;
     // What the last run left in the status bar (where its PDF went) is not this run's.
     if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
+    OccasionRuns& runs = Installed<OccasionRuns>::get();
     if (mode_ == OccasionsLabelMode) {
-        if (labelRun_) labelRun_(row);
+        runs.labels(row);
     } else if (mode_ == OccasionsReminderMode) {
         const auto report = CardReport(ReportChoice->currentData().toInt());
-        if (report != CardReport::Reminders && row <= 7 && cardReportRun_)
-            cardReportRun_(report, row);
-        else if (row <= static_cast<int>(ReminderTitles.size()) && reminderRun_)
-            reminderRun_(row, QString::fromUtf8(ReminderTitles[row - 1]));
+        if (report != CardReport::Reminders && row <= 7)
+            runs.cardReport(report, row);
+        else if (row <= static_cast<int>(ReminderTitles.size()))
+            runs.reminders(row, QString::fromUtf8(ReminderTitles[row - 1]));
     }
 }
 

@@ -12,10 +12,8 @@
 
 #include <QWidget>
 #include <array>
-#include <functional>
 
 #include "core/occasions/Occasions.h"  // ReminderTitles
-#include "core/reminders/ReminderGen.h"  // CardReport
 
 class QButtonGroup;
 class QComboBox;
@@ -53,10 +51,6 @@ public:
     // Sizes, places and fills the list (title row first) and places the connector.
     void BuildOccasionsList(const QString& title, const QStringList& rows);
 
-    // Where the runs go; tests catch them here. The defaults start the real runs.
-    void setRunners(std::function<void(int)> labelRun,
-                    std::function<void(int, const QString&)> reminderRun);
-    void setCardReportRunner(std::function<void(CardReport, int)> run);
 
 public slots:
     void SBLabelsClick();
@@ -77,7 +71,4 @@ private:
 
     int mode_ = 0;
     QButtonGroup* group_ = nullptr;
-    std::function<void(int)> labelRun_;
-    std::function<void(int, const QString&)> reminderRun_;
-    std::function<void(CardReport, int)> cardReportRun_;
 };

@@ -5,7 +5,7 @@
 #include "core/data/Globals.h"
 #include "core/reminders/ReminderGen.h"
 #include "gui/common/Forms.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/reminders/REReport.h"
 #include "xbase/Library.h"
 
@@ -24,7 +24,7 @@ void ComingUpRun() {
     const std::vector<ComingDate> coming = ReadComingUp(QDate::currentDate(), days, &problem);
     QApplication::restoreOverrideCursor();
     if (!problem.isEmpty()) {
-        Messages::info(QStringLiteral("What is coming up cannot be read.\r\n") + problem);
+        UserPrompts().info(QStringLiteral("What is coming up cannot be read.\r\n") + problem);
         return;
     }
     QStringList lines;

@@ -1,4 +1,5 @@
 #include "gui/reminders/DateSpan.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/DatePicker.h"
 #include "gui/common/Fitting.h"
 #include "gui/common/Placement.h"
@@ -11,16 +12,14 @@
 #include <QShowEvent>
 #include <QStyle>
 
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "core/data/Globals.h"
 
 namespace {
 
 QLabel* boldLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
+    label->setFont(BoldFont(label));
     return label;
 }
 
@@ -44,10 +43,7 @@ TDateSpan::TDateSpan(QWidget* parent) : QDialog(parent) {
     QFont face(QStringLiteral("MS Sans Serif"), 8);
     face.setStyleHint(QFont::SansSerif);
     setFont(face);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(254, 242, 194));
-    setPalette(pal);
+    FillBackground(this, DialogCream());
 
     Label1 = boldLabel(
         QStringLiteral("Generate labels for birthdays, anniversaries and other individually dated "
@@ -110,7 +106,7 @@ void TDateSpan::BtnOKClick() {
     const QDate s = DateTimePicker1->date();
     const QDate e = DateTimePicker2->date();
     if (e < s) {
-        Messages::plain(QString::fromLatin1(kSpanOrderMessage), this);
+        UserPrompts(this).plain(QString::fromLatin1(kSpanOrderMessage));
         return;
     }
     SpanStart = s;

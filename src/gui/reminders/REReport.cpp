@@ -8,26 +8,13 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "gui/common/Installed.h"
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "core/print/Printer.h"
 #include "printing/QtPrinter.h"
 
-namespace {
-
-ReportPrinterFactory& printerFactory() {
-    static ReportPrinterFactory factory;
-    return factory;
-}
-
-std::unique_ptr<Printer> makeReportPrinter() {
-    if (printerFactory()) return printerFactory()();
-    return std::make_unique<QtPrinter>(&WindowPrompts());
-}
-
-}  // namespace
-
-void SetReportPrinterFactory(ReportPrinterFactory factory) { printerFactory() = std::move(factory); }
+std::unique_ptr<Printer> ReportPrinterSource::makePrinter() { return std::make_unique<QtPrinter>(&UserPrompts()); }
 
 bool PrintReport(QTextDocument& doc, Printer& printer) {
     return printer.printDocument(doc, QString::fromLatin1(kReportJobTitle));
@@ -88,10 +75,9 @@ void TREReport::FormShow() {
 }
 
 bool TREReport::File1Click() {
-    std::unique_ptr<Printer> printer = makeReportPrinter();
+    std::unique_ptr<Printer> printer = Installed<ReportPrinterSource>::get().makePrinter();
     if (!printer || !PrintReport(*RichEdit1->document(), *printer)) {
-        Messages::info(QStringLiteral("The report could not be printed: no printer is available."),
-                       this);
+        UserPrompts(this).info(QStringLiteral("The report could not be printed: no printer is available."));
         return false;
     }
     return true;

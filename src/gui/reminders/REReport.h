@@ -10,7 +10,6 @@
 // SetReportPrinterFactory.
 
 #include <QDialog>
-#include <functional>
 #include <memory>
 
 class Printer;
@@ -21,10 +20,15 @@ class QPlainTextEdit;
 
 inline constexpr const char* kReportJobTitle = "Holiday Reminders by Brantix";
 
-// Makes the printer the viewer prints on. The default gives the system's default printer (or
-// the PDF-file fallback when there is none). Pass nullptr to go back to the default.
-using ReportPrinterFactory = std::function<std::unique_ptr<Printer>()>;
-void SetReportPrinterFactory(ReportPrinterFactory factory);
+// Where the viewer prints. The method gives the system's default printer (or the PDF-file
+// fallback when there is none); the viewer reaches it through Installed<ReportPrinterSource>
+// (gui/common/Installed.h), where a test installs a printer of its own.
+class ReportPrinterSource {
+public:
+    virtual ~ReportPrinterSource() = default;
+    // The printer for one job; null when there is none.
+    virtual std::unique_ptr<Printer> makePrinter();
+};
 
 // Prints the whole of `doc` on `printer` as one job titled kReportJobTitle. False when the job
 // could not start.

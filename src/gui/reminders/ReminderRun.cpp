@@ -1,8 +1,7 @@
 // The reminder run started from the occasions page: the span dialog, the report, the viewer.
 #include "gui/reminders/ReminderRun.h"
 
-#include <QApplication>
-
+#include "gui/common/BusyCursor.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/Forms.h"
 #include "core/data/Globals.h"
@@ -21,10 +20,11 @@ void ReminderRun(int occasion, const QString& title) {
     }
     if (!REReport) REReport = new TREReport();
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
-    const DataStatus opened = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
-    QApplication::restoreOverrideCursor();
+    const DataStatus opened = [&] {
+        BusyCursor busy;
+        return CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
+    }();
     EndUnlessOpened(opened);
     WriteReminderReport(*REReport->document(), title, lines);
 
@@ -36,10 +36,11 @@ void CardReportRun(CardReport report, int occasion) {
     if (!REReport) REReport = new TREReport();
     // The year a run printed today would be logged for: in December, next Valentine's.
     const int year = CardYear(occasion, QDate::currentDate());
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     QStringList lines;
-    const DataStatus read = CollectCardReportLines(report, occasion, year, lines);
-    QApplication::restoreOverrideCursor();
+    const DataStatus read = [&] {
+        BusyCursor busy;
+        return CollectCardReportLines(report, occasion, year, lines);
+    }();
     EndUnlessOpened(read);
     WriteReminderReport(*REReport->document(), CardReportTitle(report, occasion, year), lines);
     REReport->ShowModal();

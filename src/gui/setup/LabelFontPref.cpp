@@ -1,5 +1,6 @@
 #include "gui/setup/LabelFontPref.h"
 
+#include "gui/common/Installed.h"
 #include "gui/common/Fatal.h"
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -45,8 +46,10 @@ namespace {
 // Whether `font` is of regular weight and upright (width and decorations aside).
 bool upright(const QFont& font) { return font.weight() == QFont::Normal && font.style() == QFont::StyleNormal; }
 
-QFont qtFontDialog(const QFont& current, QWidget* parent) {
-    QFontDialog dlg(current, parent);
+}  // namespace
+
+QFont FontQuestion::askFont(const QFont& current, QWidget* owner) {
+    QFontDialog dlg(current, owner);
     // Choosing a family, the dialog keeps the style name when the new family has it and
     // otherwise takes the family's first style, which for some faces is their oblique ("Book"
     // not being "Regular"). An upright regular style stays upright regular; any other style
@@ -75,15 +78,6 @@ QFont qtFontDialog(const QFont& current, QWidget* parent) {
     return current;  // after Cancel the dialog still holds the font it was given
 }
 
-FontChooser& chooser() {
-    static FontChooser c = &qtFontDialog;
-    return c;
-}
-
-}  // namespace
-
-void SetFontChooser(FontChooser c) { chooser() = c ? std::move(c) : &qtFontDialog; }
-
 int StoredPointSize(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
     if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
@@ -98,7 +92,7 @@ void Preferences1Click(QWidget* parent) {
         const QString plain = PlainStyleName(offered.family());
         if (!plain.isEmpty()) offered.setStyleName(plain);
     }
-    const QFont chosen = chooser()(offered, parent);
+    const QFont chosen = Installed<FontQuestion>::get().askFont(offered, parent);
     if (isPlain(chosen)) {
         // The plain style is what a restart gives for the face and size, so take it as that:
         // the style name would only pick among the face's files by a name they may share.

@@ -6,17 +6,20 @@
 // row, from which start-up takes them again (ApplyLabelFontPreference, gui/shell/Quenlow.h).
 
 #include <QFont>
-#include <functional>
 
 class QWidget;
 
 // Opens the settings table (ending the program when it cannot), so LibHandle must be set.
 void Preferences1Click(QWidget* parent = nullptr);
 
-// The font dialog, replaceable by tests: given the current font, returns the dialog's font when
-// it closes (the given font after Cancel). nullptr: Qt's font dialog.
-using FontChooser = std::function<QFont(const QFont& current, QWidget* parent)>;
-void SetFontChooser(FontChooser chooser);
+// How "Choose Label Font" asks for the font. The method shows Qt's font dialog on `current` over
+// `owner` and returns its font when it closes (`current` after Cancel); it is reached through
+// Installed<FontQuestion> (gui/common/Installed.h), where a test installs its own answer.
+class FontQuestion {
+public:
+    virtual ~FontQuestion() = default;
+    virtual QFont askFont(const QFont& current, QWidget* owner);
+};
 
 // The style of `family` that is of regular weight, upright and of normal width, whatever the face
 // calls it ("Regular", "Book", ...); empty when the face has none or is not installed.

@@ -15,8 +15,9 @@
 #include <QUrl>
 
 #include "gui/shell/AboutForm.h"
+#include "gui/common/DialogLook.h"
 #include "gui/common/Forms.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "gui/addressbook/AddressPage.h"
@@ -38,10 +39,7 @@ const QColor kLightGreen(0xC0, 0xDC, 0xC0);
 class PageTabBar : public QTabBar {
 public:
     explicit PageTabBar(QWidget* parent) : QTabBar(parent) {
-        // Only the weight: the captions take the window's face when start-up changes it.
-        QFont f;
-        f.setBold(true);
-        setFont(f);
+        setFont(BoldWeight());  // the captions take the window's face when start-up changes it
         setIconSize(QSize(kTabIcon, kTabIcon));
         setDrawBase(true);
     }
@@ -88,10 +86,7 @@ TQuenlow::TQuenlow(QWidget* parent) : QMainWindow(parent) {
     resize(800, 600);
     setFont(QFont(QString::fromLatin1(kDesignFontFamily), kDesignFontPoints));
 
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kLightGreen);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    FillBackground(this, kLightGreen);
 
     // Menus.
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
@@ -198,14 +193,13 @@ void TQuenlow::FormClose() {
     if (!LibHandle) return;
     if (LibHandle->exitTest()) {
         // An earlier change may not have reached the disk: say so instead of ending silently.
-        Messages::info(QString::fromStdString(LibHandle->lastError().toString()), this);
+        UserPrompts(this).info(QString::fromStdString(LibHandle->lastError().toString()));
     }
     // Closing writes what is still pending: a failure must not pass in silence.
     const DataStatus closed = CloseAllTables();
     if (!closed)
-        Messages::error(QStringLiteral("Unable to write ") + closed.file + QStringLiteral("\r\n") +
-                            closed.detail + QStringLiteral("\r\nThe last change may not have been saved."),
-                        this);
+        UserPrompts(this).error(QStringLiteral("Unable to write ") + closed.file + QStringLiteral("\r\n") +
+                                closed.detail + QStringLiteral("\r\nThe last change may not have been saved."));
     delete LibHandle;
     LibHandle = nullptr;
 }

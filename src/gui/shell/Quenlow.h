@@ -47,7 +47,7 @@ public:
 
 public slots:
     // The start-up sequence; runs once, when the window is first shown. A failed check ends the
-    // program (through ExitProgram) and the remaining steps do not run.
+    // program (EndProgram, gui/common/Fatal.h) and the remaining steps do not run.
     void FormShow();
     // Closes every table and releases LibHandle; safe to call more than once.
     void FormClose();

@@ -7,7 +7,6 @@
 #include "gui/common/Forms.h"
 #include "gui/shell/Quenlow.h"
 #include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
 #include "core/data/DataLock.h"
 #include "core/data/DataFiles.h"
 #include "core/data/Globals.h"
@@ -50,15 +49,12 @@ void TQuenlow::FormShow() {
 
     // 3. The data files must be in the working directory; nothing is created or touched if not.
     if (!DataFilesPresent()) {
-        Messages::info(QStringLiteral(
-            "Database files not found in startup directory\r\n"
-            "Program must be started from the directory containing the data files."));
-        ExitProgram(1);
+        EndProgram(QStringLiteral("Database files not found in startup directory\r\n"
+                                  "Program must be started from the directory containing the data files."));
     }
     // One copy of the program at a time on a data directory (the lock lasts until the end).
     if (AcquireDataLock(".") == DataLockResult::InUse) {
-        Messages::info(QStringLiteral("The data files are in use by another copy of Merrowby."));
-        ExitProgram(1);
+        EndProgram(QStringLiteral("The data files are in use by another copy of Merrowby."));
     }
     // Under the lock nobody else writes here: what a copy, pack or index build left when it was
     // stopped part-way is ours to take away.

@@ -44,16 +44,15 @@ class BackupTest : public ::testing::Test {
 protected:
     TestDataDir data{3};
     ScopedLibrary lib{data.path()};
-    MessageLog msgs;
+    RecordingPrompts msgs;
     QTemporaryDir other;
-    TestPrompts prompts;
-    QStringList& status = prompts.statusLines();
+    QStringList& status = msgs.statusLines();
     xbase::FaultyFileSystem faulty{xbase::FileSystem::real()};
     RunContext ctx;
 
     void SetUp() override {
         ctx.lib = LibHandle;
-        ctx.prompts = &prompts;
+        ctx.prompts = &msgs;
         ctx.removable = [](const QString&) { return false; };
         ctx.pause = [](double) {};
     }
@@ -403,15 +402,20 @@ TEST_F(BackupTest, RemovableDiskAsksForTheDiskHoldingTheFile) {
     const QByteArray importf = readAll(there("importf.dbf"));
     QFile::remove(there("importf.dbf"));
     ctx.removable = ([](const QString&) { return true; });
-    int prompts = 0;
-    Messages::setResponder([&](Messages::Kind, const QString& text) {
-        EXPECT_EQ(text, QStringLiteral("Insert disk containing importf.dbf"));
-        if (++prompts == 2) writeAll(there("importf.dbf"), importf);  // the user finds the disk
-        return true;
-    });
+    // The second time the user is asked, the disk is found.
+    struct FindsTheDisk : RecordingPrompts {
+        QString file;
+        QByteArray bytes;
+        bool asked(Kind kind, const QString& text) override {
+            if (entries().size() == 1) writeAll(file, bytes);
+            return RecordingPrompts::asked(kind, text);
+        }
+    } user;
+    user.file = there("importf.dbf");
+    user.bytes = importf;
+    ctx.prompts = &user;
     EXPECT_TRUE(RestoreFrom(ctx, other.path()));
-    EXPECT_EQ(prompts, 2);
-    Messages::setResponder(nullptr);
+    EXPECT_EQ(user.texts(), QStringList(2, QStringLiteral("Insert disk containing importf.dbf")));
 }
 
 TEST_F(BackupTest, CopiesStoppedPartWayDoNotPileUp) {

@@ -12,14 +12,10 @@
 
 namespace {
 
-const QString kTerminate = QStringLiteral("\r\nProgram will now terminate.");
-
 class DataDirTest : public ::testing::Test {
 protected:
     TestDataDir data{20};
     ScopedLibrary lib{data.path()};
-    FatalExitCatcher fatal;
-    MessageLog msgs;
 
     // Surnames in index order, read through the data routines.
     QStringList namesInOrder() {
@@ -84,16 +80,8 @@ TEST_F(DataDirTest, OpenFailuresAreReportedNamingTheFile) {
         EXPECT_NE(LastStatus, 0);
         EXPECT_EQ(SettingsRec.FontSize, 77);   // records untouched
         EXPECT_TRUE(LibHandle->autoOpen());    // the library is back in its normal state
-        EXPECT_TRUE(msgs.texts().isEmpty());
         EXPECT_FALSE(LibHandle->exitTest());   // told once, by the report, not again later
     }
-}
-
-TEST_F(DataDirTest, WindowEdgeEndsTheProgramOnAFailedOpen) {
-    ASSERT_TRUE(data.remove(QStringLiteral("Mrby1.dbf")));
-    EXPECT_THROW(EndUnlessOpened(OpenSettings()), FatalExit);
-    EXPECT_EQ(msgs.texts(), QStringList{QStringLiteral("Unable to open file Mrby1.DBF") + kTerminate});
-    EXPECT_EQ(msgs.entries().front().kind, Messages::Kind::Info);
 }
 
 TEST_F(DataDirTest, OpenRoutinesPositionOnTheFirstRow) {
@@ -107,7 +95,6 @@ TEST_F(DataDirTest, OpenRoutinesPositionOnTheFirstRow) {
     EXPECT_EQ(QString::fromStdString(LabelsTable->selectedTag()->name()).toLower(),
               QStringLiteral("labels"));
     CloseTable(LabelsTable);
-    EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
 // --- presence test --------------------------------------------------------------------------
@@ -150,7 +137,6 @@ TEST_F(DataDirTest, AllIndexFilesMissingAreRebuiltInTheSameOrder) {
     std::sort(sorted.begin(), sorted.end(),
               [](const QString& a, const QString& b) { return a.toUpper() < b.toUpper(); });
     EXPECT_EQ(names, sorted);
-    EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
 TEST_F(DataDirTest, EachTableIsDecidedOnItsOwn) {
@@ -175,7 +161,6 @@ TEST_F(DataDirTest, EachTableIsDecidedOnItsOwn) {
     EXPECT_TRUE(data.exists(QStringLiteral("Labels.ntx")));
     EXPECT_EQ(data.read(QStringLiteral("Address.ntx")), addressNtx);
     EXPECT_EQ(stocksInOrder().size(), 6);
-    EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
 TEST_F(DataDirTest, FullRebuildRewritesBothIndexes) {
@@ -190,14 +175,11 @@ TEST_F(DataDirTest, FullRebuildRewritesBothIndexes) {
     RebuildIndexes(false);
     EXPECT_EQ(namesInOrder(), names);
     EXPECT_EQ(stocksInOrder().size(), 6);
-    EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
 TEST(RebuildEmpty, EmptyTablesGetEmptyValidIndexes) {
     TestDataDir data;
     ScopedLibrary lib(data.path());
-    FatalExitCatcher fatal;
-    MessageLog msgs;
     // Empty the label stocks too.
     ASSERT_TRUE(OpenLabels());
     while (LastStatus == 0) {
@@ -225,7 +207,6 @@ TEST(RebuildEmpty, EmptyTablesGetEmptyValidIndexes) {
     ASSERT_TRUE(OpenLabels());
     EXPECT_NE(LastStatus, 0);
     CloseTable(LabelsTable);
-    EXPECT_TRUE(msgs.texts().isEmpty());
 }
 
 TEST_F(DataDirTest, RebuildFailuresAreReportedNamingTheFile) {
@@ -245,41 +226,6 @@ TEST_F(DataDirTest, RebuildFailuresAreReportedNamingTheFile) {
     const DataStatus s = RebuildIndexes(true);
     EXPECT_FALSE(s);
     EXPECT_TRUE(s.toString().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive)) << s.toString().toStdString();
-    EXPECT_TRUE(msgs.texts().isEmpty());
-    // At the window edge the same failure ends the program with its description.
-    EXPECT_THROW(EndUnlessOk(RebuildIndexes(true)), FatalExit);
-    ASSERT_EQ(msgs.texts().size(), 1);
-    EXPECT_TRUE(msgs.texts().front().contains(QStringLiteral("AddrBook"), Qt::CaseInsensitive));
-    EXPECT_TRUE(msgs.texts().front().endsWith(kTerminate));
-}
-
-}  // namespace
-
-namespace {
-
-// The real ending: pending changes reach the disk and the process ends with the code given,
-// from inside a running application, without a crash.
-TEST(FatalExitDeathTest, DefaultEndingClosesTablesFirst) {
-    GTEST_FLAG_SET(death_test_style, "fast");  // the child must see this data directory
-    TestDataDir data;
-    EXPECT_EXIT(
-        {
-            SetFatalExitHandler(nullptr);
-            LibHandle = new xbase::Library();
-            LibHandle->setDirectory(data.dir());
-            OpenLabels();
-            LoadLabelRec();
-            LabelRec.Name = QStringLiteral("0 written at the end");
-            StoreLabelRec();
-            ExitProgram(3);
-        },
-        ::testing::ExitedWithCode(3), "");
-    ScopedLibrary lib(data.path());
-    FatalExitCatcher fatal;
-    ASSERT_TRUE(OpenLabels());
-    LoadLabelRec();
-    EXPECT_EQ(LabelRec.Name.trimmed(), QStringLiteral("0 written at the end"));
-    CloseTable(LabelsTable);
 }
 
 }  // namespace

@@ -65,7 +65,6 @@ TEST(DataSet, StandardStocksFitTheirSheets) {
 TEST(DataSet, StocksReadBackThroughTheDataRoutines) {
     TestDataDir data;
     ScopedLibrary lib(data.path());
-    FatalExitCatcher fatal;
     ASSERT_TRUE(OpenLabels());
     int n = 0;
     while (LastStatus == 0) {

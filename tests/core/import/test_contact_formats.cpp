@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "AdminContacts.h"
-#include "AdminImport.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -210,8 +208,6 @@ class ContactRunTest : public ::testing::Test {
 protected:
     TestDataDir data{3};
     ScopedLibrary lib{data.path()};
-    MessageLog msgs;
-    FatalExitCatcher fatal;
 
     QString write(const QString& name, const QByteArray& bytes) {
         const QString path = data.path() + QLatin1Char('/') + name;
@@ -444,27 +440,4 @@ TEST(ContactExport, RoundTripGivesTheSameRows) {
         ASSERT_EQ(copy.size(), original.size());
         for (size_t i = 0; i < copy.size(); ++i) ASSERT_EQ(copy[i], original[i]) << "row " << i;
     }
-}
-
-TEST(ContactExport, OccasionRecipientsAndTheAdminCommands) {
-    TestDataDir book(300);
-    int valentine = 0;
-    {
-        ScopedLibrary lib(book.path());
-        for (const auto& r : bookRows()) valentine += r.Valentine ? 1 : 0;
-    }
-    const QString vcf = book.path() + "/v.vcf";
-    EXPECT_EQ(AdminExport({book.path(), "--format", "vcard", "--occasion", "1", vcf}), 0);
-    QFile f(vcf);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll().count("BEGIN:VCARD"), valentine);
-    for (const QStringList& bad : {QStringList{book.path(), "--format", "ldif", vcf},
-                                   QStringList{book.path(), "--format", "csv", "--occasion", "9", vcf},
-                                   QStringList{book.path(), "--format", "csv"}})
-        EXPECT_EQ(AdminExport(bad), 2) << bad.join(' ').toStdString();
-
-    TestDataDir empty;
-    EXPECT_EQ(AdminImport({empty.path(), vcf, "--detect"}), 0);
-    ScopedLibrary lib(empty.path());
-    EXPECT_EQ(int(bookRows().size()), valentine);
 }

@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QDateEdit>
 #include <QDir>
 #include <QLocale>
 #include <QTemporaryDir>
 
-#include "gui/import/ExportContacts.h"
 #include "core/labels/SheetMemory.h"
-#include "gui/addressbook/CardList.h"
 #include "core/labels/StockCatalogue.h"
 #include "xbase/Library.h"
 
@@ -59,22 +56,6 @@ TEST(SheetMemory, RemembersPerStockAndForgets) {
     ASSERT_TRUE(SheetRecall(lib, "Other", &got).ok());
     ASSERT_TRUE(got);
     EXPECT_EQ(got->row, 2);
-}
-
-// Dates appear in one format across the windows where none is fixed: the user's short format
-// (here German, day first) with the whole year; the Cards list heads its years "Year".
-TEST(ShownDates, OneShortFormatAcrossTheWindows) {
-    const QLocale was;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const QDate day(2026, 12, 8);
-    EXPECT_TRUE(SheetMemoryText(SheetPosition{2, 7, day}).endsWith(QStringLiteral(" (08.12.2026)")))
-        << SheetMemoryText(SheetPosition{2, 7, day}).toStdString();
-    TExportContacts exportDialog;
-    for (const QDateEdit* picker : exportDialog.findChildren<QDateEdit*>())
-        EXPECT_EQ(picker->displayFormat(), QStringLiteral("dd.MM.yyyy")) << picker->objectName().toStdString();
-    QLocale::setDefault(was);
-    const CardList cards;
-    EXPECT_EQ(cards.horizontalHeaderItem(0)->text(), QStringLiteral("Year"));
 }
 
 TEST(StockCatalogue, Lengths) {

@@ -22,8 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "Installing.h"
+#include "MessageLog.h"
 #include "TestData.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "gui/common/WheelGuard.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -160,7 +162,6 @@ protected:
 
     TestDataDir data_;
     std::unique_ptr<ScopedLibrary> lib_;
-    FatalExitCatcher fatal_;
     MessageLog messages_;
     AddressPage* page_ = nullptr;
     std::unique_ptr<QAbstractItemModelTester> tester_;
@@ -621,7 +622,7 @@ TEST_F(AddressPageTest, FailedFirstSaveOfANewPersonSaysAddAndLeavesNoRowWhicheve
         leave();
         const bool failed = faulty.failures() > 0;
         const QStringList told = messages_.texts();
-        const bool plain = !messages_.entries().empty() && messages_.entries()[0].kind == Messages::Kind::Plain;
+        const bool plain = !messages_.entries().empty() && messages_.entries()[0].kind == MessageLog::Kind::Plain;
         plan.failWriteAt = 1;
         plan.sticky = true;
         faulty.setPlan(plan);
@@ -681,12 +682,15 @@ TEST_F(AddressPageTest, CardsListFollowsThePersonAndReturnedCardsMarkTheName) {
     chooseRow(1);  // Smith
     EXPECT_TRUE(page.AddCard(CardKind::Received, 7, 2025));
     EXPECT_FALSE(page.AddCard(CardKind::Received, 7, 2025));
-    page.askCard = [](CardKind* kind, int* occasion, int* year) {
-        *kind = CardKind::Returned;
-        *occasion = 8;
-        *year = 2026;
-        return true;
-    };
+    struct ReturnedCard : CardQuestion {
+        bool askCard(QWidget*, CardKind* kind, int* occasion, int* year) override {
+            *kind = CardKind::Returned;
+            *occasion = 8;
+            *year = 2026;
+            return true;
+        }
+    } returned;
+    Installing<CardQuestion> installed(returned);
     QTest::mouseClick(page.addCardButton(), Qt::LeftButton);
     EXPECT_EQ(shown(), (QStringList{"2026 Birthday, Etc returned", "2025 Christmas / Chanukah received"}));
     EXPECT_TRUE(page.listModel()->returnedAt(1));

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/common/Installed.h"
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/backup/DriveDir.h"
 
@@ -18,16 +20,21 @@ class DriveDirTest : public ::testing::Test {
 protected:
     QTemporaryDir a, b;
     MessageLog msgs;
+    // Three volumes: a's folder, one whose root is gone, b's folder.
+    struct Volumes : TDriveDir::VolumeSource {
+        QString a, b;
+        QList<DriveVolume> volumes() override {
+            return {{QStringLiteral("vol-a"), a}, {QStringLiteral("gone"), a + QStringLiteral("/not-there")},
+                    {QStringLiteral("vol-b"), b}};
+        }
+    } volumes;
     void SetUp() override {
         ASSERT_TRUE(QDir(a.path()).mkpath(QStringLiteral("sub/deeper")));
-        const QString va = a.path(), vb = b.path();
-        TDriveDir::setVolumeSource([va, vb] {
-            return QList<DriveVolume>{{QStringLiteral("vol-a"), va},
-                                      {QStringLiteral("gone"), va + QStringLiteral("/not-there")},
-                                      {QStringLiteral("vol-b"), vb}};
-        });
+        volumes.a = a.path();
+        volumes.b = b.path();
+        Installed<TDriveDir::VolumeSource>::install(&volumes);
     }
-    void TearDown() override { TDriveDir::setVolumeSource(nullptr); }
+    void TearDown() override { Installed<TDriveDir::VolumeSource>::install(nullptr); }
 };
 
 }  // namespace
@@ -72,7 +79,7 @@ TEST_F(DriveDirTest, UnreadableVolumeIsReportedAndTheDialogGoesBack) {
 }
 
 TEST_F(DriveDirTest, TheMountedVolumesIncludeTheRoot) {
-    TDriveDir::setVolumeSource(nullptr);
+    Installed<TDriveDir::VolumeSource>::install(nullptr);
     bool root = false;
     for (const DriveVolume& v : TDriveDir::mountedVolumes()) {
         EXPECT_FALSE(v.rootPath.startsWith(QStringLiteral("/proc")));

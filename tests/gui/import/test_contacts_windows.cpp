@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FileAnswer.h"
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/RunProgress.h"
 #include "core/data/Globals.h"
@@ -32,11 +34,9 @@ protected:
     TestDataDir data{5};
     ScopedLibrary lib{data.path()};
     MessageLog msgs;
+    FileAnswer files;
 
-    void TearDown() override {
-        TImport::setFileChooser(nullptr);
-        RunProgress::setRedrawInterval(40);
-    }
+    void TearDown() override { RunProgress::setRedrawInterval(40); }
     QString write(const QString& name, const QByteArray& bytes) {
         const QString path = data.path() + QLatin1Char('/') + name;
         QFile f(path);
@@ -83,7 +83,7 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     TImport dlg;
     ASSERT_TRUE(OpenImportLayout().ok());
     dlg.show();
-    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    files.answer = path;
     const QStringList before = lastNames();
 
     // Cancel in the preview: nothing is imported and nothing is said.
@@ -112,7 +112,7 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     EXPECT_EQ(previewRows, 4);
     EXPECT_EQ(stored, QString::fromUtf8("Köln"));
     ASSERT_EQ(msgs.entries().size(), 1u);
-    EXPECT_EQ(msgs.entries()[0].kind, Messages::Kind::Plain);
+    EXPECT_EQ(msgs.entries()[0].kind, MessageLog::Kind::Plain);
     EXPECT_TRUE(msgs.texts()[0].startsWith(
         QStringLiteral("2 Names Added, 1 duplicates skipped, 1 skipped without a last name")))
         << msgs.texts()[0].toStdString();
@@ -137,7 +137,7 @@ TEST_F(ContactsWindowsTest, DetectedFileWasImportedAgainAndReadingStayedInTheSta
     ASSERT_TRUE(OpenImportLayout().ok());
     dlg.show();
     const QString layoutFile = dlg.Edit13->text();
-    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    files.answer = path;
     QString statusAtPreview = QStringLiteral("not shown");
     onPreview([&](TDetectImport* d) {
         statusAtPreview = dlg.StatusBar1->text();  // the reading is over; the summary follows
@@ -166,7 +166,7 @@ TEST_F(ContactsWindowsTest, DetectCountedOnlyTheContactsItPreviewed) {
     for (int i = 0; i < 7; ++i) csv += "Ann,Lee" + QByteArray::number(i) + "\r\n";
     const QString path = write(QStringLiteral("seven.csv"), csv);
     TImport dlg;
-    TImport::setFileChooser([&](QWidget*, const QString&) { return path; });
+    files.answer = path;
     QString found;
     onPreview([&](TDetectImport* d) {
         found = d->Found->text();
@@ -265,7 +265,7 @@ TEST_F(ContactsWindowsTest, ExportDialogWritesTheChosenOccasionAndAsksBeforeRepl
     dlg.Which->setCurrentIndex(7);
     QTest::mouseClick(dlg.BtnExport, Qt::LeftButton);
     ASSERT_EQ(msgs.entries().size(), 1u);
-    EXPECT_EQ(msgs.entries()[0].kind, Messages::Kind::OkCancel);
+    EXPECT_EQ(msgs.entries()[0].kind, MessageLog::Kind::OkCancel);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), whole);
 }

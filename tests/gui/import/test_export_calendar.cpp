@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
 #include "gui/import/ExportCalendar.h"

@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "FileAnswer.h"
+#include "FullDiskImport.h"
+#include "MessageLog.h"
 #include "TestData.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -22,6 +25,7 @@ protected:
     TestDataDir data;
     ScopedLibrary lib{data.path()};
     MessageLog msgs;
+    FileAnswer files;
     TImport dlg;
 
     void SetUp() override {
@@ -32,7 +36,6 @@ protected:
     void TearDown() override {
         dlg.hide();
         CloseTable(ImportTable);
-        TImport::setFileChooser(nullptr);
     }
     // The layout as stored in the table now.
     TImportRecord stored() {
@@ -84,17 +87,12 @@ TEST_F(ImportDialogTest, BadPositionAtImportStoresNothing) {
 }
 
 TEST_F(ImportDialogTest, FileDialogCancelKeepsNameAndExitStoresNothing) {
-    QString offered;
-    TImport::setFileChooser([&](QWidget*, const QString& preset) {
-        offered = preset;
-        return preset;  // cancelled
-    });
     dlg.Edit13->setText(QStringLiteral("  old.csv  "));
-    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
-    EXPECT_EQ(offered, QStringLiteral("old.csv"));
+    QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);  // cancelled
+    EXPECT_EQ(files.offered, QStringLiteral("old.csv"));
     EXPECT_EQ(dlg.Edit13->text(), QStringLiteral("old.csv"));
 
-    TImport::setFileChooser([](QWidget*, const QString&) { return QStringLiteral("/x/new.csv"); });
+    files.answer = QStringLiteral("/x/new.csv");
     QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
     dlg.positionEdit(1)->setText(QStringLiteral("9"));
     QTest::mouseClick(dlg.BtnExit, Qt::LeftButton);
@@ -104,7 +102,7 @@ TEST_F(ImportDialogTest, FileDialogCancelKeepsNameAndExitStoresNothing) {
 }
 
 TEST_F(ImportDialogTest, ImportStoresLayoutEvenWithoutFileAndSaysNothing) {
-    TImport::setFileChooser([](QWidget*, const QString&) { return QStringLiteral("/no/such.csv"); });
+    files.answer = QStringLiteral("/no/such.csv");
     QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
     dlg.positionEdit(12)->setText(QStringLiteral("3"));
     QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
@@ -116,8 +114,7 @@ TEST_F(ImportDialogTest, ImportStoresLayoutEvenWithoutFileAndSaysNothing) {
 
 TEST_F(ImportDialogTest, FileNameTheLayoutCannotKeepIsRefusedAndThePreviousNameKept) {
     const QString good = csv(QStringLiteral("contacts.csv"), "Ann,Lee\nBob,Ray\n");
-    QString offered = good;
-    TImport::setFileChooser([&](QWidget*, const QString&) { return offered; });
+    files.answer = good;
     QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
     ASSERT_EQ(dlg.Edit13->text(), good);
 
@@ -134,12 +131,12 @@ TEST_F(ImportDialogTest, FileNameTheLayoutCannotKeepIsRefusedAndThePreviousNameK
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         msgs.clear();
-        offered = c.name;
+        files.answer = c.name;
         QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
         EXPECT_EQ(dlg.Edit13->text(), c.kept ? c.name : good);
         if (c.kept) {
             EXPECT_TRUE(msgs.texts().isEmpty());
-            offered = good;
+            files.answer = good;
             QTest::mouseClick(dlg.BtnIFile, Qt::LeftButton);
         } else {
             ASSERT_EQ(msgs.texts().size(), 1);
@@ -152,4 +149,25 @@ TEST_F(ImportDialogTest, FileNameTheLayoutCannotKeepIsRefusedAndThePreviousNameK
     QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
     EXPECT_EQ(msgs.texts(), QStringList{"2 Names Added  "});
     EXPECT_EQ(stored().ImpFile, good);
+}
+
+// The Import button on a disk that fills part-way: the count in its message is what the book
+// holds (FullDiskImport.h).
+TEST(ImportButton, FullDiskMidImportReportsWhatTheBookHoldsAndLeavesItWhole) {
+    MessageLog msgs;
+    ExpectFullDiskImportKeepsWhatItTells(true, [&](const QString& file) {
+        ImportTold told;
+        EXPECT_TRUE(OpenImportLayout().ok());
+        TImport dlg;
+        dlg.FormShow();
+        dlg.Edit13->setText(file);
+        msgs.clear();
+        dlg.BtnImportClick();
+        (void)CloseTable(ImportTable);
+        for (const QString& t : msgs.texts()) {
+            if (t.endsWith(QLatin1String(" Names Added  "))) told.added = t.section(' ', 0, 0).toInt();
+            else told.error += t;
+        }
+        return told;
+    });
 }

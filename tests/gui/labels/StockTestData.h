@@ -11,8 +11,8 @@
 
 #include <memory>
 
+#include "MessageLog.h"
 #include "TestData.h"
-#include "gui/common/Messages.h"
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
@@ -79,7 +79,6 @@ protected:
     QStringList MessageTexts() const { return messages.texts(); }
 
     TestDataDir data_;
-    FatalExitCatcher fatal_;
     MessageLog messages;
     std::unique_ptr<ScopedLibrary> lib_;
 };

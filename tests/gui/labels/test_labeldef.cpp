@@ -198,7 +198,7 @@ TEST_F(LabelDefTest, LeavingAFieldThatIsNoNumberReportsItAndKeepsTheText) {
     EXPECT_EQ(f->fieldText(), QStringLiteral("    .   "));
     def->numberField(3)->setFocus(Qt::TabFocusReason);
     ASSERT_EQ(messages.entries().size(), 1u);
-    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Error);
+    EXPECT_EQ(messages.entries()[0].kind, MessageLog::Kind::Error);
     EXPECT_EQ(messages.entries()[0].text, QStringLiteral("'.' is not a valid floating point value"));
     EXPECT_EQ(f->fieldText(), QStringLiteral("    .   "));
     EXPECT_TRUE(def->isVisible());
@@ -322,28 +322,28 @@ TEST_F(LabelDefTest, SaveRefusesWhatCannotBeStoredOrUsedAndKeepsTheDialogOpen) {
     struct Case {
         const char* what;
         std::function<void(TLabelDef*)> spoil;
-        Messages::Kind kind;
+        MessageLog::Kind kind;
         const char* message;
     };
     const Case cases[] = {
         {"blank name", [](TLabelDef* d) { d->nameField()->setText(QStringLiteral("  \t ")); },
-         Messages::Kind::Info, "Please fill in label name."},
+         MessageLog::Kind::Info, "Please fill in label name."},
         {"separator only",
          [](TLabelDef* d) { d->numberField(6)->setFieldText(QStringLiteral("    .   ")); },
-         Messages::Kind::Error, "'    .   ' is not a valid floating point value"},
+         MessageLog::Kind::Error, "'    .   ' is not a valid floating point value"},
         {"blank across", [](TLabelDef* d) { d->acrossField()->setFieldText(QString()); },
-         Messages::Kind::Error, "' ' is not a valid integer value"},
+         MessageLog::Kind::Error, "' ' is not a valid integer value"},
         {"zero width",
          [](TLabelDef* d) { d->numberField(4)->setFieldText(QStringLiteral("   0.000")); },
-         Messages::Kind::Info, "Label width and height must be greater than zero."},
+         MessageLog::Kind::Info, "Label width and height must be greater than zero."},
         {"negative height",
          [](TLabelDef* d) { d->numberField(5)->setFieldText(QStringLiteral("  -1.000")); },
-         Messages::Kind::Info, "Label width and height must be greater than zero."},
+         MessageLog::Kind::Info, "Label width and height must be greater than zero."},
         {"minus zero height",
          [](TLabelDef* d) { d->numberField(5)->setFieldText(QStringLiteral("  -0.000")); },
-         Messages::Kind::Info, "Label width and height must be greater than zero."},
+         MessageLog::Kind::Info, "Label width and height must be greater than zero."},
         {"no labels across", [](TLabelDef* d) { d->acrossField()->setFieldText(QStringLiteral("0")); },
-         Messages::Kind::Info, "No. Labels Across must be at least 1."},
+         MessageLog::Kind::Info, "No. Labels Across must be at least 1."},
     };
     for (const auto& c : cases) {
         for (int recNo : {0, 4}) {
@@ -403,7 +403,7 @@ TEST_F(LabelDefTest, AWriteFailureOnSaveIsReportedAndASecondSaveStoresTheStock) 
     faulty.setPlan(plan);
     def->BtnSaveClick();
     ASSERT_EQ(messages.entries().size(), 1u);
-    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Error);
+    EXPECT_EQ(messages.entries()[0].kind, MessageLog::Kind::Error);
     EXPECT_TRUE(messages.entries()[0].text.startsWith(
         QStringLiteral("Unable to write the label definition")));
     EXPECT_TRUE(def->isVisible());

@@ -10,6 +10,8 @@
 #include <optional>
 #include <tuple>
 
+#include "gui/common/Installed.h"
+#include "MessageLog.h"
 #include "TestData.h"
 #include "TestStocks.h"
 #include "core/data/CardLog.h"
@@ -17,6 +19,7 @@
 #include "core/data/Records.h"
 #include "gui/labels/LabPrint.h"
 #include "core/labels/LabelGen.h"
+#include "gui/labels/LabelRunDialogs.h"
 #include "gui/labels/OccasionLabelRun.h"
 #include "core/occasions/Occasions.h"
 #include "gui/labels/LabelPreview.h"
@@ -93,31 +96,46 @@ protected:
         lib = std::make_unique<ScopedLibrary>(data.path());
         LabelFont = QFont("Sans", 10);
     }
-    void TearDown() override { SetLabelRunUi({}); }
+    void TearDown() override { Installed<LabelRunDialogs>::install(nullptr); }
 
-    // Dialog answers: the print options pick the stock whose name starts with `stockPrefix`.
-    LabelRunUi Answers(RecordingPrinter* out) {
-        LabelRunUi ui;
-        ui.askSpan = [this] {
-            asked << "span";
-            SpanStart = spanFrom;
-            SpanEnd = spanTo;
-            SpanCancelled = spanCancel;
-        };
-        ui.askPrintOptions = [this] {
-            asked << QString("options %1").arg(LabelCount);
-            PrintOptionsCancelled = optionsCancel;
+    // The run's dialogs answered from the test's fields: the print options pick the stock whose
+    // name starts with `stockPrefix`, the picking takes `picks` in turn; the printer the run
+    // makes leaves what it saw in `out`.
+    struct Answers : LabelRunDialogs {
+        Answers(LabelRunTest& test, RecordingPrinter* printed) : t(test), out(printed) {}
+        bool askSpan() override {
+            t.asked << "span";
+            SpanStart = t.spanFrom;
+            SpanEnd = t.spanTo;
+            return !t.spanCancel;
+        }
+        bool askPrintOptions() override {
+            t.asked << QString("options %1").arg(LabelCount);
             for (LastStatus = LabelsTable->top(); LastStatus == 0; LastStatus = LabelsTable->skip()) {
                 LoadLabelRec();
-                if (LabelRec.Name.startsWith(stockPrefix)) break;
+                if (LabelRec.Name.startsWith(t.stockPrefix)) break;
             }
-        };
-        ui.startColumnText = [this] { return column; };
-        ui.startRowText = [this] { return row; };
-        ui.makePrinter = [out]() -> std::unique_ptr<Printer> {
-            return std::make_unique<KeptPrinter>(out);
-        };
-        return ui;
+            return !t.optionsCancel;
+        }
+        QString startColumnText() override { return t.column; }
+        QString startRowText() override { return t.row; }
+        void fillSelection() override { bookOpenWhenFilled = AddrBookTable != nullptr; }
+        int askSelection(int count) override {
+            countsShown << count;
+            return picks.isEmpty() ? -1 : picks.takeFirst();
+        }
+        std::unique_ptr<Printer> makePrinter() override { return std::make_unique<KeptPrinter>(out); }
+
+        LabelRunTest& t;
+        RecordingPrinter* out;
+        QList<int> picks;
+        QList<int> countsShown;
+        bool bookOpenWhenFilled = false;
+    };
+    // Installs answers that print into `out` for the runs that follow.
+    void answerWith(RecordingPrinter* out) {
+        answers = std::make_unique<Answers>(*this, out);
+        Installed<LabelRunDialogs>::install(answers.get());
     }
 
     TestDataDir data;
@@ -127,6 +145,7 @@ protected:
     QDate spanFrom{2024, 3, 1}, spanTo{2024, 3, 31};
     bool spanCancel = false, optionsCancel = false;
     QString stockPrefix = "US Letter 1 x", column = "1", row = "1";
+    std::unique_ptr<Answers> answers;
 };
 
 }  // namespace
@@ -178,7 +197,7 @@ TEST_F(LabelRunTest, DatedEntriesWithinTheSpan) {
 
 TEST_F(LabelRunTest, OccasionRunAsksThenPrintsOnTheChosenStock) {
     RecordingPrinter out;
-    SetLabelRunUi(Answers(&out));
+    answerWith(&out);
     column = "3";
     OccasionLabelRun(7);
     EXPECT_EQ(asked, QStringList({"options 2"}));
@@ -196,7 +215,7 @@ TEST_F(LabelRunTest, OccasionRunAsksThenPrintsOnTheChosenStock) {
     EXPECT_EQ(out.jobsEnded(), 1);
     // The one message is the question whether to log the two recipients.
     ASSERT_EQ(messages.entries().size(), 1u) << messages.texts().join('|').toStdString();
-    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::YesNo);
+    EXPECT_EQ(messages.entries()[0].kind, MessageLog::Kind::YesNo);
     EXPECT_EQ(messages.texts()[0], QString("Mark these 2 recipients as sent a card for Christmas / Chanukah %1?")
                                        .arg(CardYear(7, QDate::currentDate())));
     EXPECT_EQ(LabelsTable, nullptr);
@@ -216,7 +235,7 @@ QStringList Logged(xbase::Library& lib) {
 
 TEST_F(LabelRunTest, ARunLogsItsRecipientsOnceWhenTheQuestionIsAnsweredYes) {
     RecordingPrinter out;
-    SetLabelRunUi(Answers(&out));
+    answerWith(&out);
     messages.setAnswer(false);
     OccasionLabelRun(4);
     EXPECT_TRUE(Logged(lib->lib()).isEmpty());
@@ -234,7 +253,7 @@ TEST_F(LabelRunTest, ARunLogsItsRecipientsOnceWhenTheQuestionIsAnsweredYes) {
 
 // The question after a run answers No to a stray Return: nothing is logged.
 TEST_F(LabelRunTest, AStrayReturnDoesNotMarkTheRunAsSent) {
-    Messages::setResponder(nullptr);  // the real question box
+    InstallPrompts(nullptr);  // the real question box
     bool asked = false;
     QTimer::singleShot(0, [&] {
         QWidget* box = QApplication::activeModalWidget();
@@ -249,7 +268,7 @@ TEST_F(LabelRunTest, AStrayReturnDoesNotMarkTheRunAsSent) {
 
 TEST_F(LabelRunTest, OccasionEightAsksForTheSpanAndStopsWhenCancelled) {
     RecordingPrinter out;
-    SetLabelRunUi(Answers(&out));
+    answerWith(&out);
     OccasionLabelRun(8);
     EXPECT_EQ(asked, QStringList({"span", "options 5"}));
     EXPECT_EQ(NamesDrawn(out).size(), 5);
@@ -257,7 +276,7 @@ TEST_F(LabelRunTest, OccasionEightAsksForTheSpanAndStopsWhenCancelled) {
     asked.clear();
     spanCancel = true;
     RecordingPrinter nothing;
-    SetLabelRunUi(Answers(&nothing));
+    answerWith(&nothing);
     OccasionLabelRun(8);
     EXPECT_EQ(asked, QStringList({"span"}));
     EXPECT_EQ(nothing.jobsBegun(), 0);
@@ -265,7 +284,7 @@ TEST_F(LabelRunTest, OccasionEightAsksForTheSpanAndStopsWhenCancelled) {
 
 TEST_F(LabelRunTest, CancelledOptionsAndBadStartFieldsPrintNothing) {
     RecordingPrinter out;
-    SetLabelRunUi(Answers(&out));
+    answerWith(&out);
     optionsCancel = true;
     OccasionLabelRun(4);
     EXPECT_EQ(asked, QStringList({"options 2"}));
@@ -277,19 +296,21 @@ TEST_F(LabelRunTest, CancelledOptionsAndBadStartFieldsPrintNothing) {
     OccasionLabelRun(4);
     EXPECT_EQ(out.jobsBegun(), 0);
     ASSERT_EQ(messages.entries().size(), 1u);
-    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Error);
+    EXPECT_EQ(messages.entries()[0].kind, MessageLog::Kind::Error);
 }
 
 TEST_F(LabelRunTest, RefusedStockIsToldAndNothingPrints) {
     RecordingPrinter out;
-    LabelRunUi ui = Answers(&out);
-    ui.askPrintOptions = [] {
-        PrintOptionsCancelled = false;
-        LabelRec = ThirtyPerSheet();
-        LabelRec.Name = "Broken";
-        LabelRec.Width = 0;
-    };
-    SetLabelRunUi(ui);
+    struct BrokenStock : Answers {
+        using Answers::Answers;
+        bool askPrintOptions() override {
+            LabelRec = ThirtyPerSheet();
+            LabelRec.Name = "Broken";
+            LabelRec.Width = 0;
+            return true;
+        }
+    } broken(*this, &out);
+    Installed<LabelRunDialogs>::install(&broken);
     OccasionLabelRun(4);
     ASSERT_EQ(messages.texts().size(), 1);
     EXPECT_TRUE(messages.texts()[0].startsWith("The label stock \"Broken\" cannot be printed"));
@@ -305,7 +326,7 @@ TEST_F(LabelRunTest, NoStockDefined) {
         t->close();
     }
     RecordingPrinter out;
-    SetLabelRunUi(Answers(&out));
+    answerWith(&out);
     OccasionLabelRun(4);
     EXPECT_EQ(messages.texts(), QStringList({QString(kNoStockMessage)}));
     EXPECT_TRUE(asked.isEmpty());
@@ -314,20 +335,11 @@ TEST_F(LabelRunTest, NoStockDefined) {
 
 TEST_F(LabelRunTest, SelectedRunGivesOneLabelPerPickInPickingOrder) {
     RecordingPrinter out;
-    LabelRunUi ui = Answers(&out);
-    QList<int> picks = {5, 2, 5};  // Eve, Bob, Eve again
-    int showings = 0;
-    QList<int> countsShown;
-    ui.fillSelection = [] { ASSERT_NE(AddrBookTable, nullptr); };
-    ui.askSelection = [&](int count) {
-        ++showings;
-        countsShown << count;
-        ChosenRecNo = picks.isEmpty() ? -1 : picks.takeFirst();
-    };
-    SetLabelRunUi(ui);
+    answerWith(&out);
+    answers->picks = {5, 2, 5};  // Eve, Bob, Eve again
     OccasionLabelRun(9);
-    EXPECT_EQ(showings, 4);
-    EXPECT_EQ(countsShown, QList<int>({0, 1, 2, 3}));
+    EXPECT_TRUE(answers->bookOpenWhenFilled);
+    EXPECT_EQ(answers->countsShown, QList<int>({0, 1, 2, 3}));
     EXPECT_EQ(SelectionList, QVector<int>({5, 2, 5}));
     EXPECT_EQ(asked, QStringList({"options 3"}));
     EXPECT_EQ(NamesDrawn(out), QStringList({"Eve Evans", "Bob Baker", "Eve Evans"}));
@@ -337,11 +349,7 @@ TEST_F(LabelRunTest, SelectedRunGivesOneLabelPerPickInPickingOrder) {
     // Ending the picking at once: no print options, nothing printed.
     asked.clear();
     RecordingPrinter none;
-    ui.makePrinter = [&none]() -> std::unique_ptr<Printer> {
-        return std::make_unique<KeptPrinter>(&none);
-    };
-    ui.askSelection = [](int) { ChosenRecNo = -1; };
-    SetLabelRunUi(ui);
+    answerWith(&none);
     SelectedLabelRun();
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(none.jobsBegun(), 0);
@@ -358,31 +366,34 @@ TEST_F(LabelRunTest, PreviewShowsTheCorrectedRunAndKeepsTheSheetMemory) {
     for (int n : {7, int(OccasionSelected)}) {
         SCOPED_TRACE(n);
         RecordingPrinter out;
-        LabelRunUi ui = Answers(&out);
-        const auto chooseStock = ui.askPrintOptions;
-        Drawn previewed;
-        ui.askPrintOptions = [&] {
-            chooseStock();
-            QTimer::singleShot(0, [&] {
-                if (auto* w = qobject_cast<TLabelPreview*>(QApplication::activeModalWidget())) {
-                    for (const PreviewText& t : w->pageModel().texts) previewed.emplace_back(t.x, t.y, t.text);
-                    w->reject();
-                }
-            });
-            ASSERT_TRUE(TLabPrint::PreviewAction());
-            TLabPrint::PreviewAction()();
-            PrintOptionsCancelled = true;
-        };
-        ui.makePrinter = [&]() -> std::unique_ptr<Printer> {
-            return std::make_unique<CalibratedPrinter>(std::make_unique<KeptPrinter>(&out), cal);
-        };
-        int picked = 0;
-        ui.fillSelection = [] {};
-        ui.askSelection = [&](int) { ChosenRecNo = picked < 2 ? 2 + picked++ : -1; };
-        SetLabelRunUi(ui);
+        // The options: the stock chosen, then "Preview" pressed and the preview closed, then
+        // Cancel; the printer keeps the stored correction.
+        struct Previewing : Answers {
+            Previewing(LabelRunTest& test, RecordingPrinter* printed, PrinterCalibration c)
+                : Answers(test, printed), cal(c) {}
+            bool askPrintOptions() override {
+                (void)Answers::askPrintOptions();
+                QTimer::singleShot(0, [this] {
+                    if (auto* w = qobject_cast<TLabelPreview*>(QApplication::activeModalWidget())) {
+                        for (const PreviewText& t : w->pageModel().texts) previewed.emplace_back(t.x, t.y, t.text);
+                        w->reject();
+                    }
+                });
+                EXPECT_TRUE(TLabPrint::PreviewAction());
+                if (TLabPrint::PreviewAction()) TLabPrint::PreviewAction()();
+                return false;
+            }
+            std::unique_ptr<Printer> makePrinter() override {
+                return std::make_unique<CalibratedPrinter>(Answers::makePrinter(), cal);
+            }
+            PrinterCalibration cal;
+            Drawn previewed;
+        } previewing(*this, &out, cal);
+        previewing.picks = {2, 3};
+        Installed<LabelRunDialogs>::install(&previewing);
         column = "2";
         OccasionLabelRun(n);
-        previews.push_back(previewed);
+        previews.push_back(previewing.previewed);
         EXPECT_EQ(out.jobsBegun(), 0);
         std::optional<SheetPosition> remembered;
         ASSERT_TRUE(SheetRecall(lib->lib(), LabelRec.Name, &remembered).ok());

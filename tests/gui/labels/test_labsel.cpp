@@ -11,12 +11,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/common/Installed.h"
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/Forms.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "gui/labels/LabSel.h"
 #include "core/labels/LabelGen.h"
+#include "gui/labels/LabelRunDialogs.h"
 #include "gui/labels/OccasionLabelRun.h"
 #include "RecordingPrinter.h"
 #include "xbase/Table.h"
@@ -166,15 +169,19 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
         ~Kept() override { *keep = *this; }
         RecordingPrinter* keep;
     };
-    LabelRunUi ui;
-    ui.askPrintOptions = [] {
-        PrintOptionsCancelled = false;
-        LoadLabelRec();  // the first stock in name order
-    };
-    ui.startColumnText = [] { return QString("1"); };
-    ui.startRowText = [] { return QString("1"); };
-    ui.makePrinter = [&out]() -> std::unique_ptr<Printer> { return std::make_unique<Kept>(&out); };
-    SetLabelRunUi(ui);
+    // The selection is the real dialog; the options take the first stock in name order.
+    struct Options : LabelRunDialogs {
+        explicit Options(RecordingPrinter* k) : keep(k) {}
+        bool askPrintOptions() override {
+            LoadLabelRec();
+            return true;
+        }
+        QString startColumnText() override { return "1"; }
+        QString startRowText() override { return "1"; }
+        std::unique_ptr<Printer> makePrinter() override { return std::make_unique<Kept>(keep); }
+        RecordingPrinter* keep;
+    } options(&out);
+    Installed<LabelRunDialogs>::install(&options);
 
     // Each showing: pick row 5, row 5 again, row 9, then "Print Selected".
     QList<int> script = {5, 5, 9, -1};
@@ -196,7 +203,7 @@ TEST_F(LabSelTest, ManualRunThroughTheDialogPicksTheSameRecipientTwice) {
     MessageLog messages(false);  // the run's last question: log the picks? No.
     OccasionLabelRun(9);
     driver.stop();
-    SetLabelRunUi({});
+    Installed<LabelRunDialogs>::install(nullptr);
     LabSel = previous;
 
     EXPECT_EQ(counts, QStringList({"0", "1", "2", "3"}));

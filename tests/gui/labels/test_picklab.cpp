@@ -132,7 +132,7 @@ TEST_F(PickLabTest, EmptyTableGivesAnEmptyListWhereOnlyNewAndCancelAnswer) {
     EXPECT_EQ(pick->listBox()->currentRow(), -1);
     pick->BtnSelectClick();
     EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("Item Not Selected")});
-    EXPECT_EQ(messages.entries()[0].kind, Messages::Kind::Info);
+    EXPECT_EQ(messages.entries()[0].kind, MessageLog::Kind::Info);
     EXPECT_TRUE(pick->isVisible());
     EXPECT_EQ(CurrentStockRecNo, -1);
     pick->BtnNewClick();

@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "Installing.h"
+#include "gui/occasions/OccasionRuns.h"
 #include "gui/occasions/OccasionsPage.h"
 
 namespace {
@@ -25,12 +27,19 @@ std::ostream& operator<<(std::ostream& os, const Started& s) {
     return os << s.kind << s.occasion << ":" << s.title.toStdString();
 }
 
+// The runs the page starts, noted in place of the program's: 'L' a label run, 'R' a reminder run,
+// '1', '2' the card-log reports.
+struct NotedRuns : OccasionRuns {
+    void labels(int n) override { runs.push_back({'L', n, {}}); }
+    void reminders(int n, const QString& title) override { runs.push_back({'R', n, title}); }
+    void cardReport(CardReport r, int n) override { runs.push_back({char('0' + int(r)), n, {}}); }
+    std::vector<Started> runs;
+};
+
 class OccasionsPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         page.resize(737, 437);
-        page.setRunners([this](int n) { runs.push_back({'L', n, {}}); },
-                        [this](int n, const QString& t) { runs.push_back({'R', n, t}); });
         page.SetOccasionsMode(1);  // as the main window does at start-up
         page.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
@@ -50,8 +59,10 @@ protected:
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r.center());
     }
 
+    NotedRuns noted;
+    Installing<OccasionRuns> installed{noted};
+    std::vector<Started>& runs = noted.runs;
     OccasionsPage page;
-    std::vector<Started> runs;
 };
 
 }  // namespace
@@ -159,7 +170,6 @@ TEST_F(OccasionsPageTest, ClickOnARowStartsItsRunEveryTime) {
 // 8 and the first choice keep the reminder run.
 TEST_F(OccasionsPageTest, ReportChoiceSendsHolidayRowsToTheCardReports) {
     EXPECT_FALSE(page.ReportChoice->isVisible());
-    page.setCardReportRunner([this](CardReport r, int n) { runs.push_back({char('0' + int(r)), n, {}}); });
     page.SetOccasionsMode(OccasionsReminderMode);
     EXPECT_TRUE(page.ReportChoice->isVisible());
     EXPECT_EQ(page.ReportChoice->currentIndex(), 0);

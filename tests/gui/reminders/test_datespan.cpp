@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "gui/common/Messages.h"
+#include "MessageLog.h"
 #include "core/data/Globals.h"
 #include "gui/reminders/DateSpan.h"
 
@@ -37,16 +37,10 @@ TEST(DefaultSpan, RunsFromTheFirstToTheLastDayOfTheMonth) {
 class DateSpanDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        Messages::setResponder([this](Messages::Kind kind, const QString& text) {
-            messages << text;
-            kinds.push_back(kind);
-            return true;
-        });
         SpanStart = QDate(2026, 3, 1);
         SpanEnd = QDate(2026, 3, 31);
         SpanCancelled = false;
     }
-    void TearDown() override { Messages::setResponder(nullptr); }
 
     // Shows the dialog modally; `act` runs inside its event loop and must close it (or not).
     void runModal(const std::function<void()>& act) {
@@ -61,8 +55,7 @@ protected:
     }
 
     TDateSpan dlg;
-    QStringList messages;
-    std::vector<Messages::Kind> kinds;
+    MessageLog messages;
     bool stillOpen = false;
 };
 
@@ -79,7 +72,7 @@ TEST_F(DateSpanDialog, OpensOnTheSpanAndAcceptsOneDay) {
     EXPECT_FALSE(SpanCancelled);
     EXPECT_EQ(SpanStart, QDate(2026, 7, 4));
     EXPECT_EQ(SpanEnd, QDate(2026, 7, 4));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(messages.entries().empty());
     EXPECT_EQ(dlg.windowTitle(), "DateSpan");
 }
 
@@ -92,8 +85,9 @@ TEST_F(DateSpanDialog, EndBeforeStartIsRefusedAndTheDialogStaysOpen) {
         EXPECT_EQ(dlg.DateTimePicker2->date(), QDate(2026, 5, 9)) << "pickers left as they are";
     });
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(messages, QStringList{"Ending date must be greater than or equal to starting date."});
-    EXPECT_EQ(kinds, std::vector<Messages::Kind>{Messages::Kind::Plain});
+    EXPECT_EQ(messages.texts(), QStringList{"Ending date must be greater than or equal to starting date."});
+    ASSERT_EQ(messages.entries().size(), 1u);
+    EXPECT_EQ(messages.entries()[0].kind, MessageLog::Kind::Plain);
     EXPECT_TRUE(SpanCancelled);
     EXPECT_EQ(SpanStart, QDate(2026, 3, 1));
     EXPECT_EQ(SpanEnd, QDate(2026, 3, 31));

@@ -16,7 +16,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "gui/common/Messages.h"
+#include "gui/common/Installed.h"
+#include "MessageLog.h"
 #include "printing/QtPrinter.h"
 #include "RecordingPrinter.h"
 #include "gui/reminders/REReport.h"
@@ -48,28 +49,25 @@ QString pdfText(const QString& file) { return run("pdftotext", {"-layout", file,
 
 class ReportPrint : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Messages::setResponder([this](Messages::Kind, const QString& text) {
-            messages << text;
-            return true;
-        });
-    }
-    void TearDown() override {
-        SetReportPrinterFactory(nullptr);
-        Messages::setResponder(nullptr);
-    }
+    void TearDown() override { Installed<ReportPrinterSource>::install(nullptr); }
+
+    // A printer into the PDF file `file`, through the real printer layer.
+    struct PdfFile : ReportPrinterSource {
+        QString file;
+        std::unique_ptr<Printer> makePrinter() override { return QtPrinter::toPdf(file); }
+    } pdf;
 
     // Prints the viewer's content into a PDF file through the real printer layer.
     QString printToPdf(const QString& name) {
-        const QString file = dir.path() + "/" + name;
-        SetReportPrinterFactory([file] { return QtPrinter::toPdf(file); });
+        pdf.file = dir.path() + "/" + name;
+        Installed<ReportPrinterSource>::install(&pdf);
         EXPECT_TRUE(viewer.File1Click());
-        return file;
+        return pdf.file;
     }
 
     TREReport viewer;
     QTemporaryDir dir;
-    QStringList messages;
+    MessageLog messages;
 };
 
 // The most entry lines whose report the layout engine fits on one page of `pageDots` at `dpi`,
@@ -127,7 +125,7 @@ TEST_F(ReportPrint, ShortReportIsOnePageAndOneLineMoreThanAPageIsTwo) {
     EXPECT_EQ(pdfPages(two), 2);
     const QString text = pdfText(two);
     EXPECT_TRUE(text.contains(QStringLiteral("First%1 Last%1").arg(n))) << "last line printed";
-    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('|').toStdString();
 }
 
 TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
@@ -146,7 +144,7 @@ TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
     EXPECT_TRUE(run("pdfinfo", {file}).contains("Holiday Reminders by Brantix"));
 
     RecordingPrinter rec;
-    SetReportPrinterFactory(nullptr);
+    Installed<ReportPrinterSource>::install(nullptr);
     ASSERT_TRUE(PrintReport(*viewer.document(), rec));
     ASSERT_GE(rec.calls().size(), 1u);
     EXPECT_EQ(rec.calls().front().op, RecordingPrinter::Op::PrintDocument);
@@ -156,19 +154,25 @@ TEST_F(ReportPrint, PrintsTheViewAsEditedUnderTheJobTitle) {
 
 TEST_F(ReportPrint, AJobThatCannotStartIsReportedNotSwallowed) {
     WriteReminderReport(*viewer.document(), "Halloween", {});
-    SetReportPrinterFactory([] {
-        auto p = std::make_unique<RecordingPrinter>();
-        p->setFailBegin(true);
-        return std::unique_ptr<Printer>(std::move(p));
-    });
+    // A printer whose job cannot start; with `none`, no printer at all.
+    struct Failing : ReportPrinterSource {
+        bool none = false;
+        std::unique_ptr<Printer> makePrinter() override {
+            if (none) return nullptr;
+            auto p = std::make_unique<RecordingPrinter>();
+            p->setFailBegin(true);
+            return p;
+        }
+    } failing;
+    Installed<ReportPrinterSource>::install(&failing);
     EXPECT_FALSE(viewer.File1Click());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.front().contains("could not be printed")) << messages.front().toStdString();
-    // No printer at all (no factory result) is told the same way.
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts().front().contains("could not be printed")) << messages.texts().front().toStdString();
+    // No printer at all is told the same way.
     messages.clear();
-    SetReportPrinterFactory([] { return std::unique_ptr<Printer>(); });
+    failing.none = true;
     EXPECT_FALSE(viewer.File1Click());
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.texts().size(), 1);
 }
 
 // Through the system's default queue. With the cups-pdf queue the file it writes carries the
@@ -181,7 +185,7 @@ TEST_F(ReportPrint, RealQueueGetsTheJobWithItsTitle) {
 
     const QString marker = QStringLiteral("Queue%1").arg(QDateTime::currentMSecsSinceEpoch());
     WriteReminderReport(*viewer.document(), "Valentines Day", {"\tAnn " + marker + " "});
-    SetReportPrinterFactory(nullptr);
+    Installed<ReportPrinterSource>::install(nullptr);
     ASSERT_TRUE(viewer.File1Click());
 
     QString found;

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/common/Installed.h"
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/common/Forms.h"
 #include "gui/shell/Quenlow.h"
@@ -31,7 +33,7 @@ protected:
     MessageLog msgs;
     SetupPage page;
 
-    void TearDown() override { SetFontChooser(nullptr); }
+    void TearDown() override { Installed<FontQuestion>::install(nullptr); }
 
     // A restart as far as the label font goes: the settings row read again and applied.
     QFont fontAfterRestart() {
@@ -110,17 +112,21 @@ TEST_F(SetupPageTest, LabelFontChoiceLastsAndFaceAndSizeSurviveARestart) {
     EXPECT_EQ(LabelFont.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(LabelFont.pointSize(), 8);
 
-    QFont given;
-    SetFontChooser([&](const QFont& current, QWidget*) {
-        given = current;
-        QFont f(QStringLiteral("DejaVu Serif"), 14);
-        f.setBold(true);
-        f.setItalic(true);
-        f.setUnderline(true);
-        return f;
-    });
+    // The font chosen: DejaVu Serif 14, bold, italic and underlined.
+    struct Chosen : FontQuestion {
+        QFont askFont(const QFont& current, QWidget*) override {
+            given = current;
+            QFont f(QStringLiteral("DejaVu Serif"), 14);
+            f.setBold(true);
+            f.setItalic(true);
+            f.setUnderline(true);
+            return f;
+        }
+        QFont given;
+    } chosen;
+    Installed<FontQuestion>::install(&chosen);
     QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
-    EXPECT_EQ(given.family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(chosen.given.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(LabelFont.family(), QStringLiteral("DejaVu Serif"));
     EXPECT_TRUE(LabelFont.bold() && LabelFont.italic() && LabelFont.underline());
     EXPECT_EQ(LabelFont.pointSize(), 14);
@@ -145,7 +151,10 @@ TEST_F(SetupPageTest, CancelledFontDialogStoresWhatWasInForceAndKeepsOtherSettin
     EXPECT_EQ(start.pointSize(), 12);
 
     SettingsRec = TSettingsRecord{};  // whatever memory holds, the row's other fields survive
-    SetFontChooser([](const QFont& current, QWidget*) { return current; });
+    struct Unchanged : FontQuestion {
+        QFont askFont(const QFont& current, QWidget*) override { return current; }
+    } unchanged;
+    Installed<FontQuestion>::install(&unchanged);
     QTest::mouseClick(page.LMDButton6, Qt::LeftButton);
     const QFont after = fontAfterRestart();
     EXPECT_EQ(after.family(), QStringLiteral("Arial"));
@@ -168,7 +177,7 @@ TEST_F(SetupPageTest, FontDialogOpensOnThePlainStyleAndOkWithoutChangeKeepsTheSt
         const QFont stored = fontAfterRestart();
 
         // Qt's own dialog, answered with OK as soon as it is up.
-        SetFontChooser(nullptr);
+        Installed<FontQuestion>::install(nullptr);
         QString shown;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -203,7 +212,7 @@ TEST_F(SetupPageTest, PickingAFamilyInTheFontDialogKeepsLabelsUpright) {
         SCOPED_TRACE(face);
         ++tried;
         ApplyLabelFontPreference();  // a fresh settings row: the design font, style Normal
-        SetFontChooser(nullptr);
+        Installed<FontQuestion>::install(nullptr);
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* dlg = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());

@@ -7,6 +7,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "gui/common/Installed.h"
+#include "MessageLog.h"
+#include "gui/common/Fatal.h"
 #include "TestData.h"
 #include "gui/shell/Quenlow.h"
 #include "core/data/DataFiles.h"
@@ -61,7 +64,6 @@ void atEveryWrite(const std::function<void(FaultyLibrary&, MessageLog&)>& operat
         SCOPED_TRACE("write " + std::to_string(n) + " fails");
         TestDataDir data(3);
         ScopedCurrentDir cwd(data.path());
-        FatalExitCatcher fatal;
         MessageLog msgs;
         auto* lib = new FaultyLibrary(data.path());
         lib->failAt = n;
@@ -94,12 +96,15 @@ TEST(FailedWrites, ClosingATableWithAPendingRow) {
 }
 
 TEST(FailedWrites, StoringTheLabelFont) {
-    SetFontChooser([](const QFont&, QWidget*) { return QFont(QStringLiteral("DejaVu Sans"), 14); });
+    struct Chosen : FontQuestion {
+        QFont askFont(const QFont&, QWidget*) override { return QFont(QStringLiteral("DejaVu Sans"), 14); }
+    } chosen;
+    Installed<FontQuestion>::install(&chosen);
     atEveryWrite([](FaultyLibrary& lib, MessageLog&) {
         lib.arm();
         Preferences1Click(nullptr);
     });
-    SetFontChooser(nullptr);
+    Installed<FontQuestion>::install(nullptr);
 }
 
 TEST(FailedWrites, TheImportDialogsLayoutAndRun) {

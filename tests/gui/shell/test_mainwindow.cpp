@@ -18,11 +18,12 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/shell/AboutForm.h"
 #include "gui/common/Forms.h"
 #include "gui/shell/Quenlow.h"
-#include "gui/common/Messages.h"
+#include "gui/common/MessageBoxes.h"
 #include "core/data/Records.h"
 #include "gui/backup/DriveDir.h"
 #include "core/data/DataFiles.h"
@@ -86,7 +87,6 @@ TEST(MainWindow, FrameAsDesigned) {
 TEST(MainWindow, PagesFillTheirTabsAfterShowing) {
     TestDataDir data;
     ScopedCurrentDir cwd(data.path());
-    FatalExitCatcher fatal;
     MessageLog msgs;
     PauseScale = 0;
     {
@@ -293,11 +293,12 @@ TEST(MessageBoxes, EachKindHasItsIconAndRoomForItsTitle) {
         std::function<void()> show;
         QMessageBox::Icon icon;
     } cases[] = {
-        {"info", [] { Messages::info("i"); }, QMessageBox::Information},
-        {"plain", [] { Messages::plain("p"); }, QMessageBox::NoIcon},
-        {"ok/cancel", [] { (void)Messages::okCancel("o"); }, QMessageBox::Information},
-        {"error", [] { Messages::error("e"); }, QMessageBox::Critical},
-        {"yes/no", [] { (void)Messages::yesNo("y"); }, QMessageBox::Question},
+        {"info", [] { MessageBoxes().info("i"); }, QMessageBox::Information},
+        {"plain", [] { MessageBoxes().plain("p"); }, QMessageBox::NoIcon},
+        {"ok/cancel", [] { (void)MessageBoxes().okCancel("o"); }, QMessageBox::Information},
+        {"error", [] { MessageBoxes().error("e"); }, QMessageBox::Critical},
+        {"yes/no", [] { (void)MessageBoxes().yesNo("y", Prompts::Default::Yes); }, QMessageBox::Question},
+        {"fatal", [] { MessageBoxes().fatal("f"); }, QMessageBox::Information},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include "MessageLog.h"
 #include "TestData.h"
 #include "gui/shell/AboutForm.h"
 #include "gui/common/Fitting.h"

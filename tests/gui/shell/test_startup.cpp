@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <iostream>
 
+#include "MessageLog.h"
+#include "OtherCopy.h"
 #include "TestData.h"
 #include "gui/shell/AboutForm.h"
 #include "gui/common/Forms.h"
@@ -38,7 +40,6 @@ const QString kNoDataFiles = QStringLiteral(
 // Leaves no handle, splash or pause setting behind, whichever way a start-up ended.
 class StartUpTest : public ::testing::Test {
 protected:
-    FatalExitCatcher fatal;
     MessageLog msgs;
 
     void SetUp() override {
@@ -74,27 +75,48 @@ TEST_F(StartUpTest, WithoutDataFilesItSaysSoAndEndsTouchingNothing) {
     ScopedCurrentDir cwd(empty.path());
     TAboutForm splash;
     AboutForm = &splash;
-    bool splashUp = false, buttonShown = true;
-    Messages::setResponder([&](Messages::Kind, const QString& text) {
-        splashUp = splash.isVisible() && SplashMode;
-        buttonShown = splash.LMDButton1->isVisible();
-        EXPECT_EQ(text, kNoDataFiles);
-        return true;
-    });
+    // What the splash shows while the message is up.
+    struct WhileTold : MessageLog {
+        explicit WhileTold(TAboutForm& s) : splash(s) {}
+        bool asked(Kind kind, const QString& text) override {
+            splashUp = splash.isVisible() && SplashMode;
+            buttonShown = splash.LMDButton1->isVisible();
+            return MessageLog::asked(kind, text);
+        }
+        TAboutForm& splash;
+        bool splashUp = false, buttonShown = true;
+    };
     TQuenlow w;
-    try {
-        w.FormShow();
-        ADD_FAILURE() << "start-up went on without data files";
-    } catch (const FatalExit& e) {
-        EXPECT_NE(e.code, 0);
+    {
+        WhileTold told(splash);
+        EXPECT_THROW(w.FormShow(), FatalExit) << "start-up went on without data files";
+        EXPECT_EQ(told.texts(), QStringList{kNoDataFiles});
+        EXPECT_TRUE(told.splashUp);
+        EXPECT_FALSE(told.buttonShown);
     }
-    Messages::setResponder(nullptr);
     AboutForm = nullptr;
-    EXPECT_TRUE(splashUp);
-    EXPECT_FALSE(buttonShown);
     EXPECT_EQ(LibHandle, nullptr);
     EXPECT_TRUE(empty.files().isEmpty());
     EXPECT_FALSE(w.startedUp());
+}
+
+// A second copy of the program on a data directory in use says so, and touches no table.
+TEST_F(StartUpTest, OnADirectoryInUseItSaysSoAndTouchesNoTable) {
+    ReleaseDataLock();
+    TestDataDir data;
+    const QByteArray book = data.read(QStringLiteral("AddrBook.dbf"));
+    OtherCopy other(data.dir());
+    ASSERT_TRUE(other.held());
+    {
+        ScopedCurrentDir cwd(data.path());
+        TQuenlow w;
+        EXPECT_THROW(w.FormShow(), FatalExit);
+        EXPECT_FALSE(w.startedUp());
+    }
+    EXPECT_EQ(msgs.texts(),
+              QStringList{QStringLiteral("The data files are in use by another copy of Merrowby.")});
+    EXPECT_EQ(LibHandle, nullptr);
+    EXPECT_EQ(data.read(QStringLiteral("AddrBook.dbf")), book);
 }
 
 TEST_F(StartUpTest, OneTableMissingIsEnoughAndTheOtherStaysUntouched) {

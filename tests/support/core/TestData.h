@@ -9,8 +9,9 @@
 //
 //   ScopedLibrary lib(data.path());   // LibHandle on that directory; closed and put back after
 //   ScopedCurrentDir cwd(data.path()); // working directory (start-up, DataFilesPresent, Help)
-//   FatalExitCatcher fatal;           // ExitProgram throws FatalExit instead of ending the run
-//   MessageLog msgs;                  // message boxes answered and recorded, none shown
+//
+// A run's prompts in a test are a RecordingPrompts (RecordingPrompts.h); the windows' tests
+// install one as the windows' prompts with a MessageLog (tests/support/gui/MessageLog.h).
 //
 // A fresh data set holds: Mrby1 with one row (blank font, size 0, blank LabID), importf with one
 // row (positions 1..12 in column order), LABELS with StandardStocks() (Schema.h), AddrBook empty
@@ -28,9 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/common/Fatal.h"
-#include "gui/common/Messages.h"
-#include "core/run/RunContext.h"
+#include "RecordingPrompts.h"
 
 // Lets GoogleTest print QStrings readably in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -101,49 +100,4 @@ public:
 
 private:
     QString previous_;
-};
-
-// What ExitProgram throws while a FatalExitCatcher lives.
-struct FatalExit : std::runtime_error {
-    explicit FatalExit(int c) : std::runtime_error("program ended"), code(c) {}
-    int code;
-};
-
-class FatalExitCatcher {
-public:
-    FatalExitCatcher();
-    ~FatalExitCatcher();  // back to the default handler
-};
-
-// Installs a Messages responder that records every message and answers OK/Cancel boxes with
-// `okAnswer`; removes it when it goes.
-class MessageLog {
-public:
-    explicit MessageLog(bool okAnswer = true);
-    ~MessageLog();
-    struct Entry {
-        Messages::Kind kind;
-        QString text;
-    };
-    const std::vector<Entry>& entries() const { return entries_; }
-    QStringList texts() const;
-    void setAnswer(bool ok) { answer_ = ok; }
-    void clear() { entries_.clear(); }
-
-private:
-    std::vector<Entry> entries_;
-    bool answer_;
-};
-
-// Prompts for a run under test: messages and questions go through Messages (so a MessageLog
-// records and answers them, as it does the windows' boxes), status texts into `status`.
-class TestPrompts : public Prompts {
-public:
-    void info(const QString& text) override { Messages::info(text); }
-    bool okCancel(const QString& text) override { return Messages::okCancel(text); }
-    void status(const QString& text) override { statusLines() << text; }
-    QStringList& statusLines() { return status_; }
-
-private:
-    QStringList status_;
 };

@@ -4,6 +4,7 @@
 // LibHandle points at a library working in that directory.
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
@@ -31,6 +32,27 @@ public:
         r.First = first;
         r.Last = last;
         return r;
+    }
+
+    // Four people: two Bakers whose letter case differs, one without a first name, and the
+    // birthdays and an anniversary of March and April.
+    static std::vector<TAddressRecord> sample() {
+        auto p = &ReminderBook::person;
+        TAddressRecord zed = p("Zed", "baker");   // lower case: still sorted as BAKER
+        zed.Christmas = true;
+        TAddressRecord amy = p("Amy", "Baker");
+        amy.Christmas = true;
+        amy.Birthday = true;
+        amy.Birthdate = QDate(1961, 3, 14);
+        amy.Annav = true;
+        amy.Annavdate = QDate(1985, 3, 2);
+        TAddressRecord noFirst = p("", "Adams");
+        noFirst.Christmas = true;
+        TAddressRecord carl = p("Carl", "Young");
+        carl.Mother = true;
+        carl.Birthday = true;
+        carl.Birthdate = QDate(1970, 4, 1);
+        return {zed, carl, amy, noFirst};
     }
 
     // Appends the records (in the order given; the index puts them in name order).

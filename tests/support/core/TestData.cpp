@@ -4,7 +4,7 @@
 #include <QFile>
 #include <cstdio>
 
-#include "../../bench/AddressGen.h"  // the rows of bench/gen_addresses.py
+#include "../../../bench/AddressGen.h"  // the rows of bench/gen_addresses.py
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
@@ -127,24 +127,3 @@ ScopedCurrentDir::ScopedCurrentDir(const QString& dir) : previous_(QDir::current
 }
 
 ScopedCurrentDir::~ScopedCurrentDir() { QDir::setCurrent(previous_); }
-
-FatalExitCatcher::FatalExitCatcher() {
-    SetFatalExitHandler([](int code) { throw FatalExit(code); });
-}
-
-FatalExitCatcher::~FatalExitCatcher() { SetFatalExitHandler(nullptr); }
-
-MessageLog::MessageLog(bool okAnswer) : answer_(okAnswer) {
-    Messages::setResponder([this](Messages::Kind kind, const QString& text) {
-        entries_.push_back({kind, text});
-        return answer_;
-    });
-}
-
-MessageLog::~MessageLog() { Messages::setResponder(nullptr); }
-
-QStringList MessageLog::texts() const {
-    QStringList l;
-    for (const Entry& e : entries_) l << e.text;
-    return l;
-}
