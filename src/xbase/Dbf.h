@@ -87,6 +87,13 @@ public:
     // the first; valid while view and buf are unchanged. Thread-safe as readRows is.
     Status viewRows(uint64_t first, size_t count, MappedView* view, std::vector<uint8_t>* buf,
                     const uint8_t** rows) const;
+    // Reads the rows numbered in `recs` (1-based, in any order, repeats allowed) in file order,
+    // rows lying close together in one call, and hands each to visit(i, row), i being its place
+    // in recs: a pass over rows met in another order (an index's) reads the file once, front to
+    // back, however large it is. BadArgument when a number is out of range; nothing more is
+    // visited after a read that fails. Thread-safe as readRows is.
+    Status visitRows(const std::vector<uint32_t>& recs,
+                     const std::function<void(size_t i, const uint8_t* row)>& visit) const;
     // Returns a pointer to the record's bytes, valid until the next call on this object.
     Status recordPtr(uint32_t recNo, const uint8_t** out);
     Status writeRecord(uint32_t recNo, const uint8_t* buf);

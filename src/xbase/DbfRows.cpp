@@ -19,6 +19,33 @@ using namespace dbfmt;
 // Appended rows are written in chunks of about this size.
 constexpr size_t kAppendChunk = 1024 * 1024;
 
+// Scattered rows (visitRows): rows this close in the file are read in one call, and one call
+// covers at most this many bytes.
+constexpr size_t kGatherGap = 16u << 10;
+constexpr size_t kGatherSpan = 1u << 20;
+
+// (record, place) pairs in record order; many by radix, 16 bits a pass.
+void sortByRecord(std::vector<uint64_t>& order) {
+    if (order.size() < (1u << 16)) {
+        std::sort(order.begin(), order.end());
+        return;
+    }
+    std::vector<uint64_t> tmp(order.size());
+    std::vector<size_t> cnt(1u << 16);
+    for (int shift = 32; shift < 64; shift += 16) {
+        std::fill(cnt.begin(), cnt.end(), 0);
+        for (uint64_t v : order) ++cnt[(v >> shift) & 0xFFFF];
+        size_t sum = 0;
+        for (auto& c : cnt) {
+            const size_t k = c;
+            c = sum;
+            sum += k;
+        }
+        for (uint64_t v : order) tmp[cnt[(v >> shift) & 0xFFFF]++] = v;
+        order.swap(tmp);
+    }
+}
+
 }  // namespace
 
 // ---- records ----
@@ -63,6 +90,38 @@ Status DbfFile::viewRows(uint64_t first, size_t count, MappedView* view, std::ve
     buf->resize(count * recordLength_);
     XB_TRY(readRows(first, count, buf->data()));
     *rows = buf->data();
+    return Status::Ok();
+} catch (...) {
+    return caughtFailure(path_);
+}
+
+Status DbfFile::visitRows(const std::vector<uint32_t>& recs,
+                          const std::function<void(size_t i, const uint8_t* row)>& visit) const try {
+    const size_t n = recs.size();
+    std::vector<uint64_t> order(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (recs[i] == 0 || recs[i] > recordCount_)
+            return fail(ErrorKind::BadArgument, "record " + std::to_string(recs[i]) + " out of range 1-" +
+                                                    std::to_string(recordCount_));
+        order[i] = (uint64_t(recs[i]) << 32) | i;
+    }
+    sortByRecord(order);
+    const size_t rl = recordLength_;
+    std::vector<uint8_t> buf;
+    for (size_t i = 0; i < n;) {
+        const uint64_t first = order[i] >> 32;
+        uint64_t last = first;
+        size_t j = i + 1;
+        for (; j < n; ++j) {
+            const uint64_t r = order[j] >> 32;
+            if ((r - last) * rl > kGatherGap || (r - first + 1) * rl > kGatherSpan) break;
+            last = r;
+        }
+        buf.resize(size_t(last - first + 1) * rl);
+        XB_TRY(readRows(first - 1, size_t(last - first + 1), buf.data()));
+        for (size_t k = i; k < j; ++k) visit(size_t(uint32_t(order[k])), &buf[size_t((order[k] >> 32) - first) * rl]);
+        i = j;
+    }
     return Status::Ok();
 } catch (...) {
     return caughtFailure(path_);

@@ -79,26 +79,7 @@ void Table::startReadAhead() {
 }
 
 Status Table::fillReadAhead(ReadAhead& a) {
-    const size_t n = a.recs.size();
     const size_t rl = dbf_->recordLength();
-    // Visit the rows in file order: (record, slot) pairs sorted by record; a large batch by
-    // radix, 16 bits a pass.
-    std::vector<uint64_t> order(n), tmp;
-    for (size_t i = 0; i < n; ++i) order[i] = (uint64_t(a.recs[i]) << 32) | i;
-    if (n < (1u << 16)) std::sort(order.begin(), order.end());
-    else tmp.resize(n);
-    for (int shift = 32; shift < 64 && !tmp.empty(); shift += 16) {
-        std::vector<size_t> cnt(1u << 16, 0);
-        for (uint64_t v : order) ++cnt[(v >> shift) & 0xFFFF];
-        size_t sum = 0;
-        for (auto& c : cnt) {
-            const size_t k = c;
-            c = sum;
-            sum += k;
-        }
-        for (uint64_t v : order) tmp[cnt[(v >> shift) & 0xFFFF]++] = v;
-        order.swap(tmp);
-    }
     std::vector<std::pair<uint32_t, uint32_t>> cols;  // (offset in row, offset kept)
     for (size_t o = 0; o < rl; ++o)
         if (a.colAt[o] >= 0) cols.push_back({uint32_t(o), uint32_t(a.colAt[o])});
@@ -107,26 +88,10 @@ Status Table::fillReadAhead(ReadAhead& a) {
         const size_t next = c + 1 < cols.size() ? cols[c + 1].second : a.width;
         lens[c] = uint32_t(next - cols[c].second);
     }
-    std::vector<uint8_t> buf;
-    for (size_t i = 0; i < n;) {
-        const uint64_t first = order[i] >> 32;
-        uint64_t last = first;
-        size_t j = i + 1;
-        for (; j < n; ++j) {
-            const uint64_t r = order[j] >> 32;
-            if ((r - last) * rl > kAheadGap || (r - first + 1) * rl > kAheadSpan) break;
-            last = r;
-        }
-        buf.resize(size_t(last - first + 1) * rl);
-        XB_TRY(dbf_->readRows(first - 1, size_t(last - first + 1), buf.data()));
-        for (size_t k = i; k < j; ++k) {
-            const uint8_t* row = &buf[size_t((order[k] >> 32) - first) * rl];
-            uint8_t* dst = &a.data[size_t(uint32_t(order[k])) * a.width];
-            for (size_t c = 0; c < cols.size(); ++c) std::memcpy(dst + cols[c].second, row + cols[c].first, lens[c]);
-        }
-        i = j;
-    }
-    return Status::Ok();
+    return dbf_->visitRows(a.recs, [&](size_t i, const uint8_t* row) {
+        uint8_t* dst = &a.data[i * a.width];
+        for (size_t c = 0; c < cols.size(); ++c) std::memcpy(dst + cols[c].second, row + cols[c].first, lens[c]);
+    });
 }
 
 }  // namespace xbase

@@ -16,8 +16,6 @@ namespace xbase {
 constexpr uint32_t kAheadWarmup = 64;          // single forward steps before reading ahead
 constexpr size_t kAheadFirstBatch = 2048;      // rows in the first batch of a run
 constexpr size_t kAheadBytes = 48u << 20;      // most memory a batch holds
-constexpr size_t kAheadGap = 16u << 10;        // rows this close in the file are read in one call
-constexpr size_t kAheadSpan = 1u << 20;        // most bytes one read call covers
 constexpr int kAheadMissLimit = 16;            // reads of fields a batch lacks before it is redone
 constexpr int kAheadMaxWidenings = 3;          // after that many, batches hold whole rows
 

@@ -4,6 +4,9 @@
 // ~/PDF; without it these tests skip.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -39,8 +42,11 @@ QFont LabelFace() {
     return f;
 }
 
-// A number for this run's job titles and names, so that its PDF can be told from others.
-QString NewTag() { return QString::number(QRandomGenerator::global()->generate() % 1000000); }
+// A number for this run's job titles and names, so that its PDF can be told from others: always
+// six digits, so that two jobs' texts are as wide and neither tag is part of the other.
+QString NewTag() {
+    return QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(100000, 1000000));
+}
 
 // Four labels, named after `tag`, in a job titled after it.
 void PrintFourLabels(Printer& printer, const QString& tag) {
@@ -67,12 +73,12 @@ QString PrintedFile(const QString& tag, const QDateTime& since) {
 
 // Each word of a PDF with its box, in reading order ("word xMin=... yMin=... xMax=... yMax=..."),
 // the job's tag in a word written TAG.
-QStringList WordBoxes(const QString& pdf, const QString& tag) {
-    QStringList words;
+std::vector<std::string> WordBoxes(const QString& pdf, const QString& tag) {
+    std::vector<std::string> words;
     static const QRegularExpression word(QStringLiteral("<word ([^>]*)>([^<]*)</word>"));
     for (auto m = word.globalMatch(RunTool("pdftotext", {"-bbox", pdf, "-"})); m.hasNext();) {
         const auto w = m.next();
-        words << w.captured(2).replace(tag, QStringLiteral("TAG")) + QLatin1Char(' ') + w.captured(1);
+        words.push_back((w.captured(2).replace(tag, QStringLiteral("TAG")) + QLatin1Char(' ') + w.captured(1)).toStdString());
     }
     return words;
 }
@@ -123,7 +129,9 @@ TEST(CupsPrinter, PrintsWhereTheQtPrinterPrints) {
     if (QPrinterInfo::printerInfo(kQueue).isNull()) GTEST_SKIP() << "no VirtualPDF queue (test.sh sets it up)";
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils not installed";
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-    const QString qtTag = NewTag(), cupsTag = NewTag();
+    const QString qtTag = NewTag();
+    QString cupsTag = NewTag();
+    while (cupsTag == qtTag) cupsTag = NewTag();
     QString error;
     {
         const auto qt = QtPrinter::named(kQueue);
@@ -137,7 +145,7 @@ TEST(CupsPrinter, PrintsWhereTheQtPrinterPrints) {
     const QString qtFile = PrintedFile(qtTag, started), cupsFile = PrintedFile(cupsTag, started);
     ASSERT_FALSE(cupsFile.isEmpty()) << "the job did not come out of " << kQueue.toStdString();
     ASSERT_FALSE(qtFile.isEmpty());
-    const QStringList qtWords = WordBoxes(qtFile, qtTag), cupsWords = WordBoxes(cupsFile, cupsTag);
+    const std::vector<std::string> qtWords = WordBoxes(qtFile, qtTag), cupsWords = WordBoxes(cupsFile, cupsTag);
     ASSERT_GE(cupsWords.size(), 8);  // four names of two words, and the addresses
     EXPECT_EQ(cupsWords, qtWords);
 }

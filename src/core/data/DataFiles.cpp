@@ -1,6 +1,8 @@
 #include "core/data/DataFiles.h"
 
-#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <algorithm>
 
 #include "core/data/Globals.h"
 #include "core/data/OwnTables.h"
@@ -109,7 +111,8 @@ DataStatus LibraryStatus() {
 
 void Pause(double days) {
     const qint64 spanMs = static_cast<qint64>(days * PauseScale * 86400.0 * 1000.0 + 0.5);
-    const qint64 until = QDateTime::currentMSecsSinceEpoch() + spanMs;
-    while (QDateTime::currentMSecsSinceEpoch() < until) {
-    }
+    // Asleep in short steps until the span is over, on a clock that a change of the system's
+    // time does not move.
+    const QDeadlineTimer until(spanMs, Qt::PreciseTimer);
+    while (!until.hasExpired()) QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(until.remainingTime(), 1, 20)));
 }

@@ -20,7 +20,7 @@ DataStatus RebuildIndexes(bool onlyIfMissing);
 // The library's exit test: the error the library holds, or Ok. The error stays recorded.
 DataStatus LibraryStatus();
 
-// Busy-waits `days` (of 86,400 seconds) on the clock, processing nothing meanwhile.
+// Waits `days` (of 86,400 seconds), asleep: processing nothing meanwhile, and using no processor.
 // 0.00002 days is the 1.728-second pause after start-up. The wait is multiplied by PauseScale,
 // which tests set to 0.
 void Pause(double days);

@@ -8,12 +8,16 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "core/labels/PreviewPaint.h"
+#include "gui/common/BusyCursor.h"
 
 class PreviewPageView : public QWidget {
 public:
     PreviewPageView(const PreviewPage& page, Printer& metrics) : page_(page), m_(metrics) {}
+    // Called once, after the first time the page has been drawn.
+    std::function<void()> firstDrawn;
     // Screen pixels per dot.
     void setZoom(double z) {
         zoom_ = z;
@@ -28,6 +32,7 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
         PaintPreviewPage(p, page_, m_, zoom_);
+        if (firstDrawn) QTimer::singleShot(0, this, std::exchange(firstDrawn, nullptr));
     }
 
 private:
@@ -78,14 +83,17 @@ TLabelPreview::TLabelPreview(std::function<void(Printer&)> run, Printer& metrics
     connect(down, &QShortcut::activated, this, [this] { if (next_->isEnabled()) showPage(page_.number + 1); });
     connect(up, &QShortcut::activated, this, [this] { if (prev_->isEnabled()) showPage(page_.number - 1); });
     showPage(1);
-    QTimer::singleShot(0, this, &TLabelPreview::countPages);  // once the first page is up
+    view_->firstDrawn = [this] { countPages(); };  // once the first page is on the screen
 }
 
 void TLabelPreview::countPages() {
     if (counted_) return;
     // The whole run once, keeping nothing, to know how many pages it has.
     PageCapture capture(metrics_, 0);
-    if (run_) run_(capture);
+    {
+        BusyCursor busy;
+        if (run_) run_(capture);
+    }
     pages_ = capture.pages();
     counted_ = true;
     showPosition();

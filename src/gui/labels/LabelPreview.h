@@ -3,7 +3,7 @@
 // outlines in light grey; page n of m, previous / next, fit and 100 %, Print and Close.
 //
 // The window holds one page: each showing streams the run onto a PageCapture up to that page.
-// Page 1 shows first; the run is then counted once, to the end, for "page n of m".
+// Page 1 is drawn first; the run is then counted once, to the end, for "page n of m".
 
 #include <QDialog>
 #include <functional>

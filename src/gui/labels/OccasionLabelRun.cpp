@@ -120,7 +120,10 @@ void OccasionLabelRun(int n) {
     LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     if (n == OccasionDated && !dialogs.askSpan()) return;
     DataStatus opened;
-    LabelCount = CountRecipients(n, &opened);
+    {
+        BusyCursor busy;  // a large book takes seconds
+        LabelCount = CountRecipients(n, &opened);
+    }
     EndUnlessOpened(opened);
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.

@@ -277,6 +277,8 @@ void OccasionsPage::StringGrid1Click(int row) {
     if (row < 1 || row >= StringGrid1->rowCount()) return;
     // What the last run left in the status bar (where its PDF went) is not this run's.
     if (auto* frame = qobject_cast<QMainWindow*>(window())) frame->statusBar()->clearMessage();
+    // The row chosen is drawn selected now: the run may keep the event loop busy a while.
+    StringGrid1->viewport()->repaint();
     OccasionRuns& runs = Installed<OccasionRuns>::get();
     if (mode_ == OccasionsLabelMode) {
         runs.labels(row);

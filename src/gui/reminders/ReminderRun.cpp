@@ -1,6 +1,8 @@
 // The reminder run started from the occasions page: the span dialog, the report, the viewer.
 #include "gui/reminders/ReminderRun.h"
 
+#include <QTextDocument>
+
 #include "gui/common/BusyCursor.h"
 #include "gui/common/Fatal.h"
 #include "gui/common/Forms.h"
@@ -9,6 +11,25 @@
 #include "gui/reminders/DateSpan.h"
 #include "gui/reminders/REReport.h"
 #include "core/reminders/ReminderGen.h"
+
+namespace {
+
+// Writes the report into the viewer (under the run's busy cursor: filling the text view is most
+// of a large report's time) and lets the lines go.
+void writeReport(const DataStatus& read, const QString& title, QStringList& lines) {
+    if (read) WriteReminderReport(*REReport->document(), title, lines);
+    lines = QStringList();
+}
+
+// Shows the written report with the normal cursor. A report closed is not kept: a large book's
+// takes hundreds of megabytes.
+void showReport(const DataStatus& read) {
+    EndUnlessOpened(read);
+    REReport->ShowModal();
+    REReport->document()->clear();
+}
+
+}  // namespace
 
 void ReminderRun(int occasion, const QString& title) {
     if (occasion < 1 || occasion > OccasionDated) return;
@@ -23,12 +44,11 @@ void ReminderRun(int occasion, const QString& title) {
     QStringList lines;
     const DataStatus opened = [&] {
         BusyCursor busy;
-        return CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
+        const DataStatus read = CollectReminderLines(occasion, SpanStart, SpanEnd, lines);
+        writeReport(read, title, lines);
+        return read;
     }();
-    EndUnlessOpened(opened);
-    WriteReminderReport(*REReport->document(), title, lines);
-
-    REReport->ShowModal();
+    showReport(opened);
 }
 
 void CardReportRun(CardReport report, int occasion) {
@@ -39,9 +59,9 @@ void CardReportRun(CardReport report, int occasion) {
     QStringList lines;
     const DataStatus read = [&] {
         BusyCursor busy;
-        return CollectCardReportLines(report, occasion, year, lines);
+        const DataStatus collected = CollectCardReportLines(report, occasion, year, lines);
+        writeReport(collected, CardReportTitle(report, occasion, year), lines);
+        return collected;
     }();
-    EndUnlessOpened(read);
-    WriteReminderReport(*REReport->document(), CardReportTitle(report, occasion, year), lines);
-    REReport->ShowModal();
+    showReport(read);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 
@@ -10,6 +11,7 @@
 #include <optional>
 #include <tuple>
 
+#include "PaintCounter.h"
 #include "gui/common/Installed.h"
 #include "MessageLog.h"
 #include "TestData.h"
@@ -25,6 +27,7 @@
 #include "gui/labels/LabelPreview.h"
 #include "core/labels/SheetMemory.h"
 #include "core/print/Calibration.h"
+#include "ReadWatchingFileSystem.h"
 #include "RecordingPrinter.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -410,6 +413,61 @@ TEST_F(LabelRunTest, PreviewShowsTheCorrectedRunAndKeepsTheSheetMemory) {
     }
     ASSERT_FALSE(expected.empty());
     for (const Drawn& d : previews) EXPECT_EQ(d, expected);
+}
+
+// Counting the recipients before the print options kept the normal cursor: on a large book
+// the program sat seconds after the click with no sign of work.
+TEST_F(LabelRunTest, TheCountBeforeThePrintOptionsShowsTheBusyCursor) {
+    ReadWatchingFileSystem watched;
+    xbase::Library watchedLib(watched);
+    watchedLib.setDirectory(data.dir());
+    xbase::Library* const previous = LibHandle;
+    LibHandle = &watchedLib;
+    int reads = 0, busyReads = 0;
+    bool asked = false;
+    watched.onRead = [&](const std::string& path) {
+        if (asked || xbase::baseName(path) != "AddrBook.dbf") return;
+        ++reads;
+        busyReads += QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
+    RecordingPrinter out;
+    struct Watching : Answers {
+        Watching(LabelRunTest& test, RecordingPrinter* printed, bool& a) : Answers(test, printed), asked(a) {}
+        bool askPrintOptions() override {
+            asked = true;
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a dialog under the busy cursor";
+            return Answers::askPrintOptions();
+        }
+        bool& asked;
+    } watching(*this, &out, asked);
+    Installed<LabelRunDialogs>::install(&watching);
+    optionsCancel = true;
+    OccasionLabelRun(7);
+    watchedLib.closeAll();
+    AddrBookTable = LabelsTable = nullptr;
+    LibHandle = previous;
+    EXPECT_TRUE(asked);
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(busyReads, reads);
+}
+
+// The run was counted before the preview was first drawn: on a large book the window stood
+// blank for seconds, though page 1 needs only its own labels.
+TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
+    PaintCounter watch;
+    RecordingPrinter metrics;
+    int runs = 0;
+    int drawnBeforeCount = -1;
+    TLabelPreview preview(
+        [&](Printer&) {
+            if (++runs == 2) drawnBeforeCount = watch.paints;  // the count, slow on a large book
+        },
+        metrics, ThirtyPerSheet(), {});
+    ASSERT_EQ(runs, 1) << "page 1 is laid out at once";
+    preview.findChild<QScrollArea*>()->widget()->installEventFilter(&watch);
+    preview.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return runs >= 2; })) << "the run is counted after the first page";
+    EXPECT_GT(drawnBeforeCount, 0);
 }
 
 // A run is logged for the next time its occasion comes round: a Valentine's run in December is

@@ -1,6 +1,7 @@
 // The "Labels && Reminders" page: list geometry and content per mode, the connector, and which
 // run a click or a key starts. Runs are caught by the page's runner hooks.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QScrollBar>
@@ -9,6 +10,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "PaintCounter.h"
 #include "Installing.h"
 #include "gui/occasions/OccasionRuns.h"
 #include "gui/occasions/OccasionsPage.h"
@@ -164,6 +166,31 @@ TEST_F(OccasionsPageTest, ClickOnARowStartsItsRunEveryTime) {
                                           {'R', 8, "Birthday, Etc"},
                                           {'R', 4, "Easter/Passover"}}));
     EXPECT_GE(page.StringGrid1->currentRow(), 1) << "the title row never becomes current";
+}
+
+// A run started with the chosen row not yet drawn selected: on a large book the list showed the
+// row before for seconds, as if the click had not been taken.
+TEST_F(OccasionsPageTest, TheChosenRowIsDrawnSelectedBeforeItsRunStarts) {
+    PaintCounter watch;
+    QWidget* rows = page.StringGrid1->viewport();
+    rows->installEventFilter(&watch);
+    std::vector<int> drawnBefore;  // paints since the choice, when each run started
+    struct Drawn : OccasionRuns {
+        Drawn(PaintCounter& w, std::vector<int>& d) : watch(w), drawn(d) {}
+        void labels(int) override { drawn.push_back(watch.paints); }
+        void reminders(int, const QString&) override { drawn.push_back(watch.paints); }
+        PaintCounter& watch;
+        std::vector<int>& drawn;
+    } drawn(watch, drawnBefore);
+    Installing<OccasionRuns> noting{drawn};
+    watch.paints = 0;
+    clickRow(7);
+    page.SBRemind->click();
+    QApplication::processEvents();
+    watch.paints = 0;
+    QTest::keyClick(page.StringGrid1, Qt::Key_Down);
+    EXPECT_EQ(drawnBefore.size(), 2u);
+    for (int paints : drawnBefore) EXPECT_GT(paints, 0);
 }
 
 // The card-log reports are offered in reminders mode only and apply to the holidays; occasion

@@ -4,7 +4,9 @@
 #include <QDateEdit>
 #include <QPushButton>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTimer>
+#include <optional>
 #include <gtest/gtest.h>
 
 #include "ReminderBook.h"
@@ -55,6 +57,30 @@ TEST_F(ReminderRunTest, HolidayRunShowsTheViewerWithoutAskingForASpan) {
     EXPECT_TRUE(maximised);
     EXPECT_EQ(shown, "\tChristmas / Chanukah Reminders\n\n\t Adams \n\tAmy Baker \n\tZed baker ");
     EXPECT_EQ(AddrBookTable, nullptr) << "closed before the viewer shows";
+}
+
+// The busy cursor went before the report was written into the viewer, most of a large book's
+// wait; and the closed viewer kept the report, hundreds of megabytes of it.
+TEST_F(ReminderRunTest, TheReportIsWrittenUnderTheBusyCursorAndNotKeptOnceClosed) {
+    book.add(ReminderBook::sample());
+    std::optional<bool> busyWhileWritten;
+    const auto written = QObject::connect(REReport->document(), &QTextDocument::contentsChanged, [&] {
+        if (!busyWhileWritten)
+            busyWhileWritten = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    bool busyWhenShown = true;
+    QString shown;
+    onModal([&](QWidget* w) {
+        busyWhenShown = QApplication::overrideCursor() != nullptr;
+        shown = REReport->document()->toPlainText();
+        w->close();
+    });
+    ReminderRun(7, "Christmas / Chanukah");
+    QObject::disconnect(written);
+    EXPECT_EQ(busyWhileWritten, true);
+    EXPECT_FALSE(busyWhenShown);
+    EXPECT_TRUE(shown.contains("Amy Baker"));
+    EXPECT_TRUE(REReport->document()->isEmpty()) << "the closed report is still held";
 }
 
 TEST_F(ReminderRunTest, DatedRunUsesTheSpanChosenInTheDialog) {
