@@ -13,6 +13,7 @@
 #include "core/print/Printers.h"
 #include "core/calendar/CalendarSettings.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "xbase/Library.h"
 
 namespace {
@@ -49,8 +50,9 @@ TEST_F(AdminCheckTest, AFreshDataSetChecksClean) {
         ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {1, 1, 1}).ok());
         ASSERT_TRUE(SheetRemember(lib, "Stock", SheetPosition{2, 2, QDate(2026, 1, 2)}).ok());
         ASSERT_TRUE(StoreCalendarSettings(lib, CalendarSettings{HolidayCountry::UnitedKingdom, 7, 21, 10}).ok());
+        ASSERT_TRUE(StoreHouseholdGreeting(lib, QStringLiteral("1 elm st||york|10|"), QStringLiteral("The Lees")).ok());
     }
-    for (const char* table : {"Printers.dbf", "Sheets.dbf", "Calendar.dbf"}) {
+    for (const char* table : {"Printers.dbf", "Sheets.dbf", "Households.dbf", "Calendar.dbf"}) {
         SCOPED_TRACE(table);
         const QByteArray whole = data.read(table);
         r = admin({QStringLiteral("check"), data.path()});

@@ -8,6 +8,7 @@
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -50,6 +51,27 @@ std::vector<std::string> AddressRow(const std::string& first, const std::string&
     for (const auto& [column, date] : dates) r[size_t(column)] = date;
     for (AddrColumn column : flags) r[size_t(column)] = "T";
     return r;
+}
+
+std::vector<std::string> ResidentRow(const std::string& first, const std::string& last, const std::string& street,
+                                     bool christmas, const std::string& city, const std::string& zip) {
+    std::vector<std::string> row = NamedRow(first, last, christmas ? std::initializer_list<int>{7}
+                                                                   : std::initializer_list<int>{});
+    row[2] = street;
+    row[4] = city;
+    row[6] = zip;
+    return row;
+}
+
+QStringList FlaggedFirstNames(int occasion) {
+    QStringList out;
+    if (!OpenAddrBook()) return out;
+    for (; LastStatus == 0; LastStatus = AddrBookTable->skip()) {
+        LoadAddrRec();
+        if (HolidayFlag(AddressRec, occasion)) out << TrimText(AddressRec.First);
+    }
+    (void)CloseTable(AddrBookTable);  // read only
+    return out;
 }
 
 void AppendAddressRows(const std::string& dir, const std::vector<std::vector<std::string>>& rows) {

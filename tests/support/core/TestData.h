@@ -74,6 +74,13 @@ enum AddrColumn { Birthdate = 12, Annavdate, Other1Date, Other2Date, Birthday, A
 std::vector<std::string> AddressRow(const std::string& first, const std::string& last,
                                     std::initializer_list<std::pair<AddrColumn, std::string>> dates,
                                     std::initializer_list<AddrColumn> flags);
+// NamedRow at `street` in `city` with `zip`, on the Christmas list or not.
+std::vector<std::string> ResidentRow(const std::string& first, const std::string& last, const std::string& street,
+                                     bool christmas, const std::string& city = "Springfield",
+                                     const std::string& zip = "");
+// The first names (trimmed) of the people on holiday `occasion`'s list, in name order; AddrBook is
+// opened and closed through LibHandle.
+QStringList FlaggedFirstNames(int occasion);
 
 // Appends `rows` to dir/AddrBook.dbf and rebuilds its index. Throws std::runtime_error on an
 // engine failure.
