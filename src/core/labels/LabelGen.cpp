@@ -195,6 +195,16 @@ bool LabelSheet::finish(bool pending) {
 
 // --- the run without windows ------------------------------------------------------------------
 
+namespace {
+
+// Tells `progress` (when there is one) how far a pass over AddrBook has come, after its first
+// row and every 512 rows after; false when it asks the pass to stop.
+bool keepReading(const BookProgress& progress, int done) {
+    return !progress || done % 512 != 1 || progress(done, int(AddrBookTable->recCount()));
+}
+
+}  // namespace
+
 LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& font,
                    int startColumn, int startRow)
     : refusal_(CheckStock(stock, printer)), sheet_(printer, stock, font, startColumn, startRow),
@@ -231,6 +241,7 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
         return false;
     }
     bool pending = false;
+    int done = 0;
     while (LastStatus == 0 && !sheet_.failed()) {
         LoadAddrRec();
         if (occasion >= 1 && occasion <= 7) {
@@ -247,6 +258,10 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
                 }
         }
         LastStatus = AddrBookTable->skip();
+        if (!keepReading(progress_, ++done)) {
+            cancelled_ = true;
+            break;
+        }
     }
     // Nothing was written to the book: a failed close loses nothing the run needs.
     (void)CloseTable(AddrBookTable);
@@ -270,23 +285,31 @@ bool LabelRun::printRecords(const QVector<int>& recNos) {
     return end(pending);
 }
 
-int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+std::optional<int> CountRecipients(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                   DataStatus* opened) {
     const DataStatus s = OpenAddrBook();
     if (opened) *opened = s;
     if (!s) return 0;
     // Only what decides the count is decoded; the shared Address record is left alone.
     TAddressRecord rec;
-    int count = 0;
-    while (LastStatus == 0) {
+    std::optional<int> count = 0;
+    for (int done = 1; LastStatus == 0; ++done) {
         LoadAddrRec(rec, AddrFlags | AddrDates);
-        count += LabelsFor(rec, n, from, to);
+        *count += LabelsFor(rec, n, from, to);
         LastStatus = AddrBookTable->skip();
+        if (!keepReading(progress, done)) {
+            count.reset();
+            break;
+        }
     }
     (void)CloseTable(AddrBookTable);  // read only
     return count;
 }
 
-int CountRecipients(int n, DataStatus* opened) { return CountRecipients(n, SpanStart, SpanEnd, opened); }
+int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+    return *CountRecipients(n, from, to, BookProgress(), opened);
+}
+
 
 const char* const kNoStockMessage =
     "Label Stock has not been defined. Choose Setup - Labels to define label stock.";

@@ -26,6 +26,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/data/CardLog.h"
@@ -131,6 +132,10 @@ private:
 
 // --- the run without windows ------------------------------------------------------------------
 
+// How far a pass over the address book has come: rows read of the book's rows. Called every few
+// hundred rows; returning false asks the pass to stop.
+using BookProgress = std::function<bool(int done, int total)>;
+
 // Streams the labels of a run onto a printer. The tables are reached through the data routines
 // (Records.h), so LibHandle must be open on the data directory.
 class LabelRun {
@@ -146,6 +151,10 @@ public:
     // AddrBook. False with error() set when the stock was refused, AddrBook could not be opened
     // (opened() tells which file and why), or the job failed.
     bool printOccasion(int occasion, const QDate& from, const QDate& to);
+    // printOccasion reports its reading to `progress`; when that asks to stop, the run ends
+    // where it is (the job is ended as after any row) and cancelled() is true.
+    void setProgress(BookProgress progress) { progress_ = std::move(progress); }
+    bool cancelled() const { return cancelled_; }
     // The records of `recNos`, in order, a label for each; AddrBook must be open.
     bool printRecords(const QVector<int>& recNos);
 
@@ -175,14 +184,17 @@ private:
     int startColumn_ = 1, startRow_ = 1;
     bool remembersSheet_ = true;
     QString sheetNote_;
+    BookProgress progress_;
+    bool cancelled_ = false;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
 // the dated entries within from..to). Opens and closes AddrBook; when it cannot be opened the
 // count is 0 and *opened (when given) says why.
 int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened = nullptr);
-// The same over the shared span (SpanStart..SpanEnd).
-int CountRecipients(int n, DataStatus* opened = nullptr);
+// The same, reporting its reading to `progress`; nothing when progress asked it to stop.
+std::optional<int> CountRecipients(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                   DataStatus* opened = nullptr);
 
 // --- what a run that cannot start says --------------------------------------------------------
 
