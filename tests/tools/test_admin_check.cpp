@@ -12,6 +12,7 @@
 #include "core/data/CardLog.h"
 #include "core/print/Printers.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "xbase/Library.h"
 
 namespace {
@@ -47,8 +48,9 @@ TEST_F(AdminCheckTest, AFreshDataSetChecksClean) {
         lib.setDirectory(data.dir());
         ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {1, 1, 1}).ok());
         ASSERT_TRUE(SheetRemember(lib, "Stock", SheetPosition{2, 2, QDate(2026, 1, 2)}).ok());
+        ASSERT_TRUE(StoreHouseholdGreeting(lib, QStringLiteral("1 elm st||york|10|"), QStringLiteral("The Lees")).ok());
     }
-    for (const char* table : {"Printers.dbf", "Sheets.dbf"}) {
+    for (const char* table : {"Printers.dbf", "Sheets.dbf", "Households.dbf"}) {
         SCOPED_TRACE(table);
         const QByteArray whole = data.read(table);
         r = admin({QStringLiteral("check"), data.path()});

@@ -24,6 +24,7 @@ int AdminExport(const QStringList& args) {
     AdminArgs a("export", kAdminExport.usage);
     a.values({{"format", QStringLiteral("usage: ") + QLatin1String(kAdminExport.usage)}});
     a.occasionOptions(OccasionDated);
+    a.flags({"households"});
     if (!a.parse(args, 2, 2)) return 2;
     const QString format = a.get(QStringLiteral("format"));
     ExportOptions options;
@@ -33,12 +34,15 @@ int AdminExport(const QStringList& args) {
         !a.isDirectory(a.plain(0)))
         return 2;
     options.format = format == QLatin1String("csv") ? ExportFormat::Csv : ExportFormat::VCard;
+    options.households = a.has(QStringLiteral("households"));
+    if (options.households && options.format != ExportFormat::Csv)
+        return a.fail(QStringLiteral("--households goes with --format csv"));
 
     AdminSession session("export", a.plain(0), AdminSession::Access::ReadOnly);
     const ExportOutcome out = ExportContacts(a.plain(1), options);
     const int closed = session.finish();
     if (!out.error.isEmpty()) return session.fail(out.error);
-    printLine(QStringLiteral("%1 Contacts Exported").arg(out.written));
+    printLine(QString::fromLatin1(options.households ? "%1 Households Exported" : "%1 Contacts Exported").arg(out.written));
     return closed;
 }
 
@@ -67,4 +71,4 @@ int AdminImportDetected(const QString& dir, const QString& file, bool addDuplica
 
 extern const AdminCommand kAdminExport = {
     "export", false, AdminExport,
-    "merrowby-admin export DIR --format vcard|csv [--occasion N [--from DATE --to DATE]] FILE"};
+    "merrowby-admin export DIR --format vcard|csv [--occasion N [--from DATE --to DATE]] [--households] FILE"};

@@ -3,7 +3,7 @@
 //
 //   merrowby-admin labels DIR --occasion N [--from YYYY-MM-DD --to YYYY-MM-DD] [--stock NAME]
 //                         [--start COL,ROW] [--pdf FILE [--paper SIZE] | --printer NAME]
-//                         [--outlines] [--preview-png DIR [--pages A-B]]
+//                         [--outlines] [--preview-png DIR [--pages A-B]] [--households]
 //
 // N is 1 to 8 as on the occasions page (9, the recipients picked by hand, needs the window).
 // The span (occasion 8 only; default the current month) is inclusive at both ends. The stock is
@@ -14,8 +14,8 @@
 // through CUPS (pdf/CupsPrinter.h), moved by the correction stored for it (calibrate).
 // --outlines adds the stock's label outlines in light grey. --preview-png writes page-N.png (100
 // pixels per inch) of the pages asked for, drawn as the preview window draws them; each page is
-// laid out by streaming the run up to it. Given alone it prints nothing. The label font is the
-// stored preference.
+// laid out by streaming the run up to it. Given alone it prints nothing. --households prints one
+// label per household (core/households/Households.h). The label font is the stored preference.
 //
 // Exit status 0 on success (the count of labels on standard output), 2 for bad arguments, 1 when
 // the run fails (no stock, a stock that cannot be laid out, a file that cannot be written, a
@@ -53,7 +53,7 @@ namespace {
 struct LabelsRequest {
     QString dir, stockName, pdf, printerName, previewDir;
     std::optional<QPageSize> paper;
-    bool stockGiven = false, outlines = false;
+    bool stockGiven = false, outlines = false, households = false;
     int occasion = 0, startColumn = 1, startRow = 1;
     int firstPage = 1, lastPage = std::numeric_limits<int>::max();
     QDate from, to;
@@ -91,7 +91,7 @@ bool readRequest(const QStringList& args, LabelsRequest* r) {
               {"paper", "--paper needs a paper size"},
               {"preview-png", "--preview-png needs a directory"},
               {"pages", "--pages needs A-B"}});
-    a.flags({"outlines"});
+    a.flags({"outlines", "households"});
     if (!a.parse(args, 1, 1)) return false;
     r->dir = a.plain(0);
     r->stockName = a.get(QStringLiteral("stock"));
@@ -100,6 +100,7 @@ bool readRequest(const QStringList& args, LabelsRequest* r) {
     r->printerName = a.get(QStringLiteral("printer"));
     r->previewDir = a.get(QStringLiteral("preview-png"));
     r->outlines = a.has(QStringLiteral("outlines"));
+    r->households = a.has(QStringLiteral("households"));
     const QString paperName = a.get(QStringLiteral("paper")), pages = a.get(QStringLiteral("pages"));
     const QString start = a.get(QStringLiteral("start"));
     if (r->pdf.isEmpty() && r->printerName.isEmpty() && r->previewDir.isEmpty()) return a.usage(), false;
@@ -172,6 +173,7 @@ int writePreview(Printer& metrics, const LabelsRequest& r, int* runPages, QStrin
     for (int n = r.firstPage; n <= std::min(r.lastPage, pages); ++n) {
         PageCapture capture(metrics, n);
         LabelRun run(capture, LabelRec, LabelFont, r.startColumn, r.startRow);
+        run.setHouseholds(r.households);
         if (!run.printOccasion(r.occasion, r.from, r.to)) {
             *error = run.error();
             return -1;
@@ -227,6 +229,7 @@ int print(AdminSession& session, PdfPrinter& printer, const LabelsRequest& r) {
     LabelRun run(*target, LabelRec, LabelFont, r.startColumn, r.startRow);
     if (!run.refusal().isEmpty()) return say(1, run.refusal());
     if (lockRefused) run.setRemembersSheet(false);
+    run.setHouseholds(r.households);
     const bool ok = run.printOccasion(r.occasion, r.from, r.to);
     if (!run.opened()) return session.fail(run.opened());
     if (!ok) {
@@ -299,4 +302,4 @@ extern const AdminCommand kAdminLabels = {
     "labels", true, run,
     "merrowby-admin labels DIR --occasion N [--from YYYY-MM-DD --to YYYY-MM-DD] [--stock NAME] "
     "[--start COL,ROW] [--pdf FILE [--paper A4|Letter|Legal] | --printer NAME] [--outlines] "
-    "[--preview-png DIR [--pages A-B]]"};
+    "[--preview-png DIR [--pages A-B]] [--households]"};

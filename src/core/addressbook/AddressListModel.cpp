@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QStringList>
 #include <algorithm>
 
 #include "xbase/Cp1252.h"
@@ -33,7 +34,22 @@ void AddressListModel::setRows(Rows rows) {
     endResetModel();
 }
 
-void AddressListModel::clear() { setRows(Rows{rows_.lastWidth, rows_.firstWidth, {}, {}, {}, {}}); }
+void AddressListModel::clear() { setRows(Rows{rows_.lastWidth, rows_.firstWidth, {}, {}, {}, {}, {}}); }
+
+uint32_t AddressListModel::householdAt(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < rows_.household.size() ? rows_.household[static_cast<size_t>(row)] : 0;
+}
+
+QString AddressListModel::householdTip(int row) const {
+    const uint32_t h = householdAt(row);
+    if (h == 0) return {};
+    QStringList others;
+    for (size_t r = 0; r < rows_.household.size(); ++r)
+        if (rows_.household[r] == h && int(r) != row)
+            others << QString::fromStdString(xbase::cp1252::toUtf8(firstBytes(int(r)))).trimmed() + QLatin1Char(' ') +
+                          QString::fromStdString(xbase::cp1252::toUtf8(lastBytes(int(r)))).trimmed();
+    return QStringLiteral("Same address as ") + others.join(QStringLiteral(", "));
+}
 
 bool AddressListModel::returnedAt(int row) const {
     return row >= 0 && static_cast<size_t>(row) < rows_.returned.size() && rows_.returned[static_cast<size_t>(row)];
@@ -52,6 +68,22 @@ const QPixmap& returnedMark() {
         g.drawRect(QRectF(0.7, 2.7, 10.6, 7.6));
         g.drawLine(QPointF(0.7, 2.7), QPointF(6, 7));
         g.drawLine(QPointF(6, 7), QPointF(11.3, 2.7));
+        return p;
+    }();
+    return mark;
+}
+
+// A small house in blue: others live at this address.
+const QPixmap& householdMark() {
+    static const QPixmap mark = [] {
+        QPixmap p(12, 12);
+        p.fill(Qt::transparent);
+        QPainter g(&p);
+        g.setRenderHint(QPainter::Antialiasing);
+        g.setPen(QPen(QColor(30, 70, 160), 1.3));
+        g.setBrush(QColor(225, 235, 255));
+        const QPointF house[] = {{1.5, 6}, {6, 1.5}, {10.5, 6}, {10.5, 11}, {1.5, 11}};
+        g.drawPolygon(house, 5);
         return p;
     }();
     return mark;
@@ -82,7 +114,8 @@ std::string_view AddressListModel::firstBytes(int row) const {
 
 size_t AddressListModel::heapBytes() const {
     return rows_.recNos.capacity() * sizeof(uint32_t) + rows_.last.capacity() +
-           rows_.first.capacity() + rowOf_.capacity() * sizeof(uint32_t);
+           rows_.first.capacity() + rowOf_.capacity() * sizeof(uint32_t) +
+           rows_.returned.capacity() + rows_.household.capacity() * sizeof(uint32_t);
 }
 
 int AddressListModel::rowCount(const QModelIndex& parent) const {
@@ -99,6 +132,10 @@ QVariant AddressListModel::data(const QModelIndex& index, int role) const {
     if (index.column() == LastColumn && returnedAt(index.row())) {
         if (role == Qt::DecorationRole) return returnedMark();
         if (role == Qt::ToolTipRole) return QStringLiteral("A card to this address came back: check the address");
+    }
+    if (index.column() == FirstColumn && householdAt(index.row()) != 0) {
+        if (role == Qt::DecorationRole) return householdMark();
+        if (role == Qt::ToolTipRole) return householdTip(index.row());
     }
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
     switch (index.column()) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/data/Records.h"
+#include "core/households/Households.h"
 #include "core/occasions/Occasions.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -138,6 +139,42 @@ QByteArray CsvHeaderLine() {
            "Birthday,Anniversary,Other 1,Other 2,Occasions\r\n";
 }
 
+QByteArray CsvHouseholdHeaderLine() { return "Name Line,Street,Street 2,City,State,Zip,Country,People\r\n"; }
+
+namespace {
+
+QByteArray csvLine(const QStringList& cells) {
+    QByteArray out;
+    for (qsizetype i = 0; i < cells.size(); ++i) out += (i ? "," : "") + csvField(cells[i]);
+    return out + "\r\n";
+}
+
+// The household rows of the people `grouper` holds (AddrBook open), in its order.
+QByteArray householdLines(const HouseholdGrouper& grouper, const HouseholdNotes& notes, int* written) {
+    QByteArray out;
+    const auto houses = grouper.households();
+    for (size_t h = 0; h < houses.size(); ++h) {
+        std::vector<HouseholdName> names;
+        TAddressRecord first;
+        for (const HouseholdGrouper::Member& m : houses[h]) {
+            if (AddrBookTable->go(m.recNo) != 0) continue;
+            LoadAddrRec();
+            if (names.empty()) first = AddressRec;
+            names.push_back({TrimText(AddressRec.First), TrimText(AddressRec.Last)});
+        }
+        if (names.empty()) continue;
+        const QString greeting = grouper.keyOf(h).isEmpty() ? QString() : notes.greeting(grouper.keyOf(h));
+        const QString line = greeting.isEmpty() ? HouseholdLine(names) : greeting;
+        out += csvLine({line, first.Street.trimmed(), first.Street2.trimmed(), first.City.trimmed(),
+                        first.State.trimmed(), first.Zip.trimmed(), first.Country.trimmed(),
+                        QString::number(names.size())});
+        ++*written;
+    }
+    return out;
+}
+
+}  // namespace
+
 QByteArray CsvLineOf(const TAddressRecord& r) {
     const QString cells[] = {r.First.trimmed(), r.Last.trimmed(), r.Street.trimmed(), r.Street2.trimmed(),
                              r.City.trimmed(), r.State.trimmed(), r.Zip.trimmed(), r.Country.trimmed(),
@@ -155,6 +192,10 @@ QByteArray CsvLineOf(const TAddressRecord& r) {
 
 ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) {
     ExportOutcome out;
+    if (options.households && options.format != ExportFormat::Csv) {
+        out.error = QStringLiteral("One row per household is written as CSV only.");
+        return out;
+    }
     if (options.occasion < 0 || options.occasion > OccasionDated) {
         out.error = QStringLiteral("Occasion %1 cannot be exported (1 to 8, or 0 for the whole book).")
                         .arg(options.occasion);
@@ -174,7 +215,12 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
     QByteArray buf;
     bool wrote = true;
     // A header line starting with a BOM: spreadsheet programs then read the file as UTF-8.
-    if (options.format == ExportFormat::Csv) buf = "\xEF\xBB\xBF" + CsvHeaderLine();
+    if (options.format == ExportFormat::Csv)
+        buf = "\xEF\xBB\xBF" + (options.households ? CsvHouseholdHeaderLine() : CsvHeaderLine());
+    HouseholdNotes notes;
+    // Unreadable notes only lose the greetings and own-card marks.
+    if (options.households && !LoadHouseholdNotes(*LibHandle, &notes).ok()) notes = HouseholdNotes{};
+    HouseholdGrouper grouper(&notes);
     int seen = 0;
     int rc = AddrBookTable->top();
     for (; rc == xbase::kOk && wrote; rc = AddrBookTable->skip()) {
@@ -193,6 +239,10 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
         } else {
             LoadAddrRec();
         }
+        if (options.households) {
+            grouper.add(AddrBookTable->recNo(), r);
+            continue;
+        }
         buf += options.format == ExportFormat::VCard ? VCardOf(r) : CsvLineOf(r);
         ++out.written;
         if (buf.size() >= (1 << 16)) {
@@ -200,6 +250,7 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
             buf.clear();
         }
     }
+    if (options.households && rc != xbase::kError && !out.cancelled) buf += householdLines(grouper, notes, &out.written);
     if (rc == xbase::kError)
         out.error = QStringLiteral("Unable to read the address book.\r\n") +
                     QString::fromStdString(LibHandle->lastError().toString());

@@ -18,13 +18,16 @@ struct ExportOptions {
     ExportFormat format = ExportFormat::VCard;
     int occasion = 0;          // 0 the whole book; 1 to 8 that occasion's recipients
     QDate spanStart, spanEnd;  // occasion 8: the date span (month and day) the dates must fall in
+    // CSV only: one row per household (core/households/Households.h) instead of one per person:
+    // its greeting or name line, then the address of its first member and how many it has.
+    bool households = false;
     // Called every few hundred rows with the rows read so far; false stops (nothing is written).
     std::function<bool(int done)> progress;
 };
 
 struct ExportOutcome {
     bool bookOpened = false;
-    int written = 0;    // contacts in the file
+    int written = 0;    // contacts (or households) in the file
     bool cancelled = false;
     QString error;      // empty on success; the file is then complete, else it is not there
 };
@@ -33,6 +36,7 @@ struct ExportOutcome {
 QByteArray VCardOf(const TAddressRecord& rec);
 QByteArray CsvHeaderLine();
 QByteArray CsvLineOf(const TAddressRecord& rec);
+QByteArray CsvHouseholdHeaderLine();
 
 // Writes the file through a temporary one renamed into place: it is whole or it is not written.
 // Requires LibHandle; AddrBook must not be open.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/data/Records.h"
+#include "core/households/Households.h"
 #include "core/labels/PageCapture.h"
 #include "core/occasions/Occasions.h"
 #include "core/print/Printer.h"
@@ -152,6 +153,11 @@ bool LabelSheet::BeginLabelJob() {
     return true;
 }
 
+bool LabelSheet::fitsLabelWidth(const QString& text) {
+    if (!MetricsReady && !BeginLabelJob()) return true;
+    return printer_.textExtent(text).width() <= geo_.width;
+}
+
 bool LabelSheet::nextPage() {
     if (printer_.newPage()) return true;
     failure_ = QStringLiteral("The printer could not start a new page; the print job was abandoned.");
@@ -230,6 +236,60 @@ void LabelRun::rememberSheet() {
     if (!s.ok()) sheetNote_ = QString::fromStdString(s.toString());
 }
 
+void ForEachRecipient(int n, const QDate& from, const QDate& to,
+                      const std::function<void(uint32_t recNo, int entry)>& take,
+                      const std::function<bool()>& stop) {
+    while (LastStatus == 0 && !(stop && stop())) {
+        LoadAddrRec();
+        if (n >= 1 && n <= 7) {
+            if (HolidayFlag(AddressRec, n)) take(AddrBookTable->recNo(), 0);
+        } else if (n == OccasionDated) {
+            DatedEntry e[4];
+            for (int i = 0, k = DatedEntries(AddressRec, e); i < k; ++i)
+                if (e[i].flag && MonthDayInWindow(e[i].date, from, to)) take(AddrBookTable->recNo(), i + 1);
+        }
+        LastStatus = AddrBookTable->skip();
+    }
+}
+
+namespace {
+
+HouseholdNotes householdNotes() {
+    HouseholdNotes notes;
+    // Unreadable notes only lose the greetings and own-card marks: the run groups by address.
+    if (LibHandle && !LoadHouseholdNotes(*LibHandle, &notes).ok()) notes = HouseholdNotes{};
+    return notes;
+}
+
+}  // namespace
+
+bool LabelRun::placeHouseholds(const HouseholdGrouper& grouper, const HouseholdNotes& notes) {
+    bool pending = false;
+    const std::vector<std::vector<HouseholdGrouper::Member>> houses = grouper.households();
+    std::vector<HouseholdName> names;
+    for (size_t h = 0; h < houses.size() && !sheet_.failed(); ++h) {
+        names.clear();
+        AddressBlock block;
+        uint32_t last = 0;
+        for (const HouseholdGrouper::Member& m : houses[h]) {
+            picks_.push_back({m.recNo, m.entry});
+            if (m.recNo == last) continue;  // one person with two dated entries
+            last = m.recNo;
+            if (AddrBookTable->go(m.recNo) != 0) continue;
+            LoadAddrRec();
+            if (names.empty()) block = BuildAddressBlock(AddressRec);
+            names.push_back({TrimText(AddressRec.First), TrimText(AddressRec.Last)});
+        }
+        if (names.empty()) continue;
+        const QString greeting = grouper.keyOf(h).isEmpty() ? QString() : notes.greeting(grouper.keyOf(h));
+        block[0] = !greeting.isEmpty()
+                       ? greeting
+                       : HouseholdLine(names, [this](const QString& line) { return sheet_.fitsLabelWidth(line); });
+        pending = sheet_.PlaceLabel(block);
+    }
+    return pending;
+}
+
 bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
     if (!refusal_.isEmpty()) {
         error_ = refusal_;
@@ -241,27 +301,27 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
         return false;
     }
     bool pending = false;
+    // The walk stops when the job failed (the rest of the book would print nowhere) or when the
+    // progress asks it to.
     int done = 0;
-    while (LastStatus == 0 && !sheet_.failed()) {
-        LoadAddrRec();
-        if (occasion >= 1 && occasion <= 7) {
-            if (HolidayFlag(AddressRec, occasion)) {
+    const auto stop = [&] {
+        if (!keepReading(progress_, ++done)) cancelled_ = true;
+        return cancelled_ || sheet_.failed();
+    };
+    if (households_) {
+        const HouseholdNotes notes = householdNotes();
+        HouseholdGrouper grouper(&notes);
+        ForEachRecipient(
+            occasion, from, to, [&](uint32_t recNo, int entry) { grouper.add(recNo, AddressRec, entry); }, stop);
+        if (!cancelled_) pending = placeHouseholds(grouper, notes);
+    } else {
+        ForEachRecipient(
+            occasion, from, to,
+            [&](uint32_t recNo, int entry) {
                 pending = sheet_.PlaceLabel(AddressRec);
-                picks_.push_back({AddrBookTable->recNo(), 0});
-            }
-        } else if (occasion == OccasionDated) {
-            DatedEntry e[4];
-            for (int i = 0, n = DatedEntries(AddressRec, e); i < n; ++i)
-                if (e[i].flag && MonthDayInWindow(e[i].date, from, to)) {
-                    pending = sheet_.PlaceLabel(AddressRec);
-                    picks_.push_back({AddrBookTable->recNo(), i + 1});
-                }
-        }
-        LastStatus = AddrBookTable->skip();
-        if (!keepReading(progress_, ++done)) {
-            cancelled_ = true;
-            break;
-        }
+                picks_.push_back({recNo, entry});
+            },
+            stop);
     }
     // Nothing was written to the book: a failed close loses nothing the run needs.
     (void)CloseTable(AddrBookTable);
@@ -274,6 +334,17 @@ bool LabelRun::printRecords(const QVector<int>& recNos) {
         return false;
     }
     bool pending = false;
+    if (households_) {
+        const HouseholdNotes notes = householdNotes();
+        HouseholdGrouper grouper(&notes);
+        for (int recNo : recNos) {
+            LastStatus = AddrBookTable->go(uint32_t(recNo));
+            if (LastStatus != 0) continue;
+            LoadAddrRec();
+            grouper.add(uint32_t(recNo), AddressRec);
+        }
+        return end(placeHouseholds(grouper, notes));
+    }
     for (int recNo : recNos) {
         if (sheet_.failed()) break;
         LastStatus = AddrBookTable->go(uint32_t(recNo));
@@ -310,6 +381,37 @@ int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opene
     return *CountRecipients(n, from, to, BookProgress(), opened);
 }
 
+std::optional<int> CountHouseholdLabels(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                        DataStatus* opened) {
+    const DataStatus s = OpenAddrBook();
+    if (opened) *opened = s;
+    if (!s) return 0;
+    const HouseholdNotes notes = householdNotes();
+    HouseholdGrouper grouper(&notes);
+    int done = 0;
+    bool cancelled = false;
+    ForEachRecipient(
+        n, from, to, [&](uint32_t recNo, int entry) { grouper.add(recNo, AddressRec, entry); },
+        [&] { return cancelled = !keepReading(progress, ++done); });
+    (void)CloseTable(AddrBookTable);  // read only
+    if (cancelled) return std::nullopt;
+    return int(grouper.count());
+}
+
+int CountHouseholdLabels(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+    return *CountHouseholdLabels(n, from, to, BookProgress(), opened);
+}
+
+int CountHouseholdLabels(const QVector<int>& recNos) {
+    const HouseholdNotes notes = householdNotes();
+    HouseholdGrouper grouper(&notes);
+    for (int recNo : recNos)
+        if (AddrBookTable && AddrBookTable->go(uint32_t(recNo)) == 0) {
+            LoadAddrRec();
+            grouper.add(uint32_t(recNo), AddressRec);
+        }
+    return int(grouper.count());
+}
 
 const char* const kNoStockMessage =
     "Label Stock has not been defined. Choose Setup - Labels to define label stock.";

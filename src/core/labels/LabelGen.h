@@ -34,6 +34,8 @@
 #include "core/data/Records.h"  // TrimText
 
 class Printer;
+class HouseholdGrouper;
+struct HouseholdNotes;
 
 // --- address block ----------------------------------------------------------------------------
 
@@ -95,6 +97,9 @@ public:
     // Starts the job and fixes the geometry and the font for the whole job. False when the
     // printer cannot start a job.
     bool BeginLabelJob();
+    // True when `text` is no wider than a label in the font the job fits to the stock (the job
+    // is started for that when it was not). A job that cannot start measures nothing: true.
+    bool fitsLabelWidth(const QString& text);
     // Ends the run: prints a partly filled row (when `pending`) and ends the job when a label
     // was placed. Returns false when the printer could not start the job, open a page or end
     // the job (failure() says which; a job broken part-way is abandoned).
@@ -146,6 +151,12 @@ public:
     // Why the stock cannot be printed on this printer, or "" (see CheckStock).
     QString refusal() const { return refusal_; }
 
+    // One label per household (core/households/Households.h): the qualifying people at one
+    // address share a label, in the name order of its first member; its first line is the
+    // household's greeting or name line, the rest the address of that first member. picks()
+    // names every qualifying member. Off by default.
+    void setHouseholds(bool on) { households_ = on; }
+
     // Occasion 1 to 8: opens AddrBook, places a label for every qualifying entry in name order
     // (for 8, each dated entry within from..to), prints the last row, ends the job, closes
     // AddrBook. False with error() set when the stock was refused, AddrBook could not be opened
@@ -174,6 +185,8 @@ public:
 private:
     bool end(bool pending);
     void rememberSheet();
+    // Places one label per household of `grouper` (AddrBook open); the pending flag of the sheet.
+    bool placeHouseholds(const HouseholdGrouper& grouper, const HouseholdNotes& notes);
 
     QString refusal_;
     LabelSheet sheet_;
@@ -183,6 +196,7 @@ private:
     TLabelRecord stock_;
     int startColumn_ = 1, startRow_ = 1;
     bool remembersSheet_ = true;
+    bool households_ = false;
     QString sheetNote_;
     BookProgress progress_;
     bool cancelled_ = false;
@@ -195,6 +209,20 @@ int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opene
 // The same, reporting its reading to `progress`; nothing when progress asked it to stop.
 std::optional<int> CountRecipients(int n, const QDate& from, const QDate& to, const BookProgress& progress,
                                    DataStatus* opened = nullptr);
+// The labels of occasion n (1 to 8) with one label per household; as CountRecipients.
+int CountHouseholdLabels(int n, const QDate& from, const QDate& to, DataStatus* opened = nullptr);
+// The same, reporting its reading to `progress`; nothing when progress asked it to stop.
+std::optional<int> CountHouseholdLabels(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                        DataStatus* opened = nullptr);
+// The labels of the picked records (AddrBook open) with one label per household.
+int CountHouseholdLabels(const QVector<int>& recNos);
+
+// Calls `take` with the record number and entry (occasion 8: 1 to 4, else 0) of every label
+// occasion n (1 to 8) gives, in name order; AddressRec holds the record. AddrBook must be open
+// at its first row; the walk ends at the book's end (LastStatus) or when `stop` says so.
+void ForEachRecipient(int n, const QDate& from, const QDate& to,
+                      const std::function<void(uint32_t recNo, int entry)>& take,
+                      const std::function<bool()>& stop = {});
 
 // --- what a run that cannot start says --------------------------------------------------------
 

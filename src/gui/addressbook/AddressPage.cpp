@@ -30,6 +30,8 @@
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "gui/addressbook/CardList.h"
+#include "gui/addressbook/HouseholdDialog.h"
+#include "core/households/Households.h"
 #include "xbase/Cp1252.h"
 #include "xbase/Library.h"
 
@@ -192,6 +194,11 @@ void AddressPage::buildControls() {
     addCardButton_->setToolTip(QStringLiteral("Log a card received from this person, or one that came back"));
     connect(addCardButton_, &QPushButton::clicked, this, [this] { AddCardClick(); });
     connect(cards_, &CardList::removeRequested, this, [this](const CardEvent& e) { RemoveCard(e); });
+    householdButton_ = new QPushButton(QStringLiteral("Ho&usehold..."), this);
+    householdButton_->setObjectName(QStringLiteral("Household"));
+    householdButton_->setGeometry(124, 408, 110, 25);
+    householdButton_->setToolTip(QStringLiteral("Who else lives here, the line their label prints, a greeting"));
+    connect(householdButton_, &QPushButton::clicked, this, [this] { HouseholdClick(); });
     layoutList(model_->rowCount());
 
     // Keyboard order: list, seek, the boxes top to bottom, dated rows, occasions, buttons.
@@ -200,7 +207,7 @@ void AddressPage::buildControls() {
                         edits_[11], checks_[0], pickers_[0], checks_[1], pickers_[1],
                         checks_[9], pickers_[2], checks_[10], pickers_[3], checks_[2],
                         checks_[3], checks_[4], checks_[5], checks_[6], checks_[7], checks_[8],
-                        newButton_, deleteButton_, addCardButton_, cards_};
+                        newButton_, deleteButton_, addCardButton_, householdButton_, cards_};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     fitTexts();
 }
@@ -349,6 +356,10 @@ void AddressPage::selectRow(int row) {
 
 void AddressPage::FillNameList() {
     AddressListModel::Rows rows = editor_.readNames();
+    // Who shares an address is read again only when it may have changed: not after every save.
+    if (householdsStale_ && AddrBookTable) householdIds_ = HouseholdIdsOfBook(*AddrBookTable, LibHandle);
+    householdsStale_ = false;
+    MarkHouseholds(rows, householdIds_);
     layoutList(static_cast<int>(rows.size()));
     selecting_ = true;
     model_->setRows(std::move(rows));
@@ -437,10 +448,20 @@ void AddressPage::AddCardClick() {
     if (Installed<CardQuestion>::get().askCard(this, &kind, &occasion, &year)) AddCard(kind, occasion, year);
 }
 
+void AddressPage::HouseholdClick() {
+    if (!editor_.isOpen() || editor_.CurrentAddrRecNo <= 0) return;
+    if (EditorChanged) SaveEditor();  // the household of the address as shown
+    HouseholdDialog dialog(AddressRec, uint32_t(editor_.CurrentAddrRecNo), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    householdsStale_ = true;  // an own-card mark moves the marks
+    FillNameList();
+}
+
 void AddressPage::SaveEditor() {
     if (saving_ || !editor_.isOpen()) return;
     saving_ = true;
     TAddressRecord& r = AddressRec;
+    const QString loadedKey = HouseholdKey(r) + HouseholdPersonKey(r);  // the record as loaded
     QString* texts[12] = {&r.First, &r.Last,  &r.Street, &r.Street2, &r.City, &r.State,
                           &r.Zip,   &r.Country, &r.email, &r.phone,  &r.fax,  &r.mobile};
     for (int i = 0; i < 12; ++i) *texts[i] = edits_[i]->text();
@@ -456,6 +477,7 @@ void AddressPage::SaveEditor() {
     const bool adding = editor_.CurrentAddrRecNo <= 0;
     switch (editor_.save()) {
     case AddressBookEditor::SaveResult::Saved: {
+        if (adding || HouseholdKey(r) + HouseholdPersonKey(r) != loadedKey) householdsStale_ = true;
         QString lost;
         for (int i = 0; i < 12; ++i) lost += UnstorableCharacters(*texts[i]);
         lost = UnstorableCharacters(lost);  // each once
@@ -501,6 +523,7 @@ void AddressPage::TabSheet2Show() {
     EditorLoading = true;
     editor_.AddrSeekText.clear();
     seek_->clear();
+    householdsStale_ = true;
     FillNameList();
     EditorLoading = false;
 }
@@ -547,5 +570,6 @@ void AddressPage::LMDButton8Click() {
         UserPrompts(this).info(QStringLiteral("Unable to delete record at this time"));
     else if (!editor_.CardLogProblem.isEmpty())
         emit statusMessage(QStringLiteral("The card log could not follow: ") + editor_.CardLogProblem);
+    householdsStale_ = true;  // the pack renumbers the records
     FillNameList();
 }

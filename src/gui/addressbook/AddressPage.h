@@ -70,6 +70,9 @@ public:
     AddressListModel* listModel() const { return model_; }
     CardList* cardList() const { return cards_; }
     QPushButton* addCardButton() const { return addCardButton_; }
+    QPushButton* householdButton() const { return householdButton_; }
+    // "Household...": the household of the person in the editor (HouseholdDialog.h).
+    void HouseholdClick();
     QTableView* nameList() const { return list_; }
 
 signals:
@@ -117,6 +120,9 @@ private:
     QPushButton* deleteButton_ = nullptr;
     CardList* cards_ = nullptr;
     QPushButton* addCardButton_ = nullptr;
+    QPushButton* householdButton_ = nullptr;
+    std::vector<uint32_t> householdIds_;  // HouseholdIdsOfBook, by record number
+    bool householdsStale_ = true;
     int letterB_ = 7;      // width of "B" in the page font
     int rowHeight_ = 24;   // list row height, grid line included
     bool selecting_ = false;  // the page itself is moving the list selection

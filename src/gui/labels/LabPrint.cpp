@@ -6,6 +6,7 @@
 
 #include "gui/common/Fatal.h"
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QStyle>
 #include <QKeyEvent>
@@ -22,6 +23,7 @@
 #include "core/data/Records.h"
 #include "gui/common/MaskField.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -88,6 +90,10 @@ TLabPrint::TLabPrint(QWidget* parent) : QDialog(parent) {
     UpDown2Down = MakeArrow(Qt::DownArrow, this);
     UpDown2Down->setGeometry(264, 103, 16, 10);
 
+    ChkHouseholds = new QCheckBox(QStringLiteral("One label per &household"), this);
+    ChkHouseholds->setGeometry(16, 124, 254, 21);
+    connect(ChkHouseholds, &QCheckBox::toggled, this, [this] { ShowCount(); });
+
     BtnOK = new QPushButton(QStringLiteral("OK"), this);
     BtnOK->setGeometry(56, 156, 75, 27);
     BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -135,8 +141,12 @@ void TLabPrint::showEvent(QShowEvent* event) {
 
 void TLabPrint::FormShow() {
     if (BtnPreview) BtnPreview->setVisible(bool(PreviewAction()));
-    Label4->setText(QStringLiteral("There are ") + QString::number(LabelCount) +
-                    QStringLiteral(" labels it this report "));
+    ChkHouseholds->setVisible(HouseholdLabelCount() >= 0);
+    HouseholdNotes notes;
+    // Unreadable notes only lose the remembered choice.
+    ChkHouseholds->setChecked(HouseholdLabelCount() >= 0 && LibHandle &&
+                              LoadHouseholdNotes(*LibHandle, &notes).ok() && notes.oneLabelPerHousehold);
+    ShowCount();
 
     ComboBox1->clear();
     int preselect = 0;
@@ -165,6 +175,31 @@ void TLabPrint::FormShow() {
         return;
     }
     MaskEdit1->setFocus(Qt::OtherFocusReason);
+}
+
+void TLabPrint::ShowCount() {
+    const int count = oneLabelPerHousehold() ? HouseholdLabelCount() : LabelCount;
+    Label4->setText(QStringLiteral("There are ") + QString::number(count) +
+                    QStringLiteral(" labels it this report "));
+}
+
+bool TLabPrint::oneLabelPerHousehold() const {
+    return HouseholdLabelCount() >= 0 && ChkHouseholds->isChecked();
+}
+
+int& TLabPrint::HouseholdLabelCount() {
+    static int count = -1;
+    return count;
+}
+
+void TLabPrint::RememberHouseholds() {
+    if (HouseholdLabelCount() < 0 || !LibHandle) return;
+    HouseholdNotes notes;
+    if (!LoadHouseholdNotes(*LibHandle, &notes).ok() || notes.oneLabelPerHousehold == ChkHouseholds->isChecked())
+        return;
+    // The run goes on: only the choice offered next time is lost.
+    const xbase::Status s = StoreOneLabelPerHousehold(*LibHandle, ChkHouseholds->isChecked());
+    (void)WriteSucceeded(s.ok() ? DataStatus::Ok() : DataStatus::failure(QStringLiteral("Households.dbf"), s), this);
 }
 
 // The entry the stock box stands on: its current entry while the text still reads as that
@@ -249,6 +284,7 @@ void TLabPrint::BtnOKClick() {
         MaskEdit1Exit();
         MaskEdit2Exit();
         RememberStock(LabelRec.Name);
+        RememberHouseholds();
         PrintOptionsCancelled = false;
         accept();
         return;
@@ -286,6 +322,7 @@ void TLabPrint::BtnPreviewClick() {
     const QString stock = LabelRec.Name;
     if (!PreviewAction()()) return;
     RememberStock(stock);
+    RememberHouseholds();
     BtnCancelClick();  // printed: no second run
 }
 

@@ -9,12 +9,16 @@
 //   - startColumnText() / startRowText(): the texts of the two start fields, which the run
 //     converts to integers. On OK the start column is within 1..LabelRec.nAcross and the row
 //     is at least 1.
+// The run also sets HouseholdLabelCount() to the labels it prints with one label per household
+// (-1: the run does not offer it); the dialog then shows "One label per household", checked as
+// it was left last time (Households.dbf), and the count shown follows the box. OK remembers it.
 // On OK with a stock other than SettingsRec.LabID, LabID is set to the stock's name and the
 // settings row is stored (Mrby1 opened and closed for it); so it is after printing from Preview.
 
 #include <QDialog>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -42,6 +46,9 @@ public:
     QPushButton* okButton() const { return BtnOK; }
     QPushButton* cancelButton() const { return BtnCancel; }
     QLabel* countLabel() const { return Label4; }
+    QCheckBox* householdBox() const { return ChkHouseholds; }
+    bool oneLabelPerHousehold() const;
+    static int& HouseholdLabelCount();
 
     enum class Arrow { Up, Down, Left, Right };
 
@@ -82,6 +89,8 @@ private:
     void ShowSheetMemory();
     void BtnUseClick();
     void LayOutExtras();
+    void ShowCount();
+    void RememberHouseholds();
 
     QComboBox* ComboBox1 = nullptr;
     MaskField* MaskEdit1 = nullptr;
@@ -95,6 +104,7 @@ private:
     QPushButton* BtnPreview = nullptr;
     QLabel* Label4 = nullptr;
     QLabel* LblSheet = nullptr;
+    QCheckBox* ChkHouseholds = nullptr;
     QPushButton* BtnUse = nullptr;
     int sheetColumn_ = 0, sheetRow_ = 0;  // what Use puts in the start fields
 };

@@ -27,6 +27,8 @@ QString LabelRunDialogs::startColumnText() { return LabPrint ? LabPrint->startCo
 
 QString LabelRunDialogs::startRowText() { return LabPrint ? LabPrint->startRowText() : QStringLiteral("1"); }
 
+bool LabelRunDialogs::oneLabelPerHousehold() { return LabPrint && LabPrint->oneLabelPerHousehold(); }
+
 void LabelRunDialogs::fillSelection() {
     if (LabSel) LabSel->FillGrid();
 }

@@ -24,6 +24,8 @@ public:
     // The texts of the print options' start column and start row fields, as typed.
     virtual QString startColumnText();
     virtual QString startRowText();
+    // Whether the print options' "One label per household" was ticked when they were left.
+    virtual bool oneLabelPerHousehold();
     // Fills the selection grid from AddrBook, open, once before the picking.
     virtual void fillSelection();
     // One showing of the selection with `count` recipients picked so far: the record number

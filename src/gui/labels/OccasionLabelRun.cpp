@@ -59,19 +59,23 @@ void runForPreview(Printer& capture, const BookProgress& progress, const Printer
 }
 
 // Installs "Preview" in the print options for the run that `lay` describes and `print` prints.
-void offerPreview(std::function<void(LabelRun&)> lay, std::function<void(Printer&, int column, int row)> print) {
+// The household box is read when Preview is pressed: the preview follows it.
+void offerPreview(std::function<void(LabelRun&)> lay,
+                  std::function<void(Printer&, int column, int row, bool households)> print) {
     TLabPrint::PreviewAction() = [lay, print] {
         int column, row;
         if (!startPosition(&column, &row)) return false;
+        const bool households = Installed<LabelRunDialogs>::get().oneLabelPerHousehold();
         std::unique_ptr<Printer> printer = Installed<LabelRunDialogs>::get().makePrinter();
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
             [&](Printer& p, const BookProgress& progress) {
-                runForPreview(p, progress, *printer, lay, stock, font, column, row);
+                runForPreview(p, progress, *printer,
+                              [&](LabelRun& run) { run.setHouseholds(households), lay(run); }, stock, font, column,
+                              row);
             },
-            *printer, stock,
-            [&] { print(*printer, column, row); }, QApplication::activeWindow());
+            *printer, stock, [&] { print(*printer, column, row, households); }, QApplication::activeWindow());
         return preview.exec() == QDialog::Accepted;  // printed
     };
 }
@@ -100,8 +104,9 @@ void OfferMarkSent(int n, const std::vector<CardPick>& picks, int year) {
                             QString::fromStdString(s.toString()));
 }
 
-long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow) {
+long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow, bool households) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
+    run.setHouseholds(households);
     if (!run.refusal().isEmpty()) {
         UserPrompts().info(run.refusal());
         return 0;
@@ -125,32 +130,39 @@ void OccasionLabelRun(int n) {
     if (n < 1 || n > OccasionDated) return;
     LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     if (n == OccasionDated && !dialogs.askSpan()) return;
-    DataStatus opened;
-    std::optional<int> count;
+    DataStatus opened, openedForHouseholds;
+    std::optional<int> count, houses;
     {
         BusyCursor busy;  // a large book takes seconds
         RunProgress progress(QStringLiteral("Counting Labels"), QStringLiteral("Reading the address book, rows"),
                              QApplication::activeWindow());
-        count = CountRecipients(
-            n, SpanStart, SpanEnd, [&progress](int done, int total) { return progress.update(done, total); }, &opened);
+        const BookProgress report = [&progress](int done, int total) { return progress.update(done, total); };
+        count = CountRecipients(n, SpanStart, SpanEnd, report, &opened);
+        if (opened && count) houses = CountHouseholdLabels(n, SpanStart, SpanEnd, report, &openedForHouseholds);
         progress.finish();
     }
     EndUnlessOpened(opened);
-    if (!count) return;  // cancelled: nothing to print
+    EndUnlessOpened(openedForHouseholds);
+    if (!count || !houses) return;  // cancelled: nothing to print
     LabelCount = *count;
+    TLabPrint::HouseholdLabelCount() = *houses;
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
     const QDate from = SpanStart, to = SpanEnd;
     offerPreview([n, from, to](LabelRun& run) { run.printOccasion(n, from, to); },
-                 [n](Printer& printer, int column, int row) { PrintOccasionLabels(n, printer, column, row); });
+                 [n](Printer& printer, int column, int row, bool households) {
+                     PrintOccasionLabels(n, printer, column, row, households);
+                 });
     const bool chosen = dialogs.askPrintOptions();
+    const bool households = dialogs.oneLabelPerHousehold();
     TLabPrint::PreviewAction() = nullptr;
+    TLabPrint::HouseholdLabelCount() = -1;
     (void)CloseTable(LabelsTable);  // read only here; the options dialog stores through Mrby1
     if (!chosen) return;
     int column, row;
     if (!startPosition(&column, &row)) return;
     std::unique_ptr<Printer> printer = dialogs.makePrinter();
-    PrintOccasionLabels(n, *printer, column, row);
+    PrintOccasionLabels(n, *printer, column, row, households);
 }
 
 void SelectedLabelRun() {
@@ -169,20 +181,29 @@ void SelectedLabelRun() {
     const auto done = [] { (void)CloseTable(AddrBookTable); };  // read only
     if (LabelCount == 0) return done();
     if (!labelStockDefined()) return done();
+    {
+        BusyCursor busy;
+        TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(SelectionList);
+    }
     offerPreview([picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
-                 [](Printer& printer, int column, int row) { PrintSelectedLabels(printer, column, row); });
+                 [](Printer& printer, int column, int row, bool households) {
+                     PrintSelectedLabels(printer, column, row, households);
+                 });
     const bool chosen = dialogs.askPrintOptions();
+    const bool households = dialogs.oneLabelPerHousehold();
     TLabPrint::PreviewAction() = nullptr;
+    TLabPrint::HouseholdLabelCount() = -1;
     (void)CloseTable(LabelsTable);
     int column, row;
     if (!chosen || !startPosition(&column, &row)) return done();
     std::unique_ptr<Printer> printer = dialogs.makePrinter();
-    PrintSelectedLabels(*printer, column, row);
+    PrintSelectedLabels(*printer, column, row, households);
     done();
 }
 
-void PrintSelectedLabels(Printer& printer, int startColumn, int startRow) {
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow, bool households) {
     LabelRun run(printer, LabelRec, LabelFont, startColumn, startRow);
+    run.setHouseholds(households);
     if (!run.refusal().isEmpty()) {
         UserPrompts().info(run.refusal());
         return;

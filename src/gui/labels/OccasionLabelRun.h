@@ -26,7 +26,8 @@ void SelectedLabelRun();
 // The printing pass of OccasionLabelRun, after the options: occasion 1 to 8 onto `printer`.
 // Returns the labels placed; failures are told to the user. A run that printed offers to log
 // its recipients (OfferMarkSent).
-long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow);
+// With `households`, one label per household (LabelRun::setHouseholds).
+long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int startRow, bool households = false);
 // The printing pass of SelectedLabelRun: the picked SelectionList onto `printer` (AddrBook open),
 // telling failures to the user and offering to log the recipients.
-void PrintSelectedLabels(Printer& printer, int startColumn, int startRow);
+void PrintSelectedLabels(Printer& printer, int startColumn, int startRow, bool households = false);

@@ -1,7 +1,9 @@
 #include "gui/occasions/OccasionsPage.h"
+#include "gui/occasions/EditListWindow.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QPushButton>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -178,6 +180,19 @@ OccasionsPage::OccasionsPage(QWidget* parent) : QWidget(parent) {
     setTabOrder(SBRemind, ReportChoice);
     setTabOrder(ReportChoice, StringGrid1);
 
+    // Labels mode: a holiday's whole list in one window, for the holiday row the list stands on
+    // (Christmas / Chanukah when it stands on none).
+    EditList = new QPushButton(QStringLiteral("&Edit List..."), this);
+    EditList->setObjectName(QStringLiteral("EditList"));
+    EditList->setToolTip(QStringLiteral("Choose who is on a holiday's list, all in one window"));
+    EditList->setGeometry(72, 272, 145, 27);
+    EditList->setVisible(false);
+    setTabOrder(SBRemind, EditList);
+    connect(EditList, &QPushButton::clicked, this, [this] {
+        const int row = StringGrid1->currentRow();
+        EditOccasionList(row >= 1 && row <= 7 ? row : 7, this);
+    });
+
     fitModeButtons();
 }
 
@@ -209,6 +224,7 @@ void OccasionsPage::fitModeButtons() {
 void OccasionsPage::SetOccasionsMode(int mode) {
     mode_ = mode;
     ReportChoice->setVisible(mode == OccasionsReminderMode);
+    EditList->setVisible(mode == OccasionsLabelMode);
     if (mode == OccasionsLabelMode) {
         SBLabels->setChecked(true);
         BuildOccasionsList(QStringLiteral("Print Labels"), rowTexts(LabelRows));

@@ -18,6 +18,7 @@
 class QButtonGroup;
 class QComboBox;
 class QFrame;
+class QPushButton;
 class QTableWidget;
 class QToolButton;
 
@@ -42,6 +43,7 @@ public:
     QFrame* LMDDrawEdge3 = nullptr;  // at the list's title row
     QTableWidget* StringGrid1 = nullptr;
     QComboBox* ReportChoice = nullptr;  // reminders mode: which report a holiday row gives
+    QPushButton* EditList = nullptr;    // labels mode: "Edit List..." (EditListWindow.h)
 
     int OccasionsMode() const { return mode_; }
 

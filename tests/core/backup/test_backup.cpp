@@ -18,6 +18,7 @@
 #include "core/data/DataFiles.h"
 #include "core/print/Printers.h"
 #include "core/labels/SheetMemory.h"
+#include "core/households/Households.h"
 #include "core/addressbook/AddressBookEditor.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
@@ -278,11 +279,13 @@ TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
     xbase::Library& l = *LibHandle;
     ASSERT_TRUE(StorePrinterCalibration(l, "Office", {1.5, -0.5, 1}).ok());
     ASSERT_TRUE(SheetRemember(l, "US Letter 1 x 2-5/8 in, 30 per sheet", SheetPosition{2, 3, QDate(2026, 12, 1)}).ok());
-    const QStringList ours = {"Printers.dbf", "Sheets.dbf"};
+    ASSERT_TRUE(StoreHouseholdGreeting(l, QStringLiteral("1 elm st||york|10|"), QStringLiteral("The Lees")).ok());
+    const QStringList ours = {"Printers.dbf", "Sheets.dbf", "Households.dbf"};
     ASSERT_TRUE(BackupTo(ctx, other.path()));
     AppendAddressRows(data.dir(), SyntheticRows(4, 9));
     ASSERT_TRUE(StorePrinterCalibration(l, "Office", {3, 3, 1}).ok());
     ASSERT_TRUE(SheetRemember(l, "US Letter 1 x 2-5/8 in, 30 per sheet", std::nullopt).ok());
+    ASSERT_TRUE(StoreHouseholdGreeting(l, QStringLiteral("1 elm st||york|10|"), QStringLiteral("Grandma")).ok());
     const QStringList live = data.files();
     std::map<QString, QByteArray> before;
     for (const QString& f : live) before[f] = data.read(f);

@@ -34,6 +34,9 @@
 #include "gui/common/Fitting.h"
 #include "gui/addressbook/AddressPage.h"
 #include "gui/addressbook/CardList.h"
+#include "gui/addressbook/HouseholdDialog.h"
+#include "core/households/Households.h"
+#include <QListWidget>
 #include "xbase/FileSystem.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
@@ -794,4 +797,46 @@ TEST_F(AddressPageTest, CheckBoxesShowThePageColour) {
         EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() / 2), page.palette().color(QPalette::Window))
             << c->text().toStdString();
     }
+}
+
+// People at one address carry the household mark with the others named; the Household window
+// shows them and the line the run prints, stores a greeting and an own-card mark on OK (the
+// marks follow), and nothing on Cancel.
+TEST_F(AddressPageTest, HouseholdMarksAndTheHouseholdWindow) {
+    addNames({{"Lee", "Ann", "1 Elm St"}, {"Lee", "Bob", " 1 ELM  st"}, {"Gray", "Cy", "2 Oak Rd"},
+              {"\u00d6z", "Can", "3 \u00c4pfelweg"}, {"\u00d6z", "Ece", "3  \u00e4PFELWEG"}});
+    AddressPage& page = showPage();
+    AddressListModel* list = page.listModel();
+    EXPECT_EQ(list->householdAt(0), 0u);
+    ASSERT_NE(list->householdAt(3), 0u);  // letters beyond ASCII fold as well
+    EXPECT_EQ(list->householdAt(3), list->householdAt(4));
+    EXPECT_NE(list->householdAt(3), list->householdAt(1));
+    ASSERT_NE(list->householdAt(1), 0u);
+    EXPECT_EQ(list->householdAt(1), list->householdAt(2));
+    EXPECT_EQ(list->index(1, AddressListModel::FirstColumn).data(Qt::ToolTipRole).toString(), "Same address as Bob Lee");
+
+    chooseRow(1);  // Ann
+    for (bool ok : {false, true}) {
+        // OK through the button, as a user gets there: the marks follow at once.
+        QTimer::singleShot(0, [ok] {
+            auto* dialog = qobject_cast<HouseholdDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            ASSERT_EQ(dialog->othersList()->count(), 1);
+            EXPECT_EQ(dialog->othersList()->item(0)->text(), "Bob Lee");
+            EXPECT_EQ(dialog->lineLabel()->text(), "Ann & Bob Lee");
+            dialog->greetingBox()->setText("The Lees");
+            EXPECT_EQ(dialog->lineLabel()->text(), "The Lees");
+            dialog->ownCardBox()->setChecked(true);
+            EXPECT_EQ(dialog->lineLabel()->text(), "Ann Lee");
+            if (ok) dialog->accept();
+            else dialog->reject();
+        });
+        QTest::mouseClick(page.householdButton(), Qt::LeftButton);
+        HouseholdNotes notes;
+        ASSERT_TRUE(LoadHouseholdNotes(*LibHandle, &notes).ok());
+        EXPECT_EQ(notes.greetings.size(), ok ? 1 : 0);
+        EXPECT_EQ(notes.ownCard.size(), ok ? 1u : 0u);
+        EXPECT_EQ(list->householdAt(1) == 0, ok);  // Ann has a card of her own, Bob is alone there now
+    }
+    EXPECT_EQ(list->householdAt(2), 0u);
 }

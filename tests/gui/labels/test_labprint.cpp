@@ -1,6 +1,7 @@
 // The label print options dialog, driven through its widgets, on a fresh data set.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
@@ -301,4 +302,28 @@ TEST_F(LabPrintTest, SheetMemoryLineFollowsTheStockAndUseFillsTheStart) {
     }
     Choose(kA4ThreeAcross);
     EXPECT_TRUE(dlg->useButton()->isVisible());
+}
+
+// The household box: hidden when the run does not offer it; the count follows it; OK remembers
+// it for the next showing.
+TEST_F(LabPrintTest, HouseholdBoxSwitchesTheCountAndIsRemembered) {
+    ShowActive(dlg);
+    EXPECT_TRUE(dlg->householdBox()->isHidden());
+    EXPECT_FALSE(dlg->oneLabelPerHousehold());
+    dlg->close();
+
+    TLabPrint::HouseholdLabelCount() = 5;
+    ShowActive(dlg);
+    EXPECT_FALSE(dlg->householdBox()->isHidden());
+    EXPECT_FALSE(dlg->householdBox()->isChecked());  // off until chosen
+    QTest::mouseClick(dlg->householdBox(), Qt::LeftButton, {}, QPoint(5, dlg->householdBox()->height() / 2));
+    EXPECT_EQ(dlg->countLabel()->text(), QStringLiteral("There are 5 labels it this report "));
+    QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
+    EXPECT_TRUE(dlg->oneLabelPerHousehold());
+
+    ShowActive(dlg);
+    EXPECT_TRUE(dlg->householdBox()->isChecked());
+    dlg->householdBox()->setChecked(false);
+    EXPECT_EQ(dlg->countLabel()->text(), QStringLiteral("There are 12 labels it this report "));
+    TLabPrint::HouseholdLabelCount() = -1;
 }

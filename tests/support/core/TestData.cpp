@@ -8,6 +8,7 @@
 #include "core/data/Globals.h"
 #include "core/data/Schema.h"
 #include "core/data/Records.h"
+#include "core/occasions/Occasions.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
@@ -41,6 +42,27 @@ std::vector<std::string> NamedRow(const std::string& first, const std::string& l
     for (int h : holidays)
         if (h >= 1 && h <= 7) row[size_t(17 + h)] = "T";  // Valentine is column 18
     return row;
+}
+
+std::vector<std::string> ResidentRow(const std::string& first, const std::string& last, const std::string& street,
+                                     bool christmas, const std::string& city, const std::string& zip) {
+    std::vector<std::string> row = NamedRow(first, last, christmas ? std::initializer_list<int>{7}
+                                                                   : std::initializer_list<int>{});
+    row[2] = street;
+    row[4] = city;
+    row[6] = zip;
+    return row;
+}
+
+QStringList FlaggedFirstNames(int occasion) {
+    QStringList out;
+    if (!OpenAddrBook()) return out;
+    for (; LastStatus == 0; LastStatus = AddrBookTable->skip()) {
+        LoadAddrRec();
+        if (HolidayFlag(AddressRec, occasion)) out << TrimText(AddressRec.First);
+    }
+    (void)CloseTable(AddrBookTable);  // read only
+    return out;
 }
 
 void AppendAddressRows(const std::string& dir, const std::vector<std::vector<std::string>>& rows) {

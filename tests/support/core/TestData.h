@@ -66,6 +66,14 @@ std::vector<std::vector<std::string>> SyntheticRows(int n, uint32_t seed = 1);
 std::vector<std::string> NamedRow(const std::string& first, const std::string& last,
                                   std::initializer_list<int> holidays = {});
 
+// NamedRow at `street` in `city` with `zip`, on the Christmas list or not.
+std::vector<std::string> ResidentRow(const std::string& first, const std::string& last, const std::string& street,
+                                     bool christmas, const std::string& city = "Springfield",
+                                     const std::string& zip = "");
+// The first names (trimmed) of the people on holiday `occasion`'s list, in name order; AddrBook is
+// opened and closed through LibHandle.
+QStringList FlaggedFirstNames(int occasion);
+
 // Appends `rows` to dir/AddrBook.dbf and rebuilds its index. Throws std::runtime_error on an
 // engine failure.
 void AppendAddressRows(const std::string& dir, const std::vector<std::vector<std::string>>& rows);
