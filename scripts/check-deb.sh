@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it on this machine, makes a data folder with the installed
-# admin tool, starts the program by its desktop entry's command on a virtual X display, and
-# removes the package again, checking that nothing of it stays behind in /usr.
+# Builds the Debian package, has lintian look at it (any error or warning fails the check),
+# installs it on this machine, makes a data folder with the installed admin tool, starts the
+# program by its desktop entry's command on a virtual X display, and removes the package again,
+# checking that nothing of it stays behind in /usr.
 #   scripts/check-deb.sh [BUILD_DIR]        (default: build; run as root)
 # It changes the system, so it is not part of the test suite. The screen with the started
 # program is kept as BUILD_DIR/check-deb.png.
@@ -9,7 +10,7 @@ set -euo pipefail
 build=$(realpath "${1:-build}")
 display=:97
 ((EUID == 0)) || { echo "check-deb: run as root (it installs and removes a package)" >&2; exit 1; }
-for tool in cpack dpkg-deb apt-get Xvfb xdotool; do
+for tool in cpack dpkg-deb apt-get Xvfb xdotool lintian; do
   command -v "$tool" >/dev/null || { echo "check-deb: $tool missing" >&2; exit 1; }
 done
 if dpkg-query -W -f='${db:Status-Abbrev}' merrowby 2>/dev/null | grep -q '^ii'; then
@@ -39,6 +40,13 @@ debs=("$build"/merrowby_*.deb)
 deb=${debs[0]}
 echo "$(basename "$deb"): $(du -h "$deb" | cut -f1)"
 dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Depends Recommends
+
+step "lintian $(basename "$deb")"
+lint=0
+lintian --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1 || lint=$?
+grep -v '^running with root privileges' "$tmp/lintian.log" || true
+((lint == 0)) || die "lintian reports errors or warnings (exit status $lint)"
+echo "lintian: no errors, no warnings"
 
 # Whatever of that name is in /usr now (a build installed by hand, say) is not the package's.
 find /usr -iname '*merrowby*' 2>/dev/null | sort >"$tmp/before"

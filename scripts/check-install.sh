@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Test: installing a build puts the programs, the desktop entry, the icon in every size of the
 # icon theme, the AppStream description and the user guide with its pictures where a desktop
-# looks for them.
+# looks for them, and what the Debian package needs beside them: the copyright, the changelog,
+# the manual pages and the user units of the daily notice.
 #   check-install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -13,8 +14,11 @@ fail() { echo "FAIL: $*" >&2; status=1; }
 
 sizes=(16 24 32 48 64 128 256 512)
 metainfo=share/metainfo/com.brantix.merrowby.metainfo.xml
+units=(lib/systemd/user/merrowby-upcoming.service lib/systemd/user/merrowby-upcoming.timer)
 for f in bin/merrowby bin/merrowby-admin share/applications/merrowby.desktop \
-         share/doc/merrowby/mby.htm "$metainfo"; do
+         share/doc/merrowby/mby.htm "$metainfo" share/doc/merrowby/copyright \
+         share/doc/merrowby/changelog.gz share/man/man1/merrowby.1.gz \
+         share/man/man1/merrowby-admin.1.gz "${units[@]}"; do
   [[ -s $tmp/$f ]] || fail "$f not installed"
 done
 for f in bin/merrowby bin/merrowby-admin; do
@@ -51,6 +55,28 @@ if [[ -f $tmp/$metainfo ]]; then
   else
     echo "check-install: appstreamcli missing, metainfo not validated" >&2
   fi
+fi
+# The changelog names the version being installed; the manual pages read without complaint.
+if [[ -f $tmp/share/doc/merrowby/changelog.gz ]]; then
+  version=$("$tmp/bin/merrowby-admin" --version | awk '{print $2}')
+  zcat "$tmp/share/doc/merrowby/changelog.gz" | head -n 1 | grep -q "^merrowby ($version)" ||
+    fail "changelog.gz does not start with version $version"
+fi
+if command -v man >/dev/null; then
+  for page in "$tmp"/share/man/man1/*.1.gz; do
+    [[ -f $page ]] || continue
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
+    [[ -z $warnings ]] || fail "$(basename "$page"): $warnings"
+  done
+fi
+# The units parse, and the service starts the admin tool that was installed.
+if command -v systemd-analyze >/dev/null && [[ -f $tmp/${units[0]} && -f $tmp/${units[1]} ]]; then
+  mkdir "$tmp/units"
+  sed "s|/usr/bin/merrowby-admin|$tmp/bin/merrowby-admin|" "$tmp/${units[0]}" >"$tmp/units/merrowby-upcoming.service"
+  cp "$tmp/${units[1]}" "$tmp/units/"
+  systemd-analyze verify --man=no "$tmp/units/merrowby-upcoming.timer" "$tmp/units/merrowby-upcoming.service" \
+    >"$tmp/units.log" 2>&1 || { cat "$tmp/units.log" >&2; fail "the user units do not verify"; }
+  grep -q '^Persistent=true$' "$tmp/units/merrowby-upcoming.timer" || fail "the timer is not persistent"
 fi
 ((status == 0)) && echo "install OK"
 exit $status

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the pictures of the user guide (docs/guide/*.png) from the real program: a December run
-# from import to marked-sent, the card log, a catalogue sheet and a printer calibration, on a
-# fresh demo data set under Xvfb with openbox at 96 dpi.
+# from import to marked-sent, the card log, a catalogue sheet, a printer calibration and the
+# calendar export, on a fresh demo data set under Xvfb with openbox at 96 dpi.
 #
 #   scripts/guide-shots.sh BUILD_DIR [OUT_DIR]      (OUT_DIR defaults to docs/guide)
 #
@@ -86,9 +86,17 @@ xdotool windowactivate --sync "$(window "$main")"
 tab() { case $1 in address) click "$main" 115 79 ;; labels) click "$main" 267 79 ;; setup) click "$main" 460 79 ;; esac; }
 seek() { click "$main" 200 467; key ctrl+a; type "$1"; }
 
-# The Setup page; Import Contacts, and what Detect finds in the Google file.
+# The Setup page with Export Calendar, and the status bar's "Coming up" line (it shows only when
+# the book has a date in the next 14 days); Import Contacts, and what Detect finds in the Google
+# file.
 tab setup
 shot "$main" setup-page
+import -window "$(window "$main")" -frame "$tmp/main.png"
+convert "$tmp/main.png" -gravity South -crop 802x60+0+0 +repage "$tmp/shot.png"
+small "$tmp/shot.png" coming-up-line
+key alt+l
+shot 'Export Calendar' export-calendar
+key Escape
 key alt+i
 shot 'Import Format' import-format
 click 'Import Format' 364 330  # Detect...

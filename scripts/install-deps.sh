@@ -12,7 +12,8 @@ PACKAGES=(
   cups libcups2-dev printer-driver-cups-pdf poppler-utils
   xvfb xdotool imagemagick fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
-  appstream dpkg-dev openbox glabels-data
+  appstream dpkg-dev openbox glabels-data help2man
+  dbus-daemon python3-icalendar khal
 )
 
 missing=()

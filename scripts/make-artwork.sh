@@ -196,6 +196,16 @@ glyph export 24 \
   -strokewidth 3 -draw "line 20,40 48,40" -draw "line 20,52 48,52" -draw "line 20,76 48,76" \
   -strokewidth 5 -fill "$BLUE" -draw "polygon 44,56 70,56 70,44 92,64 70,84 70,72 44,72"
 
+# A calendar page with the export's arrow leaving on the right.
+glyph export_calendar 24 \
+  -fill "$PAPER" -draw "roundrectangle 6,14 66,90 6,6" \
+  -fill "$RED" -draw "roundrectangle 6,14 66,34 6,6" \
+  -fill "$GREY" -strokewidth 4 -draw "roundrectangle 18,6 26,22 3,3" -draw "roundrectangle 46,6 54,22 3,3" \
+  -stroke none -fill "$INK" \
+  -draw "rectangle 16,44 26,52" -draw "rectangle 32,44 42,52" \
+  -draw "rectangle 16,60 26,68" -draw "rectangle 16,76 26,84" -draw "rectangle 32,76 42,84" \
+  -stroke "$INK" -strokewidth 5 -fill "$BLUE" -draw "polygon 44,56 70,56 70,44 92,64 70,84 70,72 44,72"
+
 glyph label_def 24 \
   -fill "$GOLD" -draw "polygon 8,20 62,20 88,46 62,72 8,72" \
   -fill "$PAPER" -draw "circle 66,46 66,53" \

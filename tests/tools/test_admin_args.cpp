@@ -1,6 +1,7 @@
 // The admin tool's command line: the usage, unknown options refused by every command, the
-// occasion and date-span checks that several commands share, the data-folder commands called
-// in-process like the others, and a tool that runs without Qt's widgets and print support.
+// occasion and date-span checks that several commands share, the number options, the
+// data-folder commands called in-process like the others, and a tool that runs without Qt's
+// widgets and print support.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -82,6 +83,29 @@ TEST_F(AdminArgsTest, OccasionAndSpanAreCheckedAlikeByEveryCommand) {
         }
     const AdminRun ok = admin({"reminders", data.path(), "--occasion=8", "--from", "2026-03-01", "--to", "2026-03-31"});
     EXPECT_EQ(ok.code, 0) << ok.err.toStdString();
+}
+
+// A number option refuses what is not a whole number within its range, and a missing value, alike.
+TEST_F(AdminArgsTest, NumberOptionsRefuseWhatIsOutOfRange) {
+    TestDataDir data;
+    const QStringList upcoming = {"upcoming", data.path()}, calendar = {"calendar", data.path(), "--ics", "x.ics"};
+    const struct {
+        QStringList args;
+        const char* said;
+    } cases[] = {
+        {upcoming + QStringList{"--days", "367"}, "upcoming: --days needs a number from 0 to 366"},
+        {upcoming + QStringList{"--days", "2x"}, "upcoming: --days needs a number from 0 to 366"},
+        {upcoming + QStringList{"--days"}, "upcoming: --days needs a number from 0 to 366"},
+        {calendar + QStringList{"--alarm-days", "-1"}, "calendar: --alarm-days needs a number from 0 to 365"},
+        {calendar + QStringList{"--holiday-alarm-days=366"}, "calendar: --holiday-alarm-days needs a number from 0 to 365"},
+        {calendar + QStringList{"--years", "0"}, "calendar: --years needs a number from 1 to 100"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const AdminRun r = admin(c.args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "merrowby-admin: " + QLatin1String(c.said) + "\n");
+    }
 }
 
 // init, check, dump and reindex are commands of the table like the others: called in-process

@@ -11,6 +11,7 @@
 #include "TestData.h"
 #include "core/data/CardLog.h"
 #include "core/print/Printers.h"
+#include "core/calendar/CalendarSettings.h"
 #include "core/labels/SheetMemory.h"
 #include "core/households/Households.h"
 #include "xbase/Library.h"
@@ -36,8 +37,8 @@ protected:
     }
 };
 
-// A fresh data set checks clean, with the printers' corrections and the sheet memory once they
-// hold something; a damaged one of those is named.
+// A fresh data set checks clean, with the printers' corrections, the sheet memory and the
+// calendar settings once they hold something; a damaged one of those is named.
 TEST_F(AdminCheckTest, AFreshDataSetChecksClean) {
     TestDataDir data(40);
     AdminRun r = admin({QStringLiteral("check"), data.path()});
@@ -48,9 +49,10 @@ TEST_F(AdminCheckTest, AFreshDataSetChecksClean) {
         lib.setDirectory(data.dir());
         ASSERT_TRUE(StorePrinterCalibration(lib, "Office", {1, 1, 1}).ok());
         ASSERT_TRUE(SheetRemember(lib, "Stock", SheetPosition{2, 2, QDate(2026, 1, 2)}).ok());
+        ASSERT_TRUE(StoreCalendarSettings(lib, CalendarSettings{HolidayCountry::UnitedKingdom, 7, 21, 10}).ok());
         ASSERT_TRUE(StoreHouseholdGreeting(lib, QStringLiteral("1 elm st||york|10|"), QStringLiteral("The Lees")).ok());
     }
-    for (const char* table : {"Printers.dbf", "Sheets.dbf", "Households.dbf"}) {
+    for (const char* table : {"Printers.dbf", "Sheets.dbf", "Households.dbf", "Calendar.dbf"}) {
         SCOPED_TRACE(table);
         const QByteArray whole = data.read(table);
         r = admin({QStringLiteral("check"), data.path()});

@@ -19,6 +19,14 @@ void AdminArgs::values(std::initializer_list<Valued> options) {
     }
 }
 
+void AdminArgs::numbers(std::initializer_list<Numbered> options) {
+    for (const Numbered& o : options) {
+        values({{o.name, QStringLiteral("--%1 needs a number from %2 to %3")
+                             .arg(QLatin1String(o.name)).arg(o.lowest).arg(o.highest)}});
+        ranges_.insert(QLatin1String(o.name), {o.lowest, o.highest});
+    }
+}
+
 void AdminArgs::flags(std::initializer_list<const char*> names) {
     for (const char* name : names) parser_.addOption(QCommandLineOption(QLatin1String(name)));
 }
@@ -82,6 +90,20 @@ bool AdminArgs::span(int occasion, QDate* from, QDate* to) const {
     if (!to->isValid()) return fail(QStringLiteral("bad date ") + toText), false;
     if (*to < *from) return fail(QString::fromLatin1(kSpanOrderMessage)), false;
     return true;
+}
+
+bool AdminArgs::number(const char* name, int* out) const {
+    const QString option = QLatin1String(name);
+    if (!has(option)) return true;
+    bool ok = false;
+    const int n = get(option).toInt(&ok);
+    const auto [lowest, highest] = ranges_.value(option);
+    if (ok && n >= lowest && n <= highest) {
+        *out = n;
+        return true;
+    }
+    fail(missing_.value(option));
+    return false;
 }
 
 bool AdminArgs::isDirectory(const QString& path) const {

@@ -21,6 +21,7 @@
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+#include <utility>
 
 class AdminArgs {
 public:
@@ -32,6 +33,12 @@ public:
         QString missing;
     };
     void values(std::initializer_list<Valued> options);
+    // Options taking a whole number from `lowest` to `highest` (read with number()).
+    struct Numbered {
+        const char* name;
+        int lowest, highest;
+    };
+    void numbers(std::initializer_list<Numbered> options);
     // Options without a value.
     void flags(std::initializer_list<const char*> names);
     // --occasion (a number from 1 to `highest`), --from and --to.
@@ -58,6 +65,11 @@ public:
     // they are not right.
     bool span(int occasion, QDate* from, QDate* to) const;
 
+    // The whole number given with a number option into *out, left as it is when the option was
+    // not given. False, with "--<name> needs a number from <lowest> to <highest>" printed, for
+    // anything else.
+    bool number(const char* name, int* out) const;
+
     // False, with "no such directory: <path>" printed, when `path` is not a directory.
     bool isDirectory(const QString& path) const;
 
@@ -73,5 +85,6 @@ private:
     const char* usage_;
     QCommandLineParser parser_;
     QHash<QString, QString> missing_;
+    QHash<QString, std::pair<int, int>> ranges_;
     int highestOccasion_ = 0;
 };

@@ -49,6 +49,8 @@ const std::vector<OwnTable>& OwnTables() {
                       {"Occasion", 'N', 1, 0}, {"Entry", 'N', 1, 0}, {"Kind", 'C', 1, 0}},
             "NameKey + Str(Year,4)", CardsRebuildIndex),
         own("CardAddr", {{"NameKey", 'C', 40, 0}, {"RecNo", 'N', 7, 0}, {"AddrSum", 'C', 8, 0}}),
+        // the calendar settings: one row (core/calendar/CalendarSettings.h)
+        own("Calendar", {{"Country", 'C', 2, 0}, {"AlarmDays", 'N', 3, 0}, {"HolAlarm", 'N', 3, 0}, {"Years", 'N', 3, 0}}),
         // households' greetings, the people with a card of their own and the label run's "one label
         // per household" (core/households/Households.h); the key holds the five address columns
         own("Households", {{"Kind", 'C', 1, 0}, {"HouseKey", 'C', 160, 0}, {"Person", 'C', 41, 0},

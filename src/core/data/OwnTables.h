@@ -1,7 +1,7 @@
 #pragma once
 // The tables of our own: data the four tables of the book have no columns for, kept in tables
 // beside them (the card log, the printers' corrections, where the last sheet of each stock
-// stopped, the households' greetings and own-card marks). A data set starts without them; each is created on first use, found whatever the
+// stopped, the households' greetings and own-card marks, the calendar settings). A data set starts without them; each is created on first use, found whatever the
 // letter case of its file, and carried by backup, restore, check and reindex when it exists.
 //
 // OwnTables() is the one list of them: a new table of our own is one more entry there, and the
@@ -31,7 +31,7 @@ struct OwnTable {
 };
 
 // Every table of our own, in the order backup, restore and check take them: Printers, Sheets,
-// Cards, CardAddr, Households.
+// Cards, CardAddr, Households, Calendar.
 const std::vector<OwnTable>& OwnTables();
 // Every table a data folder may hold: the four of the book (DataTables()), then those of our own.
 std::vector<const TableSchema*> FolderTables();

@@ -5,52 +5,13 @@
 #include <cstdio>
 
 #include "core/data/Records.h"
+#include "core/import/ContentLine.h"
 #include "core/households/Households.h"
 #include "core/occasions/Occasions.h"
 #include "xbase/Library.h"
 #include "xbase/Table.h"
 
 namespace {
-
-// `text` (UTF-8) with vCard's escapes: a backslash before \\ , and ; and a newline as \n.
-void putEscaped(QByteArray& out, QByteArrayView text) {
-    qsizetype from = 0;  // the first byte not copied yet
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '\\' && c != ',' && c != ';' && c != '\n') continue;
-        out.append(text.sliced(from, i - from));
-        if (c == '\n') {
-            out.append("\\n");
-        } else {
-            out.append('\\');
-            out.append(c);
-        }
-        from = i + 1;
-    }
-    out.append(text.sliced(from));
-}
-
-// Lines longer than 75 bytes are folded: CRLF and one blank, never inside a UTF-8 sequence.
-void putLine(QByteArray& out, QByteArrayView b) {
-    qsizetype start = 0, limit = 75;
-    while (b.size() - start > limit) {
-        qsizetype cut = start + limit;
-        while (cut > start && (static_cast<unsigned char>(b[cut]) & 0xC0) == 0x80) --cut;
-        out.append(b.sliced(start, cut - start));
-        out += "\r\n ";
-        start = cut;
-        limit = 74;  // the blank counts
-    }
-    out.append(b.sliced(start));
-    out += "\r\n";
-}
-
-// The line `head` followed by `value` escaped.
-void putValue(QByteArray& out, QByteArray& line, const char* head, const QString& value) {
-    line = head;
-    putEscaped(line, value.toUtf8());
-    putLine(out, line);
-}
 
 // A date as ISO 8601 writes it; one whose year is not known as month and day alone ("--12-25").
 QString isoDate(const QDate& d) {
@@ -88,13 +49,13 @@ QByteArray VCardOf(const TAddressRecord& rec) {
     out.reserve(512);
     line.reserve(256);
     out += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
-    putValue(out, line, "FN:", (first + QLatin1Char(' ') + last).trimmed());
+    AppendValueLine(out, line, "FN:", (first + QLatin1Char(' ') + last).trimmed());
     line = "N:";
-    putEscaped(line, last.toUtf8());
+    AppendEscaped(line, last.toUtf8());
     line += ';';
-    putEscaped(line, first.toUtf8());
+    AppendEscaped(line, first.toUtf8());
     line += ";;;";
-    putLine(out, line);
+    AppendContentLine(out, line);
     const QString adr[] = {rec.Street2.trimmed(), rec.Street.trimmed(), rec.City.trimmed(),
                            rec.State.trimmed(),   rec.Zip.trimmed(),    rec.Country.trimmed()};
     bool anyAdr = false;
@@ -103,13 +64,13 @@ QByteArray VCardOf(const TAddressRecord& rec) {
         line = "ADR;TYPE=home:";
         for (const QString& a : adr) {
             line += ';';
-            putEscaped(line, a.toUtf8());
+            AppendEscaped(line, a.toUtf8());
         }
-        putLine(out, line);
+        AppendContentLine(out, line);
     }
     const auto put = [&](const char* head, const QString& v) {
         const QString t = v.trimmed();
-        if (!t.isEmpty()) putValue(out, line, head, t);
+        if (!t.isEmpty()) AppendValueLine(out, line, head, t);
     };
     put("EMAIL:", rec.email);
     put("TEL;TYPE=\"home,voice\":", rec.phone);
@@ -121,7 +82,7 @@ QByteArray VCardOf(const TAddressRecord& rec) {
         if (YearUnknown(d)) std::snprintf(digits, sizeof digits, "--%02d%02d", d.month(), d.day());
         else std::snprintf(digits, sizeof digits, "%04d%02d%02d", d.year(), d.month(), d.day());
         (line = head) += digits;
-        putLine(out, line);
+        AppendContentLine(out, line);
     };
     putDate("BDAY:", rec.Birthdate);
     putDate("ANNIVERSARY:", rec.Annavdate);
@@ -129,7 +90,7 @@ QByteArray VCardOf(const TAddressRecord& rec) {
     putDate("X-MERROWBY-OTHER2:", rec.Other2Date);
     line = "X-MERROWBY-OCCASIONS:";
     line += flagWords(rec).toUtf8();
-    putLine(out, line);
+    AppendContentLine(out, line);
     out += "END:VCARD\r\n";
     return out;
 }

@@ -1,6 +1,7 @@
 #include "core/occasions/Occasions.h"
 
 #include "core/data/Globals.h"
+#include "core/occasions/HebrewCalendar.h"
 
 #include <algorithm>
 
@@ -67,8 +68,66 @@ QDate nthWeekday(int year, int month, int weekday, int n) {
     return first.addDays((weekday - first.dayOfWeek() + 7) % 7 + 7 * (n - 1));
 }
 
-// Easter Sunday of the Gregorian calendar (the anonymous algorithm of 1876).
-QDate easterSunday(int y) {
+// The fourth Sunday of Lent.
+QDate motheringSunday(int year) { return EasterSunday(year).addDays(-21); }
+
+using Rule = HolidayDay::Rule;
+const HolidayDay kValentine{"Valentine's Day", Rule::Fixed, 2, 14};
+const HolidayDay kMothersDay{"Mother's Day", Rule::NthWeekday, 5, 2, Qt::Sunday};
+const HolidayDay kMotheringSunday{"Mothering Sunday", Rule::Computed, 0, 0, 0, &motheringSunday};
+const HolidayDay kFathersDay{"Father's Day", Rule::NthWeekday, 6, 3, Qt::Sunday};
+const HolidayDay kEaster{"Easter", Rule::Computed, 0, 0, 0, &EasterSunday};
+const HolidayDay kPassover{"Passover", Rule::Computed, 0, 0, 0, &PassoverDay};
+const HolidayDay kHalloween{"Halloween", Rule::Fixed, 10, 31};
+const HolidayDay kThanksgiving{"Thanksgiving", Rule::NthWeekday, 11, 4, Qt::Thursday};
+const HolidayDay kThanksgivingCanada{"Thanksgiving", Rule::NthWeekday, 10, 2, Qt::Monday};
+const HolidayDay kChristmas{"Christmas", Rule::Fixed, 12, 25};
+const HolidayDay kChanukah{"Chanukah", Rule::Computed, 0, 0, 0, &ChanukahDay};
+
+}  // namespace
+
+namespace {
+// By HolidayCountry, in the order of its values.
+const struct {
+    const char* code;
+    const char* name;
+} kCountryNames[] = {{"US", "United States"}, {"UK", "United Kingdom"}, {"CA", "Canada"}};
+}  // namespace
+
+const char* CountryCode(HolidayCountry country) { return kCountryNames[size_t(country)].code; }
+
+HolidayCountry CountryFromCode(const QString& code) {
+    for (HolidayCountry c : kHolidayCountries)
+        if (code.trimmed().compare(QLatin1String(CountryCode(c)), Qt::CaseInsensitive) == 0) return c;
+    return HolidayCountry::UnitedStates;
+}
+
+const char* CountryName(HolidayCountry country) { return kCountryNames[size_t(country)].name; }
+
+QDate HolidayDay::in(int year) const {
+    switch (rule) {
+    case Rule::Fixed: return QDate(year, month, number);
+    case Rule::NthWeekday: return nthWeekday(year, month, weekday, number);
+    case Rule::Computed: return computed ? computed(year) : QDate();
+    }
+    return {};
+}
+
+std::vector<HolidayDay> HolidayDays(int occasion, HolidayCountry country) {
+    switch (occasion) {
+    case 1: return {kValentine};
+    case 2: return {country == HolidayCountry::UnitedKingdom ? kMotheringSunday : kMothersDay};
+    case 3: return {kFathersDay};
+    case 4: return {kEaster, kPassover};
+    case 5: return {kHalloween};
+    case 6: return {country == HolidayCountry::Canada ? kThanksgivingCanada : kThanksgiving};
+    case 7: return {kChristmas, kChanukah};
+    default: return {};
+    }
+}
+
+// The anonymous Gregorian algorithm (1876).
+QDate EasterSunday(int y) {
     const int a = y % 19, b = y / 100, c = y % 100, d = b / 4, e = b % 4, f = (b + 8) / 25;
     const int g = (b - f + 1) / 3, h = (19 * a + b - d - g + 15) % 30, i = c / 4, k = c % 4;
     const int l = (32 + 2 * e + 2 * i - h - k) % 7, m = (a + 11 * h + 22 * l) / 451;
@@ -76,36 +135,12 @@ QDate easterSunday(int y) {
     return QDate(y, t / 31, t % 31 + 1);
 }
 
-// The first day of Passover (15 Nisan) by Gauss's formula, worked in whole units of 1/492480
-// day so that no rounding can move it; the Julian date it gives is then made Gregorian.
-QDate passoverFirstDay(int y) {
-    constexpr long long D = 492480;
-    const long long hy = y + 3760;  // the Hebrew year whose spring falls in y
-    const long long a = (12 * hy + 17) % 19, b = hy % 4;
-    const long long m = 32 * D + 4343 * 5 + a * D + a * 272953 + b * (D / 4) - hy * 313 * 5;
-    long long day = m / D;
-    const long long part = m % D;
-    const long long c = (3 * hy + 5 * b + day + 5) % 7;
-    if (c == 2 || c == 4 || c == 6) day += 1;
-    else if (c == 1 && a > 6 && part >= 1367 * (D / 2160)) day += 2;
-    else if (c == 0 && a > 11 && part >= 23269 * (D / 25920)) day += 1;
-    day += (3 * (y / 100) - 5) / 4;  // Julian to Gregorian
-    return QDate(y, 3, 1).addDays(day - 1);
-}
-
-}  // namespace
-
-QDate HolidayDate(int occasion, int year) {
-    switch (occasion) {
-    case 1: return QDate(year, 2, 14);
-    case 2: return nthWeekday(year, 5, Qt::Sunday, 2);
-    case 3: return nthWeekday(year, 6, Qt::Sunday, 3);
-    case 4: return std::max(easterSunday(year), passoverFirstDay(year));
-    case 5: return QDate(year, 10, 31);
-    case 6: return nthWeekday(year, 11, Qt::Thursday, 4);
-    case 7: return QDate(year, 12, 25);
-    default: return {};
-    }
+QDate HolidayDate(int occasion, int year, HolidayCountry country) {
+    const std::vector<HolidayDay> days = HolidayDays(occasion, country);
+    if (days.empty()) return {};
+    // Easter/Passover goes by the later of its two days; Christmas / Chanukah by Christmas.
+    if (occasion == 4) return std::max(days[0].in(year), days[1].in(year));
+    return days[0].in(year);
 }
 
 int CardYear(int occasion, const QDate& today, const QDate& spanEnd) {

@@ -169,13 +169,17 @@ DataStatus CollectCardReportLines(CardReport report, int occasion, int year, QSt
 
 void WriteReminderReport(QTextDocument& doc, const QString& occasionText,
                          const QStringList& lines) {
+    WriteReportDocument(doc, ReminderHeading(occasionText), lines);
+}
+
+void WriteReportDocument(QTextDocument& doc, const QString& heading, const QStringList& lines) {
     // One plain-text load is far quicker than appending line by line for a large book; the
     // heading is styled afterwards.
     QString text;
-    qsizetype size = occasionText.size() + 12;
+    qsizetype size = heading.size() + 2;
     for (const QString& l : lines) size += l.size() + 1;
     text.reserve(size);
-    text += ReminderHeading(occasionText);
+    text += heading;
     text += QLatin1Char('\n');  // the spacer line follows
     for (const QString& l : lines) {
         text += QLatin1Char('\n');
@@ -188,9 +192,9 @@ void WriteReminderReport(QTextDocument& doc, const QString& occasionText,
     QTextCharFormat headingFormat;
     headingFormat.setFontWeight(QFont::Bold);
     headingFormat.setFontItalic(true);
-    const QTextBlock heading = doc.firstBlock();
-    cursor.setPosition(heading.position());
-    cursor.setPosition(heading.position() + heading.length() - 1, QTextCursor::KeepAnchor);
+    const QTextBlock first = doc.firstBlock();
+    cursor.setPosition(first.position());
+    cursor.setPosition(first.position() + first.length() - 1, QTextCursor::KeepAnchor);
     cursor.mergeCharFormat(headingFormat);
     // The heading block's own format would style text typed into an empty heading line.
     cursor.mergeBlockCharFormat(headingFormat);

@@ -58,6 +58,8 @@ DataStatus CollectReminderLines(int occasion, const QDate& spanStart, const QDat
 // regular too. The undo history is cleared.
 void WriteReminderReport(QTextDocument& doc, const QString& occasionText,
                          const QStringList& lines);
+// The same with a heading of the caller's (written as given) above the spacer line.
+void WriteReportDocument(QTextDocument& doc, const QString& heading, const QStringList& lines);
 
 // The same report as plain text, every line ending in "\n".
 QString ReminderReportText(const QString& occasionText, const QStringList& lines);

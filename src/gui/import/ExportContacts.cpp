@@ -4,8 +4,6 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
-#include "gui/common/Installed.h"
-#include "gui/import/FileQuestion.h"
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -17,9 +15,12 @@
 #include <QVBoxLayout>
 
 #include "gui/common/DatePicker.h"
+#include "gui/common/Installed.h"
 #include "gui/common/MessageBoxes.h"
 #include "gui/common/Placement.h"
 #include "gui/common/RunProgress.h"
+#include "gui/import/ExportTarget.h"
+#include "gui/import/FileQuestion.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "core/occasions/Occasions.h"
@@ -81,35 +82,13 @@ TExportContacts::TExportContacts(QWidget* parent) : QDialog(parent) {
     formats->addStretch(1);
     form->addRow(QStringLiteral("Format:"), formats);
 
-    auto* file = new QHBoxLayout;
-    FileName = new QLineEdit(this);
-    FileName->setObjectName(QStringLiteral("FileName"));
-    FileName->setMinimumWidth(300);
-    FileName->setText(QDir::home().filePath(QStringLiteral("contacts.vcf")));
-    BtnBrowse = new QPushButton(QString::fromUtf8("&Browse\u2026"), this);
-    BtnBrowse->setObjectName(QStringLiteral("BtnBrowse"));
-    BtnBrowse->setAutoDefault(false);
-    file->addWidget(FileName, 1);
-    file->addWidget(BtnBrowse);
-    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
-    fileLabel->setBuddy(FileName);
-    form->addRow(fileLabel, file);
-    top->addLayout(form);
-
-    auto* buttons = new QDialogButtonBox(this);
-    BtnExport = buttons->addButton(QStringLiteral("&Export"), QDialogButtonBox::AcceptRole);
-    BtnExport->setObjectName(QStringLiteral("BtnExport"));
-    BtnExport->setIcon(QIcon(QStringLiteral(":/ok.png")));
-    BtnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
-    BtnCancel->setIcon(QIcon(QStringLiteral(":/cancel.png")));
-    BtnExport->setDefault(true);
-    top->addWidget(buttons);
-
-    // The button box would accept at once; the export decides when the dialog closes.
-    disconnect(buttons, nullptr, this, nullptr);
+    const ExportTarget target = AddExportTarget(this, top, form, QStringLiteral("contacts.vcf"),
+                                                QString::fromUtf8("&Browse\u2026"), QStringLiteral("&Export"));
+    FileName = target.fileName;
+    BtnBrowse = target.browse;
+    BtnExport = target.exportButton;
+    BtnCancel = target.cancel;
     connect(BtnExport, &QPushButton::clicked, this, &TExportContacts::BtnExportClick);
-    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(BtnBrowse, &QPushButton::clicked, this, &TExportContacts::BtnBrowseClick);
     connect(AsVCard, &QRadioButton::toggled, this, [this] { formatChanged(); });
     connect(Which, &QComboBox::currentIndexChanged, this, [this] { whichChanged(); });
@@ -144,30 +123,20 @@ ExportOptions TExportContacts::options() const {
 QString TExportContacts::path() const { return FileName->text().trimmed(); }
 
 void TExportContacts::BtnBrowseClick() {
-    const QString name = Installed<FileQuestion>::get().exportFile(this, path());
+    const QString name = Installed<FileQuestion>::get().exportFile(
+        this, path(), QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"));
     if (!name.isEmpty()) FileName->setText(name);
 }
 
 void TExportContacts::BtnExportClick() {
     ExportOptions o = options();
     const QString file = path();
-    if (file.isEmpty()) {
-        UserPrompts(this).info(QStringLiteral("Please enter the name of the file to write."));
-        FileName->setFocus();
-        return;
-    }
     if (o.occasion == OccasionDated && o.spanEnd < o.spanStart) {
         UserPrompts(this).plain(QString::fromLatin1(kSpanOrderMessage));
         SpanTo->setFocus();
         return;
     }
-    if (QFileInfo(file).isDir()) {
-        UserPrompts(this).info(file + QStringLiteral(" is a folder. Please enter a file name."));
-        return;
-    }
-    if (QFileInfo::exists(file) &&
-        !UserPrompts(this).okCancel(file + QStringLiteral(" already exists.\r\nReplace it?")))
-        return;
+    if (!ExportTargetAccepted(file, FileName, this)) return;
 
     RunProgress progress(QStringLiteral("Exporting Contacts"), QStringLiteral("Reading the address book"), this);
     o.progress = [&progress](int done) { return progress.update(done); };

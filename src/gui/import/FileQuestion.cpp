@@ -16,8 +16,7 @@ QString FileQuestion::importFile(QWidget* owner, const QString& preset) {
     return preset;
 }
 
-QString FileQuestion::exportFile(QWidget* owner, const QString& preset) {
-    return QFileDialog::getSaveFileName(owner, QStringLiteral("Export Contacts"), preset,
-                                        QStringLiteral("vCard files (*.vcf);;CSV files (*.csv);;All files (*)"),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
+QString FileQuestion::exportFile(QWidget* owner, const QString& preset, const QString& filters) {
+    return QFileDialog::getSaveFileName(owner, owner ? owner->windowTitle() : QString(), preset, filters, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }

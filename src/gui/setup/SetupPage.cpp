@@ -13,6 +13,7 @@
 #include "core/data/DataFiles.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
+#include "gui/import/ExportCalendar.h"
 #include "gui/import/ExportContacts.h"
 #include "gui/import/Import.h"
 #include "gui/labels/Calibrate.h"
@@ -63,9 +64,12 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     BtnCalibrate = glyphButton(QString::fromUtf8("Calibrate &Printer\u2026"), QStringLiteral(":/print.png"),
                                QRect(504, 352, 161, 49), this);
     BtnCalibrate->setObjectName(QStringLiteral("BtnCalibrate"));
+    BtnCalendar = glyphButton(QString::fromUtf8("Export Ca&lendar\u2026"), QStringLiteral(":/export_calendar.png"),
+                              QRect(288, 352, 161, 49), this);
+    BtnCalendar->setObjectName(QStringLiteral("BtnCalendar"));
 
     // Three columns, at x = 64, 288 and 504; a button may grow to 8 pixels short of the next.
-    for (QPushButton* b : {LMDButton1, LMDButton2, LMDButton3, LMDButton4, LMDButton5, LMDButton6, BtnExport, BtnCalibrate}) {
+    for (QPushButton* b : {LMDButton1, LMDButton2, LMDButton3, LMDButton4, LMDButton5, LMDButton6, BtnExport, BtnCalibrate, BtnCalendar}) {
         const int next = b->x() < 288 ? 288 : b->x() < 504 ? 504 : 737;
         fitted_.push_back({b, b->text(), next - 8 - b->x()});
     }
@@ -79,6 +83,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     connect(LMDButton6, &QPushButton::clicked, this, &SetupPage::Preferences1Click);
     connect(BtnExport, &QPushButton::clicked, this, &SetupPage::ExportContacts1Click);
     connect(BtnCalibrate, &QPushButton::clicked, this, [] { CalibratePrinter1Click(); });
+    connect(BtnCalendar, &QPushButton::clicked, this, &SetupPage::ExportCalendar1Click);
 }
 
 void SetupPage::paintEvent(QPaintEvent*) {
@@ -126,3 +131,4 @@ void SetupPage::ImportAddresses1Click() { ::ImportAddresses1Click(); }
 void SetupPage::LabelStock1Click() { ::LabelStock1Click(); }
 void SetupPage::Preferences1Click() { ::Preferences1Click(window()); }
 void SetupPage::ExportContacts1Click() { ::ExportContacts1Click(window()); }
+void SetupPage::ExportCalendar1Click() { ::ExportCalendar1Click(window()); }

@@ -4,7 +4,8 @@
 // rebuilds both indexes silently, Import Contacts opens the import dialog, Edit Label
 // Definition runs the label-stock setup loop (gui/labels/StockSetup.h), and Choose Label Font sets
 // the label font (LabelFontPref.h). Export Contacts writes the book out as vCard or CSV
-// (gui/import/ExportContacts.h).
+// (gui/import/ExportContacts.h), Export Calendar its dates as an iCalendar file
+// (gui/import/ExportCalendar.h).
 //
 // The address book's table is closed while this page is in front, so the work started here
 // finds no table open.
@@ -28,6 +29,7 @@ public:
     QPushButton* LMDButton6 = nullptr;  // "Choose Label Font"
     QPushButton* BtnExport = nullptr;   // "Export Contacts…", below Import Contacts
     QPushButton* BtnCalibrate = nullptr;  // "Calibrate Printer…", below Edit Label Definition
+    QPushButton* BtnCalendar = nullptr;   // "Export Calendar…", below Export Contacts
 
 public slots:
     void BackupData1Click();
@@ -37,6 +39,7 @@ public slots:
     void LabelStock1Click();
     void Preferences1Click();
     void ExportContacts1Click();
+    void ExportCalendar1Click();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

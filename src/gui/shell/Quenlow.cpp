@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -21,6 +22,7 @@
 #include "core/data/Records.h"
 #include "gui/addressbook/AddressPage.h"
 #include "gui/occasions/OccasionsPage.h"
+#include "gui/reminders/ComingUpRun.h"
 #include "gui/setup/SetupPage.h"
 #include "xbase/Library.h"
 
@@ -101,9 +103,22 @@ TQuenlow::TQuenlow(QWidget* parent) : QMainWindow(parent) {
     Help2->setObjectName(QStringLiteral("Help2"));
     Help2->setShortcut(QKeySequence::HelpContents);
     connect(Help2, &QAction::triggered, this, &TQuenlow::Help2Click);
+    ComingUp1 = help->addAction(QString::fromUtf8("Coming Up\u2026"));
+    ComingUp1->setObjectName(QStringLiteral("ComingUp1"));
+    connect(ComingUp1, &QAction::triggered, this, &TQuenlow::ComingUp1Click);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
+    // At the right, where the page's own messages do not cover it.
+    ComingUpLine = new QLabel(this);
+    ComingUpLine->setObjectName(QStringLiteral("ComingUpLine"));
+    ComingUpLine->setTextFormat(Qt::RichText);
+    ComingUpLine->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    ComingUpLine->setToolTip(QStringLiteral("Show what is coming up"));
+    ComingUpLine->setContentsMargins(0, 0, 8, 0);
+    ComingUpLine->hide();
+    statusBar()->addPermanentWidget(ComingUpLine);
+    connect(ComingUpLine, &QLabel::linkActivated, this, &TQuenlow::ComingUp1Click);
 
     // Page control, centred on the light green client area.
     auto* client = new QWidget(this);
@@ -202,6 +217,19 @@ void TQuenlow::AboutBrantix1Click() {
 }
 
 QString HelpDocumentPath() { return QDir::current().absoluteFilePath(QStringLiteral("mby.htm")); }
+
+void TQuenlow::ComingUp1Click() {
+    ComingUpRun();
+    ShowComingUp();
+}
+
+void TQuenlow::ShowComingUp() {
+    QString problem;
+    const QString summary = ComingSummary(ReadComingUp(QDate::currentDate(), kComingDaysDefault, &problem), kComingDaysDefault);
+    // A book that cannot be read shows nothing here; the report says why when it is asked for.
+    ComingUpLine->setText(QStringLiteral("<a href=\"coming-up\">%1</a>").arg(summary.toHtmlEscaped()));
+    ComingUpLine->setVisible(!summary.isEmpty());
+}
 
 void TQuenlow::Help2Click() {
     // The viewer's own result is of no interest: a missing document shows nothing of ours.

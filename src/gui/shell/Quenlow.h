@@ -19,6 +19,7 @@ class AddressPage;
 class OccasionsPage;
 class SetupPage;
 class QAction;
+class QLabel;
 class QTabWidget;
 
 
@@ -36,6 +37,10 @@ public:
     QAction* Exit1 = nullptr;          // "File" > "Exit"
     QAction* AboutBrantix1 = nullptr;  // "Help" > "About Brantix"
     QAction* Help2 = nullptr;          // "Help" > "Help"
+    QAction* ComingUp1 = nullptr;      // "Help" > "Coming Up…"
+    // The status bar's "Coming up: ..." line, a link to the Coming Up report; hidden while
+    // nothing is coming up.
+    QLabel* ComingUpLine = nullptr;
 
     // True once FormShow has run to its end.
     bool startedUp() const { return startedUp_; }
@@ -50,6 +55,10 @@ public slots:
     void AboutBrantix1Click();
     void Help2Click();
     void PageControl1Change(int index);
+    // The Coming Up report (gui/reminders/ComingUpRun.h), then the status bar's line afresh.
+    void ComingUp1Click();
+    // Reads what is coming up and writes the status bar's line: the summary, or nothing.
+    void ShowComingUp();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -98,4 +98,7 @@ void TQuenlow::FormShow() {
         pageControl()->setCurrentIndex(0);  // runs the page's show hook through the change signal
     else
         showAddressPage();
+
+    // After the sequence: what is coming up, in the status bar.
+    ShowComingUp();
 }

@@ -17,6 +17,7 @@
 #include "core/data/CardLog.h"
 #include "core/data/DataFiles.h"
 #include "core/print/Printers.h"
+#include "core/calendar/CalendarSettings.h"
 #include "core/labels/SheetMemory.h"
 #include "core/households/Households.h"
 #include "core/addressbook/AddressBookEditor.h"
@@ -271,20 +272,22 @@ TEST_F(BackupTest, RestoreBringsTheCardLogBackInStepWithTheBook) {
 
 // A backup table that is missing, cut short or not a table at all: the restore stops before it
 // replaces anything, every live table stays byte for byte as it was, and the message names the
-// file and what is wrong with it. The printers' corrections and the sheet memory are backed up,
-// checked and restored with the rest.
+// file and what is wrong with it. The printers' corrections, the sheet memory and the calendar
+// settings are backed up, checked and restored with the rest.
 TEST_F(BackupTest, DamagedOrMissingBackupFileRestoresNothing) {
     // The tables of our own go into the backup too, and are checked the same way; a backup
     // without one of them is whole.
     xbase::Library& l = *LibHandle;
     ASSERT_TRUE(StorePrinterCalibration(l, "Office", {1.5, -0.5, 1}).ok());
     ASSERT_TRUE(SheetRemember(l, "US Letter 1 x 2-5/8 in, 30 per sheet", SheetPosition{2, 3, QDate(2026, 12, 1)}).ok());
+    ASSERT_TRUE(StoreCalendarSettings(l, CalendarSettings{HolidayCountry::Canada, 3, 30, 5}).ok());
     ASSERT_TRUE(StoreHouseholdGreeting(l, QStringLiteral("1 elm st||york|10|"), QStringLiteral("The Lees")).ok());
-    const QStringList ours = {"Printers.dbf", "Sheets.dbf", "Households.dbf"};
+    const QStringList ours = {"Printers.dbf", "Sheets.dbf", "Households.dbf", "Calendar.dbf"};
     ASSERT_TRUE(BackupTo(ctx, other.path()));
     AppendAddressRows(data.dir(), SyntheticRows(4, 9));
     ASSERT_TRUE(StorePrinterCalibration(l, "Office", {3, 3, 1}).ok());
     ASSERT_TRUE(SheetRemember(l, "US Letter 1 x 2-5/8 in, 30 per sheet", std::nullopt).ok());
+    ASSERT_TRUE(StoreCalendarSettings(l, CalendarSettings{}).ok());
     ASSERT_TRUE(StoreHouseholdGreeting(l, QStringLiteral("1 elm st||york|10|"), QStringLiteral("Grandma")).ok());
     const QStringList live = data.files();
     std::map<QString, QByteArray> before;

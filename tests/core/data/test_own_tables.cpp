@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "TestData.h"
+#include "core/calendar/CalendarSettings.h"
 #include "core/data/CardLog.h"
 #include "core/labels/SheetMemory.h"
 #include "core/print/Printers.h"
@@ -44,6 +45,16 @@ const std::vector<Keeper>& keepers() {
              std::vector<CardEvent> events;
              const xbase::Status s = CardsOf(lib, CardNameKey("Baker", "Bob"), 1, &events);
              *found = !events.empty();
+             return s;
+         }},
+        {"Calendar.dbf", CalendarSchema,
+         [](xbase::Library& lib) {
+             return StoreCalendarSettings(lib, CalendarSettings{HolidayCountry::Canada, 3, 30, 5});
+         },
+         [](xbase::Library& lib, bool* found) {
+             CalendarSettings c;
+             const xbase::Status s = LoadCalendarSettings(lib, &c);
+             *found = c.country == HolidayCountry::Canada && c.years == 5;
              return s;
          }},
     };

@@ -66,6 +66,12 @@ TEST_F(SetupPageTest, ButtonsAtTheirPlaces) {
         EXPECT_EQ(e.b->geometry(), e.at) << e.caption;
         EXPECT_FALSE(e.b->icon().isNull()) << e.caption;
     }
+    // The buttons added beside them cover none of them, nor one another.
+    const QList<QPushButton*> all = page.findChildren<QPushButton*>();
+    for (QPushButton* a : all)
+        for (QPushButton* b : all)
+            EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                << a->text().toStdString() << " overlaps " << b->text().toStdString();
 }
 
 TEST_F(SetupPageTest, ReindexRebuildsBothIndexesSilently) {

@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QLabel>
+#include <QTextDocument>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <ctime>
 #include <iostream>
@@ -23,6 +26,7 @@
 #include "core/data/Globals.h"
 #include "core/data/Records.h"
 #include "gui/occasions/OccasionsPage.h"
+#include "gui/reminders/REReport.h"
 #include "version.h"
 #include "xbase/Check.h"
 #include "xbase/Library.h"
@@ -276,6 +280,40 @@ TEST_F(StartUpTest, CaptionFontsAndPagesAfterStartUp) {
     EXPECT_FALSE(w.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized));
     EXPECT_NE(LibHandle, nullptr);
     EXPECT_EQ(SettingsTable, nullptr);  // the settings table is closed again
+    EXPECT_FALSE(w.ComingUpLine->isVisible()) << "nothing is coming up in an empty book";
+}
+
+// Once start-up has ended the status bar says what is coming up; its link opens the list in the
+// report viewer.
+TEST_F(StartUpTest, ComingUpLineAfterStartUpOpensTheList) {
+    TestDataDir data;
+    const QDate soon = QDate::currentDate().addDays(3), later = QDate::currentDate().addDays(5);
+    std::vector<std::string> ann = NamedRow("Ann", "Lee"), bo = NamedRow("Bo", "Kay");
+    ann[12] = QDate(1980, soon.month(), soon.day()).toString("yyyyMMdd").toStdString();  // 1980: a leap year
+    ann[16] = "T";
+    bo[13] = QDate(1980, later.month(), later.day()).toString("yyyyMMdd").toStdString();
+    bo[17] = "T";
+    AppendAddressRows(data.dir(), {ann, bo});
+    ScopedCurrentDir cwd(data.path());
+    TQuenlow w;
+    w.show();
+    ASSERT_NO_THROW(w.FormShow());
+    EXPECT_TRUE(w.ComingUpLine->isVisible());
+    EXPECT_TRUE(w.ComingUpLine->text().contains("Coming up: 1 birthday and 1 anniversary in the next 14 days"))
+        << w.ComingUpLine->text().toStdString();
+
+    if (!REReport) REReport = new TREReport();
+    QString shown;
+    QTimer::singleShot(0, qApp, [&shown] {
+        shown = REReport->document()->toPlainText();
+        if (QWidget* m = QApplication::activeModalWidget()) m->close();
+    });
+    emit w.ComingUpLine->linkActivated(QStringLiteral("coming-up"));
+    const QString birthday = QLocale().toString(soon, QStringLiteral("ddd d MMM")) +
+                             QStringLiteral("  Birthday  Ann Lee (%1)").arg(soon.year() - 1980);
+    EXPECT_TRUE(shown.startsWith("\tComing up in the next 14 days\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("\t" + birthday)) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("Anniversary  Bo Kay")) << shown.toStdString();
 }
 
 TEST_F(StartUpTest, StoredFontPreferenceSetsTheLabelFontAndTheWindowFace) {

@@ -44,6 +44,15 @@ std::vector<std::string> NamedRow(const std::string& first, const std::string& l
     return row;
 }
 
+std::vector<std::string> AddressRow(const std::string& first, const std::string& last,
+                                    std::initializer_list<std::pair<AddrColumn, std::string>> dates,
+                                    std::initializer_list<AddrColumn> flags) {
+    std::vector<std::string> r = NamedRow(first, last);
+    for (const auto& [column, date] : dates) r[size_t(column)] = date;
+    for (AddrColumn column : flags) r[size_t(column)] = "T";
+    return r;
+}
+
 std::vector<std::string> ResidentRow(const std::string& first, const std::string& last, const std::string& street,
                                      bool christmas, const std::string& city, const std::string& zip) {
     std::vector<std::string> row = NamedRow(first, last, christmas ? std::initializer_list<int>{7}

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -66,6 +67,13 @@ std::vector<std::vector<std::string>> SyntheticRows(int n, uint32_t seed = 1);
 std::vector<std::string> NamedRow(const std::string& first, const std::string& last,
                                   std::initializer_list<int> holidays = {});
 
+// AddrBook's columns by number, from the dates on.
+enum AddrColumn { Birthdate = 12, Annavdate, Other1Date, Other2Date, Birthday, Annav, Valentine, Mother,
+                  Father, Secretary, Halloween, ThanksGiv, Christmas, Other1, Other2 };
+// NamedRow with dates ("yyyymmdd" by column) and the flags of the columns listed set.
+std::vector<std::string> AddressRow(const std::string& first, const std::string& last,
+                                    std::initializer_list<std::pair<AddrColumn, std::string>> dates,
+                                    std::initializer_list<AddrColumn> flags);
 // NamedRow at `street` in `city` with `zip`, on the Christmas list or not.
 std::vector<std::string> ResidentRow(const std::string& first, const std::string& last, const std::string& street,
                                      bool christmas, const std::string& city = "Springfield",

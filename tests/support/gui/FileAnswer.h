@@ -17,7 +17,7 @@ public:
         offered = preset;
         return answer.isEmpty() ? preset : answer;
     }
-    QString exportFile(QWidget*, const QString& preset) override {
+    QString exportFile(QWidget*, const QString& preset, const QString&) override {
         offered = preset;
         return answer;
     }
