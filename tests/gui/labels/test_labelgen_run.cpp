@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +15,7 @@
 
 #include "PaintCounter.h"
 #include "gui/common/Installed.h"
+#include "gui/common/RunProgress.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "TestStocks.h"
@@ -80,6 +83,23 @@ struct KeptPrinter : RecordingPrinter {
     explicit KeptPrinter(RecordingPrinter* k) : keep(k) {}
     ~KeptPrinter() override { *keep = *this; }
     RecordingPrinter* keep;
+};
+
+// Once started, presses Cancel in every run's progress window as soon as there is one.
+struct CancelsProgress {
+    CancelsProgress() {
+        RunProgress::setRedrawInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<QProgressDialog*>(w); p && !p->wasCanceled()) {
+                    p->cancel();
+                    ++cancels;
+                }
+        });
+    }
+    ~CancelsProgress() { RunProgress::setRedrawInterval(40); }
+    QTimer timer;
+    int cancels = 0;
 };
 
 class LabelRunTest : public ::testing::Test {
@@ -451,6 +471,58 @@ TEST_F(LabelRunTest, TheCountBeforeThePrintOptionsShowsTheBusyCursor) {
     EXPECT_EQ(busyReads, reads);
 }
 
+// The count before the print options could not be stopped: on a large book the user sat it
+// out. Cancel in its progress window ends the run there.
+TEST_F(LabelRunTest, CancelDuringTheCountPrintsNothingAndAsksNothing) {
+    RecordingPrinter out;
+    answerWith(&out);
+    CancelsProgress cancel;
+    cancel.timer.start(0);
+    OccasionLabelRun(7);
+    EXPECT_EQ(cancel.cancels, 1);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(out.jobsBegun(), 0);
+    EXPECT_EQ(AddrBookTable, nullptr);
+}
+
+// The preview's page count could not be stopped either; cancelled, the window stays on page 1
+// and claims no total.
+TEST_F(LabelRunTest, PreviewCountCancelledKeepsPageOne) {
+    RecordingPrinter out;
+    CancelsProgress cancel;
+    QString shown;  // the page label once the count has ended, one way or the other
+    int page = 0, looks = 0;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto* w = qobject_cast<TLabelPreview*>(QApplication::activeModalWidget());
+        if (!w) return;
+        cancel.timer.start(0);  // the preview is up: its count is the run to cancel
+        for (QLabel* l : w->findChildren<QLabel*>())
+            if (l->text().startsWith(QStringLiteral("Page ")) && !l->text().endsWith(QChar(0x2026))) {
+                shown = l->text();
+                page = w->page();
+            }
+        if (!shown.isEmpty() || ++looks > 2000) w->reject();  // ended, or never will
+    });
+    struct Previewing : Answers {
+        Previewing(LabelRunTest& test, RecordingPrinter* printed, QTimer& l) : Answers(test, printed), look(l) {}
+        bool askPrintOptions() override {
+            (void)Answers::askPrintOptions();
+            look.start(1);
+            TLabPrint::PreviewAction()();
+            return false;
+        }
+        QTimer& look;
+    } previewing(*this, &out, look);
+    Installed<LabelRunDialogs>::install(&previewing);
+    OccasionLabelRun(7);
+    look.stop();
+    EXPECT_EQ(cancel.cancels, 1);
+    EXPECT_EQ(shown, QStringLiteral("Page 1"));
+    EXPECT_EQ(page, 1);
+    EXPECT_EQ(out.jobsBegun(), 0);
+}
+
 // The run was counted before the preview was first drawn: on a large book the window stood
 // blank for seconds, though page 1 needs only its own labels.
 TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
@@ -459,7 +531,7 @@ TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
     int runs = 0;
     int drawnBeforeCount = -1;
     TLabelPreview preview(
-        [&](Printer&) {
+        [&](Printer&, const BookProgress&) {
             if (++runs == 2) drawnBeforeCount = watch.paints;  // the count, slow on a large book
         },
         metrics, ThirtyPerSheet(), {});
