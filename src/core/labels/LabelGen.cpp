@@ -201,6 +201,16 @@ bool LabelSheet::finish(bool pending) {
 
 // --- the run without windows ------------------------------------------------------------------
 
+namespace {
+
+// Tells `progress` (when there is one) how far a pass over AddrBook has come, after its first
+// row and every 512 rows after; false when it asks the pass to stop.
+bool keepReading(const BookProgress& progress, int done) {
+    return !progress || done % 512 != 1 || progress(done, int(AddrBookTable->recCount()));
+}
+
+}  // namespace
+
 LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& font,
                    int startColumn, int startRow)
     : refusal_(CheckStock(stock, printer)), sheet_(printer, stock, font, startColumn, startRow),
@@ -282,20 +292,27 @@ RunStatus LabelRun::printOccasion(int occasion, const QDate& from, const QDate& 
     opened_ = OpenAddrBook();
     if (!opened_) return RunStatus::failure(QStringLiteral("Unable to open file ") + opened_.file);
     bool pending = false;
+    // The walk stops when the job failed (the rest of the book would print nowhere) or when the
+    // progress asks it to.
+    int done = 0;
+    const auto stop = [&] {
+        if (!keepReading(progress_, ++done)) cancelled_ = true;
+        return cancelled_ || sheet_.failed();
+    };
     if (households_) {
         const HouseholdNotes notes = householdNotes();
         HouseholdGrouper grouper(&notes);
-        ForEachRecipient(occasion, from, to, [&](uint32_t recNo, int entry) { grouper.add(recNo, AddressRec, entry); });
-        pending = placeHouseholds(grouper, notes);
+        ForEachRecipient(
+            occasion, from, to, [&](uint32_t recNo, int entry) { grouper.add(recNo, AddressRec, entry); }, stop);
+        if (!cancelled_) pending = placeHouseholds(grouper, notes);
     } else {
-        // A failed job stops the walk: the rest of the book would print nowhere.
         ForEachRecipient(
             occasion, from, to,
             [&](uint32_t recNo, int entry) {
                 pending = sheet_.PlaceLabel(AddressRec);
                 picks_.push_back({recNo, entry});
             },
-            [this] { return sheet_.failed(); });
+            stop);
     }
     // Nothing was written to the book: a failed close loses nothing the run needs.
     (void)CloseTable(AddrBookTable);
@@ -327,33 +344,50 @@ RunStatus LabelRun::printRecords(const QVector<int>& recNos) {
     return end(pending);
 }
 
-int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+std::optional<int> CountRecipients(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                   DataStatus* opened) {
     const DataStatus s = OpenAddrBook();
     if (opened) *opened = s;
     if (!s) return 0;
     // Only what decides the count is decoded; the shared Address record is left alone.
     TAddressRecord rec;
-    int count = 0;
-    while (LastStatus == 0) {
+    std::optional<int> count = 0;
+    for (int done = 1; LastStatus == 0; ++done) {
         LoadAddrRec(rec, AddrFlags | AddrDates);
-        count += LabelsFor(rec, n, from, to);
+        *count += LabelsFor(rec, n, from, to);
         LastStatus = AddrBookTable->skip();
+        if (!keepReading(progress, done)) {
+            count.reset();
+            break;
+        }
     }
     (void)CloseTable(AddrBookTable);  // read only
     return count;
 }
 
-int CountRecipients(int n, DataStatus* opened) { return CountRecipients(n, SpanStart, SpanEnd, opened); }
+int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+    return *CountRecipients(n, from, to, BookProgress(), opened);
+}
 
-int CountHouseholdLabels(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+std::optional<int> CountHouseholdLabels(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                        DataStatus* opened) {
     const DataStatus s = OpenAddrBook();
     if (opened) *opened = s;
     if (!s) return 0;
     const HouseholdNotes notes = householdNotes();
     HouseholdGrouper grouper(&notes);
-    ForEachRecipient(n, from, to, [&](uint32_t recNo, int entry) { grouper.add(recNo, AddressRec, entry); });
+    int done = 0;
+    bool cancelled = false;
+    ForEachRecipient(
+        n, from, to, [&](uint32_t recNo, int entry) { grouper.add(recNo, AddressRec, entry); },
+        [&] { return cancelled = !keepReading(progress, ++done); });
     (void)CloseTable(AddrBookTable);  // read only
+    if (cancelled) return std::nullopt;
     return int(grouper.count());
+}
+
+int CountHouseholdLabels(int n, const QDate& from, const QDate& to, DataStatus* opened) {
+    return *CountHouseholdLabels(n, from, to, BookProgress(), opened);
 }
 
 int CountHouseholdLabels(const QVector<int>& recNos) {

@@ -26,6 +26,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/data/CardLog.h"
@@ -137,6 +138,10 @@ private:
 
 // --- the run without windows ------------------------------------------------------------------
 
+// How far a pass over the address book has come: rows read of the book's rows. Called every few
+// hundred rows; returning false asks the pass to stop.
+using BookProgress = std::function<bool(int done, int total)>;
+
 // Streams the labels of a run onto a printer. The tables are reached through the data routines
 // (Records.h), so LibHandle must be open on the data directory.
 class LabelRun {
@@ -158,6 +163,10 @@ public:
     // AddrBook. A failure when the stock was refused, AddrBook could not be opened (opened()
     // tells which file and why), or the job failed.
     RunStatus printOccasion(int occasion, const QDate& from, const QDate& to);
+    // printOccasion reports its reading to `progress`; when that asks to stop, the run ends
+    // where it is (the job is ended as after any row) and cancelled() is true.
+    void setProgress(BookProgress progress) { progress_ = std::move(progress); }
+    bool cancelled() const { return cancelled_; }
     // The records of `recNos`, in order, a label for each; AddrBook must be open.
     RunStatus printRecords(const QVector<int>& recNos);
 
@@ -188,16 +197,22 @@ private:
     bool remembersSheet_ = true;
     bool households_ = false;
     QString sheetNote_;
+    BookProgress progress_;
+    bool cancelled_ = false;
 };
 
 // Number of labels occasion n gives over the whole address book (n 1 to 8; occasion 8 counts
 // the dated entries within from..to). Opens and closes AddrBook; when it cannot be opened the
 // count is 0 and *opened (when given) says why.
 int CountRecipients(int n, const QDate& from, const QDate& to, DataStatus* opened = nullptr);
-// The same over the shared span (SpanStart..SpanEnd).
-int CountRecipients(int n, DataStatus* opened = nullptr);
+// The same, reporting its reading to `progress`; nothing when progress asked it to stop.
+std::optional<int> CountRecipients(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                   DataStatus* opened = nullptr);
 // The labels of occasion n (1 to 8) with one label per household; as CountRecipients.
 int CountHouseholdLabels(int n, const QDate& from, const QDate& to, DataStatus* opened = nullptr);
+// The same, reporting its reading to `progress`; nothing when progress asked it to stop.
+std::optional<int> CountHouseholdLabels(int n, const QDate& from, const QDate& to, const BookProgress& progress,
+                                        DataStatus* opened = nullptr);
 // The labels of the picked records (AddrBook open) with one label per household.
 int CountHouseholdLabels(const QVector<int>& recNos);
 

@@ -12,6 +12,7 @@
 
 #include "core/labels/PreviewPaint.h"
 #include "gui/common/BusyCursor.h"
+#include "gui/common/RunProgress.h"
 
 class PreviewPageView : public QWidget {
 public:
@@ -41,7 +42,7 @@ private:
     double zoom_ = 0.2;
 };
 
-TLabelPreview::TLabelPreview(std::function<void(Printer&)> run, Printer& metrics, const TLabelRecord& stock,
+TLabelPreview::TLabelPreview(Run run, Printer& metrics, const TLabelRecord& stock,
                              std::function<void()> print, QWidget* parent)
     : QDialog(parent), run_(std::move(run)), metrics_(metrics), print_(std::move(print)) {
     setWindowTitle(QStringLiteral("Label Preview"));
@@ -90,9 +91,17 @@ void TLabelPreview::countPages() {
     if (counted_) return;
     // The whole run once, keeping nothing, to know how many pages it has.
     PageCapture capture(metrics_, 0);
+    RunProgress progress(QStringLiteral("Counting Pages"), QStringLiteral("Reading the address book, rows"), this);
     {
         BusyCursor busy;
-        if (run_) run_(capture);
+        if (run_) run_(capture, [&progress](int done, int total) { return progress.update(done, total); });
+    }
+    const bool cancelled = progress.cancelled();  // finishing clears it
+    progress.finish();
+    if (cancelled) {
+        countCancelled_ = true;
+        showPosition();
+        return;
     }
     pages_ = capture.pages();
     counted_ = true;
@@ -102,12 +111,15 @@ void TLabelPreview::countPages() {
 void TLabelPreview::showPage(int n) {
     // Page 1 shows before the run is counted, so that even a long run opens at once; any other
     // page needs the count to stay within the run.
-    if (n != 1) countPages();
+    if (n != 1) {
+        countPages();
+        if (!counted_) return;  // the count was cancelled
+    }
     if (counted_) n = std::clamp(n, 1, std::max(1, pages_));
     n = std::max(1, n);
     PageCapture capture(metrics_, n);
     capture.stopAfterWanted();
-    if (run_) run_(capture);
+    if (run_) run_(capture, {});
     page_.number = n;
     page_.texts = capture.texts();
     page_.lines = capture.lines();
@@ -117,8 +129,9 @@ void TLabelPreview::showPage(int n) {
 
 void TLabelPreview::showPosition() {
     const int n = page_.number;
-    pageLabel_->setText(counted_ ? QStringLiteral("Page %1 of %2").arg(n).arg(std::max(1, pages_))
-                                 : QStringLiteral("Page %1 of \u2026").arg(n));
+    pageLabel_->setText(counted_          ? QStringLiteral("Page %1 of %2").arg(n).arg(std::max(1, pages_))
+                        : countCancelled_ ? QStringLiteral("Page %1").arg(n)
+                                          : QStringLiteral("Page %1 of \u2026").arg(n));
     prev_->setEnabled(n > 1);
     next_->setEnabled(!counted_ || n < pages_);
 }

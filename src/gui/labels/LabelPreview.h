@@ -3,7 +3,8 @@
 // outlines in light grey; page n of m, previous / next, fit and 100 %, Print and Close.
 //
 // The window holds one page: each showing streams the run onto a PageCapture up to that page.
-// Page 1 is drawn first; the run is then counted once, to the end, for "page n of m".
+// Page 1 is drawn first; the run is then counted once, to the end, for "page n of m", under the
+// progress window; when the count is cancelled the window stays on page 1, "Page 1" alone.
 
 #include <QDialog>
 #include <functional>
@@ -18,9 +19,11 @@ class PreviewPageView;
 class TLabelPreview : public QDialog {
     Q_OBJECT
 public:
-    // `run` lays the whole run out onto the printer it is given; `metrics` is the printer the
-    // run would print on (geometry and fonts); `print` prints the run for real.
-    TLabelPreview(std::function<void(Printer&)> run, Printer& metrics, const TLabelRecord& stock,
+    // `run` lays the whole run out onto the printer it is given, reporting its reading to the
+    // progress it is given (empty but for the count) and stopping when that asks; `metrics` is
+    // the printer the run would print on (geometry and fonts); `print` prints the run for real.
+    using Run = std::function<void(Printer&, const BookProgress&)>;
+    TLabelPreview(Run run, Printer& metrics, const TLabelRecord& stock,
                   std::function<void()> print, QWidget* parent = nullptr);
 
     int page() const { return page_.number; }
@@ -38,12 +41,13 @@ protected:
 private:
     void showPosition();
 
-    std::function<void(Printer&)> run_;
+    Run run_;
     Printer& metrics_;
     std::function<void()> print_;
     PreviewPage page_;
     int pages_ = 0;
     bool counted_ = false;
+    bool countCancelled_ = false;
     bool fit_ = true;
     QLabel* pageLabel_ = nullptr;
     QPushButton* prev_ = nullptr;

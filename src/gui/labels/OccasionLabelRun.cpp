@@ -15,6 +15,7 @@
 #include "gui/common/Fatal.h"
 #include "gui/common/Installed.h"
 #include "gui/common/MessageBoxes.h"
+#include "gui/common/RunProgress.h"
 #include "gui/labels/LabPrint.h"
 #include "gui/labels/LabelPreview.h"
 #include "gui/labels/LabelRunDialogs.h"
@@ -46,13 +47,15 @@ bool labelStockDefined() {
 // Lays a run out for the preview as the printer would get it: through the printer's stored
 // correction, if it has one, and without touching the sheet memory. A run that stops short shows
 // the pages laid out before it stopped.
-void runForPreview(Printer& capture, const Printer& printer, const std::function<void(LabelRun&)>& lay,
-                   const TLabelRecord& stock, const QFont& font, int column, int row) {
+void runForPreview(Printer& capture, const BookProgress& progress, const Printer& printer,
+                   const std::function<void(LabelRun&)>& lay, const TLabelRecord& stock, const QFont& font,
+                   int column, int row) {
     const auto* calibrated = dynamic_cast<const CalibratedPrinter*>(&printer);
     std::optional<CalibratedPrinter> corrected;
     if (calibrated) corrected.emplace(capture, calibrated->calibration());
     LabelRun run(corrected ? static_cast<Printer&>(*corrected) : capture, stock, font, column, row);
     run.setRemembersSheet(false);
+    run.setProgress(progress);
     lay(run);
 }
 
@@ -68,9 +71,10 @@ void offerPreview(std::function<void(LabelRun&)> lay,
         const TLabelRecord stock = LabelRec;
         const QFont font = LabelFont;
         TLabelPreview preview(
-            [&](Printer& p) {
-                runForPreview(p, *printer, [&](LabelRun& run) { run.setHouseholds(households), lay(run); },
-                              stock, font, column, row);
+            [&](Printer& p, const BookProgress& progress) {
+                runForPreview(p, progress, *printer,
+                              [&](LabelRun& run) { run.setHouseholds(households), lay(run); }, stock, font, column,
+                              row);
             },
             *printer, stock, [&] { print(*printer, column, row, households); }, QApplication::activeWindow());
         return preview.exec() == QDialog::Accepted;  // printed
@@ -128,13 +132,21 @@ void OccasionLabelRun(int n) {
     LabelRunDialogs& dialogs = Installed<LabelRunDialogs>::get();
     if (n == OccasionDated && !dialogs.askSpan()) return;
     DataStatus opened, openedForHouseholds;
+    std::optional<int> count, houses;
     {
         BusyCursor busy;  // a large book takes seconds
-        LabelCount = CountRecipients(n, &opened);
-        if (opened) TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(n, SpanStart, SpanEnd, &openedForHouseholds);
+        RunProgress progress(QStringLiteral("Counting Labels"), QStringLiteral("Reading the address book, rows"),
+                             QApplication::activeWindow());
+        const BookProgress report = [&progress](int done, int total) { return progress.update(done, total); };
+        count = CountRecipients(n, SpanStart, SpanEnd, report, &opened);
+        if (opened && count) houses = CountHouseholdLabels(n, SpanStart, SpanEnd, report, &openedForHouseholds);
+        progress.finish();
     }
     EndUnlessOpened(opened);
     EndUnlessOpened(openedForHouseholds);
+    if (!count || !houses) return;  // cancelled: nothing to print
+    LabelCount = *count;
+    TLabPrint::HouseholdLabelCount() = *houses;
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
     const QDate from = SpanStart, to = SpanEnd;

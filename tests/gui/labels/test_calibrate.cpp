@@ -37,7 +37,7 @@ TEST(LabelPreview, WindowPagesThroughTheRun) {
     int printed = 0;
     long long placed = 0;  // labels the last showing laid out
     TLabelPreview w(
-        [&](Printer& p) {
+        [&](Printer& p, const BookProgress&) {
             LabelSheet sheet(p, ThirtyPerSheet(), TenPoint(), 3, 4);
             bool pending = false;
             for (int i = 0; i < 75 && !sheet.failed(); ++i) pending = sheet.PlaceLabel(Block(i));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +15,7 @@
 
 #include "PaintCounter.h"
 #include "gui/common/Installed.h"
+#include "gui/common/RunProgress.h"
 #include "MessageLog.h"
 #include "TestData.h"
 #include "TestStocks.h"
@@ -80,6 +83,36 @@ struct KeptPrinter : RecordingPrinter {
     explicit KeptPrinter(RecordingPrinter* k) : keep(k) {}
     ~KeptPrinter() override { *keep = *this; }
     RecordingPrinter* keep;
+};
+
+// Once started, presses Cancel in every run's progress window as soon as there is one.
+// Presses Cancel on the first progress window that takes an event once armed: the run's own
+// processing of events (RunProgress::update) hands it one, so the cancel does not depend on
+// timing.
+struct CancelsProgress : QObject {
+    CancelsProgress() {
+        RunProgress::setRedrawInterval(0);
+        qApp->installEventFilter(this);
+    }
+    ~CancelsProgress() override {
+        qApp->removeEventFilter(this);
+        RunProgress::setRedrawInterval(40);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Only events posted to it, handed out by an event loop: the window is made by then (the
+        // events sent while it is being made reach it half-built).
+        const QEvent::Type t = event->type();
+        const bool posted = t == QEvent::LayoutRequest || t == QEvent::PolishRequest || t == QEvent::Timer ||
+                            t == QEvent::UpdateRequest || t == QEvent::MetaCall;
+        if (auto* p = qobject_cast<QProgressDialog*>(watched); armed && posted && p && !p->wasCanceled()) {
+            armed = false;
+            p->cancel();
+            ++cancels;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    bool armed = false;
+    int cancels = 0;
 };
 
 class LabelRunTest : public ::testing::Test {
@@ -451,6 +484,60 @@ TEST_F(LabelRunTest, TheCountBeforeThePrintOptionsShowsTheBusyCursor) {
     EXPECT_EQ(busyReads, reads);
 }
 
+// The count before the print options could not be stopped: on a large book the user sat it
+// out. Cancel in its progress window ends the run there.
+TEST_F(LabelRunTest, CancelDuringTheCountPrintsNothingAndAsksNothing) {
+    RecordingPrinter out;
+    answerWith(&out);
+    CancelsProgress cancel;
+    cancel.armed = true;
+    OccasionLabelRun(7);
+    EXPECT_EQ(cancel.cancels, 1);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(out.jobsBegun(), 0);
+    EXPECT_EQ(AddrBookTable, nullptr);
+}
+
+// The preview's page count could not be stopped either; cancelled, the window stays on page 1
+// and claims no total.
+TEST_F(LabelRunTest, PreviewCountCancelledKeepsPageOne) {
+    RecordingPrinter out;
+    CancelsProgress cancel;
+    QString shown;  // the page label once the count has ended, one way or the other
+    int page = 0, looks = 0;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto* w = qobject_cast<TLabelPreview*>(QApplication::activeModalWidget());
+        if (!w) return;
+        for (QLabel* l : w->findChildren<QLabel*>())
+            if (l->text().startsWith(QStringLiteral("Page ")) && !l->text().endsWith(QChar(0x2026))) {
+                shown = l->text();
+                page = w->page();
+            }
+        if (!shown.isEmpty() || ++looks > 2000) w->reject();  // ended, or never will
+    });
+    struct Previewing : Answers {
+        Previewing(LabelRunTest& test, RecordingPrinter* printed, QTimer& l, CancelsProgress& c)
+            : Answers(test, printed), look(l), cancel(c) {}
+        bool askPrintOptions() override {
+            (void)Answers::askPrintOptions();
+            look.start(1);
+            cancel.armed = true;  // the run's count is behind: the preview's count is the one to cancel
+            TLabPrint::PreviewAction()();
+            return false;
+        }
+        QTimer& look;
+        CancelsProgress& cancel;
+    } previewing(*this, &out, look, cancel);
+    Installed<LabelRunDialogs>::install(&previewing);
+    OccasionLabelRun(7);
+    look.stop();
+    EXPECT_EQ(cancel.cancels, 1);
+    EXPECT_EQ(shown, QStringLiteral("Page 1"));
+    EXPECT_EQ(page, 1);
+    EXPECT_EQ(out.jobsBegun(), 0);
+}
+
 // The run was counted before the preview was first drawn: on a large book the window stood
 // blank for seconds, though page 1 needs only its own labels.
 TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
@@ -459,7 +546,7 @@ TEST(LabelPreview, PageOneIsDrawnBeforeTheRunIsCounted) {
     int runs = 0;
     int drawnBeforeCount = -1;
     TLabelPreview preview(
-        [&](Printer&) {
+        [&](Printer&, const BookProgress&) {
             if (++runs == 2) drawnBeforeCount = watch.paints;  // the count, slow on a large book
         },
         metrics, ThirtyPerSheet(), {});
