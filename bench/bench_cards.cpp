@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    CloseTable(AddrBookTable);
+    (void)CloseTable(AddrBookTable);  // read only
     delete LibHandle;
     LibHandle = nullptr;
     return 0;

@@ -49,7 +49,7 @@ void exportBook(benchmark::State& state, ExportFormat format) {
         ExportOptions o;
         o.format = format;
         const ExportOutcome out = ExportContacts(exportFile(format), o);
-        if (!out.error.isEmpty()) state.SkipWithError(out.error.toStdString().c_str());
+        if (out.status.failed()) state.SkipWithError(out.status.reason.toStdString().c_str());
         written = out.written;
     }
     lib.closeAll();
@@ -77,7 +77,7 @@ void importFile(benchmark::State& state, ExportFormat format) {
         const DetectedImportOutcome out = RunDetectedImport(file);
 
         state.PauseTiming();
-        if (!out.error.isEmpty()) state.SkipWithError(out.error.toStdString().c_str());
+        if (out.status.failed()) state.SkipWithError(out.status.reason.toStdString().c_str());
         added = out.added + out.duplicatesSkipped;
         lib.closeAll();
         LibHandle = nullptr;

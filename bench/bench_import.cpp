@@ -73,7 +73,7 @@ void BM_ImportFile(benchmark::State& state) {
 
         state.PauseTiming();
         added = out.namesAdded;
-        if (!out.error.isEmpty()) state.SkipWithError(out.error.toStdString().c_str());
+        if (out.status.failed()) state.SkipWithError(out.status.reason.toStdString().c_str());
         state.counters["status_updates"] = statusCalls;
         lib.closeAll();
         LibHandle = nullptr;

@@ -94,13 +94,16 @@ BENCHMARK(BM_ScanOnly)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->Iteration
 void BM_WalkOnly(benchmark::State& state) {
     useBook();
     for (auto _ : state) {
-        OpenAddrBook();
+        if (!OpenAddrBook()) {
+            state.SkipWithError("AddrBook cannot be opened");
+            break;
+        }
         long n = 0;
         while (LastStatus == 0) {
             ++n;
             LastStatus = AddrBookTable->skip(1);
         }
-        CloseTable(AddrBookTable);
+        (void)CloseTable(AddrBookTable);  // read only
         benchmark::DoNotOptimize(n);
     }
 }

@@ -149,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool notText = false;
         auto names = expectedNames(contacts, ImportRec, &notText);
         if (notText != out.notText || (notText && (out.bookOpened || out.namesAdded))) __builtin_trap();
-        if (out.bookOpened && out.error.isEmpty()) {
+        if (out.bookOpened && out.status.ok()) {
             if (told != out.namesAdded) __builtin_trap();
             std::vector<xbase::CheckVerdict> v;
             if (!xbase::checkTable(lib.fs(), dir, "AddrBook", true, &v)) {

@@ -52,7 +52,7 @@ protected:
             ASSERT_EQ(t->appendBlank(), kOk);
             t->field("First")->assign("F" + std::to_string(i));
             t->field("Last")->assign("L" + std::to_string((i * 7919) % 1000));
-            if (i % 5 == 0) ASSERT_EQ(t->markDeleted(), kOk);
+            if (i % 5 == 0) { ASSERT_EQ(t->markDeleted(), kOk); }
         }
         ASSERT_EQ(t->createIndex("AddrBook", {{"Address", "Upper(Last + First)"}}), kOk)
             << lib.lastError().toString();

@@ -376,7 +376,7 @@ TEST_F(TableTest, LongIndexOrderScansSeeEveryRowAsStoredWhateverTheyRead) {
             if (more) {
                 ASSERT_EQ(trim(t->field("Zip")->str()), m.zip) << "row " << r;
                 ASSERT_EQ(t->field("Count")->asInt(), m.count) << "row " << r;
-                if (round >= 3) ASSERT_EQ(trim(t->field("First")->str()), m.first) << "row " << r;
+                if (round >= 3) { ASSERT_EQ(trim(t->field("First")->str()), m.first) << "row " << r; }
             }
             if (round >= 4 && rng() % 400 == 0) {  // change the row under the scan
                 Row& w = model[r];

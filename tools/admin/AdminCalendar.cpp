@@ -41,7 +41,7 @@ int run(const QStringList& args) {
     o.today = QDate::currentDate();
     o.stamp = QDateTime::currentDateTimeUtc();
     const CalendarOutcome out = ExportCalendar(session.library(), file, o);
-    if (!out.error.isEmpty()) return session.fail(out.error);
+    if (out.status.failed()) return session.fail(out.status.reason);
     std::printf("%d calendar events written to %s\n", out.events, QDir::toNativeSeparators(file).toLocal8Bit().constData());
     std::fflush(stdout);
     return session.finish();

@@ -60,8 +60,7 @@ int writeSheet(const AdminArgs& a, const QString& file, const QString& paperName
         return a.fail(QStringLiteral("--paper needs one of ") + PaperSizeNames());
     const std::unique_ptr<PdfPrinter> pdf =
         PdfPrinter::toFile(QFileInfo(file).absoluteFilePath(), paper ? *paper : DefaultPaperSize());
-    QString error;
-    if (!PrintCalibrationSheet(*pdf, &error)) return a.fail(error, 1);
+    if (const RunStatus printed = PrintCalibrationSheet(*pdf); !printed) return a.fail(printed.reason, 1);
     std::printf("calibration sheet written to %s\n", file.toLocal8Bit().constData());
     return 0;
 }

@@ -41,7 +41,7 @@ int AdminExport(const QStringList& args) {
     AdminSession session("export", a.plain(0), AdminSession::Access::ReadOnly);
     const ExportOutcome out = ExportContacts(a.plain(1), options);
     const int closed = session.finish();
-    if (!out.error.isEmpty()) return session.fail(out.error);
+    if (out.status.failed()) return session.fail(out.status.reason);
     printLine(QString::fromLatin1(options.households ? "%1 Households Exported" : "%1 Contacts Exported").arg(out.written));
     return closed;
 }
@@ -65,7 +65,7 @@ int AdminImportDetected(const QString& dir, const QString& file, bool addDuplica
         session.say(ContactFormatName(out.format) + QStringLiteral(", ") + ContactEncodingName(out.encoding));
         printLine(DetectedImportSummary(out));
     }
-    if (!out.error.isEmpty()) return session.fail(out.error);
+    if (out.status.failed()) return session.fail(out.status.reason);
     return closed;
 }
 

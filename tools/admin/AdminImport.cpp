@@ -43,7 +43,7 @@ int AdminImport(const QStringList& args) {
         std::printf("%s\n", NamesAddedText(out.namesAdded).trimmed().toLocal8Bit().constData());
         std::fflush(stdout);
     }
-    if (!out.error.isEmpty()) return session.fail(out.error);
+    if (out.status.failed()) return session.fail(out.status.reason);
     return closed;
 }
 

@@ -174,8 +174,8 @@ int writePreview(Printer& metrics, const LabelsRequest& r, int* runPages, QStrin
         PageCapture capture(metrics, n);
         LabelRun run(capture, LabelRec, LabelFont, r.startColumn, r.startRow);
         run.setHouseholds(r.households);
-        if (!run.printOccasion(r.occasion, r.from, r.to)) {
-            *error = run.error();
+        if (const RunStatus done = run.printOccasion(r.occasion, r.from, r.to); !done) {
+            *error = done.reason;
             return -1;
         }
         pages = *runPages = capture.pages();
@@ -230,12 +230,12 @@ int print(AdminSession& session, PdfPrinter& printer, const LabelsRequest& r) {
     if (!run.refusal().isEmpty()) return say(1, run.refusal());
     if (lockRefused) run.setRemembersSheet(false);
     run.setHouseholds(r.households);
-    const bool ok = run.printOccasion(r.occasion, r.from, r.to);
+    const RunStatus done = run.printOccasion(r.occasion, r.from, r.to);
     if (!run.opened()) return session.fail(run.opened());
-    if (!ok) {
+    if (!done) {
         const auto* cups = dynamic_cast<const CupsPrinter*>(&printer);
         const QString why = cups && !cups->error().isEmpty() ? QStringLiteral(": ") + cups->error() : QString();
-        return say(1, run.error() + QStringLiteral(" (") + where + QLatin1Char(')') + why);
+        return say(1, done.reason + QStringLiteral(" (") + where + QLatin1Char(')') + why);
     }
     if (run.labelsPlaced() == 0)
         std::printf(r.printerName.isEmpty() ? "no labels for occasion %d; no file written\n"

@@ -133,13 +133,13 @@ void Rounds::import(int round, bool detected) {
     if (detected) {
         const DetectedImportOutcome out = RunDetectedImport(file);
         added = out.added;
-        error = out.error;
+        error = out.status.reason;
     } else {
         ImportOptions o;
         o.batchMs = rng_() % 2 ? 0 : 5;
         const ImportOutcome out = RunImport(file, ImportRec, o);
         added = out.namesAdded;
-        error = out.error;
+        error = out.status.reason;
     }
     if (!error.isEmpty()) ++c.filled[0];
     if (added < 0 || size_t(added) > names.size()) {

@@ -261,8 +261,8 @@ int Worker::import() {
     }
     if (!ed_.close()) return fail("close before the import");
     const ImportOutcome out = RunImport(QString::fromStdString(contacts_), ImportRec);
-    if (!out.error.isEmpty() || !out.bookOpened) {
-        std::fprintf(stderr, "child %d: import: %s\n", round_, out.error.toLocal8Bit().constData());
+    if (out.status.failed() || !out.bookOpened) {
+        std::fprintf(stderr, "child %d: import: %s\n", round_, out.status.reason.toLocal8Bit().constData());
         return 4;
     }
     if (out.namesAdded != expected) {

@@ -156,14 +156,15 @@ CalendarOutcome ExportCalendar(xbase::Library& lib, const QString& path, const C
     CalendarOutcome out;
     BookDates book;
     if (const xbase::Status s = ReadBookDates(lib, &book); !s.ok()) {
-        out.error = QStringLiteral("Unable to read the address book.\r\n") + QString::fromStdString(s.toString());
+        out.status = RunStatus::failure(QStringLiteral("Unable to read the address book.\r\n") +
+                                        QString::fromStdString(s.toString()));
         return out;
     }
     int events = 0;
     const QByteArray text = CalendarText(book, options, &events);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        out.error = QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString());
         return out;
     }
     out.events = events;

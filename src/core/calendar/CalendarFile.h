@@ -19,6 +19,7 @@
 
 #include "core/calendar/BookDates.h"
 #include "core/calendar/CalendarSettings.h"
+#include "core/data/RunStatus.h"
 
 struct CalendarOptions {
     CalendarSettings settings;  // whose holidays, the two alarms, the years of single events
@@ -32,7 +33,7 @@ QByteArray CalendarText(const BookDates& book, const CalendarOptions& options, i
 
 struct CalendarOutcome {
     int events = 0;
-    QString error;  // empty on success; the file is then complete, else it was not written
+    RunStatus status;  // ok on success; the file is then complete, else it was not written
 };
 // Reads the book of `lib`'s folder and writes the calendar to `path` through a temporary file
 // renamed into place: the file is whole or it is not written.

@@ -27,33 +27,22 @@ std::vector<TableSchema> makeTables() {
                   D("Other1Date"), D("Other2Date"), L("Birthday"), L("Annav"), L("Valentine"),
                   L("Mother"), L("Father"), L("Secretary"), L("Halloween"), L("ThanksGiv"),
                   L("Christmas"), L("Other1"), L("Other2")},
-                 "AddrBook", "Address", "Upper(Last + First)"});
+                 "AddrBook", "Address", "Upper(Last + First)", "AddrBook.DBF", "Address.Ntx", 2});
     t.push_back({"LABELS", "LABELS.dbf",
                  {C("Name", 40), N("TopM", 9, 3), N("LeftM", 9, 3), N("BottomM", 9, 3),
                   N("RightM", 9, 3), N("Width", 9, 3), N("Height", 9, 3), N("HGap", 9, 3),
                   N("VGap", 9, 3), N("nAcross", 1, 0), L("Continuous")},
-                 "LABELS", "Labels", "Name"});
+                 "LABELS", "Labels", "Name", "LABELS.DBF", "Labels.Ntx", 1});
     t.push_back({"Mrby1", "Mrby1.dbf",
                  {C("FontName", 30), N("FontSize", 4, 0), C("LabID", 40), C("MailHost", 69),
                   C("MailID", 69), C("MailAddr", 69), C("MailName", 69), C("MailReply", 69)},
-                 "", "", ""});
+                 "", "", "", "Mrby1.DBF", "", 0});
     std::vector<xbase::FieldSpec> imp;
     for (const char* n : {"fFirst", "fLast", "fStreet", "fStreet2", "fCity", "fState", "fZip",
                           "fCountry", "fEmail", "fPhone", "fFax", "fMobile"})
         imp.push_back(N(n, 2, 0));
     imp.push_back(C("ImpFile", 101));
-    t.push_back({"importf", "importf.dbf", imp, "", "", ""});
-    const struct {
-        const char* shown;
-        const char* index;
-        int backup;
-    } extra[] = {{"AddrBook.DBF", "Address.Ntx", 2}, {"LABELS.DBF", "Labels.Ntx", 1},
-                 {"Mrby1.DBF", "", 0}, {"importf.dbf", "", 3}};
-    for (size_t i = 0; i < t.size(); ++i) {
-        t[i].shownName = extra[i].shown;
-        t[i].shownIndex = extra[i].index;
-        t[i].backupOrder = extra[i].backup;
-    }
+    t.push_back({"importf", "importf.dbf", imp, "", "", "", "importf.dbf", "", 3});
     return t;
 }
 

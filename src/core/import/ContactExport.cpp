@@ -154,22 +154,22 @@ QByteArray CsvLineOf(const TAddressRecord& r) {
 ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) {
     ExportOutcome out;
     if (options.households && options.format != ExportFormat::Csv) {
-        out.error = QStringLiteral("One row per household is written as CSV only.");
+        out.status = RunStatus::failure(QStringLiteral("One row per household is written as CSV only."));
         return out;
     }
     if (options.occasion < 0 || options.occasion > OccasionDated) {
-        out.error = QStringLiteral("Occasion %1 cannot be exported (1 to 8, or 0 for the whole book).")
-                        .arg(options.occasion);
+        out.status = RunStatus::failure(QStringLiteral("Occasion %1 cannot be exported (1 to 8, or 0 for the whole book).")
+                        .arg(options.occasion));
         return out;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        out.error = QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString());
         return out;
     }
     const DataStatus opened = OpenAddrBook();
     if (!opened) {
-        out.error = QStringLiteral("Unable to open file ") + opened.file + QStringLiteral("\r\n") + opened.detail;
+        out.status = RunStatus::failure(QStringLiteral("Unable to open file ") + opened.file + QStringLiteral("\r\n") + opened.detail);
         return out;  // the save file is dropped unwritten
     }
     out.bookOpened = true;
@@ -213,15 +213,15 @@ ExportOutcome ExportContacts(const QString& path, const ExportOptions& options) 
     }
     if (options.households && rc != xbase::kError && !out.cancelled) buf += householdLines(grouper, notes, &out.written);
     if (rc == xbase::kError)
-        out.error = QStringLiteral("Unable to read the address book.\r\n") +
-                    QString::fromStdString(LibHandle->lastError().toString());
+        out.status = RunStatus::failure(QStringLiteral("Unable to read the address book.\r\n") +
+                    QString::fromStdString(LibHandle->lastError().toString()));
     const DataStatus closed = CloseTable(AddrBookTable);
     LibHandle->errorCode();
-    if (out.error.isEmpty() && !closed) out.error = QStringLiteral("Unable to close the address book.\r\n") + closed.detail;
-    if (out.cancelled || !out.error.isEmpty()) return out;  // the save file is dropped
+    if (out.status.ok() && !closed) out.status = RunStatus::failure(QStringLiteral("Unable to close the address book.\r\n") + closed.detail);
+    if (out.cancelled || out.status.failed()) return out;  // the save file is dropped
     if (wrote && !buf.isEmpty()) wrote = file.write(buf) == buf.size();
     if (!wrote || !file.commit()) {
-        out.error = QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString());
         out.written = 0;
     }
     return out;

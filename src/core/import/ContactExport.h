@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "core/data/Globals.h"
+#include "core/data/RunStatus.h"
 
 enum class ExportFormat { VCard, Csv };
 
@@ -29,7 +30,7 @@ struct ExportOutcome {
     bool bookOpened = false;
     int written = 0;    // contacts (or households) in the file
     bool cancelled = false;
-    QString error;      // empty on success; the file is then complete, else it is not there
+    RunStatus status;   // ok on success; the file is then complete, else it is not there
 };
 
 // The card or line of one row.

@@ -65,7 +65,7 @@ struct DetectedImportOutcome {
     int regionsLeftOut = 0;      // regions too long for the State column (see FitToAddrBook)
     bool cancelled = false;
     QStringList duplicateNames;  // "First Last" of the first duplicates met (at most 20)
-    QString error;               // what stopped the run (rows added before stay)
+    RunStatus status;            // what stopped the run (rows added before stay)
 };
 
 // Reads `path` through once to check it (ReadContactsFile), then again to append its contacts to

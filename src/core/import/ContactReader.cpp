@@ -60,12 +60,12 @@ ContactParse readContacts(const ByteSource& raw, const std::function<bool()>& re
     ContactParse out;
     TextScan scan;
     if (!ScanText(raw, false, &scan) || !rewind()) {
-        out.error = QStringLiteral("The file could not be read.");
+        out.status = RunStatus::failure(QStringLiteral("The file could not be read."));
         return out;
     }
     out.encoding = encodingOf(scan);
     if (!scan.solid) {
-        out.error = QStringLiteral("The file is empty.");
+        out.status = RunStatus::failure(QStringLiteral("The file is empty."));
         return out;
     }
     qint64 done = 0;
@@ -83,7 +83,7 @@ ContactParse readContacts(const ByteSource& raw, const std::function<bool()>& re
         while (head.size() < kHeadBytes && (k = text(buf.data(), kHeadBytes - head.size())) > 0)
             head.append(buf.data(), size_t(k));
         if (k < 0) {
-            out.error = QStringLiteral("The file could not be read.");
+            out.status = RunStatus::failure(QStringLiteral("The file could not be read."));
             return out;
         }
     }
@@ -95,7 +95,7 @@ ContactParse readContacts(const ByteSource& raw, const std::function<bool()>& re
         if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') ++controls;
     }
     if (scan.nul || controls * 20 > probe) {
-        out.error = QStringLiteral("The file does not look like text (a vCard or CSV file).");
+        out.status = RunStatus::failure(QStringLiteral("The file does not look like text (a vCard or CSV file)."));
         return out;
     }
 
@@ -124,9 +124,9 @@ ContactParse readContacts(const ByteSource& raw, const std::function<bool()>& re
         out.format = ContactFormat::HeaderCsv;
         const char sep = csvSeparator(head, utf8);
         if (!sep) {
-            out.error = QStringLiteral("No header row naming known columns was found in the first lines "
+            out.status = RunStatus::failure(QStringLiteral("No header row naming known columns was found in the first lines "
                                        "(such as First Name, Last Name, Street, City, E-mail); nothing was "
-                                       "imported.");
+                                       "imported."));
             return out;
         }
         rows = std::make_unique<HeaderCsvReader>(sep, utf8, !options.countOnly, out, onContact);
@@ -143,7 +143,7 @@ ContactParse readContacts(const ByteSource& raw, const std::function<bool()>& re
         }
         const long long k = text(buf.data(), buf.size());
         if (k < 0) {
-            out.error = QStringLiteral("The file could not be read to its end.");
+            out.status = RunStatus::failure(QStringLiteral("The file could not be read to its end."));
             break;
         }
         if (k == 0) {
@@ -152,8 +152,8 @@ ContactParse readContacts(const ByteSource& raw, const std::function<bool()>& re
         }
         going = feed(buf.data(), size_t(k));
     }
-    if (out.error.isEmpty() && !cards.error().isEmpty()) out.error = cards.error();
-    if (!out.error.isEmpty()) out.contacts.clear();
+    if (out.status.ok() && cards.status().failed()) out.status = cards.status();
+    if (out.status.failed()) out.contacts.clear();
     return out;
 }
 
@@ -176,12 +176,12 @@ ContactParse ReadContactsFile(const QString& path, const ContactReadOptions& opt
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         ContactParse out;
-        out.error = QStringLiteral("Unable to read ") + path + QStringLiteral(": ") + f.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to read ") + path + QStringLiteral(": ") + f.errorString());
         return out;
     }
     const ByteSource raw = [&f](char* buf, size_t n) -> long long { return f.read(buf, qint64(n)); };
     ContactParse out = readContacts(raw, [&f] { return f.seek(0); }, f.size(), options);
-    if (out.error.startsWith(QLatin1String("The file could not be read")))
-        out.error = QStringLiteral("Unable to read ") + path + QStringLiteral(" to its end: ") + f.errorString();
+    if (out.status.reason.startsWith(QLatin1String("The file could not be read")))
+        out.status = RunStatus::failure(QStringLiteral("Unable to read ") + path + QStringLiteral(" to its end: ") + f.errorString());
     return out;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/data/Globals.h"
+#include "core/data/RunStatus.h"
 
 enum class ContactEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Windows1252 };
 enum class ContactFormat { Unknown, VCard, HeaderCsv };
@@ -34,7 +35,7 @@ struct ContactParse {
     QStringList mapping;
     int headerLine = 0;   // header files: the header's record number (from 1)
     bool stopped = false; // a callback of ContactReadOptions asked to stop
-    QString error;        // why the file cannot be imported; empty when it was understood
+    RunStatus status;     // why the file cannot be imported; ok when it was understood
 };
 
 struct ContactReadOptions {

@@ -61,8 +61,8 @@ private:
     size_t used_ = 0;
 };
 
-// The duplicate keys of the rows of the open AddrBook; `error` says why the scan stopped short.
-void BookKeys(KeySet& known, QString& error) {
+// The duplicate keys of the rows of the open AddrBook; a failure says why the scan stopped short.
+RunStatus BookKeys(KeySet& known) {
     int rc = AddrBookTable->top();
     for (; rc == xbase::kOk; rc = AddrBookTable->skip()) {
         if (AddrBookTable->deleted()) continue;
@@ -71,8 +71,9 @@ void BookKeys(KeySet& known, QString& error) {
         known.insert(KeySet::hash(DuplicateKey(rec)));
     }
     if (rc == xbase::kError)
-        error = QStringLiteral("Unable to read the address book.\r\n") +
-                QString::fromStdString(LibHandle->lastError().toString());
+        return RunStatus::failure(QStringLiteral("Unable to read the address book.\r\n") +
+                                  QString::fromStdString(LibHandle->lastError().toString()));
+    return RunStatus::Ok();
 }
 
 }  // namespace
@@ -83,10 +84,9 @@ ContactPreview PreviewContactsFile(const QString& path, int keep,
     KeySet known;
     bool bookRead = false;
     if (OpenAddrBook()) {
-        QString error;
-        BookKeys(known, error);
+        const RunStatus keys = BookKeys(known);
         const DataStatus closed = CloseTable(AddrBookTable);
-        bookRead = error.isEmpty() && closed;
+        bookRead = keys && closed;
     }
     LibHandle->errorCode();
     int duplicates = 0;
@@ -126,19 +126,19 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
         out.cancelled = true;
         return out;
     }
-    if (!parsed.error.isEmpty()) {
-        out.error = parsed.error;
+    if (parsed.status.failed()) {
+        out.status = parsed.status;
         return out;
     }
 
     const DataStatus opened = OpenAddrBook();
     if (!opened) {
-        out.error = QStringLiteral("Unable to open file ") + opened.file + QStringLiteral("\r\n") + opened.detail;
+        out.status = RunStatus::failure(QStringLiteral("Unable to open file ") + opened.file + QStringLiteral("\r\n") + opened.detail);
         return out;
     }
     out.bookOpened = true;
     KeySet known;
-    BookKeys(known, out.error);
+    out.status = BookKeys(known);
     ImportStore book;
 
     const int total = parsed.count;
@@ -146,7 +146,7 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
     ContactReadOptions store;
     store.keep = 0;
     store.each = [&](const TAddressRecord& found) -> bool {
-        if (!out.error.isEmpty()) return false;
+        if (out.status.failed()) return false;
         if (options.progress && !options.progress(i, total)) {
             out.cancelled = true;
             return false;
@@ -175,14 +175,15 @@ DetectedImportOutcome RunDetectedImport(const QString& path, const DetectedImpor
         out.regionsLeftOut += regionLeftOut ? 1 : 0;
         return true;
     };
-    if (out.error.isEmpty()) {
+    if (out.status.ok()) {
         const ContactParse stored = ReadContactsFile(path, store);
-        if (out.error.isEmpty() && !stored.stopped && !stored.error.isEmpty()) out.error = stored.error;
+        if (out.status.ok() && !stored.stopped && stored.status.failed()) out.status = stored.status;
     }
-    if (options.progress && !out.cancelled && out.error.isEmpty()) (void)options.progress(total, total);
+    if (options.progress && !out.cancelled && out.status.ok()) (void)options.progress(total, total);
 
     // What is reported added is what the book holds: the names of the batches stored.
-    if (!book.finish() && out.error.isEmpty()) out.error = book.stoppedText();
+    const RunStatus finished = book.finish();
+    if (out.status.ok()) out.status = finished;
     out.added = book.stored();
     return out;
 }

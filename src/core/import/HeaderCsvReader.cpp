@@ -273,7 +273,7 @@ bool HeaderCsvReader::feed(const char* p, size_t n) {
 bool HeaderCsvReader::finish() {
     if (!split_.finish([this](const QList<QByteArray>& rec) { return record(rec); })) return false;
     if (out_.headerLine == 0) {  // cannot happen: the header was seen in the head of the same text
-        out_.error = QStringLiteral("The header row could not be read again.");
+        out_.status = RunStatus::failure(QStringLiteral("The header row could not be read again."));
         return false;
     }
     return true;

@@ -290,7 +290,7 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        out.error = QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString());
         return out;
     }
     const ImportLineReader::Source source = [&file](char* buf, size_t n) -> long long {
@@ -299,12 +299,12 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
     ImportEncoding encoding = ImportEncoding::Windows1252;
     TextScan scan;
     if (!DetectImportEncoding(source, &encoding, &scan) || !file.seek(0)) {
-        out.error = QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString());
         return out;
     }
     if (scan.nul) {
         out.notText = true;
-        out.error = NotTextMessage(path);
+        out.status = RunStatus::failure(NotTextMessage(path));
         return out;
     }
     TextMark mark = TextMark::None;
@@ -312,8 +312,8 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
 
     out.opened = OpenAddrBook();
     if (!out.opened) {
-        out.error = QStringLiteral("Unable to open file ") + out.opened.file + QStringLiteral("\r\n") +
-                    out.opened.detail;
+        out.status = RunStatus::failure(QStringLiteral("Unable to open file ") + out.opened.file + QStringLiteral("\r\n") +
+                    out.opened.detail);
         return out;
     }
     out.bookOpened = true;
@@ -337,11 +337,12 @@ ImportOutcome RunImport(const QString& path, const TImportRecord& layout,
         if (!store.add(rec)) break;
     }
     if (reader.failed())
-        out.error = QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString();
+        out.status = RunStatus::failure(QStringLiteral("Unable to read ") + path + QStringLiteral("\r\n") + file.errorString());
     file.close();
 
     // What is reported added is what the book holds: the names of the batches stored.
-    if (!store.finish() && out.error.isEmpty()) out.error = store.stoppedText();
+    const RunStatus finished = store.finish();
+    if (out.status.ok()) out.status = finished;
     out.namesAdded = store.stored();
     return out;
 }

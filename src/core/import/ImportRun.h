@@ -21,6 +21,7 @@
 
 #include "core/data/DataStatus.h"
 #include "core/data/Globals.h"
+#include "core/data/RunStatus.h"
 #include "core/import/ImportText.h"
 
 // One field of an import line. Only its first kHeadBytes bytes are kept; what the blanks around
@@ -130,9 +131,9 @@ struct ImportOutcome {
     bool fileFound = false;   // false: no file under that name; nothing was done
     bool notText = false;     // the file holds NUL bytes: refused, AddrBook not opened
     bool bookOpened = false;  // AddrBook was opened (false when the file could not be read)
-    DataStatus opened;        // why AddrBook could not be opened (error says so too)
+    DataStatus opened;        // why AddrBook could not be opened (status says so too)
     int namesAdded = 0;
-    QString error;            // empty on success; else what stopped the run (rows added stay)
+    RunStatus status;         // ok on success; else what stopped the run (rows added stay)
 };
 
 struct ImportOptions {

@@ -18,7 +18,7 @@ ImportStore::ImportStore(int batchMs) : batchMs_(batchMs) {
 bool ImportStore::failed(const QString& detail) {
     diskFull_ = LibHandle && LibHandle->lastError().kind == xbase::ErrorKind::NoSpace;
     failure_ = detail.isEmpty() ? QStringLiteral("cannot write") : detail;
-    if (LibHandle) LibHandle->errorCode();  // told through failure()
+    if (LibHandle) LibHandle->errorCode();  // told through finish()
     return false;
 }
 
@@ -48,12 +48,12 @@ bool ImportStore::storeBatch() {
     return true;
 }
 
-bool ImportStore::finish() {
+RunStatus ImportStore::finish() {
     if (failure_.isEmpty() && AddrBookTable) storeBatch();
     const DataStatus closed = CloseTable(AddrBookTable);
     if (!closed && failure_.isEmpty()) failed(closed.detail);
     if (LibHandle) LibHandle->errorCode();
-    return failure_.isEmpty();
+    return failure_.isEmpty() ? RunStatus::Ok() : RunStatus::failure(stoppedText());
 }
 
 QString ImportStore::stoppedText() const {

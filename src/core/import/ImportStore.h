@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/data/Globals.h"
+#include "core/data/RunStatus.h"
 
 class ImportStore {
 public:
@@ -18,28 +19,27 @@ public:
     // stored before it (2,000 at least), and at finish().
     explicit ImportStore(int batchMs = 1000);
 
-    // Appends `rec` as a new row. False when a write failed: the run must stop (failure() says
+    // Appends `rec` as a new row. False when a write failed: the run must stop (finish() says
     // why); the names of the batches stored before stay.
     bool add(const TAddressRecord& rec);
-    // Stores the last batch and closes AddrBook. False when a write failed, as add().
-    bool finish();
+    // Stores the last batch and closes AddrBook. A failure when a write failed, here or in add(),
+    // worded for the user: "Unable to add every name ...", the disk full or a write failed, how
+    // many names were added and the last of them, then the engine's reason.
+    RunStatus finish();
 
     int stored() const { return int(storedRows_ - startRows_); }  // names stored for good
-    const QString& failure() const { return failure_; }           // the engine's reason, or ""
-    // Why the run stopped, for the user: "Unable to add every name ...", the disk full or a
-    // write failed, how many names were added and the last of them, then failure().
-    QString stoppedText() const;
 
 private:
     bool storeBatch();
     bool failed(const QString& detail);
+    QString stoppedText() const;
 
     int batchMs_;
     uint32_t startRows_ = 0;
     uint32_t storedRows_ = 0;
     int batchRows_ = 0;
     QString lastAdded_, lastStored_;
-    QString failure_;
+    QString failure_;  // the engine's reason once a write failed
     bool diskFull_ = false;
     QElapsedTimer batchAge_;
 };

@@ -180,13 +180,13 @@ bool VCardReader::finish() {
     if (!pending_.isEmpty() && !handle(pending_, pendingLine_)) return false;
     pending_.clear();
     if (depth_ > 0) {
-        error_ = QStringLiteral("The card begun on line %1 has no END:VCARD; the file looks cut "
+        status_ = RunStatus::failure(QStringLiteral("The card begun on line %1 has no END:VCARD; the file looks cut "
                                 "short, nothing was imported.")
-                     .arg(beginLine_);
+                     .arg(beginLine_));
         return false;
     }
     if (!sawCard_) {
-        error_ = QStringLiteral("The file holds no BEGIN:VCARD.");
+        status_ = RunStatus::failure(QStringLiteral("The file holds no BEGIN:VCARD."));
         return false;
     }
     return true;
@@ -216,7 +216,7 @@ bool VCardReader::handle(const QByteArray& line, int at) {
     }
     if (up == "END:VCARD") {
         if (depth_ == 0) {
-            error_ = QStringLiteral("Line %1 ends a card that was never begun.").arg(at);
+            status_ = RunStatus::failure(QStringLiteral("Line %1 ends a card that was never begun.").arg(at));
             return false;
         }
         if (--depth_ == 0) {

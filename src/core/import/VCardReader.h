@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "core/data/Globals.h"
+#include "core/data/RunStatus.h"
 #include "core/import/ContactValues.h"
 
 namespace contactread {
@@ -29,13 +30,13 @@ public:
     VCardReader(bool defaultUtf8, bool full, std::function<bool(TAddressRecord&)> onContact)
         : defaultUtf8_(defaultUtf8), full_(full), onContact_(std::move(onContact)) {}
 
-    // One physical line without its ending. False: stop (error() says why, or onContact said so).
+    // One physical line without its ending. False: stop (status() says why, or onContact said so).
     bool line(const QByteArray& phys);
 
     // The end of the file. False when the cards do not close, or none was found.
     bool finish();
 
-    const QString& error() const { return error_; }
+    const RunStatus& status() const { return status_; }
 
 private:
     static bool isQp(const QByteArray& l);
@@ -49,7 +50,7 @@ private:
     bool v21_ = false, sawCard_ = false;
     CardState card_;
     QByteArray pending_;
-    QString error_;
+    RunStatus status_;
 };
 
 // Cuts bytes into physical lines at CR, LF or CR LF; a line longer than kMostLineBytes keeps

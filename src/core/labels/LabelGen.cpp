@@ -160,7 +160,7 @@ bool LabelSheet::fitsLabelWidth(const QString& text) {
 
 bool LabelSheet::nextPage() {
     if (printer_.newPage()) return true;
-    failure_ = QStringLiteral("The printer could not start a new page; the print job was abandoned.");
+    failure_ = RunStatus::failure(QStringLiteral("The printer could not start a new page; the print job was abandoned."));
     printer_.abortDoc();
     return false;
 }
@@ -168,7 +168,7 @@ bool LabelSheet::nextPage() {
 void LabelSheet::PrintLabelRow() {
     if (failed()) return;
     if (!MetricsReady && !BeginLabelJob()) {
-        failure_ = QStringLiteral("The printer could not start the print job.");
+        failure_ = RunStatus::failure(QStringLiteral("The printer could not start the print job."));
         return;
     }
     if (!geo_.continuous && CurRow > geo_.rowsPerPage) {
@@ -194,8 +194,8 @@ void LabelSheet::PrintLabelRow() {
 bool LabelSheet::finish(bool pending) {
     if (pending) PrintLabelRow();
     if (LabelsPlaced && MetricsReady && !failed() && !printer_.endDoc())
-        failure_ = QStringLiteral("The printer could not finish the print job; the labels may "
-                                  "not all have been printed.");
+        failure_ = RunStatus::failure(QStringLiteral("The printer could not finish the print job; the "
+                                                     "labels may not all have been printed."));
     return !failed();
 }
 
@@ -217,13 +217,10 @@ LabelRun::LabelRun(Printer& printer, const TLabelRecord& stock, const QFont& fon
       stock_(stock), startColumn_(startColumn), startRow_(startRow),
       remembersSheet_(dynamic_cast<PageCapture*>(&printer) == nullptr) {}
 
-bool LabelRun::end(bool pending) {
-    if (!sheet_.finish(pending)) {
-        error_ = sheet_.failure();
-        return false;
-    }
+RunStatus LabelRun::end(bool pending) {
+    if (!sheet_.finish(pending)) return sheet_.status();
     rememberSheet();
-    return true;
+    return RunStatus::Ok();
 }
 
 void LabelRun::rememberSheet() {
@@ -290,16 +287,10 @@ bool LabelRun::placeHouseholds(const HouseholdGrouper& grouper, const HouseholdN
     return pending;
 }
 
-bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
-    if (!refusal_.isEmpty()) {
-        error_ = refusal_;
-        return false;
-    }
+RunStatus LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
+    if (!refusal_.isEmpty()) return RunStatus::failure(refusal_);
     opened_ = OpenAddrBook();
-    if (!opened_) {
-        error_ = QStringLiteral("Unable to open file ") + opened_.file;
-        return false;
-    }
+    if (!opened_) return RunStatus::failure(QStringLiteral("Unable to open file ") + opened_.file);
     bool pending = false;
     // The walk stops when the job failed (the rest of the book would print nowhere) or when the
     // progress asks it to.
@@ -328,11 +319,8 @@ bool LabelRun::printOccasion(int occasion, const QDate& from, const QDate& to) {
     return end(pending);
 }
 
-bool LabelRun::printRecords(const QVector<int>& recNos) {
-    if (!refusal_.isEmpty()) {
-        error_ = refusal_;
-        return false;
-    }
+RunStatus LabelRun::printRecords(const QVector<int>& recNos) {
+    if (!refusal_.isEmpty()) return RunStatus::failure(refusal_);
     bool pending = false;
     if (households_) {
         const HouseholdNotes notes = householdNotes();

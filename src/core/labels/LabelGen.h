@@ -32,6 +32,7 @@
 #include "core/data/CardLog.h"
 #include "core/data/Globals.h"
 #include "core/data/Records.h"  // TrimText
+#include "core/data/RunStatus.h"
 
 class Printer;
 class HouseholdGrouper;
@@ -102,15 +103,15 @@ public:
     bool fitsLabelWidth(const QString& text);
     // Ends the run: prints a partly filled row (when `pending`) and ends the job when a label
     // was placed. Returns false when the printer could not start the job, open a page or end
-    // the job (failure() says which; a job broken part-way is abandoned).
+    // the job (status() says which; a job broken part-way is abandoned).
     bool finish(bool pending);
 
     int curColumn() const { return CurColumn; }
     int curRow() const { return CurRow; }
     bool labelsPlaced() const { return LabelsPlaced; }
     bool metricsReady() const { return MetricsReady; }
-    bool failed() const { return !failure_.isEmpty(); }
-    QString failure() const { return failure_; }
+    bool failed() const { return failure_.failed(); }
+    const RunStatus& status() const { return failure_; }
     const LabelGeometry& geometry() const { return geo_; }
     const QFont& fittedFont() const { return fitted_; }
     int lineHeight() const { return lineHeight_; }
@@ -130,7 +131,7 @@ private:
     int CurRow = 1;
     bool LabelsPlaced = false;
     bool MetricsReady = false;
-    QString failure_;  // empty while the job goes well
+    RunStatus failure_;  // ok while the job goes well
     long long labels_ = 0;
     std::vector<AddressBlock> RowBuffer;  // one block per column
 };
@@ -159,21 +160,20 @@ public:
 
     // Occasion 1 to 8: opens AddrBook, places a label for every qualifying entry in name order
     // (for 8, each dated entry within from..to), prints the last row, ends the job, closes
-    // AddrBook. False with error() set when the stock was refused, AddrBook could not be opened
-    // (opened() tells which file and why), or the job failed.
-    bool printOccasion(int occasion, const QDate& from, const QDate& to);
+    // AddrBook. A failure when the stock was refused, AddrBook could not be opened (opened()
+    // tells which file and why), or the job failed.
+    RunStatus printOccasion(int occasion, const QDate& from, const QDate& to);
     // printOccasion reports its reading to `progress`; when that asks to stop, the run ends
     // where it is (the job is ended as after any row) and cancelled() is true.
     void setProgress(BookProgress progress) { progress_ = std::move(progress); }
     bool cancelled() const { return cancelled_; }
     // The records of `recNos`, in order, a label for each; AddrBook must be open.
-    bool printRecords(const QVector<int>& recNos);
+    RunStatus printRecords(const QVector<int>& recNos);
 
     long long labelsPlaced() const { return sheet_.labelCount(); }
     // Whom the labels were for, one entry per label placed (occasion 8: with its dated entry).
     const std::vector<CardPick>& picks() const { return picks_; }
     const LabelSheet& sheet() const { return sheet_; }
-    QString error() const { return error_; }
     const DataStatus& opened() const { return opened_; }
     // Why the next free label of a partly used sheet could not be remembered, or "".
     QString sheetNote() const { return sheetNote_; }
@@ -183,14 +183,13 @@ public:
     void setRemembersSheet(bool remember) { remembersSheet_ = remember; }
 
 private:
-    bool end(bool pending);
+    RunStatus end(bool pending);
     void rememberSheet();
     // Places one label per household of `grouper` (AddrBook open); the pending flag of the sheet.
     bool placeHouseholds(const HouseholdGrouper& grouper, const HouseholdNotes& notes);
 
     QString refusal_;
     LabelSheet sheet_;
-    QString error_;
     DataStatus opened_;
     std::vector<CardPick> picks_;
     TLabelRecord stock_;

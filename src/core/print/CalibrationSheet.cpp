@@ -155,13 +155,10 @@ double MeasureToPoints(double value, MeasureUnit unit) {
     return unit == MeasureUnit::Inch ? value * 72.0 : value * kPointsPerMm;
 }
 
-bool PrintCalibrationSheet(Printer& printer, QString* error) {
+RunStatus PrintCalibrationSheet(Printer& printer) {
     Printer* raw = &printer;
     while (auto* c = dynamic_cast<CalibratedPrinter*>(raw)) raw = &c->inner();
-    const auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        return false;
-    };
+    const auto fail = [](const QString& why) { return RunStatus::failure(why); };
     if (raw->dpiX() <= 0 || raw->dpiY() <= 0) return fail(QStringLiteral("The printer reports no resolution."));
     Sheet sheet(*raw);
     for (const CalibrationCrosshair& c : CalibrationCrosshairs())
@@ -178,7 +175,7 @@ bool PrintCalibrationSheet(Printer& printer, QString* error) {
     sheet.instructions();
     raw->setFont(before);
     if (!raw->endDoc()) return fail(QStringLiteral("The calibration sheet did not reach the printer whole."));
-    return true;
+    return RunStatus::Ok();
 }
 
 QPointF PrintingOffsetPoints(const Printer& printer) {

@@ -13,6 +13,7 @@
 #include <QString>
 #include <vector>
 
+#include "core/data/RunStatus.h"
 #include "core/print/Calibration.h"
 
 class Printer;
@@ -32,9 +33,9 @@ enum class MeasureUnit { Millimetre, Inch };
 double MeasureToPoints(double value, MeasureUnit unit);
 
 // Prints the sheet as one job of one page. A CalibratedPrinter is looked through: the sheet goes
-// to the printer it wraps, uncorrected. False, with *error (when given) saying why, when a
-// crosshair does not fit the printable area or the job cannot start or end.
-bool PrintCalibrationSheet(Printer& printer, QString* error);
+// to the printer it wraps, uncorrected. A failure when a crosshair does not fit the printable
+// area or the job cannot start or end.
+RunStatus PrintCalibrationSheet(Printer& printer);
 
 // Where `printer`'s printable corner lies on the paper, in points from the paper's corner (its
 // printingOffset); (0, 0) for a printer that reports no resolution.

@@ -174,8 +174,8 @@ DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
     }
     if (status) status(QString());
     if (found.parsed.stopped) return {};
-    if (!found.parsed.error.isEmpty()) {
-        UserPrompts(parent).info(found.parsed.error + QStringLiteral("\r\nNothing was imported."));
+    if (found.parsed.status.failed()) {
+        UserPrompts(parent).info(found.parsed.status.reason + QStringLiteral("\r\nNothing was imported."));
         return {};
     }
     TDetectImport preview(path, found.parsed, found.duplicates, parent);
@@ -201,7 +201,7 @@ DetectedImportOutcome DetectAndImport(const QString& path, QWidget* parent,
     checking.finish();
     if (storing) storing->finish();
 
-    if (!out.error.isEmpty()) UserPrompts(parent).error(out.error);
+    if (out.status.failed()) UserPrompts(parent).error(out.status.reason);
     if (out.bookOpened) {
         QString text = DetectedImportSummary(out);
         if (!out.duplicateNames.isEmpty())

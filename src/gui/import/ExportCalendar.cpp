@@ -104,8 +104,8 @@ void TExportCalendar::BtnExportClick() {
     if (const xbase::Status s = StoreCalendarSettings(*LibHandle, o.settings); !s.ok())
         UserPrompts(this).error(QStringLiteral("The calendar settings could not be stored.\r\n") + QString::fromStdString(s.toString()));
     const CalendarOutcome out = ExportCalendar(*LibHandle, file, o);
-    if (!out.error.isEmpty()) {
-        UserPrompts(this).error(out.error);
+    if (out.status.failed()) {
+        UserPrompts(this).error(out.status.reason);
         return;
     }
     UserPrompts(this).info(QStringLiteral("%1 calendar events written to %2").arg(out.events).arg(QDir::toNativeSeparators(file)));

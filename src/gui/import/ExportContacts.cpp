@@ -146,8 +146,8 @@ void TExportContacts::BtnExportClick() {
         UserPrompts(this).info(QStringLiteral("Export cancelled. No file was written."));
         return;
     }
-    if (!out.error.isEmpty()) {
-        UserPrompts(this).error(out.error);
+    if (out.status.failed()) {
+        UserPrompts(this).error(out.status.reason);
         return;
     }
     UserPrompts(this).info(QStringLiteral("%1 contacts written to %2").arg(out.written).arg(QDir::toNativeSeparators(file)));

@@ -236,7 +236,7 @@ void TImport::BtnImportClick() {
     if (!out.fileFound) return;
     EndUnlessOpened(out.opened);
     setStatus(QString());
-    if (!out.error.isEmpty()) UserPrompts(this).error(out.error);
+    if (out.status.failed()) UserPrompts(this).error(out.status.reason);
     if (out.bookOpened) UserPrompts(this).plain(NamesAddedText(out.namesAdded));
 }
 

@@ -156,10 +156,10 @@ void TCalibrate::ShowStored() {
 
 void TCalibrate::BtnPrintClick() {
     std::unique_ptr<Printer> printer = makePrinter_ ? makePrinter_() : nullptr;
-    QString error;
-    if (!printer || !PrintCalibrationSheet(*printer, &error)) {
+    const RunStatus printed = printer ? PrintCalibrationSheet(*printer) : RunStatus::Ok();
+    if (!printer || !printed) {
         UserPrompts(this).error(QStringLiteral("The calibration sheet could not be printed.") +
-                                (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error));
+                                (printed ? QString() : QStringLiteral("\r\n") + printed.reason));
         return;
     }
     Fields[0]->setFocus(Qt::OtherFocusReason);

@@ -45,7 +45,8 @@ bool labelStockDefined() {
 }
 
 // Lays a run out for the preview as the printer would get it: through the printer's stored
-// correction, if it has one, and without touching the sheet memory.
+// correction, if it has one, and without touching the sheet memory. A run that stops short shows
+// the pages laid out before it stopped.
 void runForPreview(Printer& capture, const BookProgress& progress, const Printer& printer,
                    const std::function<void(LabelRun&)>& lay, const TLabelRecord& stock, const QFont& font,
                    int column, int row) {
@@ -111,13 +112,13 @@ long long PrintOccasionLabels(int n, Printer& printer, int startColumn, int star
         UserPrompts().info(run.refusal());
         return 0;
     }
-    bool ok;
+    RunStatus done;
     {
         BusyCursor busy;
-        ok = run.printOccasion(n, SpanStart, SpanEnd);
+        done = run.printOccasion(n, SpanStart, SpanEnd);
     }
     EndUnlessOpened(run.opened());
-    if (!ok) UserPrompts().error(run.error());
+    if (!done) UserPrompts().error(done.reason);
     else OfferMarkSent(n, run.picks(), CardYear(n, QDate::currentDate(), SpanEnd));
     return run.labelsPlaced();
 }
@@ -149,7 +150,7 @@ void OccasionLabelRun(int n) {
     if (!labelStockDefined()) return;
     // "Preview" lays the run out with the options as they stand, on the printer it would use.
     const QDate from = SpanStart, to = SpanEnd;
-    offerPreview([n, from, to](LabelRun& run) { run.printOccasion(n, from, to); },
+    offerPreview([n, from, to](LabelRun& run) { (void)run.printOccasion(n, from, to); },
                  [n](Printer& printer, int column, int row, bool households) {
                      PrintOccasionLabels(n, printer, column, row, households);
                  });
@@ -185,7 +186,7 @@ void SelectedLabelRun() {
         BusyCursor busy;
         TLabPrint::HouseholdLabelCount() = CountHouseholdLabels(SelectionList);
     }
-    offerPreview([picked = SelectionList](LabelRun& run) { run.printRecords(picked); },
+    offerPreview([picked = SelectionList](LabelRun& run) { (void)run.printRecords(picked); },
                  [](Printer& printer, int column, int row, bool households) {
                      PrintSelectedLabels(printer, column, row, households);
                  });
@@ -208,11 +209,11 @@ void PrintSelectedLabels(Printer& printer, int startColumn, int startRow, bool h
         UserPrompts().info(run.refusal());
         return;
     }
-    bool ok;
+    RunStatus done;
     {
         BusyCursor busy;
-        ok = run.printRecords(SelectionList);
+        done = run.printRecords(SelectionList);
     }
-    if (!ok) UserPrompts().error(run.error());
+    if (!done) UserPrompts().error(done.reason);
     else OfferMarkSent(OccasionSelected, run.picks(), CardYear(OccasionSelected, QDate::currentDate()));
 }

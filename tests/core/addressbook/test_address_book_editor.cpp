@@ -56,7 +56,7 @@ TEST(AddressBookEditor, NamesListMatchesARowByRowScanInIndexOrder) {
                                    row("Zoe", "\xC3\x89mile")});
     ScopedLibrary lib(data.path());
     AddressBookEditor editor;
-    editor.open();
+    EXPECT_TRUE(editor.open().ok());
     ASSERT_EQ(AddrBookTable->go(5), xbase::kOk);
     ASSERT_EQ(AddrBookTable->markDeleted(), 0);
 
@@ -72,7 +72,7 @@ TEST(AddressBookEditor, NamesListMatchesARowByRowScanInIndexOrder) {
     EXPECT_EQ(rows.recNos[0], 7u);
     EXPECT_EQ(rows.last.substr(0, 20), std::string("Aardvark").append(12, ' '));
     EXPECT_EQ(listed(rows), scan());
-    editor.close();
+    EXPECT_TRUE(editor.close().ok());
     EXPECT_TRUE(editor.readNames().recNos.empty());
 }
 
@@ -90,7 +90,7 @@ TEST(AddressBookEditor, SeekLandsOnAccentedAndPrefixedNames) {
                                    row("Bo", std::string(25, 'X'))});
     ScopedLibrary lib(data.path());
     AddressBookEditor editor;
-    editor.open();
+    EXPECT_TRUE(editor.open().ok());
     EXPECT_EQ(editor.seek(QString::fromUtf8("émi")), AddressBookEditor::SeekResult::Found);
     EXPECT_EQ(editor.CurrentAddrRecNo, 1);
     EXPECT_EQ(editor.seek(QString::fromUtf8("ÉMI ")), AddressBookEditor::SeekResult::Unchanged);
@@ -102,7 +102,7 @@ TEST(AddressBookEditor, SeekLandsOnAccentedAndPrefixedNames) {
     EXPECT_EQ(editor.CurrentAddrRecNo, 1);
     EXPECT_EQ(editor.seek(QString::fromUtf8("þþ")), AddressBookEditor::SeekResult::NotFound);
     EXPECT_EQ(editor.CurrentAddrRecNo, 1);  // past the last key nothing moves
-    editor.close();
+    EXPECT_TRUE(editor.close().ok());
 }
 
 TEST(AddressBookEditor, DeleteCountsItsPlaceWhenNotTold) {
@@ -111,7 +111,7 @@ TEST(AddressBookEditor, DeleteCountsItsPlaceWhenNotTold) {
                                    row("d", "Dunn"), row("b", "Brown")});
     ScopedLibrary lib(data.path());
     AddressBookEditor editor;
-    editor.open();
+    EXPECT_TRUE(editor.open().ok());
     auto currentLast = [] {
         LoadAddrRec();
         return AddressRec.Last.trimmed();
@@ -137,7 +137,7 @@ TEST(AddressBookEditor, DeleteCountsItsPlaceWhenNotTold) {
     ASSERT_TRUE(editor.removeCurrent(3));
     ASSERT_EQ(AddrBookTable->go(uint32_t(editor.CurrentAddrRecNo)), xbase::kOk);
     EXPECT_EQ(currentLast(), "Dunn");
-    editor.close();
+    EXPECT_TRUE(editor.close().ok());
 }
 
 TEST(AddressBookEditor, LoadingARecordThatIsGoneGivesTheBlankNewRecord) {
@@ -145,7 +145,7 @@ TEST(AddressBookEditor, LoadingARecordThatIsGoneGivesTheBlankNewRecord) {
     AppendAddressRows(data.dir(), {row("Al", "Brown")});
     ScopedLibrary lib(data.path());
     AddressBookEditor editor;
-    editor.open();
+    EXPECT_TRUE(editor.open().ok());
     editor.CurrentAddrRecNo = 1;
     editor.loadCurrent();
     EXPECT_EQ(AddressRec.Last.trimmed(), "Brown");
@@ -156,5 +156,5 @@ TEST(AddressBookEditor, LoadingARecordThatIsGoneGivesTheBlankNewRecord) {
     EXPECT_TRUE(AddressRec.Last.isEmpty());
     EXPECT_EQ(AddressRec.Other2Date, QDate::currentDate());
     EXPECT_FALSE(AddressRec.Christmas);
-    editor.close();
+    EXPECT_TRUE(editor.close().ok());
 }

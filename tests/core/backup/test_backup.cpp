@@ -198,12 +198,12 @@ TEST_F(BackupTest, RestoreReplacesTablesAndRebuildsIndexes) {
                                    "Restoring importf.dbf", "Now reindexing data files",
                                    "Restore Complete", ""}));
     // The index matches the restored table: a walk in name order visits every row once.
-    OpenAddrBook();
+    EXPECT_TRUE(OpenAddrBook().ok());
     int n = 0;
     for (int rc = LastStatus; rc == xbase::kOk; rc = AddrBookTable->skip()) ++n;
     EXPECT_EQ(uint32_t(n), AddrBookTable->recCount());
     EXPECT_EQ(n, 3);
-    CloseTable(AddrBookTable);
+    EXPECT_TRUE(CloseTable(AddrBookTable).ok());
 }
 
 // The card log goes into the backup and comes back with the book it belongs to; a backup made
@@ -375,11 +375,11 @@ TEST_F(BackupTest, RestoreStoppedBeforeTheReindexLeavesTheIndexesToBeRebuilt) {
     EXPECT_NE(v[2].detail.find("unfinished"), std::string::npos) << v[2].detail;
 
     // The next start opens the restored book in name order through a rebuilt index.
-    OpenAddrBook();
+    EXPECT_TRUE(OpenAddrBook().ok());
     int n = 0;
     for (int rc = LastStatus; rc == xbase::kOk; rc = AddrBookTable->skip()) ++n;
     EXPECT_EQ(n, 3);
-    CloseTable(AddrBookTable);
+    EXPECT_TRUE(CloseTable(AddrBookTable).ok());
     EXPECT_FALSE(data.exists("Address.ntx.pending"));
     v.clear();
     EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), data.dir(), "AddrBook", true, &v));

@@ -85,7 +85,7 @@ TEST(DataSet, StocksReadBackThroughTheDataRoutines) {
         LastStatus = LabelsTable->skip();
     }
     EXPECT_EQ(n, int(StandardStocks().size()));
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
 }
 
 TEST(DataSet, RefusesADirectoryThatHoldsDataFiles) {

@@ -99,7 +99,8 @@ protected:
         LabelRun r(printer, ThirtyPerSheet(), LabelFont, 1, 1);
         r.setRemembersSheet(false);
         r.setHouseholds(true);
-        EXPECT_TRUE(r.printOccasion(7, {}, {})) << r.error().toStdString();
+        const RunStatus done = r.printOccasion(7, {}, {});
+        EXPECT_TRUE(done) << done.reason.toStdString();
         if (picks) *picks = r.picks();
         if (placed) *placed = r.labelsPlaced();
         return FirstLines(printer);

@@ -156,7 +156,7 @@ TEST(ContactFormats, EachProgramsFileReadsAsWritten) {
     for (const Sample& s : samples()) {
         SCOPED_TRACE(s.name);
         const ContactParse p = ParseContacts(s.bytes);
-        EXPECT_TRUE(p.error.isEmpty()) << p.error.toStdString();
+        EXPECT_TRUE(p.status.ok()) << p.status.reason.toStdString();
         EXPECT_EQ(p.format, s.format);
         EXPECT_EQ(p.encoding, s.encoding);
         ASSERT_EQ(int(p.contacts.size()), s.contacts);
@@ -263,7 +263,7 @@ TEST_F(ContactRunTest, StoredWithAccentsReplacementsDuplicatesAndIndex) {
         DetectedImportOptions o;
         o.duplicates = c.policy;
         const DetectedImportOutcome out = RunDetectedImport(f, o);
-        EXPECT_TRUE(out.error.isEmpty()) << out.error.toStdString();
+        EXPECT_TRUE(out.status.ok()) << out.status.reason.toStdString();
         EXPECT_EQ(out.added, c.added + c.duplicatesAdded);
         EXPECT_EQ(out.duplicatesSkipped, c.skipped);
         EXPECT_EQ(out.duplicatesAdded, c.duplicatesAdded);
@@ -324,7 +324,7 @@ TEST_F(ContactRunTest, CountriesRegionsSecondValuesAndLinesWereLostOrCut) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const DetectedImportOutcome out = RunDetectedImport(write("c.txt", c.bytes));
-        ASSERT_EQ(out.added, 1) << out.error.toStdString();
+        ASSERT_EQ(out.added, 1) << out.status.reason.toStdString();
         EXPECT_EQ(DetectedImportSummary(out).contains(QStringLiteral("1 region left out")), c.regionsLeftOut == 1)
             << DetectedImportSummary(out).toStdString();
         for (const TAddressRecord& r : bookRows()) {
@@ -340,7 +340,7 @@ TEST_F(ContactRunTest, CountriesRegionsSecondValuesAndLinesWereLostOrCut) {
 TEST_F(ContactRunTest, BirthdayWithoutAYearShowedAMadeUpYear) {
     const DetectedImportOutcome out = RunDetectedImport(
         write("c.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Noel;Holly;;;\r\nBDAY:--1225\r\nEND:VCARD\r\n"));
-    ASSERT_EQ(out.added, 1) << out.error.toStdString();
+    ASSERT_EQ(out.added, 1) << out.status.reason.toStdString();
     for (const TAddressRecord& r : bookRows()) {
         if (r.Last != QLatin1String("Noel")) continue;
         ASSERT_TRUE(r.Birthday);
@@ -389,7 +389,7 @@ TEST_F(ContactRunTest, BadInputImportsNothingAndSaysWhy) {
         const DetectedImportOutcome out = RunDetectedImport(write("bad.txt", c.bytes));
         EXPECT_TRUE(out.fileFound);
         EXPECT_FALSE(out.bookOpened);
-        EXPECT_NE(out.error.indexOf(QLatin1String(c.says)), -1) << out.error.toStdString();
+        EXPECT_NE(out.status.reason.indexOf(QLatin1String(c.says)), -1) << out.status.reason.toStdString();
         EXPECT_EQ(out.added, 0);
     }
     EXPECT_FALSE(RunDetectedImport(data.path() + QStringLiteral("/gone.vcf")).fileFound);
@@ -404,7 +404,7 @@ TEST_F(ContactRunTest, LineOfFiftyMegabytesIsCutToItsColumn) {
     csv += QByteArray(50 << 20, 'x');
     csv += "\"\r\nBo,Short,2 Oak\r\n";
     const DetectedImportOutcome out = RunDetectedImport(write("long.csv", csv));
-    EXPECT_TRUE(out.error.isEmpty()) << out.error.toStdString();
+    EXPECT_TRUE(out.status.ok()) << out.status.reason.toStdString();
     EXPECT_EQ(out.added, 2);
     for (const TAddressRecord& r : bookRows())
         if (r.Last == QStringLiteral("Long")) {
@@ -423,14 +423,14 @@ TEST(ContactExport, RoundTripGivesTheSameRows) {
             ExportOptions o;
             o.format = format;
             const ExportOutcome out = ExportContacts(file, o);
-            ASSERT_TRUE(out.error.isEmpty()) << out.error.toStdString();
+            ASSERT_TRUE(out.status.ok()) << out.status.reason.toStdString();
             EXPECT_EQ(out.written, 10000);
             for (const auto& r : bookRows()) original.push_back(rowText(r));
         }
         TestDataDir empty;
         ScopedLibrary lib(empty.path());
         const DetectedImportOutcome in = RunDetectedImport(file);
-        ASSERT_TRUE(in.error.isEmpty()) << in.error.toStdString();
+        ASSERT_TRUE(in.status.ok()) << in.status.reason.toStdString();
         EXPECT_EQ(in.added + in.duplicatesSkipped, 10000);
         std::vector<std::string> copy;
         for (const auto& r : bookRows()) copy.push_back(rowText(r));

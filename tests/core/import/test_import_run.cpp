@@ -43,25 +43,25 @@ protected:
     // Every AddrBook row in record (append) order.
     std::vector<TAddressRecord> rows() {
         std::vector<TAddressRecord> out;
-        OpenAddrBook();
+        EXPECT_TRUE(OpenAddrBook().ok());
         AddrBookTable->selectTag(nullptr);
         for (int rc = AddrBookTable->top(); rc == xbase::kOk; rc = AddrBookTable->skip()) {
             LoadAddrRec();
             out.push_back(AddressRec);
         }
-        CloseTable(AddrBookTable);
+        EXPECT_TRUE(CloseTable(AddrBookTable).ok());
         return out;
     }
 
     // Last names in index order (the index kept up to date by the run).
     QStringList indexOrder() {
         QStringList out;
-        OpenAddrBook();
+        EXPECT_TRUE(OpenAddrBook().ok());
         for (int rc = AddrBookTable->top(); rc == xbase::kOk; rc = AddrBookTable->skip()) {
             LoadAddrRec();
             out << AddressRec.Last.trimmed();
         }
-        CloseTable(AddrBookTable);
+        EXPECT_TRUE(CloseTable(AddrBookTable).ok());
         return out;
     }
 
@@ -80,7 +80,7 @@ TEST_F(ImportRunTest, HeaderLineIsAContactAndIndexIsKept) {
     const QString f = write("a.csv", "First,Last,Street\nZoe,Young,1 Elm\nAl,Ames,2 Oak\n");
     const ImportOutcome out = run(f);
     EXPECT_TRUE(out.fileFound);
-    EXPECT_TRUE(out.error.isEmpty());
+    EXPECT_TRUE(out.status.ok());
     EXPECT_EQ(out.namesAdded, 3);
     const auto r = rows();
     ASSERT_EQ(r.size(), 3u);
@@ -185,7 +185,7 @@ TEST_F(ImportRunTest, BadInputImportsEveryGoodLineAndChangesNothingExisting) {
     const QString f = write("bad.csv", bad);
 
     const ImportOutcome out = run(f);
-    EXPECT_TRUE(out.error.isEmpty());
+    EXPECT_TRUE(out.status.ok());
     const auto after = rows();
     ASSERT_GE(after.size(), before.size() + 4);
     for (size_t i = 0; i < before.size(); ++i) {
@@ -223,13 +223,13 @@ TEST_F(ImportRunTest, FullDiskMidImportReportsWhatTheBookHoldsAndLeavesItWhole) 
             ImportOptions o;
             o.batchMs = batchMs;
             const ImportOutcome out = RunImport(file, layout123(), o);
-            return ImportTold{out.namesAdded, out.error};
+            return ImportTold{out.namesAdded, out.status.reason};
         });
     }
     SCOPED_TRACE("detected");
     ExpectFullDiskImportKeepsWhatItTells(false, [](const QString& file) {
         const DetectedImportOutcome out = RunDetectedImport(file);
-        return ImportTold{out.added, out.error};
+        return ImportTold{out.added, out.status.reason};
     });
 }
 
@@ -263,7 +263,7 @@ TEST_F(ImportRunTest, BinaryAndUtf16FilesWereTakenAsText) {
         EXPECT_EQ(added, c.added);
         if (c.added.isEmpty()) {
             EXPECT_FALSE(out.bookOpened);
-            EXPECT_TRUE(out.error.contains(QStringLiteral("not a text file"))) << out.error.toStdString();
+            EXPECT_TRUE(out.status.reason.contains(QStringLiteral("not a text file"))) << out.status.reason.toStdString();
         }
     }
 }

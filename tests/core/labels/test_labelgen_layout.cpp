@@ -278,8 +278,7 @@ TEST(LabelSheet, StocksThatCannotBeLaidOutAreRefused) {
     s.Width = -5;
     LabelRun run(printer, s, TenPoint(), 1, 1);
     EXPECT_FALSE(run.refusal().isEmpty());
-    EXPECT_FALSE(run.printRecords({1, 2}));
-    EXPECT_EQ(run.error(), run.refusal());
+    EXPECT_EQ(run.printRecords({1, 2}).reason, run.refusal());
     EXPECT_EQ(printer.jobsBegun(), 0);
 }
 

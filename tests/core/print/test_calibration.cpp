@@ -118,8 +118,8 @@ TEST(CalibrationSheet, CrosshairsCrossAtTheirNominalPlaces) {
         SCOPED_TRACE(c.what);
         RecordingPrinter raw(c.g);
         CalibratedPrinter corrected(raw, c.cal);
-        QString error;
-        ASSERT_TRUE(PrintCalibrationSheet(corrected, &error)) << error.toStdString();
+        const RunStatus printed = PrintCalibrationSheet(corrected);
+        ASSERT_TRUE(printed) << printed.reason.toStdString();
         EXPECT_EQ(raw.pages(), 1);
         EXPECT_EQ(raw.jobsEnded(), 1);
         const double dpmm = c.g.dpiX / 25.4;
@@ -149,9 +149,9 @@ TEST(CalibrationSheet, CrosshairsCrossAtTheirNominalPlaces) {
         EXPECT_TRUE(told);
     }
     RecordingPrinter small({300, 300, {50, 50}, {2550, 3300}, {2450, 2000}});
-    QString error;
-    EXPECT_FALSE(PrintCalibrationSheet(small, &error));
-    EXPECT_TRUE(error.contains('B')) << error.toStdString();
+    const RunStatus printed = PrintCalibrationSheet(small);
+    EXPECT_FALSE(printed);
+    EXPECT_TRUE(printed.reason.contains('B')) << printed.reason.toStdString();
     EXPECT_EQ(small.jobsBegun(), 0);
 }
 

@@ -75,13 +75,13 @@ TEST_F(ReminderScanTest, QuickScanAgreesWithTheRecordLoader) {
     for (int occasion = 1; occasion <= 8; ++occasion) {
         for (const auto& [from, to] : spans) {
             QStringList expected;
-            OpenAddrBook();
+            EXPECT_TRUE(OpenAddrBook().ok());
             while (LastStatus == 0) {
                 LoadAddrRec();
                 AppendEntryLines(AddressRec, occasion, from, to, expected, us);
                 LastStatus = AddrBookTable->skip(1);
             }
-            CloseTable(AddrBookTable);
+            EXPECT_TRUE(CloseTable(AddrBookTable).ok());
             EXPECT_EQ(Lines(occasion, from, to, us), expected)
                 << "occasion " << occasion << " from " << from.toString(Qt::ISODate).toStdString();
             if (occasion < 8) break;  // the span plays no part

@@ -509,10 +509,11 @@ TEST_F(AddressPageTest, NothingOverlapsAndEveryTextShowsWhole) {
                                       (qobject_cast<QLabel*>(a) || qobject_cast<QLabel*>(b));
                 // The boxes of the street and city rows share their edge pixel by design.
                 const QRect both = a->geometry().intersected(b->geometry());
-                if (!chanukah)
+                if (!chanukah) {
                     EXPECT_FALSE(both.width() > 1 && both.height() > 1)
                         << a->metaObject()->className() << " " << a->objectName().toStdString() << " / "
                         << b->metaObject()->className() << " " << b->objectName().toStdString();
+                }
             }
         }
     }

@@ -124,11 +124,11 @@ TEST_F(ContactsWindowsTest, DetectPreviewsTheFileAndImportsOnlyOnImport) {
     EXPECT_EQ(after, expected);
 
     // The layout table is not written by Detect.
-    CloseTable(ImportTable);
+    EXPECT_TRUE(CloseTable(ImportTable).ok());
     ASSERT_TRUE(OpenImportLayout().ok());
     LoadImportLayout();
     EXPECT_EQ(ImportRec.ImpFile.trimmed(), QString());
-    CloseTable(ImportTable);
+    EXPECT_TRUE(CloseTable(ImportTable).ok());
 }
 
 TEST_F(ContactsWindowsTest, DetectedFileWasImportedAgainAndReadingStayedInTheStatusLine) {
@@ -153,11 +153,11 @@ TEST_F(ContactsWindowsTest, DetectedFileWasImportedAgainAndReadingStayedInTheSta
     const QStringList before = lastNames();
     QTest::mouseClick(dlg.BtnImport, Qt::LeftButton);
     EXPECT_EQ(lastNames(), before);
-    CloseTable(ImportTable);
+    EXPECT_TRUE(CloseTable(ImportTable).ok());
     ASSERT_TRUE(OpenImportLayout().ok());
     LoadImportLayout();
     EXPECT_EQ(ImportRec.ImpFile.trimmed(), layoutFile);
-    CloseTable(ImportTable);
+    EXPECT_TRUE(CloseTable(ImportTable).ok());
 }
 
 // The preview shows the first few contacts; the count it gives is that of the whole file.

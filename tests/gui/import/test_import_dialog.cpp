@@ -29,18 +29,18 @@ protected:
     TImport dlg;
 
     void SetUp() override {
-        OpenImportLayout();
+        EXPECT_TRUE(OpenImportLayout().ok());
         dlg.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     }
     void TearDown() override {
         dlg.hide();
-        CloseTable(ImportTable);
+        EXPECT_TRUE(CloseTable(ImportTable).ok());
     }
     // The layout as stored in the table now.
     TImportRecord stored() {
-        CloseTable(ImportTable);
-        OpenImportLayout();
+        EXPECT_TRUE(CloseTable(ImportTable).ok());
+        EXPECT_TRUE(OpenImportLayout().ok());
         LoadImportLayout();
         return ImportRec;
     }

@@ -23,9 +23,9 @@ class StockTestData : public ::testing::Test {
 protected:
     void SetUp() override {
         lib_ = std::make_unique<ScopedLibrary>(data_.path());
-        OpenSettings();
+        EXPECT_TRUE(OpenSettings().ok());
         LoadSettings();
-        CloseTable(SettingsTable);
+        EXPECT_TRUE(CloseTable(SettingsTable).ok());
         CurrentStockRecNo = -1;
     }
 
@@ -68,9 +68,9 @@ protected:
     // The settings row as stored on disk.
     static TSettingsRecord StoredSettings() {
         const TSettingsRecord saved = SettingsRec;
-        OpenSettings();
+        EXPECT_TRUE(OpenSettings().ok());
         LoadSettings();
-        CloseTable(SettingsTable);
+        EXPECT_TRUE(CloseTable(SettingsTable).ok());
         const TSettingsRecord r = SettingsRec;
         SettingsRec = saved;
         return r;

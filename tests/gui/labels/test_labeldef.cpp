@@ -102,7 +102,7 @@ class LabelDefTest : public StockTestData {
 protected:
     void SetUp() override {
         StockTestData::SetUp();
-        OpenLabels();
+        EXPECT_TRUE(OpenLabels().ok());
         def = new TLabelDef;
     }
     void TearDown() override {
@@ -262,8 +262,8 @@ TEST_F(LabelDefTest, SavingANewStockAppendsItAndReportsItsRecordNumber) {
     EXPECT_EQ(CurrentStockRecNo, 7);
 
     // On disk, through a fresh open.
-    CloseTable(LabelsTable);
-    OpenLabels();
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
+    EXPECT_TRUE(OpenLabels().ok());
     EXPECT_EQ(LabelsTable->recCount(), 7u);
     const TLabelRecord r = ReadStock(7);
     EXPECT_EQ(r.Name, Padded(QStringLiteral("Wide labels")));
@@ -287,8 +287,8 @@ TEST_F(LabelDefTest, SavingAnExistingStockRewritesThatRowOnly) {
     EXPECT_FALSE(def->isVisible());
     EXPECT_EQ(CurrentStockRecNo, 2);
 
-    CloseTable(LabelsTable);
-    OpenLabels();
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
+    EXPECT_TRUE(OpenLabels().ok());
     EXPECT_EQ(LabelsTable->recCount(), 6u);
     const TLabelRecord r = ReadStock(2);
     EXPECT_EQ(r.Name, Padded(QString::fromLatin1(StandardStocks()[0].name)));
@@ -312,8 +312,8 @@ TEST_F(LabelDefTest, CancelWritesNothing) {
     def->close();  // the close box
     EXPECT_EQ(CurrentStockRecNo, 3);
 
-    CloseTable(LabelsTable);
-    OpenLabels();
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
+    EXPECT_TRUE(OpenLabels().ok());
     EXPECT_EQ(LabelsTable->recCount(), 6u);
     EXPECT_DOUBLE_EQ(ReadStock(3).Width, StandardStocks()[2].width);
 }
@@ -363,17 +363,17 @@ TEST_F(LabelDefTest, SaveRefusesWhatCannotBeStoredOrUsedAndKeepsTheDialogOpen) {
             def->hide();
         }
     }
-    CloseTable(LabelsTable);
-    OpenLabels();
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
+    EXPECT_TRUE(OpenLabels().ok());
     EXPECT_EQ(LabelsTable->recCount(), 6u);
     EXPECT_EQ(ReadStock(4).Name, Padded(QString::fromLatin1(StandardStocks()[3].name)));
 }
 
 TEST_F(LabelDefTest, RefusedAppendIsReportedAndLeavesTheStockNew) {
     // A table opened for reading only refuses the new row.
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
     LibHandle->setReadOnly(true);
-    OpenLabels();
+    EXPECT_TRUE(OpenLabels().ok());
     CurrentStockRecNo = 0;
     ShowActive(def);
     Fill(QStringLiteral("Nowhere"));
@@ -386,13 +386,13 @@ TEST_F(LabelDefTest, RefusedAppendIsReportedAndLeavesTheStockNew) {
 }
 
 TEST_F(LabelDefTest, AWriteFailureOnSaveIsReportedAndASecondSaveStoresTheStock) {
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
     xbase::FaultyFileSystem faulty(xbase::FileSystem::real());
     xbase::Library lib(faulty);
     lib.setDirectory(data_.dir());
     xbase::Library* const previous = LibHandle;
     LibHandle = &lib;
-    OpenLabels();
+    EXPECT_TRUE(OpenLabels().ok());
 
     CurrentStockRecNo = 2;
     ShowActive(def);
@@ -412,10 +412,10 @@ TEST_F(LabelDefTest, AWriteFailureOnSaveIsReportedAndASecondSaveStoresTheStock) 
     def->BtnSaveClick();
     EXPECT_FALSE(def->isVisible());
     EXPECT_EQ(messages.entries().size(), 1u);
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
     LibHandle = previous;
 
-    OpenLabels();
+    EXPECT_TRUE(OpenLabels().ok());
     EXPECT_DOUBLE_EQ(ReadStock(2).Height, 80.0);
     EXPECT_EQ(LabelsTable->recCount(), 6u);
 }

@@ -86,19 +86,32 @@ struct KeptPrinter : RecordingPrinter {
 };
 
 // Once started, presses Cancel in every run's progress window as soon as there is one.
-struct CancelsProgress {
+// Presses Cancel on the first progress window that takes an event once armed: the run's own
+// processing of events (RunProgress::update) hands it one, so the cancel does not depend on
+// timing.
+struct CancelsProgress : QObject {
     CancelsProgress() {
         RunProgress::setRedrawInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<QProgressDialog*>(w); p && !p->wasCanceled()) {
-                    p->cancel();
-                    ++cancels;
-                }
-        });
+        qApp->installEventFilter(this);
     }
-    ~CancelsProgress() { RunProgress::setRedrawInterval(40); }
-    QTimer timer;
+    ~CancelsProgress() override {
+        qApp->removeEventFilter(this);
+        RunProgress::setRedrawInterval(40);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Only events posted to it, handed out by an event loop: the window is made by then (the
+        // events sent while it is being made reach it half-built).
+        const QEvent::Type t = event->type();
+        const bool posted = t == QEvent::LayoutRequest || t == QEvent::PolishRequest || t == QEvent::Timer ||
+                            t == QEvent::UpdateRequest || t == QEvent::MetaCall;
+        if (auto* p = qobject_cast<QProgressDialog*>(watched); armed && posted && p && !p->wasCanceled()) {
+            armed = false;
+            p->cancel();
+            ++cancels;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    bool armed = false;
     int cancels = 0;
 };
 
@@ -477,7 +490,7 @@ TEST_F(LabelRunTest, CancelDuringTheCountPrintsNothingAndAsksNothing) {
     RecordingPrinter out;
     answerWith(&out);
     CancelsProgress cancel;
-    cancel.timer.start(0);
+    cancel.armed = true;
     OccasionLabelRun(7);
     EXPECT_EQ(cancel.cancels, 1);
     EXPECT_TRUE(asked.isEmpty());
@@ -496,7 +509,6 @@ TEST_F(LabelRunTest, PreviewCountCancelledKeepsPageOne) {
     QObject::connect(&look, &QTimer::timeout, [&] {
         auto* w = qobject_cast<TLabelPreview*>(QApplication::activeModalWidget());
         if (!w) return;
-        cancel.timer.start(0);  // the preview is up: its count is the run to cancel
         for (QLabel* l : w->findChildren<QLabel*>())
             if (l->text().startsWith(QStringLiteral("Page ")) && !l->text().endsWith(QChar(0x2026))) {
                 shown = l->text();
@@ -505,15 +517,18 @@ TEST_F(LabelRunTest, PreviewCountCancelledKeepsPageOne) {
         if (!shown.isEmpty() || ++looks > 2000) w->reject();  // ended, or never will
     });
     struct Previewing : Answers {
-        Previewing(LabelRunTest& test, RecordingPrinter* printed, QTimer& l) : Answers(test, printed), look(l) {}
+        Previewing(LabelRunTest& test, RecordingPrinter* printed, QTimer& l, CancelsProgress& c)
+            : Answers(test, printed), look(l), cancel(c) {}
         bool askPrintOptions() override {
             (void)Answers::askPrintOptions();
             look.start(1);
+            cancel.armed = true;  // the run's count is behind: the preview's count is the one to cancel
             TLabPrint::PreviewAction()();
             return false;
         }
         QTimer& look;
-    } previewing(*this, &out, look);
+        CancelsProgress& cancel;
+    } previewing(*this, &out, look, cancel);
     Installed<LabelRunDialogs>::install(&previewing);
     OccasionLabelRun(7);
     look.stop();

@@ -42,7 +42,7 @@ class LabPrintTest : public StockTestData {
 protected:
     void SetUp() override {
         StockTestData::SetUp();
-        OpenLabels();
+        EXPECT_TRUE(OpenLabels().ok());
         dlg = new TLabPrint;
         LabelCount = 12;
     }

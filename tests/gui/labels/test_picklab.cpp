@@ -29,7 +29,7 @@ class PickLabTest : public StockTestData {
 protected:
     void SetUp() override {
         StockTestData::SetUp();
-        OpenLabels();
+        EXPECT_TRUE(OpenLabels().ok());
         pick = new TPickLab;
     }
     void TearDown() override {

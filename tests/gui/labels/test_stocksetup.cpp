@@ -103,9 +103,9 @@ protected:
     }
 
     int StoredStockCount() {
-        OpenLabels();
+        EXPECT_TRUE(OpenLabels().ok());
         const int n = static_cast<int>(LabelsTable->recCount());
-        CloseTable(LabelsTable);
+        EXPECT_TRUE(CloseTable(LabelsTable).ok());
         return n;
     }
 
@@ -185,15 +185,15 @@ TEST_F(StockSetupTest, AChosenStockIsEditedThenOfferedAgain) {
     EXPECT_EQ(offeredAfterSave, Padded(name));
     EXPECT_EQ(offeredAfterCancel, Padded(name));
     EXPECT_EQ(StoredStockCount(), 6);
-    OpenLabels();
+    EXPECT_TRUE(OpenLabels().ok());
     EXPECT_DOUBLE_EQ(ReadStock(2).Height, 99.0);  // saved once, the cancelled edit not kept
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
 }
 
 TEST_F(StockSetupTest, AnEmptyTableStillLeadsFromNewToTheDefinition) {
-    OpenLabels();
+    EXPECT_TRUE(OpenLabels().ok());
     RemoveAllStocks();
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
     int listed = -1;
     bool blank = false;
     Run({{pick, [&] {

@@ -37,9 +37,9 @@ protected:
 
     // A restart as far as the label font goes: the settings row read again and applied.
     QFont fontAfterRestart() {
-        OpenSettings();
+        EXPECT_TRUE(OpenSettings().ok());
         LoadSettings();
-        CloseTable(SettingsTable);
+        EXPECT_TRUE(CloseTable(SettingsTable).ok());
         ApplyLabelFontPreference();
         return LabelFont;
     }
@@ -82,10 +82,10 @@ TEST_F(SetupPageTest, ReindexRebuildsBothIndexesSilently) {
     EXPECT_TRUE(data.exists(QStringLiteral("Address.ntx")));
     EXPECT_TRUE(data.exists(QStringLiteral("Labels.ntx")));
     EXPECT_TRUE(msgs.texts().isEmpty());
-    OpenAddrBook();
+    EXPECT_TRUE(OpenAddrBook().ok());
     int n = 0;
     for (int rc = LastStatus; rc == 0; rc = AddrBookTable->skip()) ++n;
-    CloseTable(AddrBookTable);
+    EXPECT_TRUE(CloseTable(AddrBookTable).ok());
     EXPECT_EQ(n, 3);
 }
 
@@ -139,13 +139,13 @@ TEST_F(SetupPageTest, LabelFontChoiceLastsAndFaceAndSizeSurviveARestart) {
 }
 
 TEST_F(SetupPageTest, CancelledFontDialogStoresWhatWasInForceAndKeepsOtherSettings) {
-    OpenSettings();
+    EXPECT_TRUE(OpenSettings().ok());
     LoadSettings();
     SettingsRec.FontName = QStringLiteral("Arial");
     SettingsRec.FontSize = 12;
     SettingsRec.LabID = QStringLiteral("Avery 5160");
     StoreSettings();
-    CloseTable(SettingsTable);
+    EXPECT_TRUE(CloseTable(SettingsTable).ok());
     const QFont start = fontAfterRestart();
     EXPECT_EQ(start.family(), QStringLiteral("Arial"));
     EXPECT_EQ(start.pointSize(), 12);

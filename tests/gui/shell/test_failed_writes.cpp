@@ -124,8 +124,9 @@ TEST(FailedWrites, TheImportDialogsLayoutAndRun) {
         WriteSucceeded(CloseTable(ImportTable));
         // A run that was told to have added names must have added them.
         for (const QString& t : msgs.texts())
-            if (t.contains(QLatin1String("Names Added")) && !told(msgs))
+            if (t.contains(QLatin1String("Names Added")) && !told(msgs)) {
                 EXPECT_TRUE(t.startsWith(QLatin1String("2 "))) << t.toStdString();
+            }
     });
 }
 

@@ -164,7 +164,7 @@ TEST_F(StartUpTest, DeletedIndexFilesAreRebuiltSilently) {
     int n = 0;
     for (; LastStatus == 0; LastStatus = AddrBookTable->skip()) ++n;
     EXPECT_EQ(n, 25);
-    CloseTable(AddrBookTable);
+    EXPECT_TRUE(CloseTable(AddrBookTable).ok());
 }
 
 TEST_F(StartUpTest, OnlyTheMissingAddressGroupIsRebuilt) {
@@ -325,7 +325,7 @@ TEST_F(StartUpTest, StoredFontPreferenceSetsTheLabelFontAndTheWindowFace) {
         SettingsRec.FontName = QStringLiteral("  DejaVu Serif");
         SettingsRec.FontSize = 13;
         StoreSettings();
-        CloseTable(SettingsTable);
+        EXPECT_TRUE(CloseTable(SettingsTable).ok());
     }
     ScopedCurrentDir cwd(data.path());
     TQuenlow w;
@@ -336,10 +336,11 @@ TEST_F(StartUpTest, StoredFontPreferenceSetsTheLabelFontAndTheWindowFace) {
     EXPECT_EQ(w.font().pointSize(), 8);
     // Every control of the window shows that face: tab captions, list header, boxes.
     for (const QWidget* child : w.findChildren<QWidget*>())
-        if (!child->isWindow())
+        if (!child->isWindow()) {
             EXPECT_EQ(child->font().family(), QStringLiteral("DejaVu Serif"))
                 << child->metaObject()->className() << " in "
                 << child->parentWidget()->metaObject()->className();
+        }
     // The row itself keeps its padding.
     EXPECT_EQ(SettingsRec.FontName, QStringLiteral("  DejaVu Serif").leftJustified(30));
 
@@ -372,7 +373,7 @@ TEST_F(StartUpTest, ClosingTheWindowClosesEveryTableAndReleasesTheHandle) {
     ASSERT_TRUE(OpenLabels());
     LoadLabelRec();
     EXPECT_EQ(LabelRec.Name.trimmed(), QStringLiteral("0 changed at exit"));
-    CloseTable(LabelsTable);
+    EXPECT_TRUE(CloseTable(LabelsTable).ok());
     EXPECT_TRUE(msgs.texts().isEmpty());
 }
 

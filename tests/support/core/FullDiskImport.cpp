@@ -65,8 +65,9 @@ void ExpectFullDiskImportKeepsWhatItTells(bool headerTaken, const std::function<
             const int skip = headerTaken ? 1 : 0;
             for (int i = skip; i < told.added; ++i) EXPECT_EQ(now[3 + i], "F" + QString::number(i - skip));
             EXPECT_EQ(told.error.isEmpty(), faulty.failures() == 0) << told.error.toStdString();
-            if (faulty.failures() > 0)
+            if (faulty.failures() > 0) {
                 EXPECT_TRUE(told.error.contains("Unable to add every name")) << told.error.toStdString();
+            }
         }
         std::vector<xbase::CheckVerdict> v;
         EXPECT_TRUE(xbase::checkTable(xbase::FileSystem::real(), dir.dir(), "AddrBook", true, &v))

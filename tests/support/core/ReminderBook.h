@@ -57,13 +57,13 @@ public:
 
     // Appends the records (in the order given; the index puts them in name order).
     void add(const std::vector<TAddressRecord>& records) {
-        OpenAddrBook();
+        EXPECT_TRUE(OpenAddrBook().ok());
         for (const TAddressRecord& r : records) {
             ASSERT_EQ(AddrBookTable->appendBlank(), 0);
             AddressRec = r;
             StoreAddrRec();
         }
-        CloseTable(AddrBookTable);
+        EXPECT_TRUE(CloseTable(AddrBookTable).ok());
     }
 
     QString path() const { return dir_.path(); }
