@@ -109,22 +109,20 @@ Status NtxIndex::Impl::prev(bool* ok) {
     return Status::Ok();
 }
 
+Status NtxIndex::Impl::stepDown(uint32_t off, Page** out) {
+    const Status s = stack.size() >= depthLimit() ? corrupt("index tree too deep (page cycle?)") : getPage(off, out);
+    if (!s.ok()) stack.clear();
+    return s;
+}
+
 // Positions on the first entry whose leading `len` bytes are >= prefix; unpositioned if none.
 Status NtxIndex::Impl::seekPrefix(const uint8_t* prefix, size_t len) {
     stack.clear();
     resetWalk();
     uint32_t off = root;
     for (;;) {
-        if (stack.size() >= depthLimit()) {
-            stack.clear();
-            return corrupt("index tree too deep (page cycle?)");
-        }
         Page* p = nullptr;
-        Status s = getPage(off, &p);
-        if (!s.ok()) {
-            stack.clear();
-            return s;
-        }
+        XB_TRY(stepDown(off, &p));
         const uint16_t i = lowerBoundPrefix(p, prefix, len);
         stack.push_back({p, i});
         if (isLeaf(p)) break;
@@ -142,16 +140,8 @@ Status NtxIndex::Impl::seekEntry(const uint8_t* key, uint32_t rec, bool* found) 
     resetWalk();
     uint32_t off = root;
     for (;;) {
-        if (stack.size() >= depthLimit()) {
-            stack.clear();
-            return corrupt("index tree too deep (page cycle?)");
-        }
         Page* p = nullptr;
-        Status s = getPage(off, &p);
-        if (!s.ok()) {
-            stack.clear();
-            return s;
-        }
+        XB_TRY(stepDown(off, &p));
         const uint16_t i = lowerBound(p, key, rec);
         stack.push_back({p, i});
         if (i < keyCount(p) && recOf(p, i) == rec && std::memcmp(keyOf(p, i), key, keySize) == 0) {

@@ -162,6 +162,9 @@ struct NtxIndex::Impl {
     void writeCanonical(Page* p, const uint8_t* items, size_t n, uint32_t rightChild);
     Status checkPage(Page* p);
     Status getPage(uint32_t off, Page** out);
+    // One step down a seek or insert: the page at `off`, refusing a path deeper than any real
+    // tree (a page cycle). On failure the walk so far is forgotten.
+    Status stepDown(uint32_t off, Page** out);
     void markDirty(Page* p) {
         if (!p->dirty) {
             p->dirty = true;

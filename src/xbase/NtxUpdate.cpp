@@ -113,16 +113,8 @@ Status NtxIndex::Impl::insert(const uint8_t* key, uint32_t rec) {
     stack.clear();
     uint32_t off = root;
     for (;;) {
-        if (stack.size() >= depthLimit()) {
-            stack.clear();
-            return corrupt("index tree too deep (page cycle?)");
-        }
         Page* p = nullptr;
-        Status s = getPage(off, &p);
-        if (!s.ok()) {
-            stack.clear();
-            return s;
-        }
+        XB_TRY(stepDown(off, &p));
         const uint16_t i = lowerBound(p, key, rec);
         if (i < keyCount(p) && recOf(p, i) == rec && std::memcmp(keyOf(p, i), key, keySize) == 0) {
             stack.clear();
